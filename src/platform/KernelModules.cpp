@@ -1,0 +1,140 @@
+// Module handles: shared objects opened with dlopen, resource-only language modules read by the
+// resource layer, and the host program itself.
+//
+// A handle is the address of a LoadedModule record (see platform/Kernel.h). Shared objects are
+// opened with RTLD_NOW, so a library with unresolved symbols fails to load instead of failing
+// later at a call, and RTLD_LOCAL, so one plugin's symbols never satisfy another's.
+#include <dlfcn.h>
+
+#include <cstdint>
+#include <mutex>
+#include <new>
+
+#include "platform/Kernel.h"
+
+namespace kq::platform {
+namespace {
+
+constexpr std::uint32_t kModuleTag = 0x4B514D44u;  // "KQMD"
+
+struct ResourceImageReader {
+    ResourceImageLoad load = nullptr;
+    ResourceImageRelease release = nullptr;
+};
+
+// Never destroyed, so that a module loaded while the process exits still finds it.
+std::mutex& ReaderMutex() {
+    static auto* mutex = new std::mutex;
+    return *mutex;
+}
+
+ResourceImageReader& InstalledReader() {
+    static ResourceImageReader reader;
+    return reader;
+}
+
+ResourceImageReader CurrentReader() {
+    std::lock_guard guard(ReaderMutex());
+    return InstalledReader();
+}
+
+LoadedModule* MutableModuleFromHandle(KeHandle handle) {
+    if (handle == 0 || handle == -1) return nullptr;
+    auto* module = reinterpret_cast<LoadedModule*>(handle);
+    return module->tag == kModuleTag ? module : nullptr;
+}
+
+// Opens the file as a shared object, or else through the resource reader. Null when neither
+// accepts it.
+LoadedModule* OpenModule(const char* fileName) {
+    auto* module = new (std::nothrow) LoadedModule;
+    if (module == nullptr) return nullptr;
+    module->tag = kModuleTag;
+    module->sharedObject = dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
+    if (module->sharedObject != nullptr) return module;
+
+    ResourceImageReader reader = CurrentReader();
+    if (reader.load != nullptr) module->resourceImage = reader.load(fileName);
+    if (module->resourceImage != nullptr) {
+        module->releaseResourceImage = reader.release;
+        return module;
+    }
+    delete module;
+    return nullptr;
+}
+
+// The host program's record, made on first use and kept for the life of the process (null if
+// even the program itself cannot be opened).
+LoadedModule* HostProgramModule() {
+    static LoadedModule* const host = []() -> LoadedModule* {
+        void* self = dlopen(nullptr, RTLD_NOW);
+        if (self == nullptr) return nullptr;
+        auto* module = new (std::nothrow) LoadedModule;
+        if (module == nullptr) {
+            dlclose(self);
+            return nullptr;
+        }
+        module->tag = kModuleTag;
+        module->sharedObject = self;
+        module->isHostProgram = true;
+        return module;
+    }();
+    return host;
+}
+
+}  // namespace
+
+void KeSetResourceImageReader(ResourceImageLoad load, ResourceImageRelease release) {
+    std::lock_guard guard(ReaderMutex());
+    InstalledReader() = ResourceImageReader{load, release};
+}
+
+const LoadedModule* KeModuleFromHandle(KeHandle module) {
+    return MutableModuleFromHandle(module);
+}
+
+}  // namespace kq::platform
+
+using kq::platform::LoadedModule;
+using kq::platform::MutableModuleFromHandle;
+
+extern "C" {
+
+ZAPI KeHandle ZCALL KeGetModule(void) {
+    LoadedModule* host = kq::platform::HostProgramModule();
+    return host == nullptr ? -1 : reinterpret_cast<KeHandle>(host);
+}
+
+ZAPI KeHandle ZCALL KeLoadDll(const char* fileName) {
+    if (fileName == nullptr || fileName[0] == '\0') return -1;  // "" would open the host
+    LoadedModule* module = kq::platform::OpenModule(fileName);
+    return module == nullptr ? -1 : reinterpret_cast<KeHandle>(module);
+}
+
+// Freeing the host program's handle succeeds and changes nothing: KeGetModule keeps handing
+// out the same record.
+ZAPI int ZCALL KeFreeDll(KeHandle handle) {
+    LoadedModule* module = MutableModuleFromHandle(handle);
+    if (module == nullptr) return -1;
+    if (module->isHostProgram) return 0;
+
+    int result = 0;
+    if (module->sharedObject != nullptr && dlclose(module->sharedObject) != 0) result = -1;
+    if (module->resourceImage != nullptr && module->releaseResourceImage != nullptr) {
+        module->releaseResourceImage(module->resourceImage);
+    }
+    module->tag = 0;
+    delete module;
+    return result;
+}
+
+// Resource-only modules hold no code, so nothing is ever found in them.
+ZAPI void* ZCALL KeGetFn(KeHandle handle, const char* functionName) {
+    const LoadedModule* module = MutableModuleFromHandle(handle);
+    if (module == nullptr || module->sharedObject == nullptr || functionName == nullptr) {
+        return nullptr;
+    }
+    return dlsym(module->sharedObject, functionName);
+}
+
+}  // extern "C"
