@@ -1,0 +1,223 @@
+// The console layer's front: the state of the one console of the process, the exported Con*
+// operations, and the key-repeat delivery. Devices are backends (terminal or in-memory).
+//
+// Thread rules: drawing may come from worker threads (progress dialogs) while the UI thread
+// reads input, so every operation holds one mutex; only the blocking wait runs without it.
+#include "console/Console.h"
+
+#include <algorithm>
+#include <mutex>
+#include <string>
+
+#include "console/ConsoleBackend.h"
+#include "console/GlyphTable.h"
+#include "console/ScreenMirror.h"
+#include "console/TerminalConsole.h"
+
+namespace kq::console {
+
+namespace {
+
+struct ConsoleState {
+    std::mutex mutex;
+    bool initialized = false;
+    std::shared_ptr<ConsoleBackend> installed;  // the device for the next ConInit
+    std::shared_ptr<ConsoleBackend> backend;    // the open device
+    ScreenMirror mirror;
+    std::vector<uint8_t> savedScreen;
+    CursorState cursor;
+    int pendingRepeats = 0;
+    uint32_t lastEvent = 0;
+};
+
+ConsoleState& State() {
+    static ConsoleState state;
+    return state;
+}
+
+uint8_t ToConsoleCodePage(char32_t character) {
+    return ConsoleGlyphs().FromUnicode(character);
+}
+
+}  // namespace
+
+void InstallBackend(std::shared_ptr<ConsoleBackend> backend) {
+    ConsoleState& state = State();
+    std::lock_guard lock(state.mutex);
+    state.installed = std::move(backend);
+}
+
+}  // namespace kq::console
+
+using namespace kq::console;
+
+int ConInit(int16_t* cols, int16_t* rows) {
+    ConsoleState& state = State();
+    std::lock_guard lock(state.mutex);
+    if (state.initialized) return -1;
+    std::shared_ptr<ConsoleBackend> backend = state.installed;
+    if (!backend) backend = std::make_shared<TerminalConsole>(TerminalConsole::Options{});
+    int width = 0;
+    int height = 0;
+    // A requested size is not honoured: a terminal keeps the size its user gave it.
+    if (!backend->Open(width, height)) return -1;
+    width = std::clamp(width, 1, 0x7FFF);
+    height = std::clamp(height, 1, 0x7FFF);
+    state.backend = std::move(backend);
+    state.mirror = ScreenMirror(width, height);
+    state.savedScreen = state.backend->SavedScreen(width, height);
+    state.savedScreen.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 2);
+    state.mirror.Load(state.savedScreen);
+    state.cursor = CursorState{};
+    state.pendingRepeats = 0;
+    state.lastEvent = 0;
+    state.initialized = true;
+    // The device shows the saved screen until the program draws over it.
+    state.backend->Present(state.mirror, state.cursor, true);
+    if (cols) *cols = static_cast<int16_t>(width);
+    if (rows) *rows = static_cast<int16_t>(height);
+    return 0;
+}
+
+int ConShutdown() {
+    ConsoleState& state = State();
+    std::lock_guard lock(state.mutex);
+    if (!state.initialized) return -1;
+    state.backend->Present(state.mirror, state.cursor, true);
+    state.backend->Close();
+    state.backend.reset();
+    state.mirror = ScreenMirror();
+    state.savedScreen.clear();
+    state.savedScreen.shrink_to_fit();
+    state.initialized = false;
+    return 0;
+}
+
+const uint8_t* ConGetSavedScreen() {
+    ConsoleState& state = State();
+    std::lock_guard lock(state.mutex);
+    return state.initialized ? state.savedScreen.data() : nullptr;
+}
+
+int ConInput(uint32_t* event) {
+    ConsoleState& state = State();
+    std::lock_guard lock(state.mutex);
+    if (!state.initialized) return -1;
+    if (state.pendingRepeats > 0) {
+        --state.pendingRepeats;
+        if (event) *event = state.lastEvent;
+        return 0;
+    }
+    for (;;) {
+        InputItem item;
+        const int result = state.backend->NextInput(item);
+        if (result != 0) {
+            // No key: the caller is about to wait, so deferred drawing goes out now if due.
+            if (result == 1) state.backend->Present(state.mirror, state.cursor, false);
+            return result;
+        }
+        uint32_t translated = 0;
+        int extraRepeats = 0;
+        if (const uint32_t* ready = std::get_if<uint32_t>(&item)) {
+            translated = *ready;
+        } else if (!TranslateKeyRecord(std::get<KeyRecord>(item), ToConsoleCodePage, translated,
+                                       extraRepeats)) {
+            continue;
+        }
+        state.pendingRepeats = extraRepeats;
+        state.lastEvent = translated;
+        if (event) *event = translated;
+        return 0;
+    }
+}
+
+int ConWrite(int16_t x, int16_t y, const uint8_t* cells, int count) {
+    ConsoleState& state = State();
+    std::lock_guard lock(state.mutex);
+    if (!state.initialized) return -1;
+    if (state.mirror.Write(x, y, cells, count) > 0) {
+        state.backend->Present(state.mirror, state.cursor, false);
+    }
+    return 0;
+}
+
+int ConSetCursorPos(int16_t x, int16_t y) {
+    ConsoleState& state = State();
+    std::lock_guard lock(state.mutex);
+    if (!state.initialized) return -1;
+    state.cursor.x = x;
+    state.cursor.y = y;
+    state.backend->Present(state.mirror, state.cursor, false);
+    return 0;
+}
+
+int ConSetCursorSize(int size) {
+    ConsoleState& state = State();
+    std::lock_guard lock(state.mutex);
+    if (!state.initialized) return -1;
+    state.cursor.size = std::clamp(size, 0, 100);
+    state.backend->Present(state.mirror, state.cursor, false);
+    return 0;
+}
+
+int ConSetTitle(const char* title) {
+    ConsoleState& state = State();
+    std::lock_guard lock(state.mutex);
+    if (!state.initialized || title == nullptr) return -1;
+    return state.backend->SetTitle(title);
+}
+
+int ConGetSize(int16_t* cols, int16_t* rows) {
+    ConsoleState& state = State();
+    std::lock_guard lock(state.mutex);
+    if (!state.initialized) return -1;
+    if (cols) *cols = static_cast<int16_t>(state.mirror.Cols());
+    if (rows) *rows = static_cast<int16_t>(state.mirror.Rows());
+    return 0;
+}
+
+int ConWaitInput(int timeoutMs) {
+    ConsoleState& state = State();
+    std::shared_ptr<ConsoleBackend> backend;
+    int budget = 0;
+    {
+        std::lock_guard lock(state.mutex);
+        if (!state.initialized) return -1;
+        backend = state.backend;
+        if (state.pendingRepeats > 0) return 0;
+        const int presentDue = backend->Present(state.mirror, state.cursor, false);
+        int requested = std::max(timeoutMs, 0);
+        if (presentDue >= 0) requested = std::min(requested, presentDue);
+        budget = backend->WaitBudget(requested);
+    }
+    if (budget > 0) backend->Wait(budget);
+    std::lock_guard lock(state.mutex);
+    if (state.initialized && state.backend == backend) {
+        backend->Present(state.mirror, state.cursor, false);
+    }
+    return 0;
+}
+
+int ConTakeResize(int16_t* cols, int16_t* rows) {
+    ConsoleState& state = State();
+    std::lock_guard lock(state.mutex);
+    if (!state.initialized) return -1;
+    int width = 0;
+    int height = 0;
+    if (!state.backend->TakeResize(width, height)) return 0;
+    width = std::clamp(width, 1, 0x7FFF);
+    height = std::clamp(height, 1, 0x7FFF);
+    state.mirror = ScreenMirror(width, height);
+    state.backend->Present(state.mirror, state.cursor, true);
+    if (cols) *cols = static_cast<int16_t>(width);
+    if (rows) *rows = static_cast<int16_t>(height);
+    return 1;
+}
+
+int ConBell() {
+    ConsoleState& state = State();
+    std::lock_guard lock(state.mutex);
+    if (!state.initialized) return -1;
+    state.backend->Bell();
+    return 0;
+}

@@ -1,0 +1,37 @@
+// The console layer's interface inside the library: opening and closing, the saved screen,
+// waiting for input, terminal resizes, and choosing the backend (tests install the in-memory
+// console). The exported operations are declared in kq/console.h.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "kq/console.h"
+
+// Opens the layer (cols and rows may be null; the device keeps its size and reports it back).
+// -1 when already open or the device cannot be opened.
+int ConInit(int16_t* cols, int16_t* rows);
+// Closes the layer and gives the device back as it was found. -1 when not open.
+int ConShutdown();
+// The screen's content when the layer was opened: cols x rows (character, attribute) pairs,
+// row-major, while open; null otherwise.
+const uint8_t* ConGetSavedScreen();
+// Presents what is pending, then blocks up to timeoutMs until input may be waiting (or a
+// deferred update is due). 0 when it waited, -1 when the layer is closed.
+int ConWaitInput(int timeoutMs);
+// 1 when the device changed size since the last call: the mirror takes the new size (blank)
+// and the whole screen will be repainted; the caller must redraw everything. 0 otherwise, -1
+// when the layer is closed.
+int ConTakeResize(int16_t* cols, int16_t* rows);
+// Rings the bell of the device the layer draws on.
+int ConBell();
+
+namespace kq::console {
+
+class ConsoleBackend;
+
+// Chooses the device for the next ConInit; null restores the real terminal. The layer must
+// be closed.
+void InstallBackend(std::shared_ptr<ConsoleBackend> backend);
+
+}  // namespace kq::console

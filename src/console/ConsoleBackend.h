@@ -1,0 +1,51 @@
+// The device behind the console layer: the real terminal, or the in-memory screen the tests
+// read. The layer's front (Console.cpp) owns the mirror, the cursor wishes and the key-repeat
+// state and calls the backend with its lock held, except for Wait.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "console/KeyRecord.h"
+#include "console/ScreenMirror.h"
+#include "console/TerminalOutput.h"
+
+namespace kq::console {
+
+// What a backend delivers: a keyboard record to translate, or (tests only) a finished event.
+using InputItem = std::variant<KeyRecord, uint32_t>;
+
+class ConsoleBackend {
+  public:
+    virtual ~ConsoleBackend() = default;
+
+    // Takes the device; reports its size. False when it cannot be opened.
+    virtual bool Open(int& cols, int& rows) = 0;
+    // Gives the device back as it was. The front has presented the final frame.
+    virtual void Close() = 0;
+    // The content of the screen when the device was opened: cols x rows interleaved cells.
+    virtual std::vector<uint8_t> SavedScreen(int cols, int rows) = 0;
+
+    // The mirror or the cursor changed. The backend may defer the update (to batch fast
+    // redraws); it returns the milliseconds after which it wants to be called again, or -1
+    // when nothing is pending. force presents at once.
+    virtual int Present(const ScreenMirror& mirror, const CursorState& cursor, bool force) = 0;
+
+    // 0 with an item, 1 when none is waiting, -1 when the device failed or is gone.
+    virtual int NextInput(InputItem& item) = 0;
+    // How long the caller may block waiting for input, at most requestedMs (0: input is
+    // already buffered; a pending Esc shortens it to the Esc timeout).
+    virtual int WaitBudget(int requestedMs) = 0;
+    // Blocks up to timeoutMs until input, a signal or a deferred update may need attention.
+    // Called without the front's lock: it must not touch state that other calls change.
+    virtual void Wait(int timeoutMs) = 0;
+
+    virtual int SetTitle(std::string_view title) = 0;
+    // True once per change of the device's size, with the new size.
+    virtual bool TakeResize(int& cols, int& rows) = 0;
+    virtual void Bell() {}
+};
+
+}  // namespace kq::console

@@ -1,0 +1,134 @@
+// Glyph tables: CP437 is built in (the default must work without the system's converters);
+// other code pages are converted through iconv.
+#include "console/GlyphTable.h"
+
+#include <iconv.h>
+
+#include <cstdlib>
+#include <mutex>
+#include <string>
+
+namespace kq::console {
+
+namespace {
+
+// The graphic glyphs of bytes 0x00-0x1F in the OEM fonts; 0x00 is blank.
+constexpr char32_t kControlGlyphs[32] = {
+    0x0020, 0x263A, 0x263B, 0x2665, 0x2666, 0x2663, 0x2660, 0x2022, 0x25D8, 0x25CB, 0x25D9,
+    0x2642, 0x2640, 0x266A, 0x266B, 0x263C, 0x25BA, 0x25C4, 0x2195, 0x203C, 0x00B6, 0x00A7,
+    0x25AC, 0x21A8, 0x2191, 0x2193, 0x2192, 0x2190, 0x221F, 0x2194, 0x25B2, 0x25BC};
+constexpr char32_t kHouseGlyph = 0x2302;  // byte 0x7F
+
+constexpr char32_t kCp437High[128] = {
+    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8, 0x00EF,
+    0x00EE, 0x00EC, 0x00C4, 0x00C5, 0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9,
+    0x00FF, 0x00D6, 0x00DC, 0x00A2, 0x00A3, 0x00A5, 0x20A7, 0x0192, 0x00E1, 0x00ED, 0x00F3, 0x00FA,
+    0x00F1, 0x00D1, 0x00AA, 0x00BA, 0x00BF, 0x2310, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB,
+    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561, 0x2562, 0x2556, 0x2555, 0x2563, 0x2551, 0x2557,
+    0x255D, 0x255C, 0x255B, 0x2510, 0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F,
+    0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x2567, 0x2568, 0x2564, 0x2565, 0x2559,
+    0x2558, 0x2552, 0x2553, 0x256B, 0x256A, 0x2518, 0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580,
+    0x03B1, 0x00DF, 0x0393, 0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4, 0x03A6, 0x0398, 0x03A9, 0x03B4,
+    0x221E, 0x03C6, 0x03B5, 0x2229, 0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,
+    0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0};
+
+// Converts the upper half of a code page through iconv; false when iconv lacks the page.
+bool ConvertHighHalf(int codePage, char32_t (&out)[128]) {
+    const std::string name = "CP" + std::to_string(codePage);
+    iconv_t converter = iconv_open("UTF-32LE", name.c_str());
+    if (converter == reinterpret_cast<iconv_t>(-1)) return false;
+    for (int i = 0; i < 128; ++i) {
+        char input = static_cast<char>(0x80 + i);
+        unsigned char output[8] = {};
+        char* inPtr = &input;
+        size_t inLeft = 1;
+        char* outPtr = reinterpret_cast<char*>(output);
+        size_t outLeft = sizeof output;
+        iconv(converter, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1) ||
+            outLeft != sizeof output - 4) {
+            out[i] = U'?';
+            continue;
+        }
+        const char32_t value =
+            static_cast<char32_t>(output[0]) | (static_cast<char32_t>(output[1]) << 8) |
+            (static_cast<char32_t>(output[2]) << 16) | (static_cast<char32_t>(output[3]) << 24);
+        // A C1 control character would be a control sequence on the terminal.
+        out[i] = (value >= 0x80 && value < 0xA0) ? U'?' : value;
+    }
+    iconv_close(converter);
+    return true;
+}
+
+}  // namespace
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c >= 0xD800 && c < 0xE000) c = 0xFFFD;
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x110000) {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        AppendUtf8(out, 0xFFFD);
+    }
+}
+
+void GlyphTable::SetGlyph(uint8_t character, char32_t unicode) {
+    unicode_[character] = unicode;
+    glyphs_[character].clear();
+    AppendUtf8(glyphs_[character], unicode);
+    if (character >= 0x20 && unicode != U'?') reverse_.emplace(unicode, character);
+}
+
+std::unique_ptr<GlyphTable> GlyphTable::Create(int codePage) {
+    char32_t high[128];
+    if (codePage == 437) {
+        std::copy(std::begin(kCp437High), std::end(kCp437High), high);
+    } else if (codePage <= 0 || !ConvertHighHalf(codePage, high)) {
+        return nullptr;
+    }
+    std::unique_ptr<GlyphTable> table(new GlyphTable(codePage));
+    for (int i = 0; i < 32; ++i) table->SetGlyph(static_cast<uint8_t>(i), kControlGlyphs[i]);
+    for (int i = 0x20; i < 0x7F; ++i) table->SetGlyph(static_cast<uint8_t>(i), char32_t(i));
+    table->SetGlyph(0x7F, kHouseGlyph);
+    for (int i = 0; i < 128; ++i) table->SetGlyph(static_cast<uint8_t>(0x80 + i), high[i]);
+    return table;
+}
+
+uint8_t GlyphTable::FromUnicode(char32_t character) const {
+    if (character < 0x80) return static_cast<uint8_t>(character);
+    const auto found = reverse_.find(character);
+    return found == reverse_.end() ? uint8_t{'?'} : found->second;
+}
+
+int ConsoleCodePageFromEnvironment() {
+    if (const char* value = std::getenv("KQ_CODEPAGE")) {
+        char* end = nullptr;
+        const long codePage = std::strtol(value, &end, 10);
+        if (end != value && *end == '\0' && codePage > 0 && codePage < 65536 &&
+            GlyphTable::Create(static_cast<int>(codePage)) != nullptr) {
+            return static_cast<int>(codePage);
+        }
+    }
+    return 437;
+}
+
+const GlyphTable& ConsoleGlyphs() {
+    static const std::unique_ptr<GlyphTable> table = [] {
+        auto created = GlyphTable::Create(ConsoleCodePageFromEnvironment());
+        return created ? std::move(created) : GlyphTable::Create(437);
+    }();
+    return *table;
+}
+
+}  // namespace kq::console

@@ -1,0 +1,89 @@
+// The in-memory console: a screen of cells a test can read, a queue of key events a test can
+// fill, and a size a test can change. Every window, dialog, panel, viewer and editor test runs
+// the real drawing and key code against it.
+//
+// Usage:
+//   auto console = std::make_shared<MemoryConsole>(80, 25);
+//   kq::console::InstallBackend(console);
+//   ConInit(nullptr, nullptr);
+//   console->PushKey(KEY_EVENT(KC_F10, 0, KF_DOWN));
+//   ... EXPECT_EQ(console->RowText(0), "...");  EXPECT_EQ(console->Attr(3, 0), 0x1F);
+//
+// It outlives ConInit/ConShutdown pairs (the desktop closes and reopens the layer when it
+// suspends), keeping its screen and queue.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "console/ConsoleBackend.h"
+
+namespace kq::console {
+
+class MemoryConsole final : public ConsoleBackend {
+  public:
+    MemoryConsole(int cols, int rows);
+
+    // --- for tests: input ---
+    // A finished key event, delivered as it is.
+    void PushKey(uint32_t event);
+    // A keyboard record, translated as the terminal's would be (repeats, releases, flags).
+    void PushRecord(const KeyRecord& record);
+    // Text typed as plain key presses: one event per character.
+    void PushText(std::string_view text);
+    size_t PendingInput() const;
+
+    // --- for tests: the screen ---
+    int Cols() const;
+    int Rows() const;
+    // The characters of row y (code-page bytes).
+    std::string RowText(int y) const;
+    // Characters of row y from column x, count cells.
+    std::string Text(int x, int y, int count) const;
+    uint8_t Char(int x, int y) const;
+    uint8_t Attr(int x, int y) const;
+    // The whole screen as rows joined by '\n'.
+    std::string ScreenText() const;
+    CursorState Cursor() const;
+    std::string Title() const;
+    int BellCount() const;
+    bool IsOpen() const;
+
+    // The screen's content before the layer opens (the saved screen); blank (0x07) by default.
+    void SetSavedScreen(std::vector<uint8_t> cells);
+    // Changes the device's size: reported once through ConTakeResize; a later ConInit opens
+    // at this size.
+    void SetSize(int cols, int rows);
+
+    // --- the device ---
+    bool Open(int& cols, int& rows) override;
+    void Close() override;
+    std::vector<uint8_t> SavedScreen(int cols, int rows) override;
+    int Present(const ScreenMirror& mirror, const CursorState& cursor, bool force) override;
+    int NextInput(InputItem& item) override;
+    int WaitBudget(int requestedMs) override;
+    void Wait(int timeoutMs) override;
+    int SetTitle(std::string_view title) override;
+    bool TakeResize(int& cols, int& rows) override;
+    void Bell() override;
+
+  private:
+    mutable std::mutex mutex_;
+    std::condition_variable inputArrived_;
+    int cols_;
+    int rows_;
+    bool open_ = false;
+    bool resizePending_ = false;
+    ScreenMirror screen_;
+    std::vector<uint8_t> savedScreen_;
+    CursorState cursor_;
+    std::deque<InputItem> input_;
+    std::string title_;
+    int bells_ = 0;
+};
+
+}  // namespace kq::console

@@ -1,0 +1,363 @@
+// The terminal device: opening (probing the keyboard protocols), batched output, input
+// decoding with the Esc timeout, resizes and terminating signals.
+#include "console/TerminalConsole.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "console/MainScreen.h"
+#include "console/SignalWatch.h"
+
+namespace kq::console {
+
+namespace {
+
+// How long the terminal gets to answer the queries sent when the console opens. Every
+// terminal answers the device-attributes query, so this only runs out on something that is
+// not a terminal emulator at all.
+constexpr int kProbeTimeout = 300;
+
+int64_t SteadyMilliseconds() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+TerminalQuirks QuirksFromEnvironment() {
+    const char* term = std::getenv("TERM");
+    return QuirksForTerm(term ? term : "");
+}
+
+}  // namespace
+
+TerminalConsole::TerminalConsole(Options options)
+    : options_(std::move(options)),
+      quirks_(options_.quirks.value_or(QuirksFromEnvironment())),
+      output_(ConsoleGlyphs(), quirks_) {}
+
+TerminalConsole::~TerminalConsole() {
+    if (modes_) Close();
+}
+
+int64_t TerminalConsole::Now() const {
+    return options_.clock ? options_.clock() : SteadyMilliseconds();
+}
+
+bool TerminalConsole::OpenDevices() {
+    inputFd_ = options_.inputFd;
+    outputFd_ = options_.outputFd;
+    ownsDevice_ = false;
+    if (inputFd_ < 0 || outputFd_ < 0) {
+        if (isatty(STDIN_FILENO) && isatty(STDOUT_FILENO)) {
+            inputFd_ = STDIN_FILENO;
+            outputFd_ = STDOUT_FILENO;
+        } else {
+            const int tty = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+            if (tty < 0) return false;
+            inputFd_ = outputFd_ = tty;
+            ownsDevice_ = true;
+        }
+    }
+    if (!isatty(inputFd_)) {
+        CloseDevices();
+        return false;
+    }
+    return true;
+}
+
+void TerminalConsole::CloseDevices() {
+    if (ownsDevice_ && inputFd_ >= 0) ::close(inputFd_);
+    inputFd_ = outputFd_ = -1;
+    ownsDevice_ = false;
+}
+
+bool TerminalConsole::QuerySize(int& cols, int& rows) const {
+    winsize size{};
+    if ((ioctl(outputFd_, TIOCGWINSZ, &size) == 0 || ioctl(inputFd_, TIOCGWINSZ, &size) == 0) &&
+        size.ws_col > 0 && size.ws_row > 0) {
+        cols = size.ws_col;
+        rows = size.ws_row;
+        return true;
+    }
+    cols = 80;
+    rows = 25;
+    return false;
+}
+
+bool TerminalConsole::Open(int& cols, int& rows) {
+    if (modes_) return false;
+    if (!OpenDevices()) return false;
+    SignalWatch::Instance();  // blocks the watched signals in this (the UI) thread
+    TerminalModes::InstallFatalSignalHandlers();
+    modes_ = std::make_unique<TerminalModes>(inputFd_, outputFd_, quirks_);
+    if (!modes_->EnterRawMode()) {
+        modes_.reset();
+        CloseDevices();
+        return false;
+    }
+    wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    failed_ = false;
+    decoder_ = KeyDecoder();
+    keys_.clear();
+    keyboard_ = KeyboardMode::kLegacy;
+    if (options_.probeTerminal) Probe();
+    SignalWatch::Instance().Drain();  // the size read below is newer than any resize signal
+    resizePending_ = false;
+    QuerySize(cols_, rows_);
+    GetMainScreen().Resize(cols_, rows_);
+    if (cursorReportSeen_) GetMainScreen().SetCursor(cursorReportX_, cursorReportY_);
+    modes_->SetKeyboardModeForLeave(keyboard_);
+    WriteOut(modes_->EnterSequence(keyboard_));
+    output_.Invalidate(cols_, rows_);
+    lastFrameTime_ = Now() - kFrameInterval;
+    framePending_ = false;
+    cols = cols_;
+    rows = rows_;
+    return true;
+}
+
+void TerminalConsole::Probe() {
+    // The cursor-position report must come before the alternate screen is entered: it seeds
+    // the cursor of the main-screen model. The kitty query is answered only by terminals that
+    // speak the protocol, and always before the device attributes.
+    cursorReportSeen_ = kittyReplySeen_ = attributesReplySeen_ = false;
+    decoder_.SetAwaitingCursorReport(true);
+    std::string query = "\x1b[6n";
+    if (quirks_.richKeyboard) query += "\x1b[?u";
+    query += "\x1b[c";
+    WriteOut(query);
+    const int64_t deadline = Now() + kProbeTimeout;
+    while (!attributesReplySeen_ && !failed_) {
+        const int64_t left = deadline - Now();
+        if (left <= 0) break;
+        ReadAvailable(static_cast<int>(left));
+        DecodedItem item;
+        while (decoder_.Next(item) == KeyDecoder::Result::kItem) {
+            if (const KeyRecord* key = std::get_if<KeyRecord>(&item)) {
+                keys_.push_back(*key);  // typed during the probe: keep for the program
+            } else {
+                HandleReply(item);
+            }
+        }
+    }
+    decoder_.SetAwaitingCursorReport(false);
+    if (kittyReplySeen_) {
+        keyboard_ = KeyboardMode::kKittyProtocol;
+    } else if (quirks_.richKeyboard) {
+        keyboard_ = KeyboardMode::kWin32AndOther;
+    }
+}
+
+void TerminalConsole::HandleReply(const DecodedItem& item) {
+    if (std::holds_alternative<KittyFlagsReply>(item)) {
+        if (!attributesReplySeen_) kittyReplySeen_ = true;
+    } else if (std::holds_alternative<DeviceAttributesReply>(item)) {
+        attributesReplySeen_ = true;
+    } else if (const auto* position = std::get_if<CursorPositionReply>(&item)) {
+        cursorReportSeen_ = true;
+        cursorReportX_ = position->column - 1;
+        cursorReportY_ = position->row - 1;
+        decoder_.SetAwaitingCursorReport(false);
+    }
+}
+
+void TerminalConsole::Close() {
+    if (!modes_) return;
+    modes_->Leave();
+    modes_.reset();
+    if (wakeFd_ >= 0) ::close(wakeFd_);
+    wakeFd_ = -1;
+    keys_.clear();
+    decoder_ = KeyDecoder();
+    CloseDevices();
+}
+
+std::vector<uint8_t> TerminalConsole::SavedScreen(int cols, int rows) {
+    GetMainScreen().Resize(cols, rows);
+    return GetMainScreen().Snapshot();
+}
+
+void TerminalConsole::WriteOut(const std::string& bytes) {
+    const char* data = bytes.data();
+    size_t left = bytes.size();
+    if (left == 0 || outputFd_ < 0) return;
+    ++statistics_.writes;
+    statistics_.bytes += left;
+    while (left > 0) {
+        const ssize_t written = ::write(outputFd_, data, left);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            if (errno == EAGAIN) {
+                pollfd descriptor{outputFd_, POLLOUT, 0};
+                poll(&descriptor, 1, 100);
+                continue;
+            }
+            failed_ = true;  // the terminal is gone
+            return;
+        }
+        data += written;
+        left -= static_cast<size_t>(written);
+    }
+}
+
+int TerminalConsole::Present(const ScreenMirror& mirror, const CursorState& cursor, bool force) {
+    if (!modes_) return -1;
+    const int64_t now = Now();
+    const int64_t sinceFrame = now - lastFrameTime_;
+    if (!force && sinceFrame < kFrameInterval) {
+        if (!framePending_) {
+            framePending_ = true;
+            // A thread waiting for input must come back in time to send this frame.
+            const uint64_t one = 1;
+            if (wakeFd_ >= 0 && ::write(wakeFd_, &one, sizeof one) < 0) {
+                // Full counter: the waiter is being woken anyway.
+            }
+        }
+        return static_cast<int>(kFrameInterval - sinceFrame);
+    }
+    std::string frame;
+    output_.Render(mirror, cursor, frame);
+    framePending_ = false;
+    if (!frame.empty()) {
+        WriteOut(frame);
+        lastFrameTime_ = now;
+    }
+    return -1;
+}
+
+bool TerminalConsole::ReadAvailable(int timeoutMs) {
+    bool any = false;
+    for (int round = 0; round < 16; ++round) {
+        pollfd descriptor{inputFd_, POLLIN, 0};
+        const int ready = poll(&descriptor, 1, round == 0 ? timeoutMs : 0);
+        if (ready <= 0) break;
+        if (descriptor.revents & (POLLERR | POLLNVAL)) {
+            failed_ = true;
+            break;
+        }
+        char buffer[4096];
+        const ssize_t count = ::read(inputFd_, buffer, sizeof buffer);
+        if (count < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (count <= 0) {
+            failed_ = true;  // end of file or hang-up: the terminal is gone
+            break;
+        }
+        decoder_.Push(std::string_view(buffer, static_cast<size_t>(count)));
+        lastInputTime_ = Now();
+        any = true;
+    }
+    return any;
+}
+
+void TerminalConsole::HandleSignals() {
+    const SignalWatch::Pending pending = SignalWatch::Instance().Drain();
+    if (pending.resized) resizePending_ = true;
+    if (pending.terminate != 0) {
+        // Asked to end (kill, hang-up): put the terminal back, then let the signal take its
+        // default course so that the parent sees how the program ended.
+        if (modes_) modes_->Leave();
+        struct sigaction action {};
+        action.sa_handler = SIG_DFL;
+        sigaction(pending.terminate, &action, nullptr);
+        sigset_t only;
+        sigemptyset(&only);
+        sigaddset(&only, pending.terminate);
+        pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+        raise(pending.terminate);
+        _exit(128 + pending.terminate);
+    }
+}
+
+int TerminalConsole::NextInput(InputItem& item) {
+    if (!modes_) return -1;
+    HandleSignals();
+    ReadAvailable(0);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        DecodedItem decoded;
+        KeyDecoder::Result result;
+        while ((result = decoder_.Next(decoded)) == KeyDecoder::Result::kItem) {
+            if (const KeyRecord* key = std::get_if<KeyRecord>(&decoded)) {
+                keys_.push_back(*key);
+            } else {
+                HandleReply(decoded);
+            }
+        }
+        if (result == KeyDecoder::Result::kNeedMore && keys_.empty() &&
+            Now() - lastInputTime_ >= kEscTimeout) {
+            decoder_.Expire();
+            continue;
+        }
+        break;
+    }
+    if (!keys_.empty()) {
+        item = keys_.front();
+        keys_.pop_front();
+        return 0;
+    }
+    return failed_ ? -1 : 1;
+}
+
+int TerminalConsole::WaitBudget(int requestedMs) {
+    if (!modes_ || !keys_.empty() || resizePending_ || failed_) return 0;
+    int budget = requestedMs;
+    if (decoder_.HasPendingBytes()) {
+        const int64_t escLeft = kEscTimeout - (Now() - lastInputTime_);
+        budget = std::min<int64_t>(budget, std::max<int64_t>(escLeft, 0));
+    }
+    return budget;
+}
+
+void TerminalConsole::Wait(int timeoutMs) {
+    pollfd descriptors[3] = {
+        {inputFd_, POLLIN, 0}, {SignalWatch::Instance().Fd(), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+    if (poll(descriptors, 3, timeoutMs) > 0 && (descriptors[2].revents & POLLIN)) {
+        uint64_t count = 0;
+        if (::read(wakeFd_, &count, sizeof count) < 0) {
+            // Nothing to clear.
+        }
+    }
+}
+
+int TerminalConsole::SetTitle(std::string_view title) {
+    if (!modes_) return -1;
+    if (!quirks_.titles) return 0;
+    std::string sequence = "\x1b]2;";
+    const GlyphTable& glyphs = ConsoleGlyphs();
+    for (const char c : title) {
+        const auto byte = static_cast<uint8_t>(c);
+        if (byte < 0x20 || byte == 0x7F) continue;  // control characters never reach the terminal
+        sequence += glyphs.Utf8(byte);
+    }
+    sequence += "\x1b\\";
+    WriteOut(sequence);
+    return failed_ ? -1 : 0;
+}
+
+bool TerminalConsole::TakeResize(int& cols, int& rows) {
+    if (!modes_) return false;
+    HandleSignals();
+    if (!resizePending_) return false;
+    resizePending_ = false;
+    int newCols = 0;
+    int newRows = 0;
+    QuerySize(newCols, newRows);
+    if (newCols == cols_ && newRows == rows_) return false;
+    cols_ = cols = newCols;
+    rows_ = rows = newRows;
+    GetMainScreen().Resize(cols_, rows_);
+    output_.Invalidate(cols_, rows_);
+    return true;
+}
+
+void TerminalConsole::Bell() {
+    WriteOut("\a");
+}
+
+}  // namespace kq::console

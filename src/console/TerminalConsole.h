@@ -1,0 +1,104 @@
+// The real terminal as the console device: raw mode and screen modes, the diffed and batched
+// output, the key decoder fed from the terminal, resizes and terminating signals read through
+// the signalfd, and the saved screen taken from the main-screen model.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "console/ConsoleBackend.h"
+#include "console/GlyphTable.h"
+#include "console/KeyDecoder.h"
+#include "console/TerminalModes.h"
+#include "console/TerminalOutput.h"
+#include "console/TerminalQuirks.h"
+
+namespace kq::console {
+
+class TerminalConsole final : public ConsoleBackend {
+  public:
+    struct Options {
+        int inputFd = -1;   // -1: standard input when it is a terminal, else /dev/tty
+        int outputFd = -1;  // -1: standard output when it is a terminal, else /dev/tty
+        std::optional<TerminalQuirks> quirks;  // default: from TERM
+        // Ask the terminal for its keyboard protocols and cursor position when opening.
+        bool probeTerminal = true;
+        // Milliseconds since an arbitrary start; the steady clock by default.
+        std::function<int64_t()> clock;
+    };
+
+    // Counters for the output benchmarks.
+    struct Statistics {
+        uint64_t writes = 0;  // write() calls with a frame
+        uint64_t bytes = 0;
+    };
+
+    explicit TerminalConsole(Options options);
+    ~TerminalConsole() override;
+
+    bool Open(int& cols, int& rows) override;
+    void Close() override;
+    std::vector<uint8_t> SavedScreen(int cols, int rows) override;
+    int Present(const ScreenMirror& mirror, const CursorState& cursor, bool force) override;
+    int NextInput(InputItem& item) override;
+    int WaitBudget(int requestedMs) override;
+    void Wait(int timeoutMs) override;
+    int SetTitle(std::string_view title) override;
+    bool TakeResize(int& cols, int& rows) override;
+    void Bell() override;
+
+    Statistics GetStatistics() const { return statistics_; }
+    KeyboardMode Keyboard() const { return keyboard_; }
+
+    // At most one frame per this many milliseconds (about 60 a second).
+    static constexpr int kFrameInterval = 16;
+    // A lone ESC is the Esc key when no byte follows within this time.
+    static constexpr int kEscTimeout = 50;
+
+  private:
+    int64_t Now() const;
+    bool OpenDevices();
+    void CloseDevices();
+    void Probe();
+    bool ReadAvailable(int timeoutMs);
+    void HandleSignals();
+    void HandleReply(const DecodedItem& item);
+    void WriteOut(const std::string& bytes);
+    bool QuerySize(int& cols, int& rows) const;
+
+    Options options_;
+    TerminalQuirks quirks_;
+    int inputFd_ = -1;
+    int outputFd_ = -1;
+    bool ownsDevice_ = false;
+    int wakeFd_ = -1;
+    bool failed_ = false;
+
+    std::unique_ptr<TerminalModes> modes_;
+    KeyboardMode keyboard_ = KeyboardMode::kLegacy;
+    TerminalOutput output_;
+    KeyDecoder decoder_;
+    std::deque<KeyRecord> keys_;
+    int64_t lastInputTime_ = 0;
+
+    int cols_ = 0;
+    int rows_ = 0;
+    bool resizePending_ = false;
+    bool cursorReportSeen_ = false;
+    int cursorReportX_ = 0;
+    int cursorReportY_ = 0;
+    bool kittyReplySeen_ = false;
+    bool attributesReplySeen_ = false;
+
+    int64_t lastFrameTime_ = -1000;
+    bool framePending_ = false;
+    bool wakeSignalled_ = false;
+    Statistics statistics_;
+};
+
+}  // namespace kq::console
