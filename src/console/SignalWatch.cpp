@@ -5,25 +5,13 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include "platform/Kernel.h"
+
 namespace kq::console {
 
-const sigset_t& SignalWatch::Signals() {
-    static const sigset_t set = [] {
-        sigset_t signals;
-        sigemptyset(&signals);
-        sigaddset(&signals, SIGWINCH);
-        sigaddset(&signals, SIGCHLD);
-        sigaddset(&signals, SIGTERM);
-        sigaddset(&signals, SIGHUP);
-        sigaddset(&signals, SIGINT);
-        return signals;
-    }();
-    return set;
-}
-
 SignalWatch::SignalWatch() {
-    pthread_sigmask(SIG_BLOCK, &Signals(), nullptr);
-    fd_ = signalfd(-1, &Signals(), SFD_NONBLOCK | SFD_CLOEXEC);
+    pthread_sigmask(SIG_BLOCK, &platform::KeConsoleSignalSet(), nullptr);
+    fd_ = signalfd(-1, &platform::KeConsoleSignalSet(), SFD_NONBLOCK | SFD_CLOEXEC);
 }
 
 SignalWatch& SignalWatch::Instance() {

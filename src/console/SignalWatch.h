@@ -1,7 +1,8 @@
 // The signals the console layer reads as events instead of letting them interrupt the
 // program: SIGWINCH (the terminal's new size), SIGCHLD (for commands the program runs),
 // SIGTERM, SIGHUP and SIGINT (leave cleanly). They are blocked in the UI thread and in every
-// thread the kernel services start, and read from one signalfd polled beside the terminal.
+// thread the kernel services start (the set is the kernel services' KeConsoleSignalSet), and
+// read from one signalfd polled beside the terminal.
 #pragma once
 
 #include <signal.h>
@@ -24,8 +25,6 @@ class SignalWatch {
     };
     // Reads every signal waiting on the descriptor without blocking.
     Pending Drain();
-
-    static const sigset_t& Signals();
 
   private:
     SignalWatch();
