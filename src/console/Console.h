@@ -3,6 +3,7 @@
 // console). The exported operations are declared in kq/console.h.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -25,6 +26,9 @@ int ConWaitInput(int timeoutMs);
 int ConTakeResize(int16_t* cols, int16_t* rows);
 // Rings the bell of the device the layer draws on.
 int ConBell();
+// Offers text (console code page) to the terminal's own clipboard (OSC 52), where the terminal
+// accepts it. 0 when offered, -1 when the layer is closed or the device has no clipboard.
+int ConOfferClipboard(const char* text, size_t length);
 
 namespace kq::console {
 
