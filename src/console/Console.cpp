@@ -221,3 +221,10 @@ int ConBell() {
     state.backend->Bell();
     return 0;
 }
+
+int ConOfferClipboard(const char* text, size_t length) {
+    ConsoleState& state = State();
+    std::lock_guard lock(state.mutex);
+    if (!state.initialized || (text == nullptr && length > 0)) return -1;
+    return state.backend->OfferClipboard(std::string_view(text ? text : "", length)) ? 0 : -1;
+}

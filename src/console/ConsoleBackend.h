@@ -46,6 +46,8 @@ class ConsoleBackend {
     // True once per change of the device's size, with the new size.
     virtual bool TakeResize(int& cols, int& rows) = 0;
     virtual void Bell() {}
+    // Offers code-page text to the device's clipboard; false when it has none.
+    virtual bool OfferClipboard(std::string_view) { return false; }
 };
 
 }  // namespace kq::console

@@ -202,4 +202,15 @@ void MemoryConsole::Bell() {
     ++bells_;
 }
 
+bool MemoryConsole::OfferClipboard(std::string_view text) {
+    std::lock_guard lock(mutex_);
+    offeredClipboard_ = text;
+    return true;
+}
+
+std::string MemoryConsole::OfferedClipboard() const {
+    std::lock_guard lock(mutex_);
+    return offeredClipboard_;
+}
+
 }  // namespace kq::console

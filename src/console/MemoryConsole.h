@@ -70,6 +70,9 @@ class MemoryConsole final : public ConsoleBackend {
     int SetTitle(std::string_view title) override;
     bool TakeResize(int& cols, int& rows) override;
     void Bell() override;
+    bool OfferClipboard(std::string_view text) override;
+    // The last text offered to the device's clipboard.
+    std::string OfferedClipboard() const;
 
   private:
     mutable std::mutex mutex_;
@@ -84,6 +87,7 @@ class MemoryConsole final : public ConsoleBackend {
     std::deque<InputItem> input_;
     std::string title_;
     int bells_ = 0;
+    std::string offeredClipboard_;
 };
 
 }  // namespace kq::console

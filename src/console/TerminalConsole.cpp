@@ -361,3 +361,40 @@ void TerminalConsole::Bell() {
 }
 
 }  // namespace kq::console
+
+namespace kq::console {
+
+bool TerminalConsole::OfferClipboard(std::string_view text) {
+    if (!modes_ || !quirks_.clipboard) return false;
+    // OSC 52 carries the clipboard text as base64 of its UTF-8 form. Terminals that do not
+    // accept it ignore the sequence.
+    std::string utf8;
+    const GlyphTable& glyphs = ConsoleGlyphs();
+    for (const char c : text) {
+        const auto byte = static_cast<uint8_t>(c);
+        // Tabs and line ends stay what they are; other control bytes are dropped.
+        if (byte == '\t' || byte == '\n' || byte == '\r') {
+            utf8 += c;
+        } else if (byte >= 0x20 && byte != 0x7F) {
+            utf8 += glyphs.Utf8(byte);
+        }
+    }
+    static constexpr char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string sequence = "\x1b]52;c;";
+    for (size_t i = 0; i < utf8.size(); i += 3) {
+        const size_t left = utf8.size() - i;
+        const uint32_t chunk = (static_cast<uint32_t>(static_cast<uint8_t>(utf8[i])) << 16) |
+                               (left > 1 ? static_cast<uint8_t>(utf8[i + 1]) << 8 : 0) |
+                               (left > 2 ? static_cast<uint8_t>(utf8[i + 2]) : 0);
+        sequence += kAlphabet[(chunk >> 18) & 63];
+        sequence += kAlphabet[(chunk >> 12) & 63];
+        sequence += left > 1 ? kAlphabet[(chunk >> 6) & 63] : '=';
+        sequence += left > 2 ? kAlphabet[chunk & 63] : '=';
+    }
+    sequence += "\x1b\\";
+    WriteOut(sequence);
+    return !failed_;
+}
+
+}  // namespace kq::console

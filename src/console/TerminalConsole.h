@@ -51,6 +51,7 @@ class TerminalConsole final : public ConsoleBackend {
     int SetTitle(std::string_view title) override;
     bool TakeResize(int& cols, int& rows) override;
     void Bell() override;
+    bool OfferClipboard(std::string_view text) override;
 
     Statistics GetStatistics() const { return statistics_; }
     KeyboardMode Keyboard() const { return keyboard_; }

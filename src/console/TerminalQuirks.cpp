@@ -17,12 +17,14 @@ TerminalQuirks QuirksForTerm(std::string_view term) {
         quirks.synchronizedOutput = false;
         quirks.cursorShape = false;
         quirks.titles = false;
+        quirks.clipboard = false;
     } else if (startsWith("vt1") || startsWith("vt2") || term == "ansi" || term == "dumb") {
         quirks.brightColours = false;
         quirks.richKeyboard = false;
         quirks.synchronizedOutput = false;
         quirks.cursorShape = false;
         quirks.titles = false;
+        quirks.clipboard = false;
     }
     return quirks;
 }

@@ -14,6 +14,7 @@ struct TerminalQuirks {
     bool synchronizedOutput = true;  // CSI ?2026h ... l around multi-row updates
     bool cursorShape = true;         // CSI n SP q
     bool titles = true;              // OSC 2 and the title stack (CSI 22;0t / 23;0t)
+    bool clipboard = true;           // OSC 52: text offered to the terminal's clipboard
 };
 
 TerminalQuirks QuirksForTerm(std::string_view term);

@@ -302,3 +302,28 @@ TEST(TerminalConsoleTest, NotATerminalCannotBeOpened) {
 
 }  // namespace
 }  // namespace kq::console
+
+namespace kq::console {
+namespace {
+
+TEST(TerminalConsoleTest, ClipboardTextIsOfferedAsBase64OfItsUtf8) {
+    PseudoTerminal pty;
+    TerminalConsole console(OptionsFor(pty, nullptr, false));
+    int cols = 0;
+    int rows = 0;
+    ASSERT_TRUE(console.Open(cols, rows));
+    pty.ReadOutput();
+    // "a\x82" is "a" and e-acute in code page 437: UTF-8 61 C3 A9 -> "YcOp".
+    EXPECT_TRUE(console.OfferClipboard("a\x82"));
+    EXPECT_EQ(pty.ReadOutput(), "\x1b]52;c;YcOp\x1b\\");
+    // A control byte never reaches the terminal inside the sequence; "ab" -> "YWI=".
+    EXPECT_TRUE(
+        console.OfferClipboard(std::string_view("a\x1b"
+                                                "b",
+                                                3)));
+    EXPECT_EQ(pty.ReadOutput(), "\x1b]52;c;YWI=\x1b\\");
+    console.Close();
+}
+
+}  // namespace
+}  // namespace kq::console
