@@ -208,6 +208,9 @@ int ConTakeResize(int16_t* cols, int16_t* rows) {
     width = std::clamp(width, 1, 0x7FFF);
     height = std::clamp(height, 1, 0x7FFF);
     state.mirror = ScreenMirror(width, height);
+    // The background the program draws over follows the new size.
+    state.savedScreen = state.backend->SavedScreen(width, height);
+    state.savedScreen.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 2);
     state.backend->Present(state.mirror, state.cursor, true);
     if (cols) *cols = static_cast<int16_t>(width);
     if (rows) *rows = static_cast<int16_t>(height);

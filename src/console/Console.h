@@ -20,7 +20,8 @@ const uint8_t* ConGetSavedScreen();
 // Presents what is pending, then blocks up to timeoutMs until input may be waiting (or a
 // deferred update is due). 0 when it waited, -1 when the layer is closed.
 int ConWaitInput(int timeoutMs);
-// 1 when the device changed size since the last call: the mirror takes the new size (blank)
+// 1 when the device changed size since the last call: the mirror takes the new size (blank),
+// the saved screen is taken anew at that size,
 // and the whole screen will be repainted; the caller must redraw everything. 0 otherwise, -1
 // when the layer is closed.
 int ConTakeResize(int16_t* cols, int16_t* rows);
