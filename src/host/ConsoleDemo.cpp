@@ -84,10 +84,10 @@ std::string DescribeKey(uint32_t event) {
     return text;
 }
 
-void Draw(Canvas& canvas, const std::deque<std::string>& keys) {
+void Draw(Canvas& canvas, const std::string& title, const std::deque<std::string>& keys) {
     for (int y = 0; y < canvas.Rows(); ++y) canvas.Fill(y, ' ', kTextAttribute);
     canvas.Frame(0, 0, canvas.Cols(), canvas.Rows(), kFrameAttribute);
-    canvas.Text(2, 0, " kq console demo - Esc quits ", kFrameAttribute);
+    canvas.Text(2, 0, " " + title + " - Esc quits ", kFrameAttribute);
     // All 256 attributes: row = background, column = foreground.
     for (int background = 0; background < 16 && 2 + background < canvas.Rows() - 1; ++background) {
         for (int foreground = 0; foreground < 16; ++foreground) {
@@ -117,25 +117,25 @@ void Draw(Canvas& canvas, const std::deque<std::string>& keys) {
 
 }  // namespace
 
-int RunConsoleDemo() {
+int RunConsoleDemo(const std::string& title) {
     int16_t cols = 0;
     int16_t rows = 0;
     if (ConInit(&cols, &rows) != 0) {
         std::fprintf(stderr, "kq: cannot open the terminal\n");
         return 1;
     }
-    ConSetTitle("kq console demo");
+    ConSetTitle(title.c_str());
     ConSetCursorSize(0);
     Canvas canvas(cols, rows);
     std::deque<std::string> keys;
-    Draw(canvas, keys);
+    Draw(canvas, title, keys);
     for (;;) {
         uint32_t event = 0;
         const int result = ConInput(&event);
         if (result < 0) break;
         if (ConTakeResize(&cols, &rows) == 1) {
             canvas = Canvas(cols, rows);
-            Draw(canvas, keys);
+            Draw(canvas, title, keys);
         }
         if (result == 1) {
             ConWaitInput(1000);
@@ -144,7 +144,7 @@ int RunConsoleDemo() {
         if (KEY_CODE(event) == KC_ESC && (event & KF_DOWN)) break;
         keys.push_front(DescribeKey(event));
         if (keys.size() > 64) keys.pop_back();
-        Draw(canvas, keys);
+        Draw(canvas, title, keys);
     }
     ConShutdown();
     return 0;

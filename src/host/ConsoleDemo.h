@@ -2,8 +2,10 @@
 // characters, echoes every decoded key, follows resizes, and ends on Esc.
 #pragma once
 
+#include <string>
+
 namespace kq::host {
 
-int RunConsoleDemo();
+int RunConsoleDemo(const std::string& title);
 
 }  // namespace kq::host

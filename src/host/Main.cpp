@@ -1,8 +1,20 @@
-// kq: the host program. Parses the command line and starts what the library can run.
+// kq: the host program. It prepares the library in the order the library expects (home
+// folder, settings, palette, language) and then starts what the library can run.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "host/ConsoleDemo.h"
+#include "host/HostSetup.h"
+#include "kq/config.h"
+#include "kq/host.h"
+#include "kq/kernel.h"
+#include "kq/resources.h"
+#include "kq/text.h"
 
 namespace {
 
@@ -13,12 +25,52 @@ void PrintUsage() {
         "  DIR          start in this directory\n"
         "  --help       show this help\n"
         "  --version    show the version\n\n"
-        "Environment: KQ_CODEPAGE selects the console code page (default 437).\n");
+        "Environment: KQ_CODEPAGE selects the console code page (default 437),\n"
+        "KQ_CONFIG_HOME the folder of the settings (default ~/.config).\n");
+}
+
+bool FileExists(const std::string& path) {
+    struct stat status {};
+    return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+std::string ExecutablePath(const char* argv0) {
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length > 0) return std::string(path, static_cast<size_t>(length));
+    return argv0;
+}
+
+std::optional<std::string> StoredLanguage() {
+    const CfgSection main = CfgOpen("Main");
+    if (main == 0) return std::nullopt;
+    std::optional<std::string> stored;
+    const int size = CfgQuerySz(main, "Language", nullptr, 0);
+    if (size > 0 && size <= 512) {
+        std::string value(static_cast<size_t>(size), '\0');
+        if (CfgQuerySz(main, "Language", value.data(), size) == 0) {
+            value.resize(std::strlen(value.c_str()));
+            stored = value;
+        }
+    }
+    CfgClose(main);
+    return stored;
+}
+
+// Loads the chosen language module, falling back to English; 0 when none can be loaded, in
+// which case every text the library asks for is missing.
+KeHandle LoadLanguage(const std::string& folder, const std::string& fileName) {
+    KeHandle module = KeLoadDll((folder + "/" + fileName).c_str());
+    if (module == -1 && fileName != "LngEng.dll") {
+        module = KeLoadDll((folder + "/LngEng.dll").c_str());
+    }
+    return module == -1 ? 0 : module;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    const char* startFolder = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             PrintUsage();
@@ -28,11 +80,50 @@ int main(int argc, char** argv) {
             std::printf("kq %s\n", KQ_VERSION);
             return 0;
         }
-        if (argv[i][0] == '-' && argv[i][1] != '\0') {
+        if (argv[i][0] == '-' && argv[i][1] != '\0' && std::strcmp(argv[i], "--") != 0) {
             std::fprintf(stderr, "kq: unknown option %s\n", argv[i]);
             PrintUsage();
             return 2;
         }
+        if (std::strcmp(argv[i], "--") == 0 && i + 1 < argc) ++i;
+        if (startFolder != nullptr) {
+            std::fprintf(stderr, "kq: only one directory may be given\n");
+            return 2;
+        }
+        startFolder = argv[i];
     }
-    return kq::host::RunConsoleDemo();
+    if (startFolder != nullptr && chdir(startFolder) != 0) {
+        std::fprintf(stderr, "kq: cannot open directory %s: %s\n", startFolder,
+                     std::strerror(errno));
+        return 2;
+    }
+
+    const std::string executable = ExecutablePath(argv[0]);
+    const std::string languageFolder = kq::host::FindLanguageFolder(executable, FileExists);
+    std::snprintf(homeDir, sizeof homeDir, "%s", languageFolder.c_str());
+
+    // The application name is the executable's file name, so the settings live in kq/.
+    if (CfgInit(executable.c_str()) != 0) {
+        std::fprintf(stderr, "kq: the settings cannot be opened; running on defaults\n");
+    }
+    ColDefaultPalette();
+    const KeHandle language = LoadLanguage(
+        languageFolder,
+        kq::host::ChooseLanguageFile(StoredLanguage(), kq::host::LocaleFromEnvironment()));
+    if (language == 0) {
+        std::fprintf(stderr, "kq: no language module found in %s\n", languageFolder.c_str());
+    }
+    ResSetLanguage(language);
+
+    std::string title = "kq console demo";
+    if (char* languageName = ResLoadString(language, 1)) {
+        title += std::string(" (") + languageName + ")";
+        ResFreeString(languageName);
+    }
+    const int result = kq::host::RunConsoleDemo(title);
+
+    ResSetLanguage(0);
+    if (language != 0) KeFreeDll(language);
+    CfgShutdown();
+    return result;
 }

@@ -1,0 +1,4 @@
+// The home folder buffer the host fills and the language list reads.
+#include "kq/host.h"
+
+char homeDir[512] = {};
