@@ -9,6 +9,21 @@ namespace kq::exports {
 namespace {
 
 constexpr ExportEntry kExports[] = {
+    // The host program's contract.
+    {1, "homeDir"},
+    // Rectangles and the desktop (C++ members, by their mangled names; the constructor's
+    // base-object alias C2 goes with C1).
+    {6, "_ZN4ZRecC1Essss"},
+    {7, "_ZN8ZDesktop6CreateEPFivES1_"},
+    {9, "_ZN8ZDesktop6GetPosER4ZRec"},
+    {23, "_ZN8ZDesktop6ResumeEv"},
+    {24, "_ZN8ZDesktop8SetTitleEPKc"},
+    {25, "_ZN8ZDesktop7SuspendEv"},
+    // Palette and clipboard.
+    {110, "ColDefaultPalette"},
+    {111, "ColGetPalette"},
+    {120, "ClipBrdGet"},
+    {121, "ClipBrdPut"},
     // Console screen and input.
     {130, "ConInput"},
     {131, "ConWrite"},
@@ -16,6 +31,13 @@ constexpr ExportEntry kExports[] = {
     {133, "ConSetCursorSize"},
     {134, "ConSetTitle"},
     {135, "ConGetSize"},
+    // Language resources.
+    {140, "ResLoadDlg"},
+    {141, "ResFreeDlg"},
+    {142, "ResLoadString"},
+    {143, "ResFreeString"},
+    {144, "ResGetLanguage"},
+    {145, "ResSetLanguage"},
     // Kernel services. The bell sits beside sleeping so that the family keeps its range
     // 150..167 with KeWaitThread last.
     {150, "KeSleep"},
@@ -36,6 +58,11 @@ constexpr ExportEntry kExports[] = {
     {165, "KeThreadId"},
     {166, "KeThread"},
     {167, "KeWaitThread"},
+    // Code pages and upper-casing.
+    {230, "UUctoCp"},
+    {231, "UCptoUc"},
+    {232, "UGetConCp"},
+    {233, "UUpCase"},
     // Configuration store.
     {240, "CfgInit"},
     {241, "CfgShutdown"},
@@ -49,6 +76,8 @@ constexpr ExportEntry kExports[] = {
     {249, "CfgSetQw"},
     {250, "CfgSetSz"},
     {251, "CfgSetBytes"},
+    // The screen-saver request.
+    {998, "ZScreenSaver"},
 };
 
 }  // namespace
