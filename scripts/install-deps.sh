@@ -8,6 +8,8 @@ packages=(
   libsqlite3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   tmux
+  binutils-mingw-w64-x86-64
+  clang libclang-rt-14-dev
 )
 
 missing=()

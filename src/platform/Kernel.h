@@ -3,9 +3,9 @@
 //
 // - The console layer reads its signals through a signalfd; every thread KeThread starts blocks
 //   the same set, so no worker thread can take one of those signals away from it.
-// - The resource layer turns language modules (PE files holding only resources) into module
-//   handles. It installs its reader once; KeLoadDll falls back to it for a file that is not a
-//   shared object, and KeFreeDll hands the image back to it.
+// - Language modules (PE files holding only resources) become module handles through a
+//   resource reader: the PE reader (PeImage) unless another is installed. KeLoadDll falls back
+//   to it for a file that is not a shared object, and KeFreeDll hands the image back to it.
 #pragma once
 
 #include <signal.h>
@@ -41,8 +41,8 @@ struct LoadedModule {
     bool isHostProgram = false;
 };
 
-// Installs the resource reader KeLoadDll falls back to (both null removes it). Modules already
-// loaded keep the release function they were loaded with.
+// Installs the resource reader KeLoadDll falls back to (both null restores the PE reader).
+// Modules already loaded keep the release function they were loaded with.
 void KeSetResourceImageReader(ResourceImageLoad load, ResourceImageRelease release);
 
 // The record behind a module handle; null for 0, -1 and a handle that is not a live module.

@@ -1,16 +1,18 @@
 // Module handles: shared objects opened with dlopen, resource-only language modules read by the
-// resource layer, and the host program itself.
+// resource reader (PeImage unless another reader is installed), and the host program itself.
 //
 // A handle is the address of a LoadedModule record (see platform/Kernel.h). Shared objects are
 // opened with RTLD_NOW, so a library with unresolved symbols fails to load instead of failing
 // later at a call, and RTLD_LOCAL, so one plugin's symbols never satisfy another's.
 #include <dlfcn.h>
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <mutex>
 #include <new>
 
 #include "platform/Kernel.h"
+#include "platform/PeImage.h"
 
 namespace kq::platform {
 namespace {
@@ -28,8 +30,11 @@ std::mutex& ReaderMutex() {
     return *mutex;
 }
 
+// The PE reader serves until another is installed, and again once that one is removed.
+constexpr ResourceImageReader kBuiltInReader{PeImage::LoadModuleImage, PeImage::ReleaseModuleImage};
+
 ResourceImageReader& InstalledReader() {
-    static ResourceImageReader reader;
+    static ResourceImageReader reader = kBuiltInReader;
     return reader;
 }
 
@@ -47,6 +52,11 @@ LoadedModule* MutableModuleFromHandle(KeHandle handle) {
 // Opens the file as a shared object, or else through the resource reader. Null when neither
 // accepts it.
 LoadedModule* OpenModule(const char* fileName) {
+    // dlopen would block reading a fifo and has no business with devices or directories:
+    // anything that exists and is not a regular file is refused before it is opened. (A bare
+    // library name that does not exist here is left to dlopen's search path.)
+    struct stat status {};
+    if (stat(fileName, &status) == 0 && !S_ISREG(status.st_mode)) return nullptr;
     auto* module = new (std::nothrow) LoadedModule;
     if (module == nullptr) return nullptr;
     module->tag = kModuleTag;
@@ -86,7 +96,8 @@ LoadedModule* HostProgramModule() {
 
 void KeSetResourceImageReader(ResourceImageLoad load, ResourceImageRelease release) {
     std::lock_guard guard(ReaderMutex());
-    InstalledReader() = ResourceImageReader{load, release};
+    const bool removing = load == nullptr && release == nullptr;
+    InstalledReader() = removing ? kBuiltInReader : ResourceImageReader{load, release};
 }
 
 const LoadedModule* KeModuleFromHandle(KeHandle module) {

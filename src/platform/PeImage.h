@@ -13,10 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "kq/kernel.h"
+
 namespace kq::platform {
 
 class PeImage {
-public:
+  public:
     // Reads and validates a file; null when it is not a PE file with a usable resource
     // directory (or cannot be read).
     static std::unique_ptr<PeImage> Load(const std::string& fileName);
@@ -31,9 +33,30 @@ public:
     static constexpr uint16_t kTypeDialog = 5;
     static constexpr uint16_t kTypeString = 6;
 
-private:
+    // The resource reader KeLoadDll falls back to (the ResourceImageLoad and
+    // ResourceImageRelease of platform/Kernel.h): Load as an opaque image, and its release.
+    static void* LoadModuleImage(const char* fileName);
+    static void ReleaseModuleImage(void* image);
+    // The image behind a module handle when this reader loaded it; null for a shared object,
+    // an image of another reader, or a handle that is not a live module.
+    static const PeImage* FromModule(KeHandle module);
+
+  private:
+    // Where one resource's data lies in bytes_.
+    struct Entry {
+        uint16_t type;
+        uint16_t id;
+        uint32_t offset;
+        uint32_t size;
+    };
+
     PeImage() = default;
-    // ... members chosen by the implementation.
+    // Walks the resource directory into entries_; false when the headers do not check out.
+    bool Index();
+
+    std::vector<uint8_t> bytes_;
+    // Sorted by (type, id), one entry per pair: the first the directory lists.
+    std::vector<Entry> entries_;
 };
 
 }  // namespace kq::platform

@@ -2,6 +2,7 @@
 // objects built next to the tests, files that are no library, the host program's own module,
 // and resource-only modules read through the resource layer's reader.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -74,6 +75,19 @@ TEST(KeLoadDllTest, FilesThatAreNoLibraryAreRefused) {
 
 // Fault caught: dlopen("") opens the host program, so an empty name would "load" successfully
 // and hand out a second, freeable handle of the program itself.
+// Regression: a fifo given as a module name blocked the loader in dlopen, waiting for a
+// writer that never came.
+TEST(KeLoadDllTest, FifoAndDirectoryAreRefusedWithoutOpeningThem) {
+    char folder[] = "/tmp/kq-fifo-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string fifo = std::string(folder) + "/Lng.dll";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(KeLoadDll(fifo.c_str()), -1);
+    EXPECT_EQ(KeLoadDll(folder), -1);
+    unlink(fifo.c_str());
+    rmdir(folder);
+}
+
 TEST(KeLoadDllTest, NullOrEmptyNameIsRefused) {
     EXPECT_EQ(KeLoadDll(nullptr), -1);
     EXPECT_EQ(KeLoadDll(""), -1);
