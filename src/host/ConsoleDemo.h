@@ -1,5 +1,5 @@
-// A small interactive check of the console layer: draws every colour pair and the frame
-// characters, echoes every decoded key, follows resizes, and ends on Esc.
+// A small interactive check of the console layer and the desktop: draws every colour pair and
+// the frame characters, echoes every decoded key, follows resizes, and ends on Esc.
 #pragma once
 
 #include <string>
