@@ -75,6 +75,13 @@ TerminalConsole::Options OptionsFor(const PseudoTerminal& pty, FakeClock* clock,
     return options;
 }
 
+// Opens a console that asks the terminal nothing.
+bool OpenPlain(TerminalConsole& console) {
+    int cols = 0;
+    int rows = 0;
+    return console.Open(cols, rows);
+}
+
 // Opens the console while a thread plays the terminal and answers the queries.
 std::string OpenWithAnswers(TerminalConsole& console, PseudoTerminal& pty, std::string answers,
                             int& cols, int& rows) {
@@ -242,9 +249,9 @@ TEST(TerminalConsoleTest, LoneEscIsTheEscKeyOnlyAfterTheTimeout) {
 TEST(TerminalConsoleTest, WindowSizeSignalIsReportedAsTheNewSize) {
     PseudoTerminal pty;
     TerminalConsole console(OptionsFor(pty, nullptr, false));
+    ASSERT_TRUE(OpenPlain(console));
     int cols = 0;
     int rows = 0;
-    ASSERT_TRUE(console.Open(cols, rows));
     EXPECT_FALSE(console.TakeResize(cols, rows));
     winsize size{};
     size.ws_col = 132;
@@ -261,9 +268,7 @@ TEST(TerminalConsoleTest, WindowSizeSignalIsReportedAsTheNewSize) {
 TEST(TerminalConsoleTest, TitleLosesItsControlCharacters) {
     PseudoTerminal pty;
     TerminalConsole console(OptionsFor(pty, nullptr, false));
-    int cols = 0;
-    int rows = 0;
-    ASSERT_TRUE(console.Open(cols, rows));
+    ASSERT_TRUE(OpenPlain(console));
     pty.ReadOutput();
     EXPECT_EQ(console.SetTitle("a\x1b]0;evil\x07z\x9b"), 0);
     // 0x9B is a graphic character of code page 437 (the cent sign), not a C1 control.
@@ -274,9 +279,7 @@ TEST(TerminalConsoleTest, TitleLosesItsControlCharacters) {
 TEST(TerminalConsoleTest, TerminalThatGoesAwayEndsInput) {
     PseudoTerminal pty;
     TerminalConsole console(OptionsFor(pty, nullptr, false));
-    int cols = 0;
-    int rows = 0;
-    ASSERT_TRUE(console.Open(cols, rows));
+    ASSERT_TRUE(OpenPlain(console));
     pty.CloseMaster();
     InputItem item;
     int result = 1;
@@ -309,9 +312,7 @@ namespace {
 TEST(TerminalConsoleTest, ClipboardTextIsOfferedAsBase64OfItsUtf8) {
     PseudoTerminal pty;
     TerminalConsole console(OptionsFor(pty, nullptr, false));
-    int cols = 0;
-    int rows = 0;
-    ASSERT_TRUE(console.Open(cols, rows));
+    ASSERT_TRUE(OpenPlain(console));
     pty.ReadOutput();
     // "a\x82" is "a" and e-acute in code page 437: UTF-8 61 C3 A9 -> "YcOp".
     EXPECT_TRUE(console.OfferClipboard("a\x82"));
