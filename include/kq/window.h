@@ -96,6 +96,8 @@ class ZWindow {
     // Writes text into the cells from (x, y) on, cut at the row's end.
     void PutText(int x, int y, std::string_view text, uint8_t attribute);
     void FillCells(uint8_t character, uint8_t attribute);
+    // The children in z-order, for containers that arrange their own (under the window lock).
+    std::vector<ZWindow*>& ChildList() { return children_; }
 
   private:
     friend class ZDesktop;
@@ -104,7 +106,8 @@ class ZWindow {
     void AllocateCells();
     ZWindow* TopVisibleChild() const;
     void UpdateScreenRect();
-    void RefreshLocked(ZRec rect);
+    // nested: refreshed by its parent's pass over its children, which paints what lies above.
+    void RefreshLocked(ZRec rect, bool nested);
     int DestroyBase();
 
     std::atomic<int> runDone_{0};
@@ -156,3 +159,11 @@ class ZDesktop {
 };
 
 extern "C" ZAPI void ZCALL ZScreenSaver(void);
+
+// Shows a message box modally (parent null: the desktop; a negative x or y centres it): a
+// text and a row of buttons, one per set bit of buttons, with captions from the current
+// language. Returns the bit of the button pressed, 2 for Esc, -1 when the box was destroyed
+// while it ran. WF_BEEP rings the bell, WF_DEFAULT gives alert colours.
+extern "C" ZAPI int ZCALL ZMessageBox(ZWindow* parent, ZRec pos, ZRec size, const char* title,
+                                      const char* text, uint32_t buttons, int defaultButton,
+                                      uint32_t flags);

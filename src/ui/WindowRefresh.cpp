@@ -50,10 +50,10 @@ void ZWindow::Refresh(ZRec rect) {
     for (const ZWindow* window = this; window != nullptr; window = window->parent_) {
         if (!(window->flags_ & WF_VISIBLE)) return;
     }
-    RefreshLocked(rect);
+    RefreshLocked(rect, false);
 }
 
-void ZWindow::RefreshLocked(ZRec rect) {
+void ZWindow::RefreshLocked(ZRec rect, bool nested) {
     ZRec screen;
     ZDesktop::GetPos(screen);
     const ZRec r = ClipToSize(rect, rect_.w, rect_.h);
@@ -90,12 +90,22 @@ void ZWindow::RefreshLocked(ZRec rect) {
                      endX - firstX);
         }
     }
-    // Children, bottom to top. Draw may have changed the child list: walk a copy.
+    // Children, bottom to top. Draw may have changed the child list: walk a copy. A child
+    // refreshed here does not repaint the siblings above it itself: this loop paints them next.
+    // (Letting every child repaint all the siblings above it, which repaint all above them, and
+    // so on, costs 2^n refreshes for n children.) The overlay child that such a walk would
+    // repaint last is repainted once after the loop instead.
     const std::vector<ZWindow*> children = children_;
+    ZWindow* overlayChild = nullptr;
     for (ZWindow* child : children) {
-        if (child->parent_ == this) child->Refresh(Translate(r, screenRect_, child->screenRect_));
+        if (child->parent_ != this || !(child->flags_ & WF_VISIBLE)) continue;
+        child->RefreshLocked(Translate(r, screenRect_, child->screenRect_), true);
+        if (child->flags_ & WF_OVERLAY) overlayChild = child;
     }
-    if (flags_ & WF_OVERLAY) return;
+    if (overlayChild != nullptr && overlayChild != children.back()) {
+        overlayChild->RefreshLocked(Translate(r, screenRect_, overlayChild->screenRect_), true);
+    }
+    if (nested || (flags_ & WF_OVERLAY)) return;
     // Whatever lies above this window in each ancestor, and the overlay sibling below it, is
     // painted again over the refreshed area.
     const ZWindow* current = this;
