@@ -15,6 +15,7 @@
 #include "ui/DesktopHooks.h"
 #include "ui/DesktopInternal.h"
 #include "ui/WindowLock.h"
+#include "ui/ZKeyBar.h"
 
 // The root window. It has the base class's operations and the host's exit-query callback.
 class DesktopWindow final : public ZWindow {
@@ -58,19 +59,26 @@ namespace kq::ui {
 
 namespace {
 
+// The modifier update of the desktop's key bar, until someone sets another hook.
+void UpdateKeyBarModifiers(uint32_t event);
+
 struct DesktopState {
     std::unique_ptr<DesktopWindow> desktop;
-    std::unique_ptr<ZWindow> keyBar;
+    std::unique_ptr<ZKeyBar> keyBar;
     std::thread::id uiThread;
     std::atomic<int64_t> lastActivity{0};
     std::atomic<int> stop{0};
     SaverHooks saver;
-    void (*keyBarModifiers)(uint32_t) = nullptr;
+    void (*keyBarModifiers)(uint32_t) = UpdateKeyBarModifiers;
 };
 
 DesktopState& State() {
     static DesktopState state;
     return state;
+}
+
+void UpdateKeyBarModifiers(uint32_t event) {
+    if (ZKeyBar* keyBar = State().keyBar.get()) keyBar->UpdateModifiers(event);
 }
 
 int64_t Now() {
@@ -143,7 +151,7 @@ int DesktopOpen(ZDesktop::Callback exitQuery) {
     }
     state.desktop->Cover(width, height);
     state.uiThread = std::this_thread::get_id();
-    state.keyBar = std::make_unique<ZWindow>();
+    state.keyBar = std::make_unique<ZKeyBar>();
     state.keyBar->Create(nullptr, ZRec(0, static_cast<int16_t>(height - 1), 0, 0),
                          ZRec(0, 0, width, 1), state.desktop.get(), 0, 0);
     state.desktop->Redraw();
@@ -199,10 +207,13 @@ int ZDesktop::Create(Callback start, Callback exitQuery) {
 int ZDesktop::RunLoop(std::atomic<int>* stop) {
     kq::ui::DesktopState& state = State();
     if (state.saver.choose) state.saver.choose();
-    uint32_t event = 0;
-    int result = ConInput(&event);
-    while (result >= 0) {
-        if (*stop != 0) break;
+    // The stop flag is looked at before the next event is read, not after: a key typed ahead
+    // of a closing dialog belongs to whatever has the focus next, and must not be swallowed by
+    // the loop that is ending.
+    while (*stop == 0) {
+        uint32_t event = 0;
+        const int result = ConInput(&event);
+        if (result < 0) break;
         if (ZWindow* desktop = Desktop()) desktop->Tick();
         kq::ui::DesktopTakeResize();
         if (result == 1) {
@@ -212,7 +223,6 @@ int ZDesktop::RunLoop(std::atomic<int>* stop) {
             state.lastActivity = kq::ui::Now();
             if (!(state.saver.takeKey && state.saver.takeKey(event))) kq::ui::DispatchKey(event);
         }
-        result = ConInput(&event);
     }
     return 0;
 }

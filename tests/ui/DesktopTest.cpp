@@ -10,24 +10,28 @@ namespace kq::ui::testing {
 namespace {
 
 constexpr uint32_t kCtrlTab = KEY_EVENT(KC_TAB, 9, KF_DOWN | KF_LCTRL);
+constexpr uint32_t kEnter = KEY_EVENT(KC_ENTER, 13, KF_DOWN);
 
-// Runs the loop until the queued keys are used up.
-void RunQueuedKeys(kq::console::MemoryConsole& console) {
-    std::atomic<int> stop{0};
-    console.PushKey(KEY_EVENT(KC_F12, 0, KF_DOWN));  // marks the end of the queue
-    struct StopOnF12 : Box {
-        explicit StopOnF12(std::atomic<int>& flag) : Box(' '), stop(flag) {}
-        std::atomic<int>& stop;
+std::atomic<int> g_stopLoop{0};
+bool (*g_saverTakesKey)(uint32_t) = nullptr;
+
+// Runs the loop until the queued keys are used up: an F12 queued behind them stops it. The
+// F12 is taken where the screen saver takes its keys, so it reaches no window.
+void RunQueuedKeys(kq::console::MemoryConsole& console, bool (*saverTakesKey)(uint32_t) = nullptr) {
+    g_stopLoop = 0;
+    g_saverTakesKey = saverTakesKey;
+    SaverHooks hooks;
+    hooks.takeKey = [](uint32_t event) {
+        if (event == KEY_EVENT(KC_F12, 0, KF_DOWN)) {
+            g_stopLoop = 1;
+            return true;
+        }
+        return g_saverTakesKey != nullptr && g_saverTakesKey(event);
     };
-    // The F12 reaches whichever window has the focus; watch the queue instead.
-    std::thread watcher([&] {
-        while (console.PendingInput() > 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        stop = 1;
-        console.PushKey(0);  // wake the loop so that it sees the flag
-    });
-    ZDesktop::RunLoop(&stop);
-    watcher.join();
+    SetSaverHooks(hooks);
+    console.PushKey(KEY_EVENT(KC_F12, 0, KF_DOWN));
+    ZDesktop::RunLoop(&g_stopLoop);
+    SetSaverHooks(SaverHooks{});
 }
 
 TEST_F(DesktopTest, CtrlTabBringsTheLowestFocusableWindowUp) {
@@ -42,7 +46,7 @@ TEST_F(DesktopTest, CtrlTabBringsTheLowestFocusableWindowUp) {
     console->PushKey(kCtrlTab);
     RunQueuedKeys(*console);
     EXPECT_EQ(ZDesktop::GetFocus(), &b);
-    EXPECT_TRUE(c.keys.empty() && a.keys.size() == 1u);  // only the end marker reached a
+    EXPECT_TRUE(c.keys.empty() && a.keys.empty());  // Ctrl+Tab reaches no window
 }
 
 TEST_F(DesktopTest, CtrlTabDoesNothingWhileAModalWindowIsOnTop) {
@@ -71,6 +75,23 @@ TEST_F(DesktopTest, ModalRunOnTheUiThreadReturnsTheEndRunValue) {
     dialog.endOnKey = true;
     console->PushKey(KEY_EVENT(0x37, '7', KF_DOWN));
     EXPECT_EQ(dialog.Run(), '7');
+}
+
+// Regression: the loop read the next event before it looked at its stop flag, so the key
+// typed after the one that closed a dialog was lost.
+TEST_F(DesktopTest, KeyTypedAheadOfAClosingDialogReachesTheNextWindow) {
+    Box main('m');
+    Open(main, 0, 0, 40, 10);
+    Box dialog('d');
+    Open(dialog, 10, 5, 20, 5);
+    dialog.endOnKey = true;
+    console->PushKey(KEY_EVENT(0x31, '1', KF_DOWN));
+    console->PushKey(KEY_EVENT(0x32, '2', KF_DOWN));
+    EXPECT_EQ(dialog.Run(), '1');
+    dialog.Destroy();
+    RunQueuedKeys(*console);
+    ASSERT_FALSE(main.keys.empty());
+    EXPECT_EQ(KEY_CHAR(main.keys.front()), static_cast<uint32_t>('2'));
 }
 
 TEST_F(DesktopTest, RunFromAWorkerThreadReturnsTheValueGivenOnTheUiThread) {
@@ -115,6 +136,7 @@ TEST_F(DesktopTest, QuitWithAVetoKeepsEverything) {
     ASSERT_EQ(DesktopOpen([] { return ++vetoes, 1; }), 0);
     Box window('w');
     Open(window, 0, 0, 5, 5);
+    console->PushKey(kEnter);  // yes to the exit question; then the host vetoes
     EXPECT_EQ(ZDesktop::Quit(0), 1);
     EXPECT_EQ(vetoes, 1);
     EXPECT_TRUE(window.IsAttached());
@@ -128,6 +150,7 @@ TEST_F(DesktopTest, QuitRefusedByAWindowKeepsRunning) {
     Box stubborn('s');
     Open(stubborn, 0, 0, 5, 5);
     stubborn.refuseDestroy = true;
+    console->PushKey(kEnter);  // yes to the exit question
     EXPECT_EQ(ZDesktop::Quit(0), 1);
     EXPECT_TRUE(console->IsOpen());
     stubborn.refuseDestroy = false;
@@ -189,26 +212,23 @@ TEST_F(DesktopTest, ScreenSaverRequestClearsTheLastActivity) {
 
 TEST_F(DesktopTest, KeyThatStopsTheSaverReachesNoWindow) {
     static bool saverRunning = true;
-    SaverHooks hooks;
-    hooks.takeKey = [](uint32_t) {
-        const bool wasRunning = saverRunning;
-        saverRunning = false;
-        return wasRunning;
-    };
-    SetSaverHooks(hooks);
     Box window('w');
     Open(window, 0, 0, 5, 5);
     console->PushKey(KEY_EVENT(0x61, 'a', KF_DOWN));
     console->PushKey(KEY_EVENT(0x62, 'b', KF_DOWN));
-    RunQueuedKeys(*console);
-    SetSaverHooks(SaverHooks{});
-    ASSERT_GE(window.keys.size(), 1u);
+    RunQueuedKeys(*console, [](uint32_t) {
+        const bool wasRunning = saverRunning;
+        saverRunning = false;
+        return wasRunning;
+    });
+    ASSERT_EQ(window.keys.size(), 1u);
     EXPECT_EQ(KEY_CHAR(window.keys.front()), static_cast<uint32_t>('b'));
 }
 
 TEST(DesktopCreateTest, StartThatFailsQuitsWithoutEnteringTheLoop) {
     auto console = std::make_shared<kq::console::MemoryConsole>(80, 25);
     kq::console::InstallBackend(console);
+    console->PushKey(kEnter);  // the ordinary quit asks the exit question
     console->PushKey(KEY_EVENT(0x61, 'a', KF_DOWN));
     EXPECT_EQ(ZDesktop::Create([] { return 1; }, nullptr), 0);
     EXPECT_EQ(console->PendingInput(), 1u);
@@ -225,6 +245,7 @@ TEST(DesktopCreateTest, TakesTheConsolesSizeAndBackground) {
         before[i + 1] = 0x4E;
     }
     console->SetSavedScreen(before);
+    console->PushKey(kEnter);  // the ordinary quit asks the exit question
     kq::console::InstallBackend(console);
     static std::shared_ptr<kq::console::MemoryConsole> seen;
     seen = console;
