@@ -9,6 +9,9 @@
 
 #include "kq/keys.h"
 #include "kq/window.h"
+#include "ui/ZDialog.h"
+#include "ui/ZKeyBar.h"
+#include "ui/ZMenu.h"
 
 namespace kq::host {
 
@@ -62,6 +65,8 @@ class DemoWindow final : public ZWindow {
         char size[32];
         std::snprintf(size, sizeof size, "%d x %d", Width(), Height());
         PutText(52, 6, size, kTextAttribute);
+        PutText(52, 8, "F2 next dialog, F3 message box", kTextAttribute);
+        PutText(52, 9, "F9 menu bar, Esc quits", kTextAttribute);
         int y = 19;
         PutText(2, y++, "Keys:", kTextAttribute);
         for (const std::string& key : keys_) {
@@ -72,10 +77,19 @@ class DemoWindow final : public ZWindow {
     }
 
     int OnKey(uint32_t event) override {
-        if (KEY_CODE(event) == KC_ESC && (event & KF_DOWN)) {
+        if ((KEY_CODE(event) == KC_ESC || KEY_CODE(event) == KC_F10) && (event & KF_DOWN)) {
             ZDesktop::Quit(0);
             return 0;
         }
+        // A look at the toolkit: every dialog of the language in turn, a message box, and
+        // the menu bar.
+        if (KEY_CODE(event) == KC_F2) return ShowNextDialog();
+        if (KEY_CODE(event) == KC_F3) {
+            ZMessageBox(nullptr, ZRec(-1, -1, 0, 0), ZRec(0, 0, 50, 6), " Message ",
+                        "A message box with three buttons.", 0x1 | 0x2 | 0x40, 0x1, WF_MODAL);
+            return 0;
+        }
+        if (KEY_CODE(event) == KC_F9) return ShowMenuBar();
         keys_.push_front(DescribeKey(event));
         if (keys_.size() > 64) keys_.pop_back();
         Redraw();
@@ -89,17 +103,70 @@ class DemoWindow final : public ZWindow {
     }
 
   private:
+    int ShowNextDialog() {
+        ZDialog dialog;
+        if (dialog.CreateFromResource(nextDialog_, nullptr, 0) == 0) {
+            dialog.Activate(true);
+            dialog.Run();
+            dialog.Destroy();
+        }
+        nextDialog_ = nextDialog_ >= 120 ? 100 : nextDialog_ + 1;
+        return 0;
+    }
+
+    // The menu bar stays up while its pop-ups are used; the commands its items carry come
+    // back through OnCommand.
+    int ShowMenuBar() {
+        if (!menuBar_.IsAttached()) {
+            menuBar_.CreateFromResource(1, ZRec(0, 0, 0, 0), ZRec(0, 0, Width(), 1), nullptr,
+                                        WF_VISIBLE | WF_AUTOHIDE, 0);
+            menuBar_.SetOwner(this);
+        }
+        menuBar_.Activate(true);
+        return 0;
+    }
+
+  public:
+    int OnCommand(int id) override {
+        // Items that only open a pop-up report their own ids too; only real commands count.
+        if (id >= 1000 && id < 1006) return 0;
+        keys_.push_front("command " + std::to_string(id));
+        menuBar_.Close();
+        Redraw();
+        return 0;
+    }
+
+  private:
+    ZMenu menuBar_;
     std::deque<std::string> keys_;
+    int nextDialog_ = 100;
 };
 
 DemoWindow* g_demo = nullptr;
 std::string g_title;
 
 int StartDemo() {
+    // The key bar is shown first: a window shown later than the demo window, with nothing
+    // above it, would take the focus.
+    if (ZKeyBar* keyBar = ZKeyBar::Get()) {
+        // Labels of F1 to F10, separated by a control character.
+        static const char kLabels[] =
+            "\x01"
+            "Dialog"
+            "\x01"
+            "Box"
+            "\x01\x01\x01\x01\x01\x01"
+            "Menu"
+            "\x01"
+            "Quit";
+        keyBar->SetKeyBar(kLabels, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+        keyBar->Show(true);
+    }
     ZRec screen;
     ZDesktop::GetPos(screen);
     g_demo->Create((" " + g_title + " - Esc quits ").c_str(), ZRec(0, 0, 0, 0),
-                   ZRec(0, 0, screen.w, screen.h), nullptr, WF_VISIBLE | WF_FOCUSABLE, 0);
+                   ZRec(0, 0, screen.w, static_cast<int16_t>(screen.h - 1)), nullptr,
+                   WF_VISIBLE | WF_FOCUSABLE, 0);
     g_demo->Activate(true);
     ZDesktop::SetTitle(g_title.c_str());
     return 0;
