@@ -58,6 +58,24 @@ constexpr ExportEntry kExports[] = {
     {165, "KeThreadId"},
     {166, "KeThread"},
     {167, "KeWaitThread"},
+    // File system, in the order the family names its exports (FsMove last, at 216).
+    {200, "FsGetDiskInfo"},
+    {201, "FsFindInit"},
+    {202, "FsFind"},
+    {203, "FsFindClose"},
+    {204, "FsGetDrives"},
+    {205, "FsFreeDrives"},
+    {206, "FsSetCwd"},
+    {207, "FsGetCwd"},
+    {208, "FsMkDir"},
+    {209, "FsRmDir"},
+    {210, "FsOpen"},
+    {211, "FsClose"},
+    {212, "FsRead"},
+    {213, "FsSeek"},
+    {214, "FsTell"},
+    {215, "FsCopy"},
+    {216, "FsMove"},
     // Code pages and upper-casing.
     {230, "UUctoCp"},
     {231, "UCptoUc"},
@@ -78,6 +96,8 @@ constexpr ExportEntry kExports[] = {
     {251, "CfgSetBytes"},
     // The screen-saver request.
     {998, "ZScreenSaver"},
+    // The message box.
+    {999, "ZMessageBox"},
 };
 
 }  // namespace

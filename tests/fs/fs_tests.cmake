@@ -1,1 +1,5 @@
-# (filled in by the layer's author)
+# The file-system layer on real files in temporary directories.
+kq_test(fs_tests
+  SOURCES fs/FsFindTest.cpp fs/FsNamesTest.cpp fs/FsFilesTest.cpp fs/FsAttributesTest.cpp
+          fs/FsCopyTest.cpp fs/FsDrivesTest.cpp
+  LIBS kq_fs)

@@ -1,0 +1,405 @@
+// Whole-file copies in a thread of their own: FsCopy, its status record and both modes.
+//
+// Thread rules: FsCopy resolves both names in the caller's thread (relative names against the
+// directory current at the call, held open as a descriptor), so the copy thread never looks
+// at the process's current directory, which another thread may change meanwhile. The thread
+// owns its job and frees it. It writes the caller's status record with atomic stores: done
+// relaxed (a progress hint), state with release (the completion signal, written last).
+//
+// Neither mode opens a fifo, socket or device: the source must be a regular file before it is
+// opened, and the open itself does not block should the name change in between. An existing
+// destination that is not a regular file, or that is the source itself, is never written.
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/sendfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <future>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "fs/FsInternal.h"
+#include "kq/fs.h"
+#include "kq/kernel.h"
+
+namespace kq::fs {
+namespace {
+
+static_assert(sizeof(FsCopyStatus) == 16 && offsetof(FsCopyStatus, state) == 8);
+
+constexpr uint32_t kSmallBlock = 64 * 1024;
+constexpr uint32_t kLargeBlock = 128 * 1024;
+// The system copy moves this much per call between two progress reports.
+constexpr size_t kSystemChunk = 8 * 1024 * 1024;
+
+struct CopyJob {
+    UniqueFd base;  // the directory relative names start from; none when both are absolute
+    std::string source;
+    std::string destination;
+    FsCopyStatus* status = nullptr;
+    uint32_t flags = 0;
+    // System copy: FsCopy waits for the first progress report or the end.
+    std::promise<void> started;
+    bool startedSignalled = false;
+
+    int BaseFd() const { return base ? base.Get() : AT_FDCWD; }
+    void SignalStarted() {
+        if (!startedSignalled) {
+            startedSignalled = true;
+            started.set_value();
+        }
+    }
+};
+
+void StoreDone(FsCopyStatus* status, uint64_t done) {
+    std::atomic_ref<uint64_t>(status->done).store(done, std::memory_order_relaxed);
+}
+
+void StoreState(FsCopyStatus* status, int32_t state) {
+    std::atomic_ref<int32_t>(status->state).store(state, std::memory_order_release);
+}
+
+// One block of memory for the own loop, locked in memory where the system allows it.
+class CopyBuffer {
+  public:
+    explicit CopyBuffer(size_t size) : size_(size) {
+        void* memory =
+            ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (memory == MAP_FAILED) return;
+        data_ = static_cast<char*>(memory);
+        // Best effort: RLIMIT_MEMLOCK is small for ordinary users, and a copy never fails on it.
+        locked_ = ::mlock(data_, size_) == 0;
+    }
+    CopyBuffer(const CopyBuffer&) = delete;
+    CopyBuffer& operator=(const CopyBuffer&) = delete;
+    ~CopyBuffer() {
+        if (data_ == nullptr) return;
+        if (locked_) ::munlock(data_, size_);
+        ::munmap(data_, size_);
+    }
+
+    char* Data() const { return data_; }
+
+  private:
+    size_t size_;
+    char* data_ = nullptr;
+    bool locked_ = false;
+};
+
+// Opens the source for reading; invalid when it is missing or not a regular file.
+UniqueFd OpenSource(const CopyJob& job, struct stat& status) {
+    if (::fstatat(job.BaseFd(), job.source.c_str(), &status, 0) != 0 || !S_ISREG(status.st_mode)) {
+        return UniqueFd();
+    }
+    UniqueFd in(
+        ::openat(job.BaseFd(), job.source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!in || ::fstat(in.Get(), &status) != 0 || !S_ISREG(status.st_mode)) return UniqueFd();
+    ::fcntl(in.Get(), F_SETFL, ::fcntl(in.Get(), F_GETFL) & ~O_NONBLOCK);
+    ::posix_fadvise(in.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    return in;
+}
+
+// Creates the destination; invalid when it exists and may not be replaced, or is not a regular
+// file, or is the source itself (replacing would truncate what is being read).
+UniqueFd CreateDestination(const CopyJob& job, const struct stat& source, mode_t permissions) {
+    const bool replace = job.flags & FS_COPY_REPLACE;
+    struct stat existing;
+    if (::fstatat(job.BaseFd(), job.destination.c_str(), &existing, 0) == 0) {
+        if (!replace || !S_ISREG(existing.st_mode)) return UniqueFd();
+        if (existing.st_dev == source.st_dev && existing.st_ino == source.st_ino) return UniqueFd();
+    }
+    const int flags =
+        O_WRONLY | O_CREAT | (replace ? O_TRUNC : O_EXCL) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    UniqueFd out(::openat(job.BaseFd(), job.destination.c_str(), flags, permissions));
+    struct stat created;
+    if (!out || ::fstat(out.Get(), &created) != 0 || !S_ISREG(created.st_mode)) return UniqueFd();
+    ::fcntl(out.Get(), F_SETFL, ::fcntl(out.Get(), F_GETFL) & ~O_NONBLOCK);
+    return out;
+}
+
+// Writes all of length; false on an error or when the system takes no more.
+bool WriteAll(int fd, const char* data, size_t length) {
+    while (length > 0) {
+        const ssize_t n = ::write(fd, data, length);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        length -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+ssize_t ReadSome(int fd, char* data, size_t length) {
+    for (;;) {
+        const ssize_t n = ::read(fd, data, length);
+        if (n >= 0 || errno != EINTR) return n;
+    }
+}
+
+int CloseDestination(UniqueFd& out, int state, int failedState) {
+    const int fd = out.Release();
+    // A delayed write error (a full network share, for one) may first show here.
+    if (::close(fd) != 0 && state == FS_COPY_OK) return failedState;
+    return state;
+}
+
+// The errors with which copy_file_range, sendfile and splice refuse a pair of files they cannot
+// handle, before moving anything.
+bool IsUnsupported(int error) {
+    return error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP ||
+           error == EBADF;
+}
+
+// A pipe that holds one block: the own loop reads a block into it and writes it out from it,
+// so the data stays in the kernel (one copy instead of two through user memory). Unusable
+// when the pipe cannot be made that large.
+class BlockPipe {
+  public:
+    explicit BlockPipe(uint32_t blockSize) {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0) return;
+        readEnd_.Reset(fds[0]);
+        writeEnd_.Reset(fds[1]);
+        if (::fcntl(fds[1], F_SETPIPE_SZ, static_cast<int>(blockSize)) <
+            static_cast<int>(blockSize)) {
+            readEnd_.Reset();
+            writeEnd_.Reset();
+        }
+    }
+    bool Usable() const { return static_cast<bool>(writeEnd_); }
+    int ReadEnd() const { return readEnd_.Get(); }
+    int WriteEnd() const { return writeEnd_.Get(); }
+
+  private:
+    UniqueFd readEnd_;
+    UniqueFd writeEnd_;
+};
+
+ssize_t SpliceSome(int from, int to, size_t length) {
+    for (;;) {
+        const ssize_t n = ::splice(from, nullptr, to, nullptr, length, SPLICE_F_MOVE);
+        if (n >= 0 || errno != EINTR) return n;
+    }
+}
+
+enum class BlockResult { kMoved, kEnd, kReadFailed, kWriteFailed, kNoSplice };
+
+// One block through the pipe: splice it in (the read), then out (the write). kNoSplice when
+// the source takes no splicing; nothing has been read then. Where only the destination takes
+// none, the block goes on through the buffer and the pipe is given up.
+BlockResult MoveBlockThroughPipe(BlockPipe& pipe, int in, int out, const CopyBuffer& buffer,
+                                 uint32_t blockSize, size_t& moved, bool& keepPipe) {
+    const ssize_t n = SpliceSome(in, pipe.WriteEnd(), blockSize);
+    if (n < 0) return IsUnsupported(errno) ? BlockResult::kNoSplice : BlockResult::kReadFailed;
+    if (n == 0) return BlockResult::kEnd;
+    moved = static_cast<size_t>(n);
+    size_t left = moved;
+    while (left > 0) {
+        const ssize_t k = SpliceSome(pipe.ReadEnd(), out, left);
+        if (k < 0 && left == moved && IsUnsupported(errno)) {
+            keepPipe = false;
+            size_t drained = 0;
+            while (drained < moved) {
+                const ssize_t r =
+                    ReadSome(pipe.ReadEnd(), buffer.Data() + drained, moved - drained);
+                if (r <= 0) return BlockResult::kReadFailed;
+                drained += static_cast<size_t>(r);
+            }
+            return WriteAll(out, buffer.Data(), moved) ? BlockResult::kMoved
+                                                       : BlockResult::kWriteFailed;
+        }
+        if (k <= 0) return BlockResult::kWriteFailed;
+        left -= static_cast<size_t>(k);
+    }
+    return BlockResult::kMoved;
+}
+
+BlockResult MoveBlockThroughBuffer(int in, int out, const CopyBuffer& buffer, uint32_t blockSize,
+                                   size_t& moved) {
+    const ssize_t n = ReadSome(in, buffer.Data(), blockSize);
+    if (n < 0) return BlockResult::kReadFailed;
+    if (n == 0) return BlockResult::kEnd;
+    moved = static_cast<size_t>(n);
+    return WriteAll(out, buffer.Data(), moved) ? BlockResult::kMoved : BlockResult::kWriteFailed;
+}
+
+int RunOwnLoop(CopyJob& job) {
+    struct stat source;
+    UniqueFd in = OpenSource(job, source);
+    if (!in) return FS_COPY_OPEN_FAILED;
+    // Default permissions (the umask applies) and the current time: the own loop carries
+    // neither attributes nor times.
+    UniqueFd out = CreateDestination(job, source, 0666);
+    if (!out) return FS_COPY_CREATE_FAILED;
+    const uint32_t blockSize = CopyBlockSize(static_cast<uint64_t>(source.st_size));
+    // The buffer is obtained (and its failure reported) even while the pipe carries the blocks:
+    // it takes over whenever a file refuses splicing.
+    CopyBuffer buffer(blockSize);
+    if (buffer.Data() == nullptr) return CloseDestination(out, FS_COPY_FAILED, FS_COPY_FAILED);
+    BlockPipe pipe(blockSize);
+    bool usePipe = pipe.Usable();
+    uint64_t done = 0;
+    for (;;) {
+        size_t moved = 0;
+        BlockResult result = BlockResult::kNoSplice;
+        if (usePipe) {
+            result =
+                MoveBlockThroughPipe(pipe, in.Get(), out.Get(), buffer, blockSize, moved, usePipe);
+            if (result == BlockResult::kNoSplice) usePipe = false;
+        }
+        if (result == BlockResult::kNoSplice) {
+            result = MoveBlockThroughBuffer(in.Get(), out.Get(), buffer, blockSize, moved);
+        }
+        switch (result) {
+            case BlockResult::kEnd:
+                return CloseDestination(out, FS_COPY_OK, FS_COPY_WRITE_FAILED);
+            case BlockResult::kReadFailed:
+                return CloseDestination(out, FS_COPY_READ_FAILED, FS_COPY_WRITE_FAILED);
+            case BlockResult::kWriteFailed:
+            case BlockResult::kNoSplice:
+                return CloseDestination(out, FS_COPY_WRITE_FAILED, FS_COPY_WRITE_FAILED);
+            case BlockResult::kMoved:
+                done += moved;
+                StoreDone(job.status, done);
+                break;
+        }
+    }
+}
+
+// The system copy's data: copy_file_range, else sendfile, else read and write. Each step goes
+// on from the descriptors' current offsets, so a fallback resumes where the last method ended.
+bool CopyData(CopyJob& job, int in, int out) {
+    uint64_t done = 0;
+    bool useRange = true;
+    bool useSendfile = true;
+    bool confirmEnd = true;  // procfs-like files report no data to copy_file_range and sendfile
+    std::unique_ptr<char[]> block;  // the last fallback's buffer
+    for (;;) {
+        ssize_t n = -1;
+        if (useRange) {
+            n = ::copy_file_range(in, nullptr, out, nullptr, kSystemChunk, 0);
+            if (n < 0 && errno != EINTR && IsUnsupported(errno)) {
+                useRange = false;
+                continue;
+            }
+        } else if (useSendfile) {
+            n = ::sendfile(out, in, nullptr, kSystemChunk);
+            if (n < 0 && errno != EINTR && IsUnsupported(errno)) {
+                useSendfile = false;
+                continue;
+            }
+        } else {
+            if (!block) block = std::make_unique<char[]>(kLargeBlock);
+            n = ReadSome(in, block.get(), kLargeBlock);
+            if (n > 0 && !WriteAll(out, block.get(), static_cast<size_t>(n))) return false;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) {
+            if (done == 0 && confirmEnd && (useRange || useSendfile)) {
+                confirmEnd = false;
+                useRange = useSendfile = false;
+                continue;
+            }
+            return true;
+        }
+        confirmEnd = false;
+        done += static_cast<uint64_t>(n);
+        StoreDone(job.status, done);
+        job.SignalStarted();
+    }
+}
+
+int RunSystemCopy(CopyJob& job) {
+    struct stat source;
+    UniqueFd in = OpenSource(job, source);
+    if (!in) return FS_COPY_FAILED;
+    UniqueFd out = CreateDestination(job, source, S_IRUSR | S_IWUSR);
+    if (!out) return FS_COPY_FAILED;
+    // The first report: the copy is under way (as the designed progress routine reports at
+    // the start of a stream), so FsCopy need not wait for the first chunk on a slow disk.
+    job.SignalStarted();
+    if (!CopyData(job, in.Get(), out.Get())) {
+        return CloseDestination(out, FS_COPY_FAILED, FS_COPY_FAILED);
+    }
+    // Mode and times follow the source; set-id bits do not, as ownership is not carried.
+    ::fchmod(out.Get(), source.st_mode & 01777);
+    const struct timespec times[2] = {source.st_atim, source.st_mtim};
+    ::futimens(out.Get(), times);
+    return CloseDestination(out, FS_COPY_OK, FS_COPY_FAILED);
+}
+
+uint32_t ZCALL CopyThread(intptr_t argument) {
+    std::unique_ptr<CopyJob> job(reinterpret_cast<CopyJob*>(argument));
+    int state = FS_COPY_FAILED;
+    try {
+        state = (job->flags & FS_COPY_SYSTEM) ? RunSystemCopy(*job) : RunOwnLoop(*job);
+    } catch (const std::exception&) {
+        state = FS_COPY_FAILED;
+    }
+    FsCopyStatus* status = job->status;
+    job->SignalStarted();
+    job.reset();  // closes the base directory before the caller learns of the end
+    StoreState(status, state);
+    return 0;
+}
+
+}  // namespace
+
+uint32_t CopyBlockSize(uint64_t size) {
+    uint64_t block = size / 100;
+    block -= block % kSmallBlock;
+    if (block < kSmallBlock) return kSmallBlock;
+    if (block > kLargeBlock) return kLargeBlock;
+    return static_cast<uint32_t>(block);
+}
+
+}  // namespace kq::fs
+
+extern "C" {
+
+ZAPI int ZCALL FsCopy(const char* source, const char* destination, FsCopyStatus* status,
+                      uint32_t flags) {
+    if (status == nullptr) return -1;
+    status->done = 0;
+    status->reserved = 0;
+    kq::fs::StoreState(status, FS_COPY_RUNNING);
+    if (source == nullptr || destination == nullptr) {
+        kq::fs::StoreState(status, FS_COPY_FAILED);
+        return -1;
+    }
+    std::unique_ptr<kq::fs::CopyJob> job;
+    std::future<void> started;
+    try {
+        job = std::make_unique<kq::fs::CopyJob>();
+        started = job->started.get_future();
+        job->source = kq::fs::SystemPath(source);
+        job->destination = kq::fs::SystemPath(destination);
+        if (job->source.empty() || job->source[0] != '/' || job->destination.empty() ||
+            job->destination[0] != '/') {
+            job->base.Reset(::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        }
+    } catch (const std::exception&) {  // out of memory
+        kq::fs::StoreState(status, FS_COPY_FAILED);
+        return -1;
+    }
+    job->status = status;
+    job->flags = flags;
+    const bool waitForStart = flags & FS_COPY_SYSTEM;
+    kq::fs::CopyJob* handedOver = job.release();
+    if (KeThread(kq::fs::CopyThread, reinterpret_cast<intptr_t>(handedOver)) == 0) {
+        delete handedOver;
+        kq::fs::StoreState(status, FS_COPY_FAILED);
+        return -1;
+    }
+    if (waitForStart) started.wait();
+    return 0;
+}
+
+}  // extern "C"
