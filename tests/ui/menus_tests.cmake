@@ -4,11 +4,4 @@
 kq_test(menu_tests
   SOURCES ui/ZMenuTest.cpp ui/ZKeyBarTest.cpp ui/ZClockTest.cpp
   LIBS kq_menus)
-if(KQ_RESOURCE_MODULES_AVAILABLE)
-  add_dependencies(menu_tests lang_english lang_german)
-  target_compile_definitions(menu_tests PRIVATE
-    KQ_LANG_ENGLISH="$<TARGET_PROPERTY:lang_english,KQ_MODULE_FILE>"
-    KQ_LANG_GERMAN="$<TARGET_PROPERTY:lang_german,KQ_MODULE_FILE>")
-else()
-  target_compile_definitions(menu_tests PRIVATE KQ_LANG_ENGLISH="" KQ_LANG_GERMAN="")
-endif()
+kq_use_language_modules(menu_tests EMPTY_WHEN_MISSING)
