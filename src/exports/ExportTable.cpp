@@ -19,6 +19,10 @@ constexpr ExportEntry kExports[] = {
     {23, "_ZN8ZDesktop6ResumeEv"},
     {24, "_ZN8ZDesktop8SetTitleEPKc"},
     {25, "_ZN8ZDesktop7SuspendEv"},
+    // The plugin table and plugin loading.
+    {100, "PluginGet"},
+    {101, "PluginsLoad"},
+    {102, "PluginsFree"},
     // Palette and clipboard.
     {110, "ColDefaultPalette"},
     {111, "ColGetPalette"},

@@ -1,0 +1,36 @@
+// The plugin header compiled alone as C++: reports the records' sizes and field offsets as a
+// C++ compiler lays them out, for the test to compare with the C layout.
+#include "kq/plugin.h"
+
+extern "C" size_t PluginHeaderLayoutCpp(size_t* values, size_t capacity);
+
+size_t PluginHeaderLayoutCpp(size_t* values, size_t capacity) {
+    const size_t layout[] = {
+        sizeof(PluginInfo),
+        offsetof(PluginInfo, name),
+        offsetof(PluginInfo, number),
+        sizeof(PluginItem),
+        offsetof(PluginItem, name),
+        offsetof(PluginItem, fileSize),
+        offsetof(PluginItem, attributes),
+        offsetof(PluginItem, created),
+        offsetof(PluginItem, modified),
+        offsetof(PluginItem, accessed),
+        offsetof(PluginItem, flags),
+        offsetof(PluginItem, secondSize),
+        offsetof(PluginItem, text1),
+        offsetof(PluginItem, text2),
+        offsetof(PluginItem, extraCount),
+        offsetof(PluginItem, extraBlock),
+        offsetof(PluginItem, extraStrings),
+        sizeof(PluginMenuItem),
+        offsetof(PluginMenuItem, submenu),
+        offsetof(PluginMenuItem, text),
+        sizeof(PluginEntry),
+        offsetof(PluginEntry, ZCompare),
+        offsetof(PluginEntry, ZGetKeyBar),
+    };
+    const size_t count = sizeof layout / sizeof layout[0];
+    for (size_t i = 0; i < count && i < capacity; ++i) values[i] = layout[i];
+    return count;
+}

@@ -1,0 +1,31 @@
+# The plugin host: the public header from C and C++, the local compare and fallback rule, and
+# loading real test plugins (shared objects built here) from temporary plugin trees.
+foreach(plugin empty failing refusing recording)
+  set(source_empty EmptyPlugin.cpp)
+  set(source_failing FailingPlugin.cpp)
+  set(source_refusing RefusingPlugin.cpp)
+  set(source_recording RecordingPlugin.cpp)
+  add_library(plugin_test_${plugin} SHARED plugins/${source_${plugin}})
+  target_include_directories(plugin_test_${plugin} PRIVATE ${PROJECT_SOURCE_DIR}/include)
+  target_compile_options(plugin_test_${plugin} PRIVATE ${KQ_WARNINGS})
+endforeach()
+
+# The header alone in a C translation unit, with the C side of the warnings.
+set(KQ_C_WARNINGS ${KQ_WARNINGS})
+list(REMOVE_ITEM KQ_C_WARNINGS -Wnon-virtual-dtor)
+add_library(plugin_header_c OBJECT plugins/PluginHeaderC.c)
+target_include_directories(plugin_header_c PRIVATE ${PROJECT_SOURCE_DIR}/include)
+target_compile_options(plugin_header_c PRIVATE ${KQ_C_WARNINGS})
+
+kq_test(plugin_tests
+  SOURCES plugins/PluginHeaderTest.cpp plugins/PluginHeaderCpp.cpp $<TARGET_OBJECTS:plugin_header_c>
+          plugins/LocalCompareTest.cpp plugins/LocalFallbackTest.cpp
+          plugins/PluginLoadingTest.cpp
+  LIBS kq_plugins ${CMAKE_DL_LIBS})
+add_dependencies(plugin_tests plugin_test_empty plugin_test_failing plugin_test_refusing
+  plugin_test_recording)
+target_compile_definitions(plugin_tests PRIVATE
+  KQ_PLUGIN_EMPTY="$<TARGET_FILE:plugin_test_empty>"
+  KQ_PLUGIN_FAILING="$<TARGET_FILE:plugin_test_failing>"
+  KQ_PLUGIN_REFUSING="$<TARGET_FILE:plugin_test_refusing>"
+  KQ_PLUGIN_RECORDING="$<TARGET_FILE:plugin_test_recording>")
