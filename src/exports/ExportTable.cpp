@@ -19,6 +19,16 @@ constexpr ExportEntry kExports[] = {
     {23, "_ZN8ZDesktop6ResumeEv"},
     {24, "_ZN8ZDesktop8SetTitleEPKc"},
     {25, "_ZN8ZDesktop7SuspendEv"},
+    // The local file-system plugin's browsing entry points.
+    {10, "FS_ZInitialise"},
+    {11, "FS_ZTerminate"},
+    {12, "FS_ZOpenPlugin"},
+    {13, "FS_ZClosePlugin"},
+    {14, "FS_ZSetDirectory"},
+    {15, "FS_ZGetDirectory"},
+    {16, "FS_ZFindFiles"},
+    {17, "FS_ZFindClose"},
+    {18, "FS_ZCreateDirectory"},
     // The plugin table and plugin loading.
     {100, "PluginGet"},
     {101, "PluginsLoad"},

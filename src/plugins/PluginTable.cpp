@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "localfs/LocalPlugin.h"
 #include "plugins/LocalCompare.h"
 
 namespace kq::plugins {
@@ -54,13 +55,24 @@ void UnregisterLastPlugin() {
 }
 
 // Plugin 0: the local file-system plugin (slots 0-15 and 19) and the internal screen saver
-// (slots 16-18) share one record. Only the compare exists so far; the local plugin's FS_Z*
-// entry points and the saver's functions come with the local plugin's browsing and the screen
-// saver, each as one more line here. Empty slots behave as a plugin lacking those entry points.
+// (slots 16-18) share one record. The local plugin's browsing and compare are in; its delete,
+// copy and drive-menu entry points and the saver's functions come as one more line here each.
+// Empty slots behave as a plugin lacking those entry points.
 PluginEntry InternalPluginEntry() {
     if (InternalOverride()) return *InternalOverride();
     PluginEntry entry{};
+    entry.ZInitialise = FS_ZInitialise;
+    entry.ZTerminate = FS_ZTerminate;
+    entry.ZOpenPlugin = FS_ZOpenPlugin;
+    entry.ZClosePlugin = FS_ZClosePlugin;
+    entry.ZSetDirectory = FS_ZSetDirectory;
+    entry.ZGetFlags = kq::localfs::LocalGetFlags;
+    entry.ZGetDirectory = FS_ZGetDirectory;
+    entry.ZFindFiles = FS_ZFindFiles;
+    entry.ZFindClose = FS_ZFindClose;
+    entry.ZCreateDirectory = FS_ZCreateDirectory;
     entry.ZCompare = FS_ZCompare;
+    entry.ZGetKeyBar = kq::localfs::LocalGetKeyBar;
     return entry;
 }
 

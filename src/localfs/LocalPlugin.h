@@ -1,0 +1,64 @@
+// The local file-system plugin (plugin number 0): its exported FS_Z* entry points, the internal
+// functions reached only through plugin 0's record, and the shared state that the copy, move and
+// delete jobs and the drive menu use.
+#pragma once
+
+#include <cstdint>
+
+#include "kq/plugin.h"
+
+extern "C" {
+ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZInitialise(PluginInfo* info, intptr_t reserved);
+ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZTerminate(intptr_t reserved);
+ZPLUGIN_VISIBLE PluginHandle ZPLUGIN_CALL FS_ZOpenPlugin(intptr_t reserved, uint32_t start,
+                                                         void* owner);
+ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZClosePlugin(PluginHandle handle);
+ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZSetDirectory(PluginHandle handle, const char* path,
+                                                      intptr_t reserved);
+ZPLUGIN_VISIBLE const char* ZPLUGIN_CALL FS_ZGetDirectory(PluginHandle handle);
+ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZFindFiles(PluginHandle handle, PluginItem** items,
+                                                   int32_t* count, intptr_t reserved);
+ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZFindClose(PluginHandle handle, PluginItem* items,
+                                                   int32_t count);
+ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZCreateDirectory(PluginHandle handle, const char* name,
+                                                         intptr_t reserved);
+}
+
+namespace kq::localfs {
+
+// The size of an instance's directory buffer, terminator included.
+inline constexpr size_t kDirectorySize = 512;
+
+// An instance: the handle FS_ZOpenPlugin returns. The directory is always an absolute path in
+// the console code page (or empty after a refused ".." that cut it away).
+struct Instance {
+    char directory[kDirectorySize];
+    void* owner;  // the panel that opened it; null for a job's temporary instance
+};
+
+// Always PLUGIN_FLAG_LOCAL_PATHS.
+uint32_t ZPLUGIN_CALL LocalGetFlags(PluginHandle handle);
+// Fresh copies of the language strings 1020, 1023, 1022, 1021, 1024, 1025, 1026; the previous
+// call's copies are freed. The plugin keeps them until the next call or FS_ZTerminate.
+int32_t ZPLUGIN_CALL LocalGetKeyBar(const char** label1, const char** label2, const char** label3,
+                                    const char** label4, const char** label5, const char** label6,
+                                    const char** label7);
+
+// The plugin lock, held around every change of shared state and every directory change. Taking
+// it before FS_ZInitialise (or after FS_ZTerminate) is a no-op.
+void LockPlugin();
+void UnlockPlugin();
+
+// The running-jobs count, under the lock: a copy, move or delete job calls JobStarted before
+// its first item and JobFinished after its last.
+void JobStarted();
+void JobFinished();
+int32_t RunningJobs();
+// Set by FS_ZTerminate; jobs stop at their next item. Cleared by FS_ZInitialise.
+bool StopRequested();
+
+// The drive menu's last array: the plugin takes ownership of the
+// items, their texts and the array (all from malloc), freeing the previous ones.
+void SetDriveMenu(PluginMenuItem* items, int32_t count);
+
+}  // namespace kq::localfs
