@@ -8,6 +8,7 @@
 #include <string>
 
 #include "kq/keys.h"
+#include "kq/plugin.h"
 #include "kq/window.h"
 #include "ui/ZDialog.h"
 #include "ui/ZKeyBar.h"
@@ -178,7 +179,9 @@ int RunConsoleDemo(const std::string& title) {
     DemoWindow demo;
     g_demo = &demo;
     g_title = title;
-    const int result = ZDesktop::Create(StartDemo, nullptr);
+    // The exit query unloads the plugins while the desktop still exists, so that a plugin may
+    // ask before it stops (1: the program goes on).
+    const int result = ZDesktop::Create(StartDemo, [] { return PluginsFree(); });
     g_demo = nullptr;
     if (result != 0) {
         std::fprintf(stderr, "kq: cannot open the terminal\n");

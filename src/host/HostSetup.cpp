@@ -46,6 +46,13 @@ std::string FindLanguageFolder(std::string_view executablePath,
     return prefix + "/share/kq/lang";
 }
 
+std::string FindPluginFolder(std::string_view executablePath, std::string_view languageFolder,
+                             std::string_view libDir) {
+    const std::string prefix(ParentOf(ParentOf(executablePath)));
+    if (languageFolder == prefix + "/lang") return prefix + "/plugins";
+    return prefix + "/" + std::string(libDir) + "/kq/plugins";
+}
+
 std::string ChooseLanguageFile(std::optional<std::string> storedChoice,
                                std::string_view localeName) {
     if (storedChoice && IsLanguageFileName(*storedChoice)) return *storedChoice;

@@ -14,6 +14,11 @@ namespace kq::host {
 std::string FindLanguageFolder(std::string_view executablePath,
                                bool (*fileExists)(const std::string& path));
 
+// The plugin folder for a kq binary at executablePath: <build>/plugins when the binary runs from
+// a build tree (languageFolder is the build tree's lang/), else <prefix>/<libDir>/kq/plugins.
+std::string FindPluginFolder(std::string_view executablePath, std::string_view languageFolder,
+                             std::string_view libDir);
+
 // The module file name to load: the stored choice ("Main"/"Language") when it is a plain
 // "Lng*.dll" name, else German for a German locale, else English.
 std::string ChooseLanguageFile(std::optional<std::string> storedChoice,

@@ -13,6 +13,7 @@
 #include "kq/config.h"
 #include "kq/host.h"
 #include "kq/kernel.h"
+#include "kq/plugin.h"
 #include "kq/resources.h"
 #include "kq/text.h"
 
@@ -114,6 +115,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kq: no language module found in %s\n", languageFolder.c_str());
     }
     ResSetLanguage(language);
+
+    // The plugins: the internal one as number 0, then every plugin library of the folder. The
+    // loader writes its progress to standard output before the desktop takes the screen.
+    const std::string pluginFolder =
+        kq::host::FindPluginFolder(executable, languageFolder, KQ_INSTALL_LIBDIR);
+    if (PluginsLoad(pluginFolder.c_str()) == -1) {
+        std::fprintf(stderr, "kq: the internal plugin cannot start\n");
+        ResSetLanguage(0);
+        if (language != 0) KeFreeDll(language);
+        CfgShutdown();
+        return 1;
+    }
 
     std::string title = "kq console demo";
     if (char* languageName = ResLoadString(language, 1)) {

@@ -21,6 +21,15 @@ TEST(HostSetupTest, LanguageFolderIsTheBuildTreesWhenRunFromIt) {
     EXPECT_EQ(FindLanguageFolder("/opt/kq/bin/kq", Exists), "/opt/kq/share/kq/lang");
 }
 
+TEST(HostSetupTest, PluginFolderFollowsTheLanguageFolder) {
+    EXPECT_EQ(FindPluginFolder("/work/build/src/kq", "/work/build/lang", "lib"),
+              "/work/build/plugins");
+    EXPECT_EQ(FindPluginFolder("/usr/local/bin/kq", "/usr/local/share/kq/lang", "lib"),
+              "/usr/local/lib/kq/plugins");
+    EXPECT_EQ(FindPluginFolder("/opt/kq/bin/kq", "/opt/kq/share/kq/lang", "lib64"),
+              "/opt/kq/lib64/kq/plugins");
+}
+
 TEST(HostSetupTest, LanguageChoice) {
     const struct {
         std::optional<std::string> stored;
