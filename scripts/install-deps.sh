@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake make pkg-config
-  libsqlite3-dev
+  libsqlite3-dev libvterm-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   tmux
   binutils-mingw-w64-x86-64

@@ -1,0 +1,31 @@
+// Runs one command line in a pseudo-terminal between the real terminal and the main-screen
+// model.
+#pragma once
+
+#include <termios.h>
+
+#include <string>
+
+namespace kq::console {
+class VtermMainScreen;
+}
+
+namespace kq::shell {
+
+struct CommandOptions {
+    // The termios the program found at start; the command's pty starts with them. Null: the
+    // pty's defaults.
+    const termios* savedModes = nullptr;
+    // The signalfd to read SIGWINCH and SIGCHLD from (the console's SignalWatch); -1: none,
+    // the runner then polls the child alone.
+    int signalFd = -1;
+};
+
+// Runs `/bin/sh -c command` in `directory` on a pty sized like `terminalFd`. The terminal's
+// input (already in raw mode: the caller's business) is copied to the pty; the pty's output
+// goes to the terminal and into `model` (may be null). Returns the exit status (128 + the
+// signal number for a command killed by a signal, -1 when the command could not start).
+int RunCommand(const std::string& command, const std::string& directory, int terminalFd,
+               console::VtermMainScreen* model, const CommandOptions& options = {});
+
+}  // namespace kq::shell
