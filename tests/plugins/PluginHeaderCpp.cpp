@@ -5,31 +5,9 @@
 extern "C" size_t PluginHeaderLayoutCpp(size_t* values, size_t capacity);
 
 size_t PluginHeaderLayoutCpp(size_t* values, size_t capacity) {
-    const size_t layout[] = {
-        sizeof(PluginInfo),
-        offsetof(PluginInfo, name),
-        offsetof(PluginInfo, number),
-        sizeof(PluginItem),
-        offsetof(PluginItem, name),
-        offsetof(PluginItem, fileSize),
-        offsetof(PluginItem, attributes),
-        offsetof(PluginItem, created),
-        offsetof(PluginItem, modified),
-        offsetof(PluginItem, accessed),
-        offsetof(PluginItem, flags),
-        offsetof(PluginItem, secondSize),
-        offsetof(PluginItem, text1),
-        offsetof(PluginItem, text2),
-        offsetof(PluginItem, extraCount),
-        offsetof(PluginItem, extraBlock),
-        offsetof(PluginItem, extraStrings),
-        sizeof(PluginMenuItem),
-        offsetof(PluginMenuItem, submenu),
-        offsetof(PluginMenuItem, text),
-        sizeof(PluginEntry),
-        offsetof(PluginEntry, ZCompare),
-        offsetof(PluginEntry, ZGetKeyBar),
-    };
+#define KQ_PLUGIN_LAYOUT_VALUES const size_t layout[]
+#include "PluginHeaderLayout.inc"
+#undef KQ_PLUGIN_LAYOUT_VALUES
     const size_t count = sizeof layout / sizeof layout[0];
     for (size_t i = 0; i < count && i < capacity; ++i) values[i] = layout[i];
     return count;
