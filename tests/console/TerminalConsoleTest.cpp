@@ -228,9 +228,7 @@ TEST(TerminalConsoleTest, LoneEscIsTheEscKeyOnlyAfterTheTimeout) {
     PseudoTerminal pty;
     FakeClock clock;
     TerminalConsole console(OptionsFor(pty, &clock, false));
-    int cols = 0;
-    int rows = 0;
-    ASSERT_TRUE(console.Open(cols, rows));
+    ASSERT_TRUE(OpenPlain(console));
     pty.Type("\x1b");
     InputItem item;
     // Wait until the byte has arrived (the budget drops below the request once it is pending).
