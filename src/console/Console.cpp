@@ -93,6 +93,43 @@ int ConShutdown() {
     return 0;
 }
 
+namespace {
+
+// Console code-page text as UTF-8 for the terminal and the shell: printable bytes through the
+// code page's glyphs, control bytes (line feeds, tabs) as themselves.
+std::string ToUtf8(const char* text) {
+    std::string out;
+    if (text == nullptr) return out;
+    const GlyphTable& glyphs = ConsoleGlyphs();
+    for (const char* c = text; *c != '\0'; ++c) {
+        const auto byte = static_cast<uint8_t>(*c);
+        if (byte < 0x20 || byte == 0x7F) {
+            out += *c;
+        } else {
+            out += glyphs.Utf8(byte);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+int ConRunCommand(const char* before, const char* command, const char* directory,
+                  const char* after) {
+    ConsoleState& state = State();
+    std::shared_ptr<ConsoleBackend> backend;
+    {
+        std::lock_guard lock(state.mutex);
+        if (state.initialized || command == nullptr) return -1;
+        backend = state.installed;
+    }
+    if (!backend) backend = std::make_shared<TerminalConsole>(TerminalConsole::Options{});
+    const CommandRequest request{ToUtf8(command), ToUtf8(directory), ToUtf8(before), ToUtf8(after)};
+    // Without the lock: the command may run for hours, and other threads' drawing calls must
+    // fail at once (the layer is closed) rather than wait for it.
+    return backend->RunCommand(request);
+}
+
 const uint8_t* ConGetSavedScreen() {
     ConsoleState& state = State();
     std::lock_guard lock(state.mutex);

@@ -31,6 +31,14 @@ int ConBell();
 // accepts it. 0 when offered, -1 when the layer is closed or the device has no clipboard.
 int ConOfferClipboard(const char* text, size_t length);
 
+// Runs a command line with /bin/sh in a directory while the layer is closed (the interface
+// is suspended): before is printed first, after when the command has ended; the command's
+// output stays on the device's screen and becomes the next saved screen. All texts are in the
+// console code page. The exit status (128 + the signal for a command killed by one), -1 when
+// the layer is open or the command could not run.
+int ConRunCommand(const char* before, const char* command, const char* directory,
+                  const char* after);
+
 namespace kq::console {
 
 class ConsoleBackend;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <variant>
 #include <vector>
@@ -13,6 +14,15 @@
 #include "console/TerminalOutput.h"
 
 namespace kq::console {
+
+// A command line to run while the layer is closed, with the texts printed around it. All
+// four are in UTF-8, ready for the terminal and the shell.
+struct CommandRequest {
+    std::string command;
+    std::string directory;
+    std::string before;  // printed first: the echo of the prompt and the command
+    std::string after;   // printed when the command has ended
+};
 
 // What a backend delivers: a keyboard record to translate, or (tests only) a finished event.
 using InputItem = std::variant<KeyRecord, uint32_t>;
@@ -48,6 +58,10 @@ class ConsoleBackend {
     virtual void Bell() {}
     // Offers code-page text to the device's clipboard; false when it has none.
     virtual bool OfferClipboard(std::string_view) { return false; }
+    // Runs a command on the device while it is closed: what the command prints, and the texts
+    // around it, land on the device's own screen, which the next Open takes as the saved
+    // screen. The command's exit status, -1 when it could not run.
+    virtual int RunCommand(const CommandRequest&) { return -1; }
 };
 
 }  // namespace kq::console

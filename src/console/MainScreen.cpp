@@ -1,14 +1,17 @@
-// The blank main-screen model and the process-wide slot that holds the current model.
+// The blank main-screen model and the process-wide slot that holds the current model, a
+// terminal emulator from the start so that commands' output can be fed to it.
 #include "console/MainScreen.h"
 
 #include <algorithm>
+
+#include "console/VtermMainScreen.h"
 
 namespace kq::console {
 
 namespace {
 
 std::unique_ptr<MainScreen>& Slot() {
-    static std::unique_ptr<MainScreen> screen = std::make_unique<BlankMainScreen>();
+    static std::unique_ptr<MainScreen> screen = std::make_unique<VtermMainScreen>(80, 25);
     return screen;
 }
 

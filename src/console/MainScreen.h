@@ -3,8 +3,8 @@
 // A terminal cannot be read back, so the screen the program found (and, once commands run,
 // what they printed) is modelled in process. The console layer takes the model's cells as the
 // saved screen each time it opens. The model starts blank (attribute 0x07) with the cursor
-// where the terminal reported it; whatever runs commands replaces it, through
-// SetMainScreen, with a model that is fed their output.
+// where the terminal reported it; it is a terminal emulator (VtermMainScreen) that the command
+// runner feeds with what commands print. Tests may put a model of their own in its place.
 #pragma once
 
 #include <cstdint>

@@ -3,6 +3,7 @@
 
 #include <chrono>
 
+#include "console/VtermMainScreen.h"
 #include "kq/keys.h"
 
 namespace kq::console {

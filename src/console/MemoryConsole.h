@@ -16,6 +16,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -24,9 +25,12 @@
 
 namespace kq::console {
 
+class VtermMainScreen;
+
 class MemoryConsole final : public ConsoleBackend {
   public:
     MemoryConsole(int cols, int rows);
+    ~MemoryConsole() override;
 
     // --- for tests: input ---
     // A finished key event, delivered as it is.
@@ -73,6 +77,12 @@ class MemoryConsole final : public ConsoleBackend {
     bool OfferClipboard(std::string_view text) override;
     // The last text offered to the device's clipboard.
     std::string OfferedClipboard() const;
+    // MemoryCommand.cpp: runs the command with its output in a pipe (input from /dev/null);
+    // the output and the texts around it go to a terminal-emulator screen that becomes the
+    // saved screen, and to the command log.
+    int RunCommand(const CommandRequest& request) override;
+    // Everything commands and the texts around them printed, in UTF-8, since construction.
+    std::string CommandLog() const;
 
   private:
     mutable std::mutex mutex_;
@@ -88,6 +98,9 @@ class MemoryConsole final : public ConsoleBackend {
     std::string title_;
     int bells_ = 0;
     std::string offeredClipboard_;
+    std::string commandLog_;
+    // The screen commands print on; created by the first command.
+    std::unique_ptr<VtermMainScreen> commandScreen_;
 };
 
 }  // namespace kq::console

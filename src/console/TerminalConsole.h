@@ -52,6 +52,8 @@ class TerminalConsole final : public ConsoleBackend {
     bool TakeResize(int& cols, int& rows) override;
     void Bell() override;
     bool OfferClipboard(std::string_view text) override;
+    // TerminalCommand.cpp: the command in a pty between the terminal and the main-screen model.
+    int RunCommand(const CommandRequest& request) override;
 
     Statistics GetStatistics() const { return statistics_; }
     KeyboardMode Keyboard() const { return keyboard_; }
@@ -70,6 +72,9 @@ class TerminalConsole final : public ConsoleBackend {
     void HandleSignals();
     void HandleReply(const DecodedItem& item);
     void WriteOut(const std::string& bytes);
+    // Text printed on the main screen in the terminal's own (cooked) modes, and the same text
+    // fed to the main-screen model as the terminal's output processing turns it.
+    void PrintOnMainScreen(const std::string& text, bool newlineToCrLf);
     bool QuerySize(int& cols, int& rows) const;
 
     Options options_;

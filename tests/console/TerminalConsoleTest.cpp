@@ -15,6 +15,7 @@
 
 #include "console/MainScreen.h"
 #include "console/TerminalConsole.h"
+#include "console/VtermMainScreen.h"
 #include "kq/keys.h"
 
 namespace kq::console {
@@ -111,7 +112,7 @@ TEST(TerminalConsoleTest, KittyAnswerBeforeDeviceAttributesSelectsTheKittyProtoc
     EXPECT_NE(enter.find("\x1b[?1049h"), std::string::npos);
     EXPECT_NE(enter.find("\x1b="), std::string::npos);
     // The cursor report seeded the model of the main screen (0-based).
-    auto* screen = dynamic_cast<BlankMainScreen*>(&GetMainScreen());
+    auto* screen = dynamic_cast<VtermMainScreen*>(&GetMainScreen());
     ASSERT_NE(screen, nullptr);
     EXPECT_EQ(screen->CursorX(), 9);
     EXPECT_EQ(screen->CursorY(), 4);
@@ -321,6 +322,54 @@ TEST(TerminalConsoleTest, ClipboardTextIsOfferedAsBase64OfItsUtf8) {
                                                 "b",
                                                 3)));
     EXPECT_EQ(pty.ReadOutput(), "\x1b]52;c;YWI=\x1b\\");
+    console.Close();
+}
+
+// A command runs on the main screen between two openings of the console: the echo, its output
+// and the closing lines reach the terminal and the main-screen model, in the terminal's own
+// modes afterwards.
+TEST(TerminalConsoleTest, CommandPrintsOnTheMainScreenAndTheModelFollows) {
+    PseudoTerminal pty;
+    termios before{};
+    ASSERT_EQ(tcgetattr(pty.Slave(), &before), 0);
+    SetMainScreen(std::make_unique<VtermMainScreen>(80, 25));
+    TerminalConsole console(OptionsFor(pty, nullptr, false));
+    CommandRequest request;
+    request.command = "echo out-$((6*7))";
+    request.before = "/d>echo\n";
+    request.after = "\n\n";
+    EXPECT_EQ(console.RunCommand(request), 0);
+    const std::string output = pty.ReadOutput();
+    EXPECT_NE(output.find("/d>echo\r\n"), std::string::npos);
+    EXPECT_NE(output.find("out-42\r\n"), std::string::npos);
+    termios after{};
+    ASSERT_EQ(tcgetattr(pty.Slave(), &after), 0);
+    EXPECT_EQ(before.c_lflag, after.c_lflag);
+    EXPECT_EQ(before.c_iflag, after.c_iflag);
+    EXPECT_EQ(before.c_oflag, after.c_oflag);
+
+    const std::vector<uint8_t> cells = GetMainScreen().Snapshot();
+    auto row = [&](int y) {
+        std::string text;
+        for (int x = 0; x < 80; ++x)
+            text += static_cast<char>(cells[static_cast<size_t>(y * 80 + x) * 2]);
+        return text.substr(0, text.find_last_not_of(' ') + 1);
+    };
+    EXPECT_EQ(row(0), "/d>echo");
+    EXPECT_EQ(row(1), "out-42");
+    auto* model = dynamic_cast<VtermMainScreen*>(&GetMainScreen());
+    ASSERT_NE(model, nullptr);
+    EXPECT_EQ(model->CursorY(), 4);  // two empty lines after the output
+    EXPECT_EQ(model->CursorX(), 0);
+}
+
+TEST(TerminalConsoleTest, CommandIsRefusedWhileTheConsoleIsOpen) {
+    PseudoTerminal pty;
+    TerminalConsole console(OptionsFor(pty, nullptr, false));
+    ASSERT_TRUE(OpenPlain(console));
+    CommandRequest request;
+    request.command = "true";
+    EXPECT_EQ(console.RunCommand(request), -1);
     console.Close();
 }
 

@@ -7,10 +7,8 @@
 #include <string>
 
 namespace kq::console {
-class VtermMainScreen;
-}
 
-namespace kq::shell {
+class VtermMainScreen;
 
 struct CommandOptions {
     // The termios the program found at start; the command's pty starts with them. Null: the
@@ -21,11 +19,17 @@ struct CommandOptions {
     int signalFd = -1;
 };
 
-// Runs `/bin/sh -c command` in `directory` on a pty sized like `terminalFd`. The terminal's
+// The terminal a command talks to: input and output may be two descriptors of one terminal.
+struct CommandTerminal {
+    int inputFd = -1;
+    int outputFd = -1;
+};
+
+// Runs `/bin/sh -c command` in `directory` on a pty sized like the terminal. The terminal's
 // input (already in raw mode: the caller's business) is copied to the pty; the pty's output
 // goes to the terminal and into `model` (may be null). Returns the exit status (128 + the
 // signal number for a command killed by a signal, -1 when the command could not start).
-int RunCommand(const std::string& command, const std::string& directory, int terminalFd,
-               console::VtermMainScreen* model, const CommandOptions& options = {});
+int RunCommand(const std::string& command, const std::string& directory, CommandTerminal terminal,
+               VtermMainScreen* model, const CommandOptions& options = {});
 
-}  // namespace kq::shell
+}  // namespace kq::console

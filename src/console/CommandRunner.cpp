@@ -1,6 +1,6 @@
 // The command runner: forkpty, a copy loop between the terminal and the pty, and the child's
 // reaping.
-#include "shell/CommandRunner.h"
+#include "console/CommandRunner.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -17,7 +17,7 @@
 
 #include "console/VtermMainScreen.h"
 
-namespace kq::shell {
+namespace kq::console {
 
 namespace {
 
@@ -54,7 +54,7 @@ void WriteAll(int fd, const char* data, size_t size) {
 }
 
 // The pty's output: to the terminal and into the model. False at end of file or error.
-bool CopyOutput(int master, int terminalFd, console::VtermMainScreen* model) {
+bool CopyOutput(int master, int terminalFd, VtermMainScreen* model) {
     char buffer[4096];
     const ssize_t n = ::read(master, buffer, sizeof buffer);
     if (n <= 0) return n < 0 && (errno == EINTR || errno == EAGAIN);
@@ -96,10 +96,13 @@ int StatusOf(int status) {
 
 }  // namespace
 
-int RunCommand(const std::string& command, const std::string& directory, int terminalFd,
-               console::VtermMainScreen* model, const CommandOptions& options) {
+int RunCommand(const std::string& command, const std::string& directory, CommandTerminal terminal,
+               VtermMainScreen* model, const CommandOptions& options) {
+    const int terminalFd = terminal.outputFd;
     winsize size{};
-    const bool haveSize = ::ioctl(terminalFd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0;
+    const bool haveSize = (::ioctl(terminal.outputFd, TIOCGWINSZ, &size) == 0 ||
+                           ::ioctl(terminal.inputFd, TIOCGWINSZ, &size) == 0) &&
+                          size.ws_col > 0;
 
     int masterFd = -1;
     const pid_t pid = forkpty(&masterFd, nullptr, options.savedModes, haveSize ? &size : nullptr);
@@ -116,8 +119,9 @@ int RunCommand(const std::string& command, const std::string& directory, int ter
     bool masterOpen = true;
     bool terminalOpen = true;
     while (!reaped) {
-        pollfd fds[3] = {
-            {master.get(), POLLIN, 0}, {terminalFd, POLLIN, 0}, {options.signalFd, POLLIN, 0}};
+        pollfd fds[3] = {{master.get(), POLLIN, 0},
+                         {terminal.inputFd, POLLIN, 0},
+                         {options.signalFd, POLLIN, 0}};
         // Without SIGCHLD from the signalfd the child is looked at every 100 ms as well.
         const nfds_t count = options.signalFd >= 0 ? 3 : 2;
         if (!masterOpen) fds[0].fd = -1;
@@ -131,7 +135,7 @@ int RunCommand(const std::string& command, const std::string& directory, int ter
             }
             if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
                 char buffer[1024];
-                const ssize_t n = ::read(terminalFd, buffer, sizeof buffer);
+                const ssize_t n = ::read(terminal.inputFd, buffer, sizeof buffer);
                 if (n > 0) {
                     WriteAll(master.get(), buffer, static_cast<size_t>(n));
                 } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
@@ -183,4 +187,4 @@ int RunCommand(const std::string& command, const std::string& directory, int ter
     return reaped ? StatusOf(status) : -1;
 }
 
-}  // namespace kq::shell
+}  // namespace kq::console

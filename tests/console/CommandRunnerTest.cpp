@@ -16,10 +16,10 @@
 #include <filesystem>
 #include <string>
 
+#include "console/CommandRunner.h"
 #include "console/VtermMainScreen.h"
-#include "shell/CommandRunner.h"
 
-namespace kq::shell {
+namespace kq::console {
 namespace {
 
 class CommandRunnerTest : public ::testing::Test {
@@ -53,7 +53,7 @@ class CommandRunnerTest : public ::testing::Test {
         return text;
     }
 
-    std::string Row(const console::VtermMainScreen& screen, int row) {
+    std::string Row(const VtermMainScreen& screen, int row) {
         const auto cells = screen.Snapshot();
         std::string text;
         for (int col = 0; col < screen.Cols(); ++col) {
@@ -67,15 +67,15 @@ class CommandRunnerTest : public ::testing::Test {
 };
 
 TEST_F(CommandRunnerTest, EchoReachesTerminalAndModel) {
-    console::VtermMainScreen model(80, 24);
-    EXPECT_EQ(RunCommand("echo hello", "/", slave_, &model), 0);
+    VtermMainScreen model(80, 24);
+    EXPECT_EQ(RunCommand("echo hello", "/", {slave_, slave_}, &model), 0);
     EXPECT_NE(Shown().find("hello"), std::string::npos);
     EXPECT_EQ(Row(model, 0).substr(0, 5), "hello");
     EXPECT_EQ(model.CursorY(), 1);
 }
 
 TEST_F(CommandRunnerTest, ExitStatus) {
-    EXPECT_EQ(RunCommand("exit 3", "/", slave_, nullptr), 3);
+    EXPECT_EQ(RunCommand("exit 3", "/", {slave_, slave_}, nullptr), 3);
 }
 
 TEST_F(CommandRunnerTest, RunsInTheGivenDirectory) {
@@ -84,15 +84,15 @@ TEST_F(CommandRunnerTest, RunsInTheGivenDirectory) {
     ASSERT_NE(mkdtemp(temp), nullptr);
     char real[PATH_MAX];
     ASSERT_NE(realpath(temp, real), nullptr);
-    EXPECT_EQ(RunCommand("pwd", temp, slave_, nullptr), 0);
+    EXPECT_EQ(RunCommand("pwd", temp, {slave_, slave_}, nullptr), 0);
     EXPECT_NE(Shown().find(real), std::string::npos);
     EXPECT_EQ(std::filesystem::current_path(), before);
     ::rmdir(temp);
 }
 
 TEST_F(CommandRunnerTest, AlternateScreenLeftOnIsTakenOut) {
-    console::VtermMainScreen model(80, 24);
-    EXPECT_EQ(RunCommand("printf '\\033[?1049h'", "/", slave_, &model), 0);
+    VtermMainScreen model(80, 24);
+    EXPECT_EQ(RunCommand("printf '\\033[?1049h'", "/", {slave_, slave_}, &model), 0);
     EXPECT_FALSE(model.AlternateScreen());
     const std::string shown = Shown();
     const size_t on = shown.find("\x1b[?1049h");
@@ -104,7 +104,7 @@ TEST_F(CommandRunnerTest, AlternateScreenLeftOnIsTakenOut) {
 
 TEST_F(CommandRunnerTest, BackgroundJobHoldingThePtyDoesNotHold) {
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(RunCommand("sleep 5 & echo started", "/", slave_, nullptr), 0);
+    EXPECT_EQ(RunCommand("sleep 5 & echo started", "/", {slave_, slave_}, nullptr), 0);
     // A hang guard only: waiting for the job would take the full 5 s.
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(4500));
     EXPECT_NE(Shown().find("started"), std::string::npos);
@@ -113,7 +113,7 @@ TEST_F(CommandRunnerTest, BackgroundJobHoldingThePtyDoesNotHold) {
 TEST_F(CommandRunnerTest, TypedInputReachesTheCommand) {
     const std::string typed = "abc\r";
     ASSERT_EQ(::write(master_, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
-    EXPECT_EQ(RunCommand("read x; echo got$x", "/", slave_, nullptr), 0);
+    EXPECT_EQ(RunCommand("read x; echo got$x", "/", {slave_, slave_}, nullptr), 0);
     EXPECT_NE(Shown().find("gotabc"), std::string::npos);
 }
 
@@ -123,14 +123,14 @@ TEST_F(CommandRunnerTest, StartsWithTheSavedModesAndTheTerminalSize) {
     modes.c_lflag |= ECHO | ICANON;
     CommandOptions options;
     options.savedModes = &modes;
-    console::VtermMainScreen model(10, 5);
-    EXPECT_EQ(RunCommand("stty size", "/", slave_, &model, options), 0);
+    VtermMainScreen model(10, 5);
+    EXPECT_EQ(RunCommand("stty size", "/", {slave_, slave_}, &model, options), 0);
     EXPECT_NE(Shown().find("24 80"), std::string::npos);
     EXPECT_EQ(model.Cols(), 80);
 }
 
 TEST_F(CommandRunnerTest, StoppedCommandIsContinued) {
-    EXPECT_EQ(RunCommand("kill -STOP $$; echo resumed", "/", slave_, nullptr), 0);
+    EXPECT_EQ(RunCommand("kill -STOP $$; echo resumed", "/", {slave_, slave_}, nullptr), 0);
     EXPECT_NE(Shown().find("resumed"), std::string::npos);
 }
 
@@ -146,14 +146,14 @@ TEST_F(CommandRunnerTest, ResizeIsPassedOn) {
     const std::string terminal = ptsname(master_);
     CommandOptions options;
     options.signalFd = signalFd;
-    console::VtermMainScreen model(80, 24);
+    VtermMainScreen model(80, 24);
     // The command resizes the "real" terminal and signals the runner's process, then waits
     // until its own pty has the new size.
     const std::string command = "stty cols 100 rows 30 < " + terminal +
                                 "; kill -WINCH $PPID;"
                                 " while [ \"$(stty size)\" != '30 100' ]; do sleep 0.05; done;"
                                 " echo resized";
-    EXPECT_EQ(RunCommand(command, "/", slave_, &model, options), 0);
+    EXPECT_EQ(RunCommand(command, "/", {slave_, slave_}, &model, options), 0);
     EXPECT_NE(Shown().find("resized"), std::string::npos);
     EXPECT_EQ(model.Cols(), 100);
     EXPECT_EQ(model.Rows(), 30);
@@ -162,4 +162,4 @@ TEST_F(CommandRunnerTest, ResizeIsPassedOn) {
 }
 
 }  // namespace
-}  // namespace kq::shell
+}  // namespace kq::console
