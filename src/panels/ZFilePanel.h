@@ -1,0 +1,128 @@
+// ZFilePanel: a list panel that shows one plugin instance's listing. It binds to a plugin,
+// lists, sorts and builds its table from the listing, and draws the selection line, the
+// information line and the sort indicator. Every file-system access goes through the plugin's
+// entry points (with the local plugin's in place of missing ones where the fallback allows).
+//
+// The table changes under the window lock, which every drawing holds as well: a copy job's
+// worker thread reloads the panels when it ends (command 1051) while the UI thread may draw.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "kq/plugin.h"
+#include "panels/ZListPanel.h"
+
+class ZFilePanel : public ZListPanel {
+  public:
+    // The sort letters of modes 1 to 9; mode 0 shows the character 0.
+    static constexpr const char* kSortLetters = "nxmacspdo";
+    static constexpr int kSortModeCount = 10;
+    // Fixed attributes of executable files and directories.
+    static constexpr uint8_t kExecutableAttribute = 0x1A;
+    static constexpr uint8_t kDirectoryAttribute = 0x1F;
+    // The fields of a row.
+    static constexpr int kFieldName = 0;
+    static constexpr int kFieldSize = 1;
+    static constexpr int kFieldDate = 2;
+    static constexpr int kFieldTime = 3;
+
+    ZFilePanel() = default;
+    // Returns the listing and closes the instance when still bound.
+    ~ZFilePanel() override;
+    ZFilePanel(const ZFilePanel&) = delete;
+    ZFilePanel& operator=(const ZFilePanel&) = delete;
+
+    // The table, then the selection line, the information line and the sort indicator.
+    int Draw() override;
+    // When attached: returns the listing, drops the table and unbinds, then detaches.
+    int Destroy() override;
+    // On: sets the prompt directory (and the process's current directory for local paths),
+    // the key bar and the sort check marks of the menu bar, then activates as a panel.
+    int Activate(bool on) override;
+    // Offers the key to the plugin's ZProcessInput first (0 there: used), then to the list.
+    int OnKey(uint32_t key) override;
+    // 1051 re-reads the listing and repaints; other ids go on to the owner.
+    int OnCommand(int id) override;
+    bool IsFilePanel() override;
+
+    // Copies plugin number's record, opens an instance with drive as its start value, sets the
+    // key bar and lists. -1 when there is no such plugin (nothing changes), else 0.
+    int Bind(int plugin, char drive);
+    // Returns the listing (ZFindClose) and closes the instance (ZClosePlugin).
+    void Unbind();
+    // Lists again and rebuilds the table; the title becomes the plugin's directory. -1 when
+    // the listing failed (empty table and title).
+    int Reload();
+    // Moves the instance to path (ZSetDirectory with mode); on success the cursor goes to the
+    // first row and the panel lists the new directory. -1 when refused or unsupported.
+    int ChangeDirectory(const char* path, int mode);
+    // Sorts the listing and rebuilds the table. On a re-sort the cursor stays on the item it
+    // was on; after a reload it keeps its index.
+    void BuildRows();
+    // Changes the sort mode (0 to 9, limited) and the reverse flag, re-sorts and repaints.
+    void SetSortOrder(int mode, bool reverse);
+    // Selects or unselects a row: its row flag, bit 0 of its item's flags (so that copies of
+    // the item handed to the plugin carry it) and the selection counts; repaints.
+    void SetRowSelected(int row, bool selected);
+
+    bool IsBound() const { return bound_; }
+    PluginHandle Handle() const { return handle_; }
+    const PluginEntry& Plugin() const { return plugin_; }
+    int SortMode() const { return sortMode_; }
+    bool IsReversed() const { return reverse_; }
+    // The plugin's directory, empty without ZGetDirectory.
+    std::string Directory() const;
+    // The listing in sorted order (row i shows item i); valid until the next reload.
+    PluginItem* ItemAt(int row) const;
+    int ItemCount() const { return listingCount_; }
+    // The sort letter as drawn: mode 0 gives the character 0; upper case when reversed.
+    char SortLetter() const;
+
+    // The counts behind the selection and information lines.
+    struct Totals {
+        int selectedCount = 0;
+        uint64_t selectedSize = 0;
+        int fileCount = 0;
+        int directoryCount = 0;  // ".." not counted
+        uint64_t totalSize = 0;  // ".." not counted
+    };
+    const Totals& RowTotals() const { return totals_; }
+    // The two lines' texts as they are drawn (before cutting to the panel width); the
+    // selection text is empty when nothing is selected.
+    std::string SelectionText() const;
+    std::string InfoText() const;
+
+  private:
+    // The language texts of the table, loaded once per rebuild.
+    struct Texts {
+        std::array<std::string, 4> titles;
+        std::string directoryMark;
+        std::string parentMark;
+        std::string selectionFormat;
+        std::string infoFormat;
+    };
+
+    void ReleaseListing();
+    void CountTotals();
+    void SetKeyBarLabels() const;
+    void SetSortCheckMarks() const;
+    // A size followed by a count format, as both bottom lines show it.
+    std::string SizeLine(uint64_t size, const std::string& format,
+                         std::initializer_list<long long> counts) const;
+    void PutCentred(int y, const std::string& text, uint8_t attribute);
+
+    PluginEntry plugin_{};
+    PluginHandle handle_ = 0;
+    bool bound_ = false;
+    int sortMode_ = 1;
+    bool reverse_ = false;
+    PluginItem* listing_ = nullptr;  // the plugin's, from ZFindFiles until ZFindClose
+    std::vector<PluginItem*> sorted_;
+    int32_t listingCount_ = 0;
+    Texts texts_;
+    Totals totals_;
+};

@@ -1,0 +1,13 @@
+# The file panels: the panel window classes, the row table built from a plugin's listing, its
+# sort order and drawing, and the number format shared with the copy progress.
+kq_layer(kq_panels
+  panels/PanelHost.cpp
+  panels/FormatNumber.cpp
+  panels/PanelSort.cpp
+  panels/PanelTexts.cpp
+  panels/ZPanel.cpp
+  panels/ZListPanel.cpp
+  panels/ZFilePanel.cpp)
+target_link_libraries(kq_panels PUBLIC kq_menus kq_windows kq_plugins kq_localfs kq_config
+  kq_resources kq_fs kq_text)
+list(APPEND KQ_LAYERS kq_panels)

@@ -1,0 +1,87 @@
+// A panel bound to the local plugin on a temporary tree: the real listing, its order and
+// colours, directory changes, reloads and the current directory at activation.
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "kq/fs.h"
+#include "panels/PanelTestSupport.h"
+
+namespace kq::panels::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+
+class PanelLocalListingTest : public PanelTest {
+  protected:
+    void SetUp() override {
+        PanelTest::SetUp();
+        tree = folder + "/tree";
+        fs::create_directories(tree + "/sub");
+        fs::create_directories(tree + "/Zdir");
+        std::ofstream(tree + "/a.txt") << "12345";
+        std::ofstream(tree + "/B.EXE") << "x";
+        ASSERT_EQ(FsGetCwd(saved), 0);
+    }
+    void TearDown() override {
+        FsSetCwd(saved);
+        PanelTest::TearDown();
+    }
+
+    std::string tree;
+    char saved[FS_MAX_PATH] = {};
+};
+
+TEST_F(PanelLocalListingTest, ListsTheDirectoryWithParentThenDirectoriesThenFiles) {
+    ZFilePanel panel;
+    OpenPanel(panel, 0, 1, 40, 20, 0);
+    ASSERT_EQ(panel.ChangeDirectory(tree.c_str(), 0), 0);
+    EXPECT_EQ(std::string(panel.GetTitle()), tree);
+    EXPECT_EQ(RowNames(panel), (Names{"..", "sub", "Zdir", "a.txt", "B.EXE"}));
+    EXPECT_EQ(*panel.CellNumber(0, ZFilePanel::kFieldSize), ZListPanel::kNumberMarkOutward);
+    EXPECT_EQ(*panel.CellNumber(3, ZFilePanel::kFieldSize), 5u);
+    EXPECT_EQ(panel.RowColour(1), ZFilePanel::kDirectoryAttribute);
+    EXPECT_EQ(panel.RowColour(4), ZFilePanel::kExecutableAttribute);
+    EXPECT_EQ(panel.RowColour(3), Colour(ZPanel::kColourText));
+}
+
+TEST_F(PanelLocalListingTest, ParentEntryListedAfterOtherNamesStillComesFirst) {
+    // Directory streams here list ".." wherever the file system keeps it.
+    ZFilePanel panel;
+    OpenPanel(panel, 0, 1, 40, 20, 0);
+    ASSERT_EQ(panel.ChangeDirectory(tree.c_str(), 0), 0);
+    panel.SetSortOrder(1, true);
+    EXPECT_EQ(RowNames(panel), (Names{"..", "Zdir", "sub", "B.EXE", "a.txt"}));
+    panel.SetSortOrder(0, false);
+    EXPECT_EQ(RowNames(panel)[0], "..");
+}
+
+TEST_F(PanelLocalListingTest, EnteringASubdirectoryAndReloadingAfterChanges) {
+    ZFilePanel panel;
+    OpenPanel(panel, 0, 1, 40, 20, 0);
+    ASSERT_EQ(panel.ChangeDirectory(tree.c_str(), 0), 0);
+    ASSERT_EQ(panel.ChangeDirectory("sub", 0), 0);
+    EXPECT_EQ(std::string(panel.GetTitle()), tree + "/sub");
+    EXPECT_EQ(RowNames(panel), (Names{".."}));
+    std::ofstream(tree + "/sub/new.txt") << "new";
+    EXPECT_EQ(panel.OnCommand(CMD_RELOAD), 0);
+    EXPECT_EQ(RowNames(panel), (Names{"..", "new.txt"}));
+    EXPECT_EQ(panel.ChangeDirectory((tree + "/missing").c_str(), 0), -1);
+    EXPECT_EQ(std::string(panel.GetTitle()), tree + "/sub");
+}
+
+TEST_F(PanelLocalListingTest, ActivationMakesThePanelsDirectoryTheCurrentOne) {
+    ZFilePanel panel;
+    OpenPanel(panel, 0, 1, 40, 20, 0);
+    ASSERT_EQ(panel.ChangeDirectory(tree.c_str(), 0), 0);
+    panel.Activate(true);
+    char now[FS_MAX_PATH];
+    ASSERT_EQ(FsGetCwd(now), 0);
+    EXPECT_EQ(std::string(now), tree);
+    ASSERT_FALSE(host.prompts.empty());
+    EXPECT_EQ(host.prompts.back(), tree);
+}
+
+}  // namespace
+}  // namespace kq::panels::testing
