@@ -13,8 +13,10 @@ constexpr ExportEntry kExports[] = {
     {1, "homeDir"},
     // Rectangles and the desktop (C++ members, by their mangled names; the constructor's
     // base-object alias C2 goes with C1).
+    {5, "_ZN7ZPromptC1Ev"},
     {6, "_ZN4ZRecC1Essss"},
     {7, "_ZN8ZDesktop6CreateEPFivES1_"},
+    {8, "_ZN7ZPrompt6CreateEv"},
     {9, "_ZN8ZDesktop6GetPosER4ZRec"},
     {23, "_ZN8ZDesktop6ResumeEv"},
     {24, "_ZN8ZDesktop8SetTitleEPKc"},

@@ -1,5 +1,5 @@
 // kq: the host program. It prepares the library in the order the library expects (home
-// folder, settings, palette, language) and then starts what the library can run.
+// folder, settings, palette, language, plugins) and then runs the file manager.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "host/ConsoleDemo.h"
+#include "host/FileManager.h"
 #include "host/HostSetup.h"
 #include "kq/config.h"
 #include "kq/host.h"
@@ -128,12 +128,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::string title = "kq console demo";
-    if (char* languageName = ResLoadString(language, 1)) {
-        title += std::string(" (") + languageName + ")";
-        ResFreeString(languageName);
-    }
-    const int result = kq::host::RunConsoleDemo(title);
+    const int result = kq::host::RunFileManager();
 
     ResSetLanguage(0);
     if (language != 0) KeFreeDll(language);

@@ -1,9 +1,9 @@
-# The shell layer: running commands in a pseudo-terminal. The console layer gains the
-# libvterm-backed main-screen model here, beside the dependency it brings.
-pkg_check_modules(VTERM REQUIRED IMPORTED_TARGET vterm)
-target_sources(kq_console PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/console/VtermMainScreen.cpp)
-target_link_libraries(kq_console PUBLIC PkgConfig::VTERM)
-
-kq_layer(kq_shell shell/CommandRunner.cpp)
-target_link_libraries(kq_shell PUBLIC kq_console kq_kernel)
+# The shell: the command line window that holds the file panels, its keys and commands, and
+# running what the user types.
+kq_layer(kq_shell
+  shell/ZPrompt.cpp
+  shell/PromptLine.cpp
+  shell/PromptCommands.cpp)
+target_link_libraries(kq_shell PUBLIC kq_panels kq_menus kq_dialogs kq_controls kq_windows kq_console
+  kq_config kq_kernel)
 list(APPEND KQ_LAYERS kq_shell)

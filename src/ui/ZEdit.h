@@ -38,6 +38,11 @@ class ZEdit : public ZWindow {
     // The index of the first character shown.
     int GetScroll() const { return scroll_; }
 
+  protected:
+    // For edit lines that draw themselves (the command line scrolls behind its prompt).
+    void SetScroll(int scroll) { scroll_ = scroll; }
+    void SetCaretQuietly(int caret) { caret_ = caret; }
+
   private:
     bool HasSelection() const { return selectionStart_ >= 0; }
     int Area() const { return Width() * Height(); }

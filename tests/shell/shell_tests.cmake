@@ -1,4 +1,6 @@
-# The shell layer: the main-screen model and the command runner on a pty of the test's own.
+# The shell window on the in-memory console: layout, key routing, the command line's drawing
+# and running commands.
 kq_test(shell_tests
-  SOURCES shell/VtermMainScreenTest.cpp shell/CommandRunnerTest.cpp
-  LIBS kq_shell)
+  SOURCES shell/ZPromptLayoutTest.cpp shell/PromptLineTest.cpp shell/PromptExecuteTest.cpp
+  LIBS kq_shell kq_localfs kq_plugins)
+kq_use_language_modules(shell_tests)

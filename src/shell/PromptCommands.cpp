@@ -1,0 +1,116 @@
+// The shell's commands: from the menu bar, from its own keys, and the panel re-reads that
+// follow a command. Panel commands go to the panel they concern.
+#include <array>
+
+#include "panels/ZFilePanel.h"
+#include "shell/ZPrompt.h"
+#include "ui/ZDialog.h"
+
+namespace {
+
+// The menu bar reports the bar item it opens a pop-up for; those are no commands.
+constexpr int kFirstBarItem = 1001;
+constexpr int kLastBarItem = 1005;
+
+constexpr int kAboutDialog = 104;
+
+constexpr std::array<int, 11> kPanelCommands = {1006, 1007, 1008, 1009, 1010, 1011,
+                                                1052, 1053, 1054, 1057, 1067};
+
+bool IsPanelCommand(int id) {
+    for (const int command : kPanelCommands) {
+        if (command == id) return true;
+    }
+    return false;
+}
+
+// Commands handled here whose work comes with the option dialogs, the screen saver, the
+// language list and the drive menu: accepted and closing the menu, no other effect yet.
+bool IsReservedCommand(int id) {
+    switch (id) {
+        case 1061:
+        case 1066:
+        case 1076:
+        case 1077:
+        case 1080:
+        case 1087:
+        case 1101:
+        case 1102:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+int ZPrompt::OnCommand(int id) {
+    if (id >= kFirstBarItem && id <= kLastBarItem) return ZEdit::OnCommand(id);
+    const bool known = IsPanelCommand(id) || IsReservedCommand(id) || id == 1013 || id == 1014 ||
+                       (id >= 1030 && id <= 1051) || id == 1055 || id == 1056 || id == 1107 ||
+                       id == 1108;
+    if (!known) return ZEdit::OnCommand(id);
+    if (id != 1056 && menuBar_.IsAttached()) menuBar_.Close();
+
+    ZFilePanel* left = LeftPanel();
+    ZFilePanel* right = RightPanel();
+    if (IsPanelCommand(id)) {
+        if (activePanel_ != nullptr) activePanel_->OnCommand(id);
+    } else if (id == 1013) {
+        ShowAboutDialog();
+    } else if (id == 1014) {
+        ZDesktop::Quit(0);
+    } else if (activePanel_ == nullptr || left == nullptr) {
+        // The remaining commands concern the panels.
+    } else if (id >= 1030 && id <= 1039) {
+        right->OnCommand(id);
+    } else if (id >= 1040 && id <= 1049) {
+        left->OnCommand(id - 10);
+    } else if (id == 1050) {
+        left->OnCommand(1051);
+    } else if (id == 1051) {
+        right->OnCommand(1051);
+    } else if (id == 1055) {
+        SwapPanels();
+    } else if (id == 1056) {
+        ShowOrHidePanels();
+    } else if (id == 1107) {
+        right->OnCommand(1107);
+    } else if (id == 1108) {
+        left->OnCommand(1107);
+    }
+    return 0;
+}
+
+void ZPrompt::ShowAboutDialog() {
+    ZDialog dialog;
+    if (dialog.CreateFromResource(kAboutDialog, nullptr, 0) != 0) return;
+    dialog.Activate(true);
+    dialog.Run();
+    dialog.Destroy();
+}
+
+void ZPrompt::ShowOrHidePanels() {
+    ZFilePanel* passive = Passive();
+    if (activePanel_ == nullptr || passive == nullptr) return;
+    if (activePanel_->GetFlags() & WF_VISIBLE) {
+        passive->Show(false);
+        activePanel_->Show(false);
+        // The command line keeps the keyboard over the background.
+        ZEdit::Activate(true);
+    } else {
+        passive->Show(true);
+        activePanel_->Show(true);
+        activePanel_->Activate(true);
+    }
+}
+
+void ZPrompt::SwapPanels() {
+    if (!BothPanels()) return;
+    ZRec first;
+    ZRec second;
+    panels_[0]->GetPos(first);
+    panels_[1]->GetPos(second);
+    panels_[0]->SetPos(ZRec(second.x, second.y, 0, 0), ZRec(0, 0, second.w, second.h));
+    panels_[1]->SetPos(ZRec(first.x, first.y, 0, 0), ZRec(0, 0, first.w, first.h));
+}
