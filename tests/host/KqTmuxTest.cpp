@@ -1,0 +1,1008 @@
+// The whole program on a real terminal emulator: tmux runs kq in a detached session of its own
+// on a prepared directory. The tests read the screen back with capture-pane, type at the
+// program with send-keys, and check the panels' listing, running commands from the command
+// line (also one that reads from the terminal), the main screen behind the panels, the layout
+// after a resize, and that the terminal is given back as it was found when the program ends.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#ifndef KQ_BINARY
+#error "KQ_BINARY must name the kq program"
+#endif
+#ifndef KQ_HAVE_LANGUAGE_MODULES
+#error "KQ_HAVE_LANGUAGE_MODULES must say whether the language modules are built"
+#endif
+
+namespace {
+
+// Hang guard for everything the tests wait for; generous, since CI machines are loaded.
+constexpr int kWaitMs = 10000;
+constexpr int kPollMs = 50;
+constexpr const char* kSession = "kq";
+constexpr const char* kTerm = "tmux-256color";
+constexpr int kCols = 100;
+constexpr int kRows = 30;
+
+// The local time zone of the pane and of the prepared files' times: five hours east of UTC,
+// written as a POSIX rule so that no time-zone database is needed. A program that shows the
+// times in UTC instead of local time shows them five hours early.
+constexpr const char* kTimeZone = "KQT-5";
+// 2024-03-15 14:30:00 in that zone (09:30:00 UTC).
+constexpr time_t kFileTime = 1710495000;
+constexpr const char* kFileDate = "15.03.24";
+constexpr const char* kFileClock = "14:30";
+
+// What tmux reports about the pane's modes; compared before and after kq ran.
+constexpr const char* kPaneFlagsFormat =
+    "alternate_on=#{alternate_on} cursor_flag=#{cursor_flag} keypad_flag=#{keypad_flag} "
+    "keypad_cursor_flag=#{keypad_cursor_flag} wrap_flag=#{wrap_flag} insert_flag=#{insert_flag} "
+    "origin_flag=#{origin_flag} mouse_any_flag=#{mouse_any_flag}";
+
+// ---------------------------------------------------------------------------------------------
+// Running programs.
+
+struct CommandResult {
+    int status = -1;  // the wait status
+    std::string output;
+    std::string errors;
+};
+
+bool ExitedWith(const CommandResult& result, int code) {
+    return WIFEXITED(result.status) && WEXITSTATUS(result.status) == code;
+}
+
+// Runs argv[0] (a path) with exactly the given environment; collects standard output and error.
+CommandResult RunCommand(const std::vector<std::string>& argv,
+                         const std::vector<std::string>& env) {
+    CommandResult result;
+    int out[2];
+    int err[2];
+    if (pipe(out) != 0) return result;
+    if (pipe(err) != 0) {
+        close(out[0]);
+        close(out[1]);
+        return result;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    posix_spawn_file_actions_addclose(&actions, err[0]);
+    posix_spawn_file_actions_addclose(&actions, out[1]);
+    posix_spawn_file_actions_addclose(&actions, err[1]);
+
+    std::vector<char*> args;
+    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    std::vector<char*> environment;
+    for (const std::string& variable : env) {
+        environment.push_back(const_cast<char*>(variable.c_str()));
+    }
+    environment.push_back(nullptr);
+
+    pid_t pid = -1;
+    const int spawned =
+        posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environment.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    close(err[1]);
+    if (spawned != 0) {
+        close(out[0]);
+        close(err[0]);
+        result.errors = "cannot run " + argv[0];
+        return result;
+    }
+
+    pollfd descriptors[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    std::string* sinks[2] = {&result.output, &result.errors};
+    int open = 2;
+    while (open > 0) {
+        if (poll(descriptors, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (descriptors[i].fd < 0 || descriptors[i].revents == 0) continue;
+            char buffer[8192];
+            const ssize_t count = read(descriptors[i].fd, buffer, sizeof buffer);
+            if (count > 0) {
+                sinks[i]->append(buffer, static_cast<size_t>(count));
+            } else if (count == 0 || errno != EINTR) {
+                close(descriptors[i].fd);
+                descriptors[i].fd = -1;
+                --open;
+            }
+        }
+    }
+    while (waitpid(pid, &result.status, 0) < 0 && errno == EINTR) {
+    }
+    return result;
+}
+
+std::optional<std::string> FindOnPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::stringstream directories(path ? path : "/usr/local/bin:/usr/bin:/bin");
+    std::string directory;
+    while (std::getline(directories, directory, ':')) {
+        if (directory.empty()) continue;
+        const std::string candidate = directory + "/" + program;
+        if (access(candidate.c_str(), X_OK) == 0) return candidate;
+    }
+    return std::nullopt;
+}
+
+const std::optional<std::string>& TmuxPath() {
+    static const std::optional<std::string> path = FindOnPath("tmux");
+    return path;
+}
+
+std::string ShellQuote(std::string_view text) {
+    std::string quoted = "'";
+    for (const char c : text) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::stringstream stream(text);
+    std::string line;
+    while (std::getline(stream, line)) lines.push_back(line);
+    return lines;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += "  |" + line + "\n";
+    return text;
+}
+
+// Polls condition until it holds or the hang guard runs out.
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = kWaitMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (condition()) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Screen text by column. capture-pane gives UTF-8; the frames are box-drawing characters, one
+// cell each, so a line decoded to code points is indexed by column.
+
+std::u32string DecodeUtf8(std::string_view text) {
+    std::u32string out;
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        char32_t character = byte;
+        int length = 1;
+        if (byte >= 0xF0) {
+            character = byte & 0x07;
+            length = 4;
+        } else if (byte >= 0xE0) {
+            character = byte & 0x0F;
+            length = 3;
+        } else if (byte >= 0xC0) {
+            character = byte & 0x1F;
+            length = 2;
+        }
+        for (int k = 1; k < length && i + static_cast<size_t>(k) < text.size(); ++k) {
+            character = (character << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        }
+        i += static_cast<size_t>(length);
+        out += character;
+    }
+    return out;
+}
+
+std::string EncodeUtf8(std::u32string_view text) {
+    std::string out;
+    for (const char32_t c : text) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string Trim(std::string_view text) {
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    const size_t last = text.find_last_not_of(' ');
+    return std::string(text.substr(first, last - first + 1));
+}
+
+bool Contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+// The screen as text, one decoded line per row (rows tmux leaves out are empty).
+struct Screen {
+    std::vector<std::u32string> rows;
+
+    explicit Screen(const std::vector<std::string>& lines, int height) {
+        for (const std::string& line : lines) rows.push_back(DecodeUtf8(line));
+        if (rows.size() < static_cast<size_t>(height)) rows.resize(static_cast<size_t>(height));
+    }
+
+    char32_t At(int x, int y) const {
+        if (y < 0 || y >= static_cast<int>(rows.size())) return U' ';
+        const std::u32string& row = rows[static_cast<size_t>(y)];
+        return x >= 0 && x < static_cast<int>(row.size()) ? row[static_cast<size_t>(x)] : U' ';
+    }
+
+    std::string Row(int y) const {
+        if (y < 0 || y >= static_cast<int>(rows.size())) return {};
+        return EncodeUtf8(rows[static_cast<size_t>(y)]);
+    }
+
+    // Columns [left, right) of a row.
+    std::u32string Slice(int y, int left, int right) const {
+        std::u32string text;
+        for (int x = left; x < right; ++x) text += At(x, y);
+        return text;
+    }
+
+    int Height() const { return static_cast<int>(rows.size()); }
+
+    bool Shows(std::string_view text) const {
+        for (int y = 0; y < Height(); ++y) {
+            if (Contains(Row(y), text)) return true;
+        }
+        return false;
+    }
+
+    bool HasLine(std::string_view line) const {
+        for (int y = 0; y < Height(); ++y) {
+            if (Trim(Row(y)) == line) return true;
+        }
+        return false;
+    }
+
+    std::string Text() const {
+        std::vector<std::string> lines;
+        for (int y = 0; y < Height(); ++y) lines.push_back(Row(y));
+        return JoinLines(lines);
+    }
+};
+
+// ---------------------------------------------------------------------------------------------
+// Cell colours as capture-pane -e shows them; only the background is kept, which is what tells
+// the cursor bar from the rest of a panel.
+
+// Applies one SGR sequence's parameters (separated by ';' or ':') to the current background:
+// a colour index 0-255, -1 for the terminal's default, -2 for a direct RGB colour.
+void ApplySgr(std::string_view parameters, int& background) {
+    std::vector<int> values;
+    int value = 0;
+    bool any = false;
+    for (const char c : parameters) {
+        if (c >= '0' && c <= '9') {
+            value = value * 10 + (c - '0');
+            any = true;
+        } else if (c == ';' || c == ':') {
+            values.push_back(value);
+            value = 0;
+            any = false;
+        }
+    }
+    if (any || values.empty()) values.push_back(value);
+
+    for (size_t i = 0; i < values.size(); ++i) {
+        const int code = values[i];
+        if (code == 38 || code == 48) {
+            // 5;n (indexed) or 2;r;g;b (direct); the foreground's are skipped.
+            int colour = -1;
+            if (i + 2 < values.size() && values[i + 1] == 5) {
+                colour = values[i + 2];
+                i += 2;
+            } else if (i + 1 < values.size() && values[i + 1] == 2) {
+                colour = -2;
+                i += 4;
+            }
+            if (code == 48) background = colour;
+        } else if (code == 0 || code == 49) {
+            background = -1;
+        } else if (code >= 40 && code <= 47) {
+            background = code - 40;
+        } else if (code >= 100 && code <= 107) {
+            background = code - 100 + 8;
+        }
+    }
+}
+
+// The background of every cell of capture-pane -p -e output; tmux carries the style from one
+// line to the next, and other escape sequences are skipped.
+std::vector<std::vector<int>> ParseBackgrounds(std::string_view text) {
+    std::vector<std::vector<int>> rows(1);
+    int background = -1;
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte == '\n') {
+            rows.emplace_back();
+            ++i;
+        } else if (byte == 0x1B) {
+            if (i + 1 < text.size() && text[i + 1] == '[') {
+                size_t end = i + 2;
+                while (end < text.size() && !(text[end] >= 0x40 && text[end] <= 0x7E)) ++end;
+                if (end < text.size() && text[end] == 'm') {
+                    ApplySgr(text.substr(i + 2, end - i - 2), background);
+                }
+                i = end + 1;
+            } else {
+                i += 2;
+            }
+        } else {
+            // One cell per character: continuation bytes of UTF-8 add none.
+            if ((byte & 0xC0) != 0x80) rows.back().push_back(background);
+            ++i;
+        }
+    }
+    return rows;
+}
+
+int BackgroundAt(const std::vector<std::vector<int>>& rows, int x, int y) {
+    if (y < 0 || y >= static_cast<int>(rows.size())) return -1;
+    const std::vector<int>& row = rows[static_cast<size_t>(y)];
+    return x >= 0 && x < static_cast<int>(row.size()) ? row[static_cast<size_t>(x)] : -1;
+}
+
+// One panel found on the screen by its double-line frame.
+struct PanelFrame {
+    int left = -1;    // column of the left frame line
+    int right = -1;   // column of the right frame line
+    int top = -1;     // row of the top frame line
+    int bottom = -1;  // row of the bottom frame line
+};
+
+// The panels whose top-left corners stand on the first row that has any, left to right.
+std::vector<PanelFrame> FindPanels(const Screen& screen) {
+    std::vector<PanelFrame> panels;
+    for (int y = 0; y < screen.Height() && panels.empty(); ++y) {
+        const std::u32string& row = screen.rows[static_cast<size_t>(y)];
+        for (size_t x = 0; x < row.size(); ++x) {
+            if (row[x] != U'╔') continue;
+            PanelFrame panel;
+            panel.left = static_cast<int>(x);
+            panel.top = y;
+            const size_t corner = row.find(U'╗', x);
+            if (corner == std::u32string::npos) continue;
+            panel.right = static_cast<int>(corner);
+            for (int b = y + 1; b < screen.Height(); ++b) {
+                if (screen.At(panel.left, b) == U'╚') {
+                    panel.bottom = b;
+                    break;
+                }
+            }
+            if (panel.bottom < 0) continue;
+            panels.push_back(panel);
+            x = corner;
+        }
+    }
+    return panels;
+}
+
+// The fields of each row inside a panel, split at the column lines and trimmed; rows with no
+// column line (frame separators, the information rows) and blank rows are left out.
+std::vector<std::vector<std::string>> PanelTable(const Screen& screen, const PanelFrame& panel) {
+    std::vector<std::vector<std::string>> table;
+    for (int y = panel.top + 1; y < panel.bottom; ++y) {
+        const std::u32string inside = screen.Slice(y, panel.left + 1, panel.right);
+        if (inside.find(U'│') == std::u32string::npos) continue;
+        std::vector<std::string> fields;
+        size_t start = 0;
+        for (;;) {
+            const size_t bar = inside.find(U'│', start);
+            fields.push_back(Trim(EncodeUtf8(inside.substr(start, bar - start))));
+            if (bar == std::u32string::npos) break;
+            start = bar + 1;
+        }
+        bool blank = true;
+        for (const std::string& field : fields) blank = blank && field.empty();
+        if (!blank) table.push_back(fields);
+    }
+    return table;
+}
+
+std::string DescribeTable(const std::vector<std::vector<std::string>>& table) {
+    std::string text;
+    for (const std::vector<std::string>& row : table) {
+        text += " ";
+        for (const std::string& field : row) text += " [" + field + "]";
+        text += "\n";
+    }
+    return text;
+}
+
+// ---------------------------------------------------------------------------------------------
+// One tmux server (own socket, no configuration, minimal environment) running kq.
+
+class TmuxSession {
+  public:
+    // Prepares a temporary folder (the listed directory, the settings folder, the pane's
+    // script) and starts a cols x rows session whose shell saves the terminal settings, prints
+    // a line, waits for Go(), runs kq on the directory, prints its exit status, saves the
+    // settings again and goes on as an interactive shell.
+    TmuxSession(int cols, int rows) : rows_(rows) {
+        char pattern[] = "/tmp/kq-e2e-XXXXXX";
+        if (mkdtemp(pattern) == nullptr) {
+            startError_ = "cannot create the temporary folder";
+            return;
+        }
+        dir_ = pattern;
+        socket_ = (dir_ / "sock").string();
+        work_ = (dir_ / "top" / "work").string();
+        std::filesystem::create_directories(dir_ / "config");
+        if (!PrepareDirectory()) {
+            startError_ = "cannot prepare the listed directory";
+            return;
+        }
+
+        const std::string d = dir_.string();
+        std::ofstream script(dir_ / "run.sh");
+        script << "ulimit -c 0\n"
+               << "unset LC_ALL LC_MESSAGES LC_CTYPE\n"
+               << "export LANG=C.UTF-8 KQ_CODEPAGE=437 TZ=" << kTimeZone
+               << " KQ_CONFIG_HOME=" << ShellQuote(d + "/config") << "\n"
+               << "cd " << ShellQuote(d) << "\n"
+               << "stty -g > before.tmp && mv before.tmp before.stty\n"
+               << "printf 'hello before\\n'\n"
+               << "while [ ! -e go ]; do sleep 0.05; done\n"
+               << ShellQuote(KQ_BINARY) << ' ' << ShellQuote(work_) << " 2> kq.err\n"
+               << "echo \"EXIT=$?\"\n"
+               << "stty -g > after.tmp && mv after.tmp after.stty\n"
+               << "PS1='$ ' exec /bin/sh -i\n";
+        script.close();
+
+        // One tmux invocation: the options first, so that the session's pane gets them.
+        const std::vector<std::vector<std::string>> commands = {
+            {"set-option", "-g", "default-terminal", kTerm},
+            {"set-option", "-g", "status", "off"},
+            {"set-option", "-g", "remain-on-exit", "on"},
+            {"set-option", "-s", "escape-time", "0"},
+            {"new-session", "-d", "-s", kSession, "-x", std::to_string(cols), "-y",
+             std::to_string(rows), "/bin/sh " + ShellQuote(d + "/run.sh")},
+        };
+        std::vector<std::string> arguments = {"-f", "/dev/null"};
+        for (const std::vector<std::string>& command : commands) {
+            if (arguments.size() > 2) arguments.push_back(";");
+            arguments.insert(arguments.end(), command.begin(), command.end());
+        }
+        const CommandResult started = Tmux(arguments);
+        started_ = ExitedWith(started, 0);
+        startError_ = started.errors;
+    }
+
+    ~TmuxSession() {
+        if (!dir_.empty()) {
+            Tmux({"kill-server"});
+            std::error_code ignored;
+            std::filesystem::remove_all(dir_, ignored);
+        }
+    }
+
+    TmuxSession(const TmuxSession&) = delete;
+    TmuxSession& operator=(const TmuxSession&) = delete;
+
+    bool Started() const { return started_; }
+    const std::string& StartError() const { return startError_; }
+    // The directory kq lists, as its command line shows it.
+    const std::string& WorkDirectory() const { return work_; }
+
+    CommandResult Tmux(std::vector<std::string> arguments) const {
+        std::vector<std::string> argv = {*TmuxPath(), "-u", "-S", socket_};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        const char* path = std::getenv("PATH");
+        return RunCommand(argv, {"PATH=" + std::string(path ? path : "/usr/bin:/bin"),
+                                 "HOME=" + dir_.string(), "TMUX_TMPDIR=" + dir_.string(),
+                                 "SHELL=/bin/sh", "LANG=C.UTF-8", "LC_ALL=C.UTF-8"});
+    }
+
+    std::string Display(const std::string& format) const {
+        std::string out = Tmux({"display-message", "-p", "-t", kSession, format}).output;
+        while (!out.empty() && out.back() == '\n') out.pop_back();
+        return out;
+    }
+    std::string PaneFlags() const { return Display(kPaneFlagsFormat); }
+    bool AlternateScreen() const { return Display("#{alternate_on}") == "1"; }
+
+    std::vector<std::string> CaptureText() const {
+        return SplitLines(Tmux({"capture-pane", "-p", "-N", "-t", kSession}).output);
+    }
+    Screen Capture() const { return Screen(CaptureText(), rows_); }
+    std::vector<std::vector<int>> CaptureBackgrounds() const {
+        return ParseBackgrounds(Tmux({"capture-pane", "-p", "-e", "-N", "-t", kSession}).output);
+    }
+    // The terminal's main screen while the program shows the alternate one: what the commands
+    // really printed.
+    Screen CaptureMainScreen() const {
+        return Screen(
+            SplitLines(Tmux({"capture-pane", "-p", "-a", "-q", "-N", "-t", kSession}).output),
+            rows_);
+    }
+
+    void SendKeys(const std::vector<std::string>& keys) const {
+        std::vector<std::string> arguments = {"send-keys", "-t", kSession};
+        arguments.insert(arguments.end(), keys.begin(), keys.end());
+        Tmux(arguments);
+    }
+    void SendText(const std::string& text) const {
+        Tmux({"send-keys", "-t", kSession, "-l", text});
+    }
+
+    void Resize(int cols, int rows) {
+        Tmux({"resize-window", "-t", kSession, "-x", std::to_string(cols), "-y",
+              std::to_string(rows)});
+        rows_ = rows;
+    }
+
+    // Lets the shell run kq.
+    void Go() const { std::ofstream(dir_ / "go").put('\n'); }
+
+    std::string File(const char* name) const { return ReadFile(dir_ / name); }
+    bool HasFile(const char* name) const { return std::filesystem::exists(dir_ / name); }
+
+    // The shell's "EXIT=n", wherever it landed on the screen; empty while kq runs.
+    std::string ExitLine() const {
+        for (const std::string& line : CaptureText()) {
+            const size_t found = line.find("EXIT=");
+            if (found != std::string::npos) return Trim(line.substr(found));
+        }
+        return {};
+    }
+
+  private:
+    // The listed directory: three files of known sizes and a subdirectory, all with the same
+    // modification time, as has the directory above it (which ".." stands for).
+    bool PrepareDirectory() const {
+        std::error_code error;
+        std::filesystem::create_directories(std::filesystem::path(work_) / "sub", error);
+        if (error) return false;
+        const struct {
+            const char* name;
+            size_t size;
+        } files[] = {{"alpha.txt", 1234}, {"beta.bin", 0}, {"PROG.EXE", 56789}};
+        for (const auto& file : files) {
+            std::ofstream out(std::filesystem::path(work_) / file.name, std::ios::binary);
+            out << std::string(file.size, 'x');
+            if (!out) return false;
+        }
+        const timespec times[2] = {{kFileTime, 0}, {kFileTime, 0}};
+        for (const char* name : {"alpha.txt", "beta.bin", "PROG.EXE", "sub", ".."}) {
+            const std::string path = work_ + "/" + name;
+            if (utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) return false;
+        }
+        return true;
+    }
+
+    std::filesystem::path dir_;
+    std::string socket_;
+    std::string work_;
+    int rows_;
+    bool started_ = false;
+    std::string startError_;
+};
+
+// ---------------------------------------------------------------------------------------------
+
+class KqTmuxTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!TmuxPath()) GTEST_SKIP() << "tmux is not installed";
+        if (!KQ_HAVE_LANGUAGE_MODULES) GTEST_SKIP() << "the language modules are not built";
+    }
+
+    // Starts the session, records how the pane looks before kq runs, starts kq and waits
+    // until both panels and the command line are drawn.
+    void StartKq(int cols = kCols, int rows = kRows) {
+        session_ = std::make_unique<TmuxSession>(cols, rows);
+        ASSERT_TRUE(session_->Started()) << "tmux did not start: " << session_->StartError();
+        ASSERT_TRUE(WaitUntil([&] {
+            const auto lines = session_->CaptureText();
+            return session_->HasFile("before.stty") && !lines.empty() && lines[0] == "hello before";
+        })) << "the shell did not start";
+        flagsBefore_ = session_->PaneFlags();
+        ASSERT_NE(flagsBefore_, "");
+        session_->Go();
+        ASSERT_NO_FATAL_FAILURE(WaitForInterface());
+    }
+
+    std::string Prompt() const { return session_->WorkDirectory() + ">"; }
+
+    // The interface is shown: two panels, column titles, and the command line on the last row
+    // with nothing typed.
+    bool InterfaceShown(const Screen& screen) const {
+        if (!session_->AlternateScreen()) return false;
+        if (FindPanels(screen).size() != 2) return false;
+        if (!screen.Shows("Name")) return false;
+        return Trim(screen.Row(screen.Height() - 1)) == Prompt();
+    }
+
+    void WaitForInterface() {
+        Screen screen = session_->Capture();
+        ASSERT_TRUE(WaitUntil([&] {
+            screen = session_->Capture();
+            return InterfaceShown(screen);
+        })) << "the panels are not shown; screen:\n"
+            << screen.Text() << "errors:\n"
+            << session_->File("kq.err");
+    }
+
+    // Waits until the screen shows what the condition looks for; the screen in the message.
+    void WaitForScreen(const std::function<bool(const Screen&)>& condition, const char* what) {
+        Screen screen = session_->Capture();
+        ASSERT_TRUE(WaitUntil([&] {
+            screen = session_->Capture();
+            return condition(screen);
+        })) << what
+            << "; screen:\n"
+            << screen.Text();
+    }
+
+    // Types a command on the command line, waits until it is shown there and runs it.
+    void TypeCommand(const std::string& command) {
+        session_->SendText(command);
+        ASSERT_NO_FATAL_FAILURE(WaitForScreen(
+            [&](const Screen& screen) {
+                return Trim(screen.Row(screen.Height() - 1)) == Prompt() + command;
+            },
+            "the command line does not show the typed command"));
+        session_->SendKeys({"Enter"});
+    }
+
+    // Ctrl+O: the panels go away and the main screen shows behind the command line.
+    void HidePanels() {
+        session_->SendKeys({"C-o"});
+        ASSERT_NO_FATAL_FAILURE(
+            WaitForScreen([](const Screen& screen) { return FindPanels(screen).empty(); },
+                          "Ctrl+O did not hide the panels"));
+    }
+
+    void ShowPanels() {
+        session_->SendKeys({"C-o"});
+        ASSERT_NO_FATAL_FAILURE(WaitForInterface());
+    }
+
+    // F10 and Enter on the exit question's default button; waits until the shell has printed
+    // kq's exit status and saved the terminal settings again.
+    void Quit() {
+        session_->SendKeys({"F10"});
+        ASSERT_NO_FATAL_FAILURE(
+            WaitForScreen([](const Screen& screen) { return screen.Shows("Yes"); },
+                          "F10 did not ask the exit question"));
+        session_->SendKeys({"Enter"});
+        ASSERT_TRUE(WaitUntil([&] {
+            return !session_->ExitLine().empty() && session_->HasFile("after.stty");
+        })) << "kq did not end; screen:\n"
+            << session_->Capture().Text() << "errors:\n"
+            << session_->File("kq.err");
+        EXPECT_EQ(session_->ExitLine(), "EXIT=0") << "errors:\n" << session_->File("kq.err");
+    }
+
+    std::unique_ptr<TmuxSession> session_;
+    std::string flagsBefore_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The screen after the start: menu bar, both panels with the listing, the command line.
+
+// The rows, top to bottom, whose first cell inside the panel has another background than the
+// panel's frame: the cursor bar (and selected items, of which there are none here).
+std::vector<int> HighlightedRows(const std::vector<std::vector<int>>& backgrounds,
+                                 const PanelFrame& panel) {
+    std::vector<int> rows;
+    for (int y = panel.top + 1; y < panel.bottom; ++y) {
+        if (BackgroundAt(backgrounds, panel.left + 1, y) !=
+            BackgroundAt(backgrounds, panel.left, y)) {
+            rows.push_back(y);
+        }
+    }
+    return rows;
+}
+
+TEST_F(KqTmuxTest, ShowsBothPanelsWithTheDirectoryListing) {
+    ASSERT_NO_FATAL_FAILURE(StartKq());
+    const Screen screen = session_->Capture();
+    SCOPED_TRACE("screen:\n" + screen.Text());
+
+    // The menu bar on the first row, the clock "hh:mm" at its right end (the colon blinks).
+    EXPECT_TRUE(Contains(screen.Row(0), "Files")) << screen.Row(0);
+    const std::string clock = Trim(EncodeUtf8(screen.Slice(0, kCols - 6, kCols)));
+    ASSERT_EQ(clock.size(), 5u) << "no clock at the top right: [" << clock << "]";
+    for (const size_t digit : {0u, 1u, 3u, 4u}) {
+        EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(clock[digit])))
+            << "clock: [" << clock << "]";
+    }
+    EXPECT_TRUE(clock[2] == ':' || clock[2] == ' ') << "clock: [" << clock << "]";
+
+    // Two panels side by side that share the width, from below the menu bar down to the row
+    // above the command line.
+    const std::vector<PanelFrame> panels = FindPanels(screen);
+    ASSERT_EQ(panels.size(), 2u);
+    EXPECT_EQ(panels[0].left, 0);
+    EXPECT_EQ(panels[1].right, kCols - 1);
+    EXPECT_EQ(panels[0].right + 1, panels[1].left);
+    EXPECT_EQ(panels[0].right + 1, kCols / 2);
+    EXPECT_EQ(panels[0].top, 1);
+    EXPECT_EQ(panels[1].top, 1);
+    EXPECT_EQ(panels[0].bottom, kRows - 2);
+    EXPECT_EQ(panels[1].bottom, kRows - 2);
+
+    // Both panels list the directory: "..", the subdirectory, then the files by name, each
+    // with its size (a mark for directories), date and time in local time.
+    const std::vector<std::vector<std::string>> expectedItems = {
+        {"..", "◄Up►", kFileDate, kFileClock},        {"sub", "►Dir◄", kFileDate, kFileClock},
+        {"alpha.txt", "1234", kFileDate, kFileClock}, {"beta.bin", "0", kFileDate, kFileClock},
+        {"PROG.EXE", "56789", kFileDate, kFileClock},
+    };
+    for (size_t i = 0; i < panels.size(); ++i) {
+        SCOPED_TRACE(i == 0 ? "left panel" : "right panel");
+        std::vector<std::vector<std::string>> table = PanelTable(screen, panels[i]);
+        ASSERT_EQ(table.size(), expectedItems.size() + 1) << DescribeTable(table);
+
+        // The column titles; the name's column starts with the sort mode's letter.
+        std::vector<std::string> titles = table[0];
+        ASSERT_EQ(titles.size(), 4u) << DescribeTable(table);
+        EXPECT_TRUE(StartsWith(titles[0], "n")) << "sort letter: " << titles[0];
+        titles[0] = Trim(titles[0].substr(1));
+        EXPECT_EQ(titles, (std::vector<std::string>{"Name", "Size", "Date", "Time"}));
+
+        table.erase(table.begin());
+        EXPECT_EQ(table, expectedItems) << "the panel shows:\n" << DescribeTable(table);
+
+        // The information line on the bottom frame: the total size and the counts, ".." left
+        // out.
+        const std::string bottom =
+            EncodeUtf8(screen.Slice(panels[i].bottom, panels[i].left, panels[i].right + 1));
+        EXPECT_TRUE(Contains(bottom, "58,023 bytes in 1 dirs and 3 files"))
+            << "bottom frame: " << bottom;
+    }
+
+    // The command line: the current directory and ">".
+    EXPECT_EQ(Trim(screen.Row(kRows - 1)), Prompt());
+}
+
+// Each panel draws its cursor bar only while it is the active one; the left panel is not. The
+// panels are drawn anew after a command ran and after Ctrl+O, so those draws are checked too.
+void ExpectCursorBarOnlyInTheRightPanel(const TmuxSession& session) {
+    const Screen screen = session.Capture();
+    const std::vector<std::vector<int>> backgrounds = session.CaptureBackgrounds();
+    const std::vector<PanelFrame> panels = FindPanels(screen);
+    ASSERT_EQ(panels.size(), 2u) << screen.Text();
+    // The cursor stands on "..", the first row below the column titles.
+    EXPECT_EQ(HighlightedRows(backgrounds, panels[1]), std::vector<int>{panels[1].top + 2})
+        << "the active (right) panel's cursor bar; screen:\n"
+        << screen.Text();
+    EXPECT_EQ(HighlightedRows(backgrounds, panels[0]), std::vector<int>{})
+        << "the inactive (left) panel shows a cursor bar; screen:\n"
+        << screen.Text();
+}
+
+TEST_F(KqTmuxTest, InactivePanelDrawsNoCursorBar) {
+    ASSERT_NO_FATAL_FAILURE(StartKq());
+    {
+        SCOPED_TRACE("after the start");
+        ExpectCursorBarOnlyInTheRightPanel(*session_);
+    }
+    ASSERT_NO_FATAL_FAILURE(TypeCommand("true"));
+    ASSERT_NO_FATAL_FAILURE(WaitForInterface());
+    {
+        SCOPED_TRACE("after a command");
+        ExpectCursorBarOnlyInTheRightPanel(*session_);
+    }
+    ASSERT_NO_FATAL_FAILURE(HidePanels());
+    ASSERT_NO_FATAL_FAILURE(ShowPanels());
+    {
+        SCOPED_TRACE("after Ctrl+O twice");
+        ExpectCursorBarOnlyInTheRightPanel(*session_);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Running commands from the command line; Ctrl+O shows their output behind the panels.
+
+// The row of the screen whose text is line, -1 when there is none.
+int RowOf(const Screen& screen, std::string_view line) {
+    for (int y = 0; y < screen.Height(); ++y) {
+        if (Trim(screen.Row(y)) == line) return y;
+    }
+    return -1;
+}
+
+TEST_F(KqTmuxTest, RunsACommandAndShowsItsOutputBehindThePanels) {
+    ASSERT_NO_FATAL_FAILURE(StartKq());
+    ASSERT_NO_FATAL_FAILURE(TypeCommand("echo hello"));
+    // When the command has run, the interface comes back with an empty command line.
+    ASSERT_NO_FATAL_FAILURE(WaitForInterface());
+    ASSERT_NO_FATAL_FAILURE(TypeCommand("echo again"));
+    ASSERT_NO_FATAL_FAILURE(WaitForInterface());
+
+    ASSERT_NO_FATAL_FAILURE(HidePanels());
+    const Screen behind = session_->Capture();
+    SCOPED_TRACE("behind the panels:\n" + behind.Text());
+    // Each command's line, its output and two empty lines, one command after the other.
+    const int first = RowOf(behind, Prompt() + "echo hello");
+    ASSERT_GE(first, 0);
+    EXPECT_EQ(Trim(behind.Row(first + 1)), "hello");
+    EXPECT_EQ(Trim(behind.Row(first + 2)), "");
+    EXPECT_EQ(Trim(behind.Row(first + 3)), "");
+    EXPECT_EQ(Trim(behind.Row(first + 4)), Prompt() + "echo again");
+    EXPECT_EQ(Trim(behind.Row(first + 5)), "again");
+    EXPECT_EQ(Trim(behind.Row(behind.Height() - 1)), Prompt());
+
+    // What is shown is the terminal's own main screen, row for row, from the first command
+    // down to the command line (what the terminal showed before the program started is not
+    // known to it).
+    const Screen main = session_->CaptureMainScreen();
+    for (int y = first; y < behind.Height() - 1; ++y) {
+        EXPECT_EQ(Trim(behind.Row(y)), Trim(main.Row(y)))
+            << "row " << y << "; the terminal's main screen:\n"
+            << main.Text();
+    }
+
+    ASSERT_NO_FATAL_FAILURE(ShowPanels());
+    const Screen back = session_->Capture();
+    EXPECT_FALSE(back.Shows("hello")) << back.Text();
+    const std::vector<PanelFrame> panels = FindPanels(back);
+    ASSERT_EQ(panels.size(), 2u);
+    EXPECT_EQ(PanelTable(back, panels[1]).size(), 6u) << back.Text();
+}
+
+TEST_F(KqTmuxTest, RunsACommandThatReadsFromTheTerminal) {
+    ASSERT_NO_FATAL_FAILURE(StartKq());
+    const std::string command = "read x; echo got$x";
+    ASSERT_NO_FATAL_FAILURE(TypeCommand(command));
+    // The command runs on the terminal's main screen, waiting for its input.
+    ASSERT_NO_FATAL_FAILURE(WaitForScreen(
+        [&](const Screen& screen) {
+            return !session_->AlternateScreen() && screen.HasLine(Prompt() + command);
+        },
+        "the command's line is not shown on the main screen while it runs"));
+    session_->SendText("42");
+    session_->SendKeys({"Enter"});
+    ASSERT_NO_FATAL_FAILURE(WaitForInterface());
+
+    ASSERT_NO_FATAL_FAILURE(HidePanels());
+    const Screen behind = session_->Capture();
+    SCOPED_TRACE("behind the panels:\n" + behind.Text());
+    const int row = RowOf(behind, Prompt() + command);
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(Trim(behind.Row(row + 1)), "42") << "the typed answer, echoed by the terminal";
+    EXPECT_EQ(Trim(behind.Row(row + 2)), "got42");
+    ASSERT_NO_FATAL_FAILURE(ShowPanels());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Ending the program gives the terminal back as it was found.
+
+TEST_F(KqTmuxTest, RestoresTheTerminalAfterF10) {
+    ASSERT_NO_FATAL_FAILURE(StartKq());
+    ASSERT_NO_FATAL_FAILURE(Quit());
+
+    EXPECT_EQ(session_->File("after.stty"), session_->File("before.stty"))
+        << "the terminal settings were not restored";
+    // The main screen, the cursor shown, and every other mode as before.
+    EXPECT_EQ(session_->Display("#{alternate_on} #{cursor_flag}"), "0 1");
+    EXPECT_EQ(session_->PaneFlags(), flagsBefore_);
+    const Screen screen = session_->Capture();
+    EXPECT_TRUE(screen.HasLine("hello before")) << "the main screen did not come back:\n"
+                                                << screen.Text();
+    EXPECT_FALSE(screen.Shows("║")) << "the panels are still shown:\n" << screen.Text();
+
+    // The shell after kq reads and runs what is typed.
+    session_->SendText("echo done-marker");
+    session_->SendKeys({"Enter"});
+    ASSERT_NO_FATAL_FAILURE(
+        WaitForScreen([](const Screen& shown) { return shown.HasLine("done-marker"); },
+                      "the shell does not answer after kq ended"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Resizes lay the screen out again for the new size.
+
+// Whether the screen is laid out for cols x rows: the menu bar alone on the first row with the
+// clock at its right end, the two panels sharing the width from the second row down to the row
+// above the command line, each listing the directory, and the command line on the last row.
+bool LaidOutFor(const Screen& screen, int cols, int rows, const std::string& prompt) {
+    const std::string menuBar = screen.Row(0);
+    if (!Contains(menuBar, "Files") || Contains(menuBar, "═")) return false;
+    const std::string clock = Trim(EncodeUtf8(screen.Slice(0, cols - 6, cols)));
+    if (clock.size() != 5 || (clock[2] != ':' && clock[2] != ' ')) return false;
+    const std::vector<PanelFrame> panels = FindPanels(screen);
+    if (panels.size() != 2) return false;
+    if (panels[0].left != 0 || panels[0].right + 1 != cols / 2 || panels[1].left != cols / 2 ||
+        panels[1].right != cols - 1) {
+        return false;
+    }
+    for (const PanelFrame& panel : panels) {
+        if (panel.top != 1 || panel.bottom != rows - 2) return false;
+        if (PanelTable(screen, panel).size() != 6) return false;
+    }
+    return Trim(screen.Row(rows - 1)) == prompt;
+}
+
+// Resizes the window and waits until the screen is laid out for the new size.
+void ResizeAndExpectLayout(TmuxSession& session, int cols, int rows, const std::string& prompt) {
+    session.Resize(cols, rows);
+    Screen screen = session.Capture();
+    EXPECT_TRUE(WaitUntil([&] {
+        screen = session.Capture();
+        return LaidOutFor(screen, cols, rows, prompt);
+    })) << "the screen is not laid out for "
+        << cols << "x" << rows << "; screen:\n"
+        << screen.Text();
+}
+
+TEST_F(KqTmuxTest, RelaysTheScreenOutAfterAResize) {
+    ASSERT_NO_FATAL_FAILURE(StartKq());
+    ASSERT_TRUE(LaidOutFor(session_->Capture(), kCols, kRows, Prompt()))
+        << session_->Capture().Text();
+    ResizeAndExpectLayout(*session_, 120, 40, Prompt());
+    ASSERT_NO_FATAL_FAILURE(Quit());
+}
+
+// Making the window smaller moved the panels up over the menu bar and left them short of the
+// command line; growing it again afterwards kept the panels of unequal widths.
+TEST_F(KqTmuxTest, ShrinkingTheWindowKeepsThePanelsBetweenMenuBarAndCommandLine) {
+    ASSERT_NO_FATAL_FAILURE(StartKq());
+    ResizeAndExpectLayout(*session_, 80, 25, Prompt());
+    ResizeAndExpectLayout(*session_, kCols, kRows, Prompt());
+    ASSERT_NO_FATAL_FAILURE(Quit());
+}
+
+}  // namespace
