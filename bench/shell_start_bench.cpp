@@ -1,0 +1,778 @@
+// Start-up benchmark of the real kq program: it acts as the terminal (a pseudo-terminal read
+// into a libvterm screen, whose answers to kq's probe go back to kq) and measures
+//   - the time from fork/exec of `kq DIR` to the first complete file-manager screen,
+//   - kq's resident memory with DIR shown, against an empty directory (bytes per entry),
+//   - the bytes kq writes for one full redraw of both panels (Ctrl+O twice),
+// next to `ls -l DIR` (into /dev/null, and into a pseudo-terminal that is only drained).
+//
+//   shell_start_bench [options] KQ_BINARY DIR [RUNS]
+//     --empty DIR     also start kq in this (empty) directory for the memory per entry
+//     --redraws N     Ctrl+O pairs per run (default 3)
+//     --size COLSxROWS  terminal size (default 120x40)
+//     --first NAME    the first entry of DIR after ".." (default f000000)
+//     --no-ls         skip the `ls -l` timings
+//     --dump          start kq once and print its screen: when complete, while idle, after
+//                     each Ctrl+O and after SIGTERM (to check the completeness criterion)
+//
+// bench/shell_start.sh prepares the directories and runs this program.
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vterm.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kQuietMs = 200;  // output is over when kq is silent this long
+constexpr int64_t kStartTimeoutMs = 60000;
+constexpr int64_t kRedrawTimeoutMs = 20000;
+constexpr int64_t kDumpTimeoutMs = 10000;
+
+// steady_clock reads CLOCK_MONOTONIC on Linux.
+int64_t NowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+double Ms(int64_t ns) {
+    return static_cast<double>(ns) / 1e6;
+}
+
+template <typename T>
+T Median(std::vector<T> values) {
+    if (values.empty()) return T{};
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+void AppendUtf8(std::string& out, uint32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// A fresh, empty settings folder for one start of kq, removed afterwards.
+class TempConfig {
+  public:
+    TempConfig() {
+        char name[] = "/tmp/kq-bench-config-XXXXXX";
+        if (mkdtemp(name) != nullptr) path_ = name;
+    }
+    ~TempConfig() {
+        std::error_code ignored;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+    }
+    TempConfig(const TempConfig&) = delete;
+    TempConfig& operator=(const TempConfig&) = delete;
+    const std::string& Path() const { return path_; }
+
+  private:
+    std::string path_;
+};
+
+// One program in a pseudo-terminal whose output is rendered by libvterm. vterm's own output
+// (its answers to cursor-position and device-attribute queries) goes back to the program.
+class PtyTerminal {
+  public:
+    PtyTerminal(int cols, int rows) : cols_(cols), rows_(rows) {
+        vt_ = vterm_new(rows, cols);
+        vterm_set_utf8(vt_, 1);
+        vterm_output_set_callback(vt_, &PtyTerminal::OnVtermOutput, this);
+        screen_ = vterm_obtain_screen(vt_);
+        vterm_screen_enable_altscreen(screen_, 1);
+        vterm_screen_reset(screen_, 1);
+    }
+    ~PtyTerminal() {
+        Stop();
+        vterm_free(vt_);
+    }
+    PtyTerminal(const PtyTerminal&) = delete;
+    PtyTerminal& operator=(const PtyTerminal&) = delete;
+
+    // Forks and executes argv with the extra environment; startNs is taken just before fork.
+    bool Start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+               const std::string& stdoutFile = std::string()) {
+        winsize size{};
+        size.ws_col = static_cast<unsigned short>(cols_);
+        size.ws_row = static_cast<unsigned short>(rows_);
+        std::vector<char*> args;
+        for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+        args.push_back(nullptr);
+        startNs_ = NowNs();
+        pid_ = forkpty(&master_, nullptr, nullptr, &size);
+        if (pid_ < 0) {
+            std::perror("forkpty");
+            return false;
+        }
+        if (pid_ == 0) {
+            for (const std::string& entry : env) putenv(const_cast<char*>(entry.c_str()));
+            if (!stdoutFile.empty()) {
+                const int fd = open(stdoutFile.c_str(), O_WRONLY);
+                if (fd >= 0) dup2(fd, STDOUT_FILENO);
+            }
+            execvp(args[0], args.data());
+            std::fprintf(stderr, "exec %s: %s\n", args[0], std::strerror(errno));
+            _exit(127);
+        }
+        fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+        return true;
+    }
+
+    // Reads what is there, waiting up to timeoutMs for the first byte. Returns the bytes read,
+    // 0 when nothing came, -1 when the program closed the terminal.
+    long ReadOnce(int timeoutMs) {
+        if (master_ < 0) return -1;
+        pollfd descriptor{master_, POLLIN, 0};
+        const int ready = poll(&descriptor, 1, timeoutMs);
+        if (ready <= 0) return 0;
+        long total = 0;
+        char buffer[65536];
+        for (;;) {
+            const ssize_t got = read(master_, buffer, sizeof buffer);
+            if (got > 0) {
+                total += got;
+                bytes_ += static_cast<size_t>(got);
+                lastByteNs_ = NowNs();
+                if (render_) vterm_input_write(vt_, buffer, static_cast<size_t>(got));
+                continue;
+            }
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0 && errno == EAGAIN) break;
+            return total > 0 ? total : -1;  // EIO: the slave side is closed
+        }
+        return total;
+    }
+
+    // Reads until the program is silent for quietMs (or until the deadline).
+    void WaitQuiet(int quietMs, int64_t timeoutMs) {
+        const int64_t deadline = NowNs() + timeoutMs * 1000000;
+        while (NowNs() < deadline) {
+            const long got = ReadOnce(quietMs);
+            if (got <= 0) return;
+        }
+    }
+
+    // Reads until the screen satisfies done() (checked after each burst of output).
+    template <typename Done>
+    bool WaitFor(Done done, int64_t timeoutMs) {
+        const int64_t deadline = NowNs() + timeoutMs * 1000000;
+        while (NowNs() < deadline) {
+            const long got = ReadOnce(50);
+            if (got < 0) return false;
+            if (got > 0 && done()) return true;
+        }
+        return false;
+    }
+
+    bool Send(const std::string& bytes) {
+        size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t written = write(master_, bytes.data() + done, bytes.size() - done);
+            if (written < 0) {
+                if (errno == EINTR) continue;
+                if (errno == EAGAIN) {
+                    ReadOnce(10);  // let the program go on writing while we wait
+                    continue;
+                }
+                return false;
+            }
+            done += static_cast<size_t>(written);
+        }
+        return true;
+    }
+
+    // Sends SIGTERM, drains the output until the program closes the terminal, reaps it.
+    // Returns the wait status, or -1 when there was nothing to stop.
+    int Stop() {
+        if (pid_ <= 0) return -1;
+        kill(pid_, SIGTERM);
+        return Reap(5000);
+    }
+
+    // Drains until the program exits; SIGKILL after timeoutMs.
+    int Reap(int64_t timeoutMs) {
+        if (pid_ <= 0) return -1;
+        const int64_t deadline = NowNs() + timeoutMs * 1000000;
+        int status = 0;
+        for (;;) {
+            const long got = ReadOnce(20);
+            const pid_t done = wait4(pid_, &status, WNOHANG, &usage_);
+            if (done == pid_) break;
+            if (got < 0) usleep(500);  // the terminal is closed: only the exit is left
+            if (NowNs() > deadline) {
+                kill(pid_, SIGKILL);
+                wait4(pid_, &status, 0, &usage_);
+                break;
+            }
+        }
+        exitNs_ = NowNs();
+        pid_ = -1;
+        if (master_ >= 0) close(master_);
+        master_ = -1;
+        return status;
+    }
+
+    // CPU time (user + system) the running program has used so far.
+    double CpuMs() const {
+        if (pid_ <= 0) return -1;
+        const std::string path = "/proc/" + std::to_string(pid_) + "/stat";
+        FILE* file = std::fopen(path.c_str(), "r");
+        if (file == nullptr) return -1;
+        char line[1024];
+        const bool read = std::fgets(line, sizeof line, file) != nullptr;
+        std::fclose(file);
+        const char* fields = read ? std::strrchr(line, ')') : nullptr;
+        if (fields == nullptr) return -1;
+        // After the name: state is field 3, utime field 14, stime field 15.
+        unsigned long user = 0;
+        unsigned long system = 0;
+        if (std::sscanf(fields + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &user,
+                        &system) != 2) {
+            return -1;
+        }
+        return static_cast<double>(user + system) * 1000.0 /
+               static_cast<double>(sysconf(_SC_CLK_TCK));
+    }
+
+    // CPU time (user + system) of the program once it has been reaped.
+    double ReapedCpuMs() const {
+        return static_cast<double>(usage_.ru_utime.tv_sec + usage_.ru_stime.tv_sec) * 1000.0 +
+               static_cast<double>(usage_.ru_utime.tv_usec + usage_.ru_stime.tv_usec) / 1000.0;
+    }
+
+    // Resident memory of the program in KiB (VmRSS or another field of /proc/PID/status).
+    long StatusKiB(const char* field) const {
+        if (pid_ <= 0) return -1;
+        const std::string path = "/proc/" + std::to_string(pid_) + "/status";
+        FILE* file = std::fopen(path.c_str(), "r");
+        if (file == nullptr) return -1;
+        char line[256];
+        long value = -1;
+        const size_t length = std::strlen(field);
+        while (std::fgets(line, sizeof line, file) != nullptr) {
+            if (std::strncmp(line, field, length) == 0 && line[length] == ':') {
+                value = std::strtol(line + length + 1, nullptr, 10);
+                break;
+            }
+        }
+        std::fclose(file);
+        return value;
+    }
+
+    std::u32string Row(int row) const {
+        std::u32string text;
+        for (int col = 0; col < cols_; ++col) {
+            VTermScreenCell cell{};
+            vterm_screen_get_cell(screen_, VTermPos{row, col}, &cell);
+            text += cell.chars[0] == 0 ? U' ' : static_cast<char32_t>(cell.chars[0]);
+            if (cell.width == 2) ++col;
+        }
+        return text;
+    }
+
+    std::string RowUtf8(int row) const {
+        std::string out;
+        for (char32_t code : Row(row)) AppendUtf8(out, static_cast<uint32_t>(code));
+        while (!out.empty() && out.back() == ' ') out.pop_back();
+        return out;
+    }
+
+    void SetRender(bool render) { render_ = render; }
+    int Cols() const { return cols_; }
+    int RowCount() const { return rows_; }
+    size_t Bytes() const { return bytes_; }
+    void ResetBytes() { bytes_ = 0; }
+    int64_t StartNs() const { return startNs_; }
+    int64_t LastByteNs() const { return lastByteNs_; }
+    int64_t ExitNs() const { return exitNs_; }
+    pid_t Pid() const { return pid_; }
+
+  private:
+    static void OnVtermOutput(const char* s, size_t len, void* user) {
+        auto* self = static_cast<PtyTerminal*>(user);
+        if (self->master_ < 0) return;
+        size_t done = 0;
+        while (done < len) {
+            const ssize_t written = write(self->master_, s + done, len - done);
+            if (written < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+            if (written <= 0) return;
+            done += static_cast<size_t>(written);
+        }
+    }
+
+    int cols_;
+    int rows_;
+    VTerm* vt_ = nullptr;
+    VTermScreen* screen_ = nullptr;
+    int master_ = -1;
+    pid_t pid_ = -1;
+    bool render_ = true;
+    size_t bytes_ = 0;
+    int64_t startNs_ = 0;
+    int64_t lastByteNs_ = 0;
+    int64_t exitNs_ = 0;
+    rusage usage_{};
+};
+
+std::u32string ToU32(const std::string& ascii) {
+    return std::u32string(ascii.begin(), ascii.end());
+}
+
+size_t Count(const std::u32string& text, char32_t code) {
+    return static_cast<size_t>(std::count(text.begin(), text.end(), code));
+}
+
+// The numbers shown in text, digit groups joined ("100 000" and "100,000" give 100000).
+std::vector<std::u32string> Numbers(const std::u32string& text) {
+    std::vector<std::u32string> numbers;
+    std::u32string current;
+    const auto isDigit = [](char32_t c) { return c >= U'0' && c <= U'9'; };
+    const auto isSeparator = [](char32_t c) {
+        return c == U' ' || c == U',' || c == U'.' || c == U'\'' || c == U'\u00A0' ||
+               c == U'\u202F';
+    };
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (isDigit(text[i])) {
+            current += text[i];
+        } else if (!current.empty() && isSeparator(text[i]) && i + 1 < text.size() &&
+                   isDigit(text[i + 1])) {
+            continue;  // a group separator inside a number
+        } else if (!current.empty()) {
+            numbers.push_back(current);
+            current.clear();
+        }
+    }
+    if (!current.empty()) numbers.push_back(current);
+    return numbers;
+}
+
+bool ShowsNumber(const std::u32string& text, size_t number) {
+    const std::u32string wanted = ToU32(std::to_string(number));
+    const std::vector<std::u32string> numbers = Numbers(text);
+    return std::find(numbers.begin(), numbers.end(), wanted) != numbers.end();
+}
+
+bool Contains(const std::u32string& text, const std::string& part) {
+    return text.find(ToU32(part)) != std::u32string::npos;
+}
+
+// What the complete screen of one directory shows.
+struct Expected {
+    std::string dir;         // full path, as on the command line
+    size_t entries = 0;      // the number in the totals of both panels
+    std::string firstEntry;  // the first name after "..", when the directory is not empty
+};
+
+// The complete file-manager screen (120x40: menu bar, the panels' frames from row 1 to the
+// row above the command line, the command line on the last row):
+//   - the last row is the command line: the directory path followed by '>';
+//   - a row holds the bottom frames of both panels (two U+255A and two U+255D), and the
+//     totals written into each of them show the directory's number of entries;
+//   - the row below the top frames (U+2554 ... U+2557) holds the column titles; the row below
+//     it shows ".." in both panels, and the next one the first entry of the directory.
+bool ScreenComplete(const PtyTerminal& term, const Expected& expected) {
+    const int rows = term.RowCount();
+    const std::u32string prompt = term.Row(rows - 1);
+    const std::u32string commandLine = ToU32(expected.dir + ">");
+    if (prompt.compare(0, commandLine.size(), commandLine) != 0) return false;
+
+    int bottom = -1;
+    for (int row = rows - 2; row > 0; --row) {
+        const std::u32string text = term.Row(row);
+        if (Count(text, U'\u255A') >= 2 && Count(text, U'\u255D') >= 2) {
+            bottom = row;
+            break;
+        }
+    }
+    if (bottom < 3) return false;
+    const std::u32string totals = term.Row(bottom);
+    const size_t half = totals.size() / 2;
+    if (!ShowsNumber(totals.substr(0, half), expected.entries) ||
+        !ShowsNumber(totals.substr(half), expected.entries)) {
+        return false;
+    }
+
+    int top = -1;
+    for (int row = 0; row < bottom; ++row) {
+        const std::u32string text = term.Row(row);
+        if (Count(text, U'\u2554') >= 2 && Count(text, U'\u2557') >= 2) {
+            top = row;
+            break;
+        }
+    }
+    if (top < 0 || top + 3 >= bottom) return false;
+    const std::u32string parent = term.Row(top + 2);
+    if (!Contains(parent.substr(0, half), "..") || !Contains(parent.substr(half), "..")) {
+        return false;
+    }
+    if (expected.firstEntry.empty()) return true;
+    const std::u32string first = term.Row(top + 3);
+    return Contains(first.substr(0, half), expected.firstEntry) &&
+           Contains(first.substr(half), expected.firstEntry);
+}
+
+struct Options {
+    std::string kq;
+    std::string dir;
+    std::string emptyDir;
+    std::string firstEntry = "f000000";
+    int runs = 5;
+    int redraws = 3;
+    int cols = 120;
+    int rows = 40;
+    bool ls = true;
+    bool dump = false;
+};
+
+std::vector<std::string> KqEnvironment(const TempConfig& config) {
+    return {"KQ_CONFIG_HOME=" + config.Path(), "KQ_CODEPAGE=437", "TERM=xterm-256color",
+            "LANG=C.UTF-8", "LC_ALL=C.UTF-8"};
+}
+
+struct StartResult {
+    bool complete = false;
+    double startMs = 0;      // fork to the first complete screen
+    double settleMs = 0;     // fork to the last byte before kq fell quiet
+    size_t firstBytes = 0;   // bytes written up to the first complete screen
+    size_t settleBytes = 0;  // bytes written until quiet
+    long rssKiB = -1;        // VmRSS once the screen is complete and kq is quiet
+    long hwmKiB = -1;        // VmHWM at the same time
+    double cpuMs = 0;        // kq's CPU time (user + system) at the same time
+    std::vector<size_t> redrawBytes;
+    std::vector<double> redrawMs;
+    std::vector<bool> redrawComplete;
+    int exitStatus = 0;
+    double quitMs = 0;  // SIGTERM to exit
+};
+
+void DumpScreen(const PtyTerminal& term, const char* title) {
+    std::printf("---- %s ----\n", title);
+    for (int row = 0; row < term.RowCount(); ++row) {
+        std::printf("%2d|%s\n", row, term.RowUtf8(row).c_str());
+    }
+}
+
+// kq shows the directory by its full path: compare against the same.
+std::string FullPath(const std::string& path) {
+    char resolved[PATH_MAX];
+    if (realpath(path.c_str(), resolved) == nullptr) return path;
+    return resolved;
+}
+
+size_t CountEntries(const std::string& dir) {
+    std::error_code error;
+    size_t count = 0;
+    for (auto it = std::filesystem::directory_iterator(dir, error);
+         !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+        ++count;
+    }
+    return count;
+}
+
+Expected ExpectedScreen(const Options& options, const std::string& dir) {
+    Expected expected;
+    expected.dir = dir;
+    expected.entries = CountEntries(dir);
+    if (expected.entries > 0) expected.firstEntry = options.firstEntry;
+    return expected;
+}
+
+StartResult RunKq(const Options& options, const std::string& dir, int redraws, bool dump) {
+    StartResult result;
+    TempConfig config;
+    PtyTerminal term(options.cols, options.rows);
+    if (!term.Start({options.kq, dir}, KqEnvironment(config))) return result;
+    const Expected expected = ExpectedScreen(options, dir);
+    const auto complete = [&] { return ScreenComplete(term, expected); };
+
+    result.complete = term.WaitFor(complete, dump ? kDumpTimeoutMs : kStartTimeoutMs);
+    result.startMs = Ms(term.LastByteNs() - term.StartNs());
+    result.firstBytes = term.Bytes();
+    term.WaitQuiet(kQuietMs, kStartTimeoutMs);
+    result.settleMs = Ms(term.LastByteNs() - term.StartNs());
+    result.settleBytes = term.Bytes();
+    result.rssKiB = term.StatusKiB("VmRSS");
+    result.hwmKiB = term.StatusKiB("VmHWM");
+    result.cpuMs = term.CpuMs();
+    if (dump) {
+        DumpScreen(term, result.complete ? "first screen, quiet" : "NOT complete");
+        // What kq writes while idle (the clock), over three seconds.
+        const int64_t idleStart = NowNs();
+        std::printf("idle output:");
+        while (NowNs() - idleStart < 3000000000) {
+            const size_t before = term.Bytes();
+            if (term.ReadOnce(100) > 0) {
+                std::printf(" %zu bytes at +%.0f ms;", term.Bytes() - before,
+                            Ms(term.LastByteNs() - idleStart));
+            }
+        }
+        std::printf("\n");
+    }
+
+    for (int i = 0; i < redraws && result.complete; ++i) {
+        term.Send("\x0f");  // hide both panels
+        term.WaitQuiet(kQuietMs, kRedrawTimeoutMs);
+        if (dump && i == 0) DumpScreen(term, "after the first Ctrl+O");
+        term.ResetBytes();
+        const int64_t sent = NowNs();
+        term.Send("\x0f");  // show them again: both drawn completely
+        term.WaitQuiet(kQuietMs, kRedrawTimeoutMs);
+        result.redrawBytes.push_back(term.Bytes());
+        result.redrawMs.push_back(term.Bytes() > 0 ? Ms(term.LastByteNs() - sent) : 0.0);
+        result.redrawComplete.push_back(complete());
+        if (dump && i == 0) DumpScreen(term, "after the second Ctrl+O");
+    }
+
+    const int64_t quit = NowNs();
+    result.exitStatus = term.Stop();
+    result.quitMs = Ms(term.ExitNs() - quit);
+    if (dump) DumpScreen(term, "after SIGTERM (the terminal as kq left it)");
+    return result;
+}
+
+struct LsResult {
+    double wallMs = -1;
+    double cpuMs = -1;  // user + system
+};
+
+// `ls -l DIR`, either into /dev/null or into a pseudo-terminal that is drained, not rendered.
+LsResult RunLs(const Options& options, bool intoPty) {
+    const std::vector<std::string> argv{"ls", "-l", options.dir};
+    const std::vector<std::string> env{"LANG=C.UTF-8", "LC_ALL=C.UTF-8"};
+    if (intoPty) {
+        PtyTerminal term(options.cols, options.rows);
+        term.SetRender(false);
+        if (!term.Start(argv, env)) return {};
+        term.Reap(kStartTimeoutMs);
+        return {Ms(term.ExitNs() - term.StartNs()), term.ReapedCpuMs()};
+    }
+    std::vector<char*> args;
+    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    const int64_t start = NowNs();
+    const pid_t pid = fork();
+    if (pid < 0) return {};
+    if (pid == 0) {
+        for (const std::string& entry : env) putenv(const_cast<char*>(entry.c_str()));
+        const int null = open("/dev/null", O_WRONLY);
+        if (null >= 0) dup2(null, STDOUT_FILENO);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    const double wall = Ms(NowNs() - start);
+    return {wall,
+            static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+                static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0};
+}
+
+void PrintUsage() {
+    std::fprintf(stderr,
+                 "usage: shell_start_bench [--empty DIR] [--redraws N] [--size COLSxROWS]\n"
+                 "                         [--first NAME] [--no-ls] [--dump] KQ_BINARY DIR "
+                 "[RUNS]\n");
+}
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+    std::vector<std::string> positional;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--empty" && hasValue) {
+            options.emptyDir = argv[++i];
+        } else if (arg == "--redraws" && hasValue) {
+            options.redraws = std::atoi(argv[++i]);
+        } else if (arg == "--first" && hasValue) {
+            options.firstEntry = argv[++i];
+        } else if (arg == "--size" && hasValue) {
+            if (std::sscanf(argv[++i], "%dx%d", &options.cols, &options.rows) != 2) return false;
+        } else if (arg == "--no-ls") {
+            options.ls = false;
+        } else if (arg == "--dump") {
+            options.dump = true;
+        } else if (!arg.empty() && arg[0] == '-') {
+            return false;
+        } else {
+            positional.push_back(arg);
+        }
+    }
+    if (positional.size() < 2 || positional.size() > 3) return false;
+    options.kq = positional[0];
+    options.dir = positional[1];
+    if (positional.size() == 3) options.runs = std::max(1, std::atoi(positional[2].c_str()));
+    return options.cols >= 20 && options.rows >= 10;
+}
+
+void PrintStart(const char* label, const std::vector<StartResult>& results) {
+    std::vector<double> start;
+    std::vector<double> settle;
+    std::vector<size_t> firstBytes;
+    std::vector<size_t> settleBytes;
+    std::vector<long> rss;
+    std::vector<long> hwm;
+    std::vector<double> cpu;
+    int complete = 0;
+    for (const StartResult& r : results) {
+        if (!r.complete) continue;
+        ++complete;
+        start.push_back(r.startMs);
+        settle.push_back(r.settleMs);
+        firstBytes.push_back(r.firstBytes);
+        settleBytes.push_back(r.settleBytes);
+        rss.push_back(r.rssKiB);
+        hwm.push_back(r.hwmKiB);
+        cpu.push_back(r.cpuMs);
+    }
+    std::printf("%s: %d of %zu runs reached the complete screen\n", label, complete,
+                results.size());
+    if (complete == 0) return;
+    std::printf("  start to first complete screen   median %8.1f ms  (min %.1f, max %.1f)\n",
+                Median(start), *std::min_element(start.begin(), start.end()),
+                *std::max_element(start.begin(), start.end()));
+    std::printf("  start to last byte before quiet  median %8.1f ms\n", Median(settle));
+    std::printf("  kq CPU time (user+system) then   median %8.1f ms\n", Median(cpu));
+    std::printf("  bytes of the first complete screen %9zu   (until quiet: %zu)\n",
+                Median(firstBytes), Median(settleBytes));
+    std::printf("  VmRSS with the screen complete   median %8ld KiB  (VmHWM %ld KiB)\n",
+                Median(rss), Median(hwm));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        PrintUsage();
+        return 2;
+    }
+    signal(SIGPIPE, SIG_IGN);
+    options.dir = FullPath(options.dir);
+    if (!options.emptyDir.empty()) options.emptyDir = FullPath(options.emptyDir);
+
+    if (options.dump) {
+        const StartResult r = RunKq(options, options.dir, 1, true);
+        std::printf("complete: %s, start %.1f ms, %zu bytes, VmRSS %ld KiB, exit status %d\n",
+                    r.complete ? "yes" : "NO", r.startMs, r.firstBytes, r.rssKiB, r.exitStatus);
+        return r.complete ? 0 : 1;
+    }
+
+    const size_t entries = CountEntries(options.dir);
+    std::printf("kq %s in %s (%zu entries), terminal %dx%d, %d runs after one warm-up\n",
+                options.kq.c_str(), options.dir.c_str(), entries, options.cols, options.rows,
+                options.runs);
+
+    RunKq(options, options.dir, 0, false);  // warm-up: caches, first settings database
+    std::vector<StartResult> big;
+    for (int i = 0; i < options.runs; ++i) {
+        big.push_back(RunKq(options, options.dir, options.redraws, false));
+    }
+    PrintStart("big directory", big);
+
+    std::vector<size_t> redrawBytes;
+    std::vector<double> redrawMs;
+    int redrawIncomplete = 0;
+    std::vector<double> quitMs;
+    int badExits = 0;
+    for (const StartResult& r : big) {
+        redrawBytes.insert(redrawBytes.end(), r.redrawBytes.begin(), r.redrawBytes.end());
+        redrawMs.insert(redrawMs.end(), r.redrawMs.begin(), r.redrawMs.end());
+        redrawIncomplete +=
+            static_cast<int>(std::count(r.redrawComplete.begin(), r.redrawComplete.end(), false));
+        if (r.complete) quitMs.push_back(r.quitMs);
+        // kq restores the terminal and then dies of the SIGTERM it was sent: both are fine.
+        const bool byTerm = WIFSIGNALED(r.exitStatus) && WTERMSIG(r.exitStatus) == SIGTERM;
+        const bool byExit = WIFEXITED(r.exitStatus) && WEXITSTATUS(r.exitStatus) == 0;
+        if (!byTerm && !byExit) ++badExits;
+    }
+    if (!redrawBytes.empty()) {
+        std::printf(
+            "  full redraw (second Ctrl+O)      median %8zu bytes, last byte after "
+            "%.1f ms  (%zu samples, min %zu, max %zu bytes)\n",
+            Median(redrawBytes), Median(redrawMs), redrawBytes.size(),
+            *std::min_element(redrawBytes.begin(), redrawBytes.end()),
+            *std::max_element(redrawBytes.begin(), redrawBytes.end()));
+        if (redrawIncomplete > 0) {
+            std::printf("  WARNING: %d redraws did not leave the complete screen\n",
+                        redrawIncomplete);
+        }
+    }
+    if (!quitMs.empty()) {
+        std::printf(
+            "  SIGTERM to exit                  median %8.1f ms; %d runs ended "
+            "otherwise than by SIGTERM or status 0\n",
+            Median(quitMs), badExits);
+    }
+
+    if (!options.emptyDir.empty()) {
+        std::vector<StartResult> empty;
+        for (int i = 0; i < std::min(options.runs, 3); ++i) {
+            empty.push_back(RunKq(options, options.emptyDir, 0, false));
+        }
+        PrintStart("empty directory", empty);
+        std::vector<long> bigRss;
+        std::vector<long> emptyRss;
+        for (const StartResult& r : big) {
+            if (r.complete) bigRss.push_back(r.rssKiB);
+        }
+        for (const StartResult& r : empty) {
+            if (r.complete) emptyRss.push_back(r.rssKiB);
+        }
+        if (!bigRss.empty() && !emptyRss.empty() && entries > 0) {
+            const double perEntry = static_cast<double>(Median(bigRss) - Median(emptyRss)) *
+                                    1024.0 / static_cast<double>(entries);
+            std::printf(
+                "memory: VmRSS big %ld KiB, empty %ld KiB -> %.0f bytes per entry "
+                "(target < 350)\n",
+                Median(bigRss), Median(emptyRss), perEntry);
+        }
+    }
+
+    if (options.ls) {
+        for (const bool pty : {false, true}) {
+            RunLs(options, pty);  // warm-up
+            std::vector<double> times;
+            std::vector<double> cpu;
+            for (int i = 0; i < std::max(options.runs, 5); ++i) {
+                const LsResult r = RunLs(options, pty);
+                times.push_back(r.wallMs);
+                cpu.push_back(r.cpuMs);
+            }
+            std::printf("ls -l %s %s  median %8.1f ms  (min %.1f, max %.1f), CPU %.1f ms\n",
+                        options.dir.c_str(), pty ? "into a pty (drained)" : "> /dev/null",
+                        Median(times), *std::min_element(times.begin(), times.end()),
+                        *std::max_element(times.begin(), times.end()), Median(cpu));
+        }
+    }
+    return 0;
+}
