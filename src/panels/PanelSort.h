@@ -21,4 +21,11 @@ bool IsDirectoryItem(const PluginItem& item);
 void SortPanelItems(PluginItem** items, size_t count, PluginCompareFn compare, int32_t mode,
                     bool reverse);
 
+// Keys that order items as the compare does (see kq::plugins::LocalSortKey): the sort then
+// compares numbers held side by side and calls compare only where two keys are equal and not
+// exact. The result is the same as without keys.
+using SortKeyFn = bool (*)(const PluginItem& item, int32_t mode, uint64_t& key, bool& exact);
+void SortPanelItems(PluginItem** items, size_t count, PluginCompareFn compare, SortKeyFn keys,
+                    int32_t mode, bool reverse);
+
 }  // namespace kq::panels

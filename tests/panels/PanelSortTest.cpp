@@ -178,5 +178,45 @@ TEST(PanelSortTest, ModeZeroNeverAsksTheCompare) {
     EXPECT_EQ(listing.Names(), (Names{"c/", "b", "a"}));
 }
 
+// The keyed sort must give exactly the order of the plain one: names sharing their first eight
+// bytes, letter case, empty names, missing extensions, equal sizes and times, both directions.
+TEST(PanelSortTest, KeysOfTheLocalCompareGiveTheSameOrderAsTheCompareAlone) {
+    std::mt19937 random(2024);
+    const std::string alphabet = "aAbB.xX~";
+    Names names;
+    for (int i = 0; i < 600; ++i) {
+        std::string name = i % 5 == 0 ? "samePrefix" : "";
+        const int length = static_cast<int>(random() % 13);
+        for (int c = 0; c < length; ++c) name += alphabet[random() % alphabet.size()];
+        if (i % 7 == 0) name += '/';
+        names.push_back(name);
+    }
+    std::vector<uint64_t> sizes;
+    for (size_t i = 0; i < names.size(); ++i) sizes.push_back(random() % 4);
+
+    // Each item carries its listing index in a field no compare reads.
+    auto sorted = [&](int32_t mode, bool reverse, bool withKeys) {
+        Listing listing(names);
+        for (size_t i = 0; i < names.size(); ++i) {
+            PluginItem* item = listing.Pointers()[i];
+            item->fileSize = sizes[i];
+            item->modified = static_cast<time_t>(i % 3) - 1;
+            item->reserved11 = static_cast<uint32_t>(i);
+        }
+        SortPanelItems(listing.Pointers(), listing.Count(), &FS_ZCompare,
+                       withKeys ? &kq::plugins::LocalSortKey : nullptr, mode, reverse);
+        std::vector<uint32_t> order;
+        for (size_t i = 0; i < listing.Count(); ++i)
+            order.push_back(listing.Pointers()[i]->reserved11);
+        return order;
+    };
+    for (int32_t mode = 1; mode <= 9; ++mode) {
+        for (const bool reverse : {false, true}) {
+            EXPECT_EQ(sorted(mode, reverse, false), sorted(mode, reverse, true))
+                << "mode " << mode << (reverse ? " reversed" : "");
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kq::panels
