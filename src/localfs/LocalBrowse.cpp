@@ -16,6 +16,7 @@
 
 #include "fs/FsInternal.h"
 #include "kq/fs.h"
+#include "localfs/LocalListings.h"
 #include "localfs/LocalPlugin.h"
 
 namespace kq::localfs {
@@ -108,13 +109,6 @@ std::string_view MountOf(std::string_view directory, const std::vector<std::stri
     return best;
 }
 
-char* CopyText(const char* text) {
-    const size_t length = std::strlen(text);
-    auto* copy = static_cast<char*>(std::malloc(length + 1));
-    if (copy != nullptr) std::memcpy(copy, text, length + 1);
-    return copy;
-}
-
 void FreeItem(PluginItem& item) {
     std::free(item.name);
     std::free(item.text1);
@@ -126,6 +120,19 @@ void FreeItem(PluginItem& item) {
         }
         std::free(item.extraBlock);
     }
+}
+
+// The directory's stamp; false when it cannot be read (the listing is then not shared).
+bool StampOf(const std::string& codePagePath, DirectoryStamp& stamp) {
+    struct stat status {};
+    if (::stat(kq::fs::SystemPath(codePagePath.c_str()).c_str(), &status) != 0) return false;
+    stamp.device = status.st_dev;
+    stamp.inode = status.st_ino;
+    stamp.modifiedNs =
+        static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+    stamp.changedNs =
+        static_cast<int64_t>(status.st_ctim.tv_sec) * 1000000000 + status.st_ctim.tv_nsec;
+    return true;
 }
 
 }  // namespace
@@ -194,7 +201,19 @@ ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZFindFiles(PluginHandle handle, PluginIt
     if (instance == nullptr || items == nullptr || count == nullptr) return -1;
     *items = nullptr;
     *count = 0;
-    const FsSearch search = FsFindInit(instance->directory, "*", 127);
+    const std::string directory = instance->directory;
+    // Taken before the entries are read: a change during the read makes the stamp stale.
+    DirectoryStamp stamp;
+    const bool stamped = StampOf(directory, stamp);
+    if (stamped) {
+        int32_t shared = 0;
+        if (PluginItem* block = AcquireSharedListing(directory, stamp, shared)) {
+            *items = block;
+            *count = shared;
+            return 0;
+        }
+    }
+    const FsSearch search = FsFindInit(directory.c_str(), "*", 127);
     if (search == 0) return -1;
     int listed = 0;
     FsFindEntry* entries = FsFind(search, 0, &listed);
@@ -203,30 +222,39 @@ ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZFindFiles(PluginHandle handle, PluginIt
         return -1;
     }
     int first = 0;
-    if (std::strcmp(instance->directory, "/") == 0 && std::strcmp(entries[0].name, "..") == 0) {
-        first = 1;
-    }
+    if (directory == "/" && std::strcmp(entries[0].name, "..") == 0) first = 1;
     const int total = listed - first;
-    auto* array = static_cast<PluginItem*>(
-        std::calloc(static_cast<size_t>(total > 0 ? total : 1), sizeof(PluginItem)));
+    // One empty text for every item's text1 and text2, then the names.
+    size_t textBytes = 1;
+    for (int i = 0; i < total; ++i) textBytes += std::strlen(entries[first + i].name) + 1;
+    PluginItem* array = AllocateListing(total, textBytes);
     if (array == nullptr) {
         FsFindClose(search);
         return -1;
     }
+    char* const empty = TextArea(array, total);
+    char* next = empty + 1;
     for (int i = 0; i < total; ++i) {
         const FsFindEntry& entry = entries[first + i];
         PluginItem& item = array[i];
         item.size = sizeof(PluginItem);
-        item.name = CopyText(entry.name);
+        const size_t length = std::strlen(entry.name) + 1;
+        std::memcpy(next, entry.name, length);
+        item.name = next;
+        next += length;
         item.fileSize = entry.size;
         item.attributes = entry.attributes;
         item.created = entry.created;
         item.modified = entry.modified;
         item.accessed = entry.accessed;
-        item.text1 = CopyText("");
-        item.text2 = CopyText("");
+        item.text1 = empty;
+        item.text2 = empty;
     }
     FsFindClose(search);
+    if (!RegisterListing(array, total, directory, stamp, stamped)) {
+        std::free(array);
+        return -1;
+    }
     *items = array;
     *count = total;
     return 0;
@@ -234,9 +262,10 @@ ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZFindFiles(PluginHandle handle, PluginIt
 
 ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZFindClose(PluginHandle /*handle*/, PluginItem* items,
                                                    int32_t count) {
-    if (items == nullptr || count == 0) return 0;
+    if (items == nullptr || ReleaseListing(items)) return 0;
+    // An array that was not listed here, built item by item.
     for (int32_t i = 0; i < count; ++i) FreeItem(items[i]);
-    std::free(items);
+    if (count > 0) std::free(items);
     return 0;
 }
 

@@ -2,7 +2,8 @@
 # browsing. The plugin table registers its entry points, so the plugin host links it.
 kq_layer(kq_localfs
   localfs/LocalState.cpp
-  localfs/LocalBrowse.cpp)
+  localfs/LocalBrowse.cpp
+  localfs/LocalListings.cpp)
 target_link_libraries(kq_localfs PUBLIC kq_fs kq_dialogs kq_resources kq_kernel)
 target_link_libraries(kq_plugins PUBLIC kq_localfs)
 list(APPEND KQ_LAYERS kq_localfs)

@@ -16,6 +16,7 @@
 #include "panels/PanelHost.h"
 #include "panels/PanelSort.h"
 #include "panels/PanelTexts.h"
+#include "plugins/LocalCompare.h"
 #include "plugins/LocalFallback.h"
 #include "ui/WindowLock.h"
 #include "ui/ZKeyBar.h"
@@ -46,9 +47,31 @@ void PutTwoDigits(char* out, int value) {
 }
 
 // Writes the date and time texts of a modification time into a row's slot.
+// The broken-down local time of a timestamp. Local time changes its offset only on whole
+// minutes, so every timestamp of one minute shows the same date and time: the last minute's
+// result is kept (a directory's files often share their minute by the thousand).
+bool LocalMinute(time_t when, std::tm& local) {
+    thread_local time_t cachedMinute = 0;
+    thread_local std::tm cached{};
+    thread_local bool valid = false;
+    // Floor division: a time before 1970 belongs to the minute that starts before it.
+    const time_t minute = when / 60 - (when % 60 < 0 ? 1 : 0);
+    if (!valid || minute != cachedMinute) {
+        const time_t start = minute * 60;
+        if (localtime_r(&start, &cached) == nullptr) {
+            valid = false;
+            return false;
+        }
+        cachedMinute = minute;
+        valid = true;
+    }
+    local = cached;
+    return true;
+}
+
 void FormatTimestamp(time_t modified, char* slot) {
     std::tm local{};
-    if (localtime_r(&modified, &local) == nullptr) {
+    if (!LocalMinute(modified, local)) {
         slot[kDateOffset] = '\0';
         slot[kTimeOffset] = '\0';
         return;
@@ -145,6 +168,7 @@ void ZFilePanel::ReleaseListing() {
         plugin_.ZFindClose(handle_, listing_, listingCount_);
     }
     listing_ = nullptr;
+    ownItems_.reset();
     listingCount_ = 0;
     std::vector<PluginItem*>().swap(sorted_);
     totals_ = Totals{};
@@ -202,6 +226,22 @@ int ZFilePanel::ChangeDirectory(const char* path, int mode) {
 
 // ---- The row table ----
 
+bool ZFilePanel::TakeOtherPanelsOrder() {
+    // Sorting the same items the same way gives the same order: a panel showing the very listing
+    // the other panel sorted (the local plugin shares one between readers of a directory), with
+    // neither panel having changed an item, takes that order instead of sorting again.
+    auto* other = dynamic_cast<ZFilePanel*>(Other());
+    if (other == nullptr || other == this || other->listing_ != listing_ || listing_ == nullptr ||
+        other->ownItems_ || ownItems_ || other->listingCount_ != listingCount_ ||
+        other->sorted_.size() != sorted_.size() || other->sortMode_ != sortMode_ ||
+        other->reverse_ != reverse_ ||
+        kq::plugins::CompareOf(other->plugin_) != kq::plugins::CompareOf(plugin_)) {
+        return false;
+    }
+    std::copy(other->sorted_.begin(), other->sorted_.end(), sorted_.begin());
+    return true;
+}
+
 void ZFilePanel::BuildRows() {
     WindowLockGuard lock(WindowLock());
     // A table still held means a re-sort: the cursor follows its item by name.
@@ -217,9 +257,15 @@ void ZFilePanel::BuildRows() {
     DropTable();
 
     sorted_.resize(static_cast<size_t>(listingCount_));
-    for (int32_t i = 0; i < listingCount_; ++i) sorted_[static_cast<size_t>(i)] = listing_ + i;
-    kq::panels::SortPanelItems(sorted_.data(), sorted_.size(), kq::plugins::CompareOf(plugin_),
-                               sortMode_, reverse_);
+    PluginItem* const items = Items();
+    if (!TakeOtherPanelsOrder()) {
+        for (int32_t i = 0; i < listingCount_; ++i) sorted_[static_cast<size_t>(i)] = items + i;
+        // The local compare has keys that make large sorts cache-friendly.
+        const PluginCompareFn compare = kq::plugins::CompareOf(plugin_);
+        kq::panels::SortPanelItems(sorted_.data(), sorted_.size(), compare,
+                                   compare == &FS_ZCompare ? &kq::plugins::LocalSortKey : nullptr,
+                                   sortMode_, reverse_);
+    }
 
     texts_.titles[kFieldName] = kq::panels::LoadLanguageText(IDS_PANEL_NAME);
     texts_.titles[kFieldSize] = kq::panels::LoadLanguageText(IDS_PANEL_SIZE);
@@ -321,8 +367,16 @@ void ZFilePanel::SetSortOrder(int mode, bool reverse) {
     Redraw();
 }
 
+void ZFilePanel::MakeItemsWritable() {
+    if (ownItems_ || listing_ == nullptr || listingCount_ <= 0) return;
+    ownItems_ = std::make_unique<PluginItem[]>(static_cast<size_t>(listingCount_));
+    std::copy_n(listing_, listingCount_, ownItems_.get());
+    for (PluginItem*& item : sorted_) item = ownItems_.get() + (item - listing_);
+}
+
 void ZFilePanel::SetRowSelected(int row, bool selected) {
     WindowLockGuard lock(WindowLock());
+    MakeItemsWritable();
     PluginItem* item = ItemAt(row);
     if (item == nullptr || row >= RowCount()) return;
     const bool was = (RowFlags(row) & kRowSelected) != 0;

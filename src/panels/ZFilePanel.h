@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -107,6 +108,14 @@ class ZFilePanel : public ZListPanel {
     };
 
     void ReleaseListing();
+    // The items as this panel uses them: the plugin's listing, or the panel's own copy of it.
+    PluginItem* Items() const { return ownItems_ ? ownItems_.get() : listing_; }
+    // Before the first change to an item (a selection, a measured size): the panel takes a
+    // copy of the listing. A plugin may hand one listing to several readers (the local plugin
+    // does, to both panels showing one directory), so the plugin's block is never written.
+    void MakeItemsWritable();
+    // Copies the other panel's sorted order when it sorted this very listing the same way.
+    bool TakeOtherPanelsOrder();
     void CountTotals();
     void SetKeyBarLabels() const;
     void SetSortCheckMarks() const;
@@ -121,6 +130,8 @@ class ZFilePanel : public ZListPanel {
     int sortMode_ = 1;
     bool reverse_ = false;
     PluginItem* listing_ = nullptr;  // the plugin's, from ZFindFiles until ZFindClose
+    // The copy MakeItemsWritable takes; its texts point into the plugin's listing.
+    std::unique_ptr<PluginItem[]> ownItems_;
     std::vector<PluginItem*> sorted_;
     int32_t listingCount_ = 0;
     Texts texts_;

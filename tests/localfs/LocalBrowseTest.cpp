@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -320,6 +322,68 @@ TEST_F(LocalBrowseTest, InternalRecordCarriesTheLocalEntryPoints) {
     EXPECT_EQ(entry.ZGetFlags(handle), PLUGIN_FLAG_LOCAL_PATHS);
     EXPECT_NE(entry.ZGetKeyBar, nullptr);
     EXPECT_NE(entry.ZCompare, nullptr);
+}
+
+// Both panels read one directory within moments of each other: the second reader gets the
+// first one's block, which lives until both have let go.
+TEST_F(LocalBrowseTest, TwoReadersOfAnUnchangedDirectoryShareOneListing) {
+    const PluginHandle second = FS_ZOpenPlugin(0, 0, nullptr);
+    ASSERT_EQ(FS_ZSetDirectory(handle, work.c_str(), 0), 0);
+    ASSERT_EQ(FS_ZSetDirectory(second, work.c_str(), 0), 0);
+    PluginItem* first = nullptr;
+    PluginItem* other = nullptr;
+    int32_t firstCount = 0;
+    int32_t otherCount = 0;
+    ASSERT_EQ(FS_ZFindFiles(handle, &first, &firstCount, 0), 0);
+    ASSERT_EQ(FS_ZFindFiles(second, &other, &otherCount, 0), 0);
+    EXPECT_EQ(first, other);
+    EXPECT_EQ(firstCount, otherCount);
+    EXPECT_EQ(FS_ZFindClose(handle, first, firstCount), 0);
+    // Still held by the second reader: its names are readable (ASan would see a freed block).
+    std::vector<std::string> names;
+    for (int32_t i = 0; i < otherCount; ++i) names.emplace_back(other[i].name);
+    EXPECT_NE(std::find(names.begin(), names.end(), "file.txt"), names.end());
+    EXPECT_EQ(FS_ZFindClose(second, other, otherCount), 0);
+    FS_ZClosePlugin(second);
+}
+
+TEST_F(LocalBrowseTest, ADirectoryChangedSinceTheFirstReadIsReadAgain) {
+    const PluginHandle second = FS_ZOpenPlugin(0, 0, nullptr);
+    ASSERT_EQ(FS_ZSetDirectory(handle, work.c_str(), 0), 0);
+    ASSERT_EQ(FS_ZSetDirectory(second, work.c_str(), 0), 0);
+    PluginItem* first = nullptr;
+    int32_t firstCount = 0;
+    ASSERT_EQ(FS_ZFindFiles(handle, &first, &firstCount, 0), 0);
+    // A new name changes the directory's modification and change times.
+    struct timespec pause {
+        0, 20000000
+    };
+    nanosleep(&pause, nullptr);
+    std::ofstream(work + "/added.txt") << "x";
+    PluginItem* other = nullptr;
+    int32_t otherCount = 0;
+    ASSERT_EQ(FS_ZFindFiles(second, &other, &otherCount, 0), 0);
+    EXPECT_NE(first, other);
+    EXPECT_EQ(otherCount, firstCount + 1);
+    FS_ZFindClose(handle, first, firstCount);
+    FS_ZFindClose(second, other, otherCount);
+    FS_ZClosePlugin(second);
+}
+
+TEST_F(LocalBrowseTest, AListingIsNotHandedOutAgainOnceItsLastReaderLetGo) {
+    PluginItem* first = nullptr;
+    int32_t firstCount = 0;
+    ASSERT_EQ(FS_ZFindFiles(handle, &first, &firstCount, 0), 0);
+    std::vector<std::string> before;
+    for (int32_t i = 0; i < firstCount; ++i) before.emplace_back(first[i].name);
+    FS_ZFindClose(handle, first, firstCount);
+    PluginItem* again = nullptr;
+    int32_t againCount = 0;
+    ASSERT_EQ(FS_ZFindFiles(handle, &again, &againCount, 0), 0);
+    std::vector<std::string> after;
+    for (int32_t i = 0; i < againCount; ++i) after.emplace_back(again[i].name);
+    EXPECT_EQ(before, after);
+    FS_ZFindClose(handle, again, againCount);
 }
 
 }  // namespace

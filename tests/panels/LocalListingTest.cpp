@@ -83,5 +83,33 @@ TEST_F(PanelLocalListingTest, ActivationMakesThePanelsDirectoryTheCurrentOne) {
     EXPECT_EQ(host.prompts.back(), tree);
 }
 
+// The local plugin hands both panels one listing block when they read one directory; a
+// selection made in one panel used to be written into that block and turned up in the other
+// panel's next table.
+TEST_F(PanelLocalListingTest, SelectionInOnePanelStaysOutOfTheOtherSharingItsListing) {
+    std::ofstream(tree + "/a.txt") << "a";
+    ZFilePanel left;
+    ZFilePanel right;
+    OpenPanel(left, 0, 1, 40, 20, 0);
+    OpenPanel(right, 40, 1, 40, 20, 0);
+    ASSERT_EQ(left.ChangeDirectory(tree.c_str(), 0), 0);
+    ASSERT_EQ(right.ChangeDirectory(tree.c_str(), 0), 0);
+    ASSERT_EQ(left.ItemAt(0)->name, right.ItemAt(0)->name);  // one block for both
+    int row = 0;
+    while (row < left.RowCount() && std::string(left.CellText(row, 0)) != "a.txt") ++row;
+    ASSERT_LT(row, left.RowCount());
+    left.SetRowSelected(row, true);
+    EXPECT_TRUE(left.ItemAt(row)->flags & PLUGIN_ITEM_SELECTED);
+    right.SetSortOrder(2, false);
+    right.SetSortOrder(1, false);
+    for (int r = 0; r < right.RowCount(); ++r) {
+        EXPECT_FALSE(right.ItemAt(r)->flags & PLUGIN_ITEM_SELECTED) << right.CellText(r, 0);
+        EXPECT_EQ(right.RowTotals().selectedCount, 0);
+    }
+    // The selecting panel keeps its selection through a re-sort.
+    left.SetSortOrder(2, false);
+    EXPECT_EQ(left.RowTotals().selectedCount, 1);
+}
+
 }  // namespace
 }  // namespace kq::panels::testing
