@@ -16,11 +16,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "fs/FsInternal.h"
@@ -133,31 +136,86 @@ bool ReadStatus(int directoryFd, const char* name, std::string_view listedName,
     return true;
 }
 
+// A name read from the stream, waiting for its status.
+struct PendingName {
+    size_t systemName = 0;  // offsets into the batch's text
+    size_t listedName = 0;
+    bool examined = false;
+    FsFindEntry entry{};
+};
+
+// The statuses of a batch of names: one status call per name is most of a listing's time, so
+// a large batch is shared out over a few threads (each takes a contiguous slice; the order of
+// the listing stays the stream's).
+void ExamineBatch(int directoryFd, const std::string& text, std::vector<PendingName>& batch) {
+    auto examine = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i) {
+            PendingName& pending = batch[i];
+            pending.examined = ReadStatus(directoryFd, text.c_str() + pending.systemName,
+                                          text.c_str() + pending.listedName, pending.entry);
+        }
+    };
+    constexpr size_t kPerThread = 4096;
+    const size_t hardware = std::max(1u, std::thread::hardware_concurrency());
+    const size_t threads = std::min({hardware, size_t{4}, batch.size() / kPerThread + 1});
+    std::vector<std::thread> helpers;
+    const size_t slice = (batch.size() + threads - 1) / threads;
+    size_t from = slice;  // this thread does the first slice
+    try {
+        for (; from < batch.size(); from += slice) {
+            helpers.emplace_back(examine, from, std::min(from + slice, batch.size()));
+        }
+    } catch (const std::system_error&) {
+        examine(from, batch.size());  // no thread for the rest: do it here
+    }
+    examine(0, std::min(slice, batch.size()));
+    for (std::thread& helper : helpers) helper.join();
+}
+
 // Step 3 and 4 of a listing: examines entries until the stream ends or the maximum is reached.
+// Names are read in batches (all of them when there is no maximum), then examined.
 void Collect(Search& search, int maximum) {
     const int directoryFd = ::dirfd(search.stream.get());
     // Hidden names are known without a status: skip them early when the mask refuses them.
     const bool hiddenPermitted = (search.mask & FA_HIDDEN) != 0;
-    for (;;) {
-        if (maximum > 0 && search.entries.size() >= static_cast<size_t>(maximum)) return;
-        errno = 0;
-        const dirent* record = ::readdir(search.stream.get());
-        if (record == nullptr) break;
-        const char* name = record->d_name;
-        if (std::strcmp(name, ".") == 0) continue;
-        const bool isParent = std::strcmp(name, "..") == 0;
-        if (!hiddenPermitted && name[0] == '.' && !isParent) continue;
-        // Most names are ASCII and list as they are; only the others are converted.
-        std::string converted;
-        std::string_view listed = name;
-        if (!IsAscii(listed)) listed = converted = ToCodePage(name);
-        if (!MatchesPattern(search.pattern, listed)) continue;
-        if (isParent && ParentIsSelf(directoryFd)) continue;
-        FsFindEntry entry{};
-        if (!ReadStatus(directoryFd, name, listed, entry)) continue;
-        if (!PassesMask(entry.attributes, search.mask)) continue;
-        entry.name = search.names.Add(listed);
-        search.entries.push_back(entry);
+    bool streamEnded = false;
+    while (!streamEnded) {
+        const size_t wanted =
+            maximum > 0 ? static_cast<size_t>(maximum) - search.entries.size() : SIZE_MAX;
+        if (wanted == 0) return;
+        std::string text;
+        std::vector<PendingName> batch;
+        while (batch.size() < wanted) {
+            errno = 0;
+            const dirent* record = ::readdir(search.stream.get());
+            if (record == nullptr) {
+                streamEnded = true;
+                break;
+            }
+            const char* name = record->d_name;
+            if (std::strcmp(name, ".") == 0) continue;
+            const bool isParent = std::strcmp(name, "..") == 0;
+            if (!hiddenPermitted && name[0] == '.' && !isParent) continue;
+            // Most names are ASCII and list as they are; only the others are converted.
+            std::string converted;
+            std::string_view listed = name;
+            if (!IsAscii(listed)) listed = converted = ToCodePage(name);
+            if (!MatchesPattern(search.pattern, listed)) continue;
+            if (isParent && ParentIsSelf(directoryFd)) continue;
+            PendingName pending;
+            pending.systemName = text.size();
+            text.append(name).push_back('\0');
+            pending.listedName = text.size();
+            text.append(listed).push_back('\0');
+            batch.push_back(pending);
+        }
+        ExamineBatch(directoryFd, text, batch);
+        search.entries.reserve(search.entries.size() + batch.size());
+        for (PendingName& pending : batch) {
+            if (!pending.examined || !PassesMask(pending.entry.attributes, search.mask)) continue;
+            pending.entry.name = search.names.Add(text.c_str() + pending.listedName);
+            search.entries.push_back(pending.entry);
+        }
     }
     search.stream.reset();
     search.state = SearchState::kFinished;

@@ -109,7 +109,9 @@ int ZPrompt::Create() {
                        ZRec(0, 0, Cell(width - width / 2), Cell(panelHeight)), nullptr, 0, 0);
     for (auto& panel : panels_) {
         panel->Bind(0, 0);
-        panel->ChangeDirectory(PromptDirectory(), 0);
+        // The local plugin opens in the current directory, which is the prompt's: a second
+        // read of a large directory is saved then.
+        if (panel->Directory() != PromptDirectory()) panel->ChangeDirectory(PromptDirectory(), 0);
     }
     // The right panel ends up active, and the command line on top with the keyboard.
     panels_[0]->Activate(true);
