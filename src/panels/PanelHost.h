@@ -29,6 +29,15 @@ class PanelHost {
     virtual CfgSection ConfirmationsSection() = 0;
     // Shows a directory as the prompt and in the terminal's title (null: none).
     virtual void SetPromptDirectory(const char* directory) = 0;
+
+    // The command line's text (never null), its replacement (null: empty; clears the
+    // selection), its cursor, and running it as typed Enter would (the exit status, -1 when
+    // nothing could run).
+    virtual const char* CommandLineText() = 0;
+    virtual void SetCommandLineText(const char* text) = 0;
+    virtual int CommandLineCursor() = 0;
+    virtual void SetCommandLineCursor(int position) = 0;
+    virtual int ExecuteCommandLine() = 0;
 };
 
 // The registered host, null when none.

@@ -70,6 +70,12 @@ class ZFilePanel : public ZListPanel {
     // the item handed to the plugin carry it) and the selection counts; repaints.
     void SetRowSelected(int row, bool selected);
 
+    // Directory sizes (ZFilePanelSizes.cpp): measures every selected row (a directory is
+    // counted through the plugin first), or the current row when it is a directory, behind the
+    // size dialog; with pause the dialog stays open after the count until the user closes it.
+    // Measured sizes are stored into the rows' items. The total, or all ones when cancelled.
+    uint64_t ComputeSizes(bool pause);
+
     bool IsBound() const { return bound_; }
     PluginHandle Handle() const { return handle_; }
     const PluginEntry& Plugin() const { return plugin_; }

@@ -192,6 +192,26 @@ void ZPrompt::SetPromptDirectory(const char* directory) {
     PromptSetDir(directory);
 }
 
+const char* ZPrompt::CommandLineText() {
+    return PromptGetLine();
+}
+
+void ZPrompt::SetCommandLineText(const char* text) {
+    PromptSetLine(text);
+}
+
+int ZPrompt::CommandLineCursor() {
+    return PromptGetCursor();
+}
+
+void ZPrompt::SetCommandLineCursor(int position) {
+    PromptSetCursor(position);
+}
+
+int ZPrompt::ExecuteCommandLine() {
+    return PromptExecute();
+}
+
 void ZPrompt::SetPromptDirectoryText(const char* directory) {
     if (!promptDirectory_) return;
     std::array<char, kDirectorySize>& buffer = *promptDirectory_;

@@ -78,6 +78,11 @@ class ZPrompt : public ZEdit, private kq::panels::PanelHost {
     CfgSection PanelsSection() override { return panelsSection_; }
     CfgSection ConfirmationsSection() override { return confirmationsSection_; }
     void SetPromptDirectory(const char* directory) override;
+    const char* CommandLineText() override;
+    void SetCommandLineText(const char* text) override;
+    int CommandLineCursor() override;
+    void SetCommandLineCursor(int position) override;
+    int ExecuteCommandLine() override;
 
     // ZPrompt.cpp
     uint32_t ReadSetting(CfgSection section, const char* name, uint32_t fallback) const;

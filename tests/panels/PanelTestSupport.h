@@ -38,12 +38,29 @@ class RecordingHost : public PanelHost {
     void SetPromptDirectory(const char* directory) override {
         prompts.emplace_back(directory != nullptr ? directory : "<null>");
     }
+    const char* CommandLineText() override { return line.c_str(); }
+    void SetCommandLineText(const char* text) override {
+        line = text != nullptr ? text : "";
+        cursor = 0;
+    }
+    int CommandLineCursor() override { return cursor; }
+    void SetCommandLineCursor(int position) override { cursor = position; }
+    // Records the line as run and clears it, as the shell does.
+    int ExecuteCommandLine() override {
+        executed.push_back(line);
+        line.clear();
+        cursor = 0;
+        return 0;
+    }
 
     ZPanel* active = nullptr;
     ZMenu* menuBar = nullptr;
     ZWindow* commandLine = nullptr;
     CfgSection panels = 0;
     std::vector<std::string> prompts;
+    std::string line;
+    int cursor = 0;
+    std::vector<std::string> executed;
 };
 
 // One item of the test plugin's listing.
