@@ -13,116 +13,72 @@
 namespace kq::panels {
 namespace {
 
-class GroupSorter {
-  public:
-    GroupSorter(PluginCompareFn compare, int32_t mode, bool reverse)
-        : compare_(compare), mode_(mode), reverse_(reverse) {}
-
-    // Sorts [items, items + count) using scratch (at least count pointers).
-    void Sort(PluginItem** items, size_t count, PluginItem** scratch) const {
-        if (count < 2 || compare_ == nullptr || mode_ == 0) return;
-        PluginItem** source = items;
-        PluginItem** target = scratch;
-        for (size_t run = 1; run < count; run *= 2) {
-            for (size_t left = 0; left < count; left += 2 * run) {
-                const size_t middle = std::min(left + run, count);
-                const size_t right = std::min(left + 2 * run, count);
-                Merge(source, left, middle, right, target);
+// A stable bottom-up merge sort of count elements, using scratch (count elements) as the other
+// buffer. rightFirst(a, b) says whether b must go before a; it is asked once per step of a
+// merge, and every step moves one element, so any answers end the sort after O(n log n) steps.
+template <typename T, typename RightFirst>
+void MergeSort(T* items, size_t count, T* scratch, const RightFirst& rightFirst) {
+    T* source = items;
+    T* target = scratch;
+    for (size_t run = 1; run < count; run *= 2) {
+        for (size_t left = 0; left < count; left += 2 * run) {
+            const size_t middle = std::min(left + run, count);
+            const size_t right = std::min(left + 2 * run, count);
+            size_t a = left;
+            size_t b = middle;
+            size_t out = left;
+            while (a < middle && b < right) {
+                target[out++] = rightFirst(source[a], source[b]) ? source[b++] : source[a++];
             }
-            std::swap(source, target);
+            while (a < middle) target[out++] = source[a++];
+            while (b < right) target[out++] = source[b++];
         }
-        if (source != items) std::copy(source, source + count, items);
+        std::swap(source, target);
     }
+    if (source != items) std::copy(source, source + count, items);
+}
 
-  private:
-    // The right item goes before the left one only when the compare says the left is greater:
-    // equal items keep their order.
-    bool RightFirst(const PluginItem* left, const PluginItem* right) const {
-        int32_t result = compare_(left, right, mode_);
-        if (reverse_) result = result > 0 ? -1 : (result < 0 ? 1 : 0);
-        return result > 0;
-    }
+// The right item goes before the left one only when the compare says the left is greater
+// (reversed on request): equal items keep their order.
+bool CompareSaysRightFirst(PluginCompareFn compare, int32_t mode, bool reverse,
+                           const PluginItem* left, const PluginItem* right) {
+    int32_t result = compare(left, right, mode);
+    if (reverse) result = result > 0 ? -1 : (result < 0 ? 1 : 0);
+    return result > 0;
+}
 
-    void Merge(PluginItem** source, size_t left, size_t middle, size_t right,
-               PluginItem** target) const {
-        size_t a = left;
-        size_t b = middle;
-        size_t out = left;
-        while (a < middle && b < right) {
-            target[out++] = RightFirst(source[a], source[b]) ? source[b++] : source[a++];
-        }
-        while (a < middle) target[out++] = source[a++];
-        while (b < right) target[out++] = source[b++];
-    }
+void SortGroup(PluginItem** items, size_t count, PluginItem** scratch, PluginCompareFn compare,
+               int32_t mode, bool reverse) {
+    if (count < 2) return;
+    MergeSort(items, count, scratch, [&](const PluginItem* left, const PluginItem* right) {
+        return CompareSaysRightFirst(compare, mode, reverse, left, right);
+    });
+}
 
-    PluginCompareFn compare_;
-    int32_t mode_;
-    bool reverse_;
+struct Keyed {
+    uint64_t key;
+    PluginItem* item;
 };
 
-// The same merge over items carrying their keys: neighbours in memory, so a pass reads the
-// keys in order instead of following pointers into the listing.
-class KeyedGroupSorter {
-  public:
-    struct Keyed {
-        uint64_t key;
-        PluginItem* item;
-    };
-
-    KeyedGroupSorter(PluginCompareFn compare, SortKeyFn keys, int32_t mode, bool reverse)
-        : compare_(compare), keys_(keys), mode_(mode), reverse_(reverse) {}
-
-    // False when the mode has no keys (the caller sorts without them).
-    bool Sort(PluginItem** items, size_t count) {
-        if (count < 2) return true;
-        std::vector<Keyed> source(count);
-        for (size_t i = 0; i < count; ++i) {
-            bool exact = false;
-            if (!keys_(*items[i], mode_, source[i].key, exact)) return false;
-            exact_ = exact;
-            source[i].item = items[i];
-        }
-        std::vector<Keyed> target(count);
-        Keyed* from = source.data();
-        Keyed* to = target.data();
-        for (size_t run = 1; run < count; run *= 2) {
-            for (size_t left = 0; left < count; left += 2 * run) {
-                const size_t middle = std::min(left + run, count);
-                const size_t right = std::min(left + 2 * run, count);
-                Merge(from, left, middle, right, to);
-            }
-            std::swap(from, to);
-        }
-        for (size_t i = 0; i < count; ++i) items[i] = from[i].item;
-        return true;
+// The same sort over items carrying their keys: neighbours in memory, so a pass reads the keys
+// in order instead of following pointers into the listing. False when the mode has no keys.
+bool SortGroupByKeys(PluginItem** items, size_t count, PluginCompareFn compare, SortKeyFn keys,
+                     int32_t mode, bool reverse) {
+    if (count < 2) return true;
+    std::vector<Keyed> keyed(count);
+    bool exact = false;
+    for (size_t i = 0; i < count; ++i) {
+        if (!keys(*items[i], mode, keyed[i].key, exact)) return false;
+        keyed[i].item = items[i];
     }
-
-  private:
-    bool RightFirst(const Keyed& left, const Keyed& right) const {
-        if (left.key != right.key) return reverse_ ? left.key < right.key : left.key > right.key;
-        if (exact_ || compare_ == nullptr) return false;
-        int32_t result = compare_(left.item, right.item, mode_);
-        if (reverse_) result = result > 0 ? -1 : (result < 0 ? 1 : 0);
-        return result > 0;
-    }
-
-    void Merge(const Keyed* source, size_t left, size_t middle, size_t right, Keyed* target) const {
-        size_t a = left;
-        size_t b = middle;
-        size_t out = left;
-        while (a < middle && b < right) {
-            target[out++] = RightFirst(source[a], source[b]) ? source[b++] : source[a++];
-        }
-        while (a < middle) target[out++] = source[a++];
-        while (b < right) target[out++] = source[b++];
-    }
-
-    PluginCompareFn compare_;
-    SortKeyFn keys_;
-    int32_t mode_;
-    bool reverse_;
-    bool exact_ = false;
-};
+    std::vector<Keyed> scratch(count);
+    MergeSort(keyed.data(), count, scratch.data(), [&](const Keyed& left, const Keyed& right) {
+        if (left.key != right.key) return reverse ? left.key < right.key : left.key > right.key;
+        return !exact && CompareSaysRightFirst(compare, mode, reverse, left.item, right.item);
+    });
+    for (size_t i = 0; i < count; ++i) items[i] = keyed[i].item;
+    return true;
+}
 
 }  // namespace
 
@@ -168,16 +124,12 @@ void SortPanelItems(PluginItem** items, size_t count, PluginCompareFn compare, S
     std::copy(scratch.begin(), scratch.end(), range);
 
     if (mode == 0 || compare == nullptr) return;
-    if (keys != nullptr) {
-        KeyedGroupSorter keyed(compare, keys, mode, reverse);
-        if (keyed.Sort(range, directories) &&
-            keyed.Sort(range + directories, length - directories)) {
-            return;
-        }
+    if (keys != nullptr && SortGroupByKeys(range, directories, compare, keys, mode, reverse) &&
+        SortGroupByKeys(range + directories, length - directories, compare, keys, mode, reverse)) {
+        return;
     }
-    const GroupSorter sorter(compare, mode, reverse);
-    sorter.Sort(range, directories, scratch.data());
-    sorter.Sort(range + directories, length - directories, scratch.data());
+    SortGroup(range, directories, scratch.data(), compare, mode, reverse);
+    SortGroup(range + directories, length - directories, scratch.data(), compare, mode, reverse);
 }
 
 }  // namespace kq::panels

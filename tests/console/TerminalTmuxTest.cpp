@@ -27,6 +27,9 @@
 #include <vector>
 
 #include "kq/keys.h"
+#include "support/ProcessTestSupport.h"
+#include "support/TmuxCapture.h"
+#include "support/TmuxServer.h"
 
 #ifndef TERMINAL_PROBE
 #error "TERMINAL_PROBE must name the probe program"
@@ -40,304 +43,17 @@ constexpr int kPollMs = 20;
 constexpr const char* kSession = "probe";
 constexpr const char* kProbeTerm = "tmux-256color";
 
-// What tmux reports about the pane's modes; compared before and after the probe ran.
-constexpr const char* kPaneFlagsFormat =
-    "alternate_on=#{alternate_on} cursor_flag=#{cursor_flag} keypad_flag=#{keypad_flag} "
-    "keypad_cursor_flag=#{keypad_cursor_flag} wrap_flag=#{wrap_flag} insert_flag=#{insert_flag} "
-    "origin_flag=#{origin_flag} mouse_any_flag=#{mouse_any_flag}";
-
 // ---------------------------------------------------------------------------------------------
-// Running programs.
+// Running programs: the shared helpers, waiting with this file's hang guard.
 
-struct CommandResult {
-    int status = -1;  // the wait status
-    std::string output;
-    std::string errors;
-};
+using namespace kq::testing;
 
-bool ExitedWith(const CommandResult& result, int code) {
-    return WIFEXITED(result.status) && WEXITSTATUS(result.status) == code;
-}
-
-// Runs argv[0] (a path) with exactly the given environment; collects standard output and error.
-CommandResult RunCommand(const std::vector<std::string>& argv,
-                         const std::vector<std::string>& env) {
-    CommandResult result;
-    int out[2];
-    int err[2];
-    if (pipe(out) != 0) return result;
-    if (pipe(err) != 0) {
-        close(out[0]);
-        close(out[1]);
-        return result;
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    posix_spawn_file_actions_addclose(&actions, err[0]);
-    posix_spawn_file_actions_addclose(&actions, out[1]);
-    posix_spawn_file_actions_addclose(&actions, err[1]);
-
-    std::vector<char*> args;
-    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    std::vector<char*> environment;
-    for (const std::string& variable : env) {
-        environment.push_back(const_cast<char*>(variable.c_str()));
-    }
-    environment.push_back(nullptr);
-
-    pid_t pid = -1;
-    const int spawned =
-        posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environment.data());
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    close(err[1]);
-    if (spawned != 0) {
-        close(out[0]);
-        close(err[0]);
-        result.errors = "cannot run " + argv[0];
-        return result;
-    }
-
-    pollfd descriptors[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-    std::string* sinks[2] = {&result.output, &result.errors};
-    int open = 2;
-    while (open > 0) {
-        if (poll(descriptors, 2, -1) < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
-        for (int i = 0; i < 2; ++i) {
-            if (descriptors[i].fd < 0 || descriptors[i].revents == 0) continue;
-            char buffer[8192];
-            const ssize_t count = read(descriptors[i].fd, buffer, sizeof buffer);
-            if (count > 0) {
-                sinks[i]->append(buffer, static_cast<size_t>(count));
-            } else if (count == 0 || errno != EINTR) {
-                close(descriptors[i].fd);
-                descriptors[i].fd = -1;
-                --open;
-            }
-        }
-    }
-    while (waitpid(pid, &result.status, 0) < 0 && errno == EINTR) {
-    }
-    return result;
-}
-
-std::optional<std::string> FindOnPath(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    std::stringstream directories(path ? path : "/usr/local/bin:/usr/bin:/bin");
-    std::string directory;
-    while (std::getline(directories, directory, ':')) {
-        if (directory.empty()) continue;
-        const std::string candidate = directory + "/" + program;
-        if (access(candidate.c_str(), X_OK) == 0) return candidate;
-    }
-    return std::nullopt;
-}
-
-const std::optional<std::string>& TmuxPath() {
-    static const std::optional<std::string> path = FindOnPath("tmux");
-    return path;
-}
-
-std::string ShellQuote(std::string_view text) {
-    std::string quoted = "'";
-    for (const char c : text) {
-        if (c == '\'') {
-            quoted += "'\\''";
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "'";
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::stringstream stream(text);
-    std::string line;
-    while (std::getline(stream, line)) lines.push_back(line);
-    return lines;
-}
-
-// Polls condition until it holds or the hang guard runs out.
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = kWaitMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        if (condition()) return true;
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
-    }
+    return kq::testing::WaitUntil(condition, timeoutMs, kPollMs);
 }
 
 // ---------------------------------------------------------------------------------------------
 // The screen as capture-pane -e shows it.
-
-struct ScreenCell {
-    char32_t character = U' ';
-    int foreground = -1;  // colour index 0-255; -1 is the terminal's default; -2 direct RGB
-    int background = -1;
-    bool bold = false;
-    bool blink = false;
-    bool reverse = false;
-    friend bool operator==(const ScreenCell&, const ScreenCell&) = default;
-};
-
-using ScreenRows = std::vector<std::vector<ScreenCell>>;
-
-// Applies one SGR sequence's parameters (separated by ';' or ':') to the current cell style.
-void ApplySgr(std::string_view parameters, ScreenCell& style) {
-    std::vector<int> values;
-    int value = 0;
-    bool any = false;
-    for (const char c : parameters) {
-        if (c >= '0' && c <= '9') {
-            value = value * 10 + (c - '0');
-            any = true;
-        } else if (c == ';' || c == ':') {
-            values.push_back(value);
-            value = 0;
-            any = false;
-        }
-    }
-    if (any || values.empty()) values.push_back(value);
-
-    for (size_t i = 0; i < values.size(); ++i) {
-        const int code = values[i];
-        // 38/48: 5;n (indexed) or 2;r;g;b (direct).
-        const auto extended = [&](int& colour) {
-            if (i + 2 < values.size() && values[i + 1] == 5) {
-                colour = values[i + 2];
-                i += 2;
-            } else if (i + 1 < values.size() && values[i + 1] == 2) {
-                colour = -2;
-                i += 4;
-            }
-        };
-        if (code == 0) {
-            style = ScreenCell{};
-        } else if (code == 1) {
-            style.bold = true;
-        } else if (code == 22) {
-            style.bold = false;
-        } else if (code == 5) {
-            style.blink = true;
-        } else if (code == 25) {
-            style.blink = false;
-        } else if (code == 7) {
-            style.reverse = true;
-        } else if (code == 27) {
-            style.reverse = false;
-        } else if (code >= 30 && code <= 37) {
-            style.foreground = code - 30;
-        } else if (code == 38) {
-            extended(style.foreground);
-        } else if (code == 39) {
-            style.foreground = -1;
-        } else if (code >= 40 && code <= 47) {
-            style.background = code - 40;
-        } else if (code == 48) {
-            extended(style.background);
-        } else if (code == 49) {
-            style.background = -1;
-        } else if (code >= 90 && code <= 97) {
-            style.foreground = code - 90 + 8;
-        } else if (code >= 100 && code <= 107) {
-            style.background = code - 100 + 8;
-        }
-    }
-}
-
-// Decodes capture-pane -p -e output: SGR sequences set the style (tmux carries it from one
-// line to the next), other escape sequences are skipped, UTF-8 text fills cells.
-ScreenRows ParseCapture(std::string_view text) {
-    ScreenRows rows(1);
-    ScreenCell style;
-    size_t i = 0;
-    while (i < text.size()) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte == '\n') {
-            rows.emplace_back();
-            ++i;
-        } else if (byte == 0x1B) {
-            if (i + 1 < text.size() && text[i + 1] == '[') {
-                size_t end = i + 2;
-                while (end < text.size() && !(text[end] >= 0x40 && text[end] <= 0x7E)) {
-                    ++end;
-                }
-                if (end < text.size() && text[end] == 'm') {
-                    ApplySgr(text.substr(i + 2, end - i - 2), style);
-                }
-                i = end + 1;
-            } else {
-                i += 2;
-            }
-        } else {
-            char32_t character = byte;
-            int length = 1;
-            if (byte >= 0xF0) {
-                character = byte & 0x07;
-                length = 4;
-            } else if (byte >= 0xE0) {
-                character = byte & 0x0F;
-                length = 3;
-            } else if (byte >= 0xC0) {
-                character = byte & 0x1F;
-                length = 2;
-            }
-            for (int k = 1; k < length && i + static_cast<size_t>(k) < text.size(); ++k) {
-                character = (character << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-            }
-            i += static_cast<size_t>(length);
-            ScreenCell cell = style;
-            cell.character = character;
-            rows.back().push_back(cell);
-        }
-    }
-    if (rows.back().empty()) rows.pop_back();
-    return rows;
-}
-
-// A cell of the capture; tmux leaves out trailing cells that were never written.
-ScreenCell CellAt(const ScreenRows& rows, int x, int y) {
-    if (y < static_cast<int>(rows.size()) && x < static_cast<int>(rows[y].size())) {
-        return rows[y][x];
-    }
-    return ScreenCell{};
-}
-
-std::string Utf8(char32_t c) {
-    std::string out;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return out;
-}
 
 std::string Describe(const ScreenCell& cell) {
     char text[96];
@@ -480,10 +196,11 @@ class TmuxSession {
     // Starts the server and a cols x rows session whose shell saves the terminal settings,
     // prints a line, then waits for Go() before it runs the probe with probeArguments.
     TmuxSession(const std::string& probeArguments, int cols, int rows) {
-        char pattern[] = "/tmp/kq-tmux-XXXXXX";
-        if (mkdtemp(pattern) == nullptr) return;
-        dir_ = pattern;
-        socket_ = (dir_ / "sock").string();
+        if (server_.Folder().empty()) {
+            startError_ = "cannot create the temporary folder";
+            return;
+        }
+        dir_ = server_.Folder();
 
         const std::string d = dir_.string();
         std::ofstream script(dir_ / "run.sh");
@@ -500,31 +217,8 @@ class TmuxSession {
                << "exec sleep 600\n";
         script.close();
 
-        // One tmux invocation: the options first, so that the session's pane gets them.
-        const std::vector<std::vector<std::string>> commands = {
-            {"set-option", "-g", "default-terminal", kProbeTerm},
-            {"set-option", "-g", "status", "off"},
-            {"set-option", "-g", "remain-on-exit", "on"},
-            {"set-option", "-s", "escape-time", "0"},
-            {"new-session", "-d", "-s", kSession, "-x", std::to_string(cols), "-y",
-             std::to_string(rows), "sh " + ShellQuote(d + "/run.sh")},
-        };
-        std::vector<std::string> arguments = {"-f", "/dev/null"};
-        for (const std::vector<std::string>& command : commands) {
-            if (arguments.size() > 2) arguments.push_back(";");
-            arguments.insert(arguments.end(), command.begin(), command.end());
-        }
-        const CommandResult started = Tmux(arguments);
-        started_ = ExitedWith(started, 0);
-        startError_ = started.errors;
-    }
-
-    ~TmuxSession() {
-        if (!dir_.empty()) {
-            Tmux({"kill-server"});
-            std::error_code ignored;
-            std::filesystem::remove_all(dir_, ignored);
-        }
+        started_ = server_.StartSession(kSession, kProbeTerm, cols, rows,
+                                        "sh " + ShellQuote(d + "/run.sh"), startError_);
     }
 
     TmuxSession(const TmuxSession&) = delete;
@@ -533,19 +227,11 @@ class TmuxSession {
     bool Started() const { return started_; }
     const std::string& StartError() const { return startError_; }
 
-    CommandResult Tmux(std::vector<std::string> arguments) const {
-        std::vector<std::string> argv = {*TmuxPath(), "-u", "-S", socket_};
-        argv.insert(argv.end(), arguments.begin(), arguments.end());
-        const char* path = std::getenv("PATH");
-        return RunCommand(argv, {"PATH=" + std::string(path ? path : "/usr/bin:/bin"),
-                                 "HOME=" + dir_.string(), "TMUX_TMPDIR=" + dir_.string(),
-                                 "SHELL=/bin/sh", "LANG=C.UTF-8", "LC_ALL=C.UTF-8"});
+    CommandResult Tmux(const std::vector<std::string>& arguments) const {
+        return server_.Tmux(arguments);
     }
-
     std::string Display(const std::string& format) const {
-        std::string out = Tmux({"display-message", "-p", "-t", kSession, format}).output;
-        while (!out.empty() && out.back() == '\n') out.pop_back();
-        return out;
+        return server_.Display(kSession, format);
     }
     std::string PaneFlags() const { return Display(kPaneFlagsFormat); }
     std::string PaneTitle() const { return Display("#{pane_title}"); }
@@ -615,8 +301,8 @@ class TmuxSession {
     }
 
   private:
+    kq::testing::TmuxServer server_{"/tmp/kq-tmux-XXXXXX"};
     std::filesystem::path dir_;
-    std::string socket_;
     bool started_ = false;
     std::string startError_;
 };
