@@ -8,6 +8,9 @@
 //   shell_start_bench [options] KQ_BINARY DIR [RUNS]
 //     --empty DIR     also start kq in this (empty) directory for the memory per entry
 //     --redraws N     Ctrl+O pairs per run (default 3)
+//     --steps N       Down keys and PgDn keys per run, each measured alone (default 10)
+//     --count TREE    also time kq measuring TREE's size (Ctrl+Q; TREE must be the only entry
+//                     of its parent directory) next to `du -s TREE`
 //     --size COLSxROWS  terminal size (default 120x40)
 //     --first NAME    the first entry of DIR after ".." (default f000000)
 //     --no-ls         skip the `ls -l` timings
@@ -447,6 +450,8 @@ struct Options {
     std::string firstEntry = "f000000";
     int runs = 5;
     int redraws = 3;
+    int steps = 10;         // Down and PgDn keys per run
+    std::string countTree;  // --count: a directory whose size kq measures
     int cols = 120;
     int rows = 40;
     bool ls = true;
@@ -470,6 +475,11 @@ struct StartResult {
     std::vector<size_t> redrawBytes;
     std::vector<double> redrawMs;
     std::vector<bool> redrawComplete;
+    // One cursor step (Down) and one page (PgDn): bytes written and time to the last byte.
+    std::vector<size_t> stepBytes;
+    std::vector<double> stepMs;
+    std::vector<size_t> pageBytes;
+    std::vector<double> pageMs;
     int exitStatus = 0;
     double quitMs = 0;  // SIGTERM to exit
 };
@@ -552,6 +562,23 @@ StartResult RunKq(const Options& options, const std::string& dir, int redraws, b
         if (dump && i == 0) DumpScreen(term, "after the second Ctrl+O");
     }
 
+    // Cursor steps and pages through the listing: each key is sent once kq is quiet again.
+    const auto measureKey = [&](const char* key, std::vector<size_t>& bytes,
+                                std::vector<double>& ms) {
+        term.ResetBytes();
+        const int64_t sent = NowNs();
+        term.Send(key);
+        term.WaitQuiet(kQuietMs, kRedrawTimeoutMs);
+        bytes.push_back(term.Bytes());
+        ms.push_back(term.Bytes() > 0 ? Ms(term.LastByteNs() - sent) : 0.0);
+    };
+    for (int i = 0; i < options.steps && result.complete; ++i) {
+        measureKey("\x1b[B", result.stepBytes, result.stepMs);
+    }
+    for (int i = 0; i < options.steps && result.complete; ++i) {
+        measureKey("\x1b[6~", result.pageBytes, result.pageMs);
+    }
+
     const int64_t quit = NowNs();
     result.exitStatus = term.Stop();
     result.quitMs = Ms(term.ExitNs() - quit);
@@ -564,9 +591,9 @@ struct LsResult {
     double cpuMs = -1;  // user + system
 };
 
-// `ls -l DIR`, either into /dev/null or into a pseudo-terminal that is drained, not rendered.
-LsResult RunLs(const Options& options, bool intoPty) {
-    const std::vector<std::string> argv{"ls", "-l", options.dir};
+// A program (`ls -l DIR`, `du -s DIR`), either into /dev/null or into a pseudo-terminal that is
+// drained, not rendered.
+LsResult RunTimed(const Options& options, const std::vector<std::string>& argv, bool intoPty) {
     const std::vector<std::string> env{"LANG=C.UTF-8", "LC_ALL=C.UTF-8"};
     if (intoPty) {
         PtyTerminal term(options.cols, options.rows);
@@ -597,11 +624,62 @@ LsResult RunLs(const Options& options, bool intoPty) {
                 static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0};
 }
 
+LsResult RunLs(const Options& options, bool intoPty) {
+    return RunTimed(options, {"ls", "-l", options.dir}, intoPty);
+}
+
+// kq measuring a directory: started in the directory's parent, of which it must be the only
+// entry, the cursor moved onto it and Ctrl+Q pressed; the time from the key to the screen that
+// shows the count of every file.
+struct CountResult {
+    bool done = false;
+    double ms = 0;
+};
+
+CountResult RunCount(const Options& options, size_t files) {
+    CountResult result;
+    const std::filesystem::path tree(options.countTree);
+    const std::string parent = tree.parent_path().string();
+    TempConfig config;
+    PtyTerminal term(options.cols, options.rows);
+    if (!term.Start({options.kq, parent}, KqEnvironment(config))) return result;
+    const auto prompt = [&] { return Contains(term.Row(options.rows - 1), parent + ">"); };
+    if (!term.WaitFor(prompt, kStartTimeoutMs)) return result;
+    term.WaitQuiet(kQuietMs, kStartTimeoutMs);
+    term.Send("\x1b[B");  // from ".." to the directory
+    term.WaitQuiet(kQuietMs, kRedrawTimeoutMs);
+    const std::string count = std::to_string(files);
+    const auto counted = [&] {
+        for (int row = 0; row < options.rows; ++row) {
+            const std::u32string text = term.Row(row);
+            if (Contains(text, "Files:") && Contains(text, count)) return true;
+        }
+        return false;
+    };
+    const int64_t sent = NowNs();
+    term.Send("\x11");  // Ctrl+Q
+    result.done = term.WaitFor(counted, 120000);
+    result.ms = Ms(term.LastByteNs() - sent);
+    term.Stop();
+    return result;
+}
+
+size_t CountFilesBelow(const std::string& dir) {
+    size_t files = 0;
+    std::error_code error;
+    for (auto it = std::filesystem::recursive_directory_iterator(dir, error);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+        if (error) break;
+        if (!it->is_directory(error) || it->is_symlink(error)) ++files;
+    }
+    return files;
+}
+
 void PrintUsage() {
     std::fprintf(stderr,
-                 "usage: shell_start_bench [--empty DIR] [--redraws N] [--size COLSxROWS]\n"
-                 "                         [--first NAME] [--no-ls] [--dump] KQ_BINARY DIR "
-                 "[RUNS]\n");
+                 "usage: shell_start_bench [--empty DIR] [--redraws N] [--steps N]\n"
+                 "                         [--size COLSxROWS] [--first NAME] [--no-ls] [--dump]\n"
+                 "                         [--count TREE] KQ_BINARY DIR [RUNS]\n");
 }
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -611,6 +689,10 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         const bool hasValue = i + 1 < argc;
         if (arg == "--empty" && hasValue) {
             options.emptyDir = argv[++i];
+        } else if (arg == "--steps" && hasValue) {
+            options.steps = std::atoi(argv[++i]);
+        } else if (arg == "--count" && hasValue) {
+            options.countTree = argv[++i];
         } else if (arg == "--redraws" && hasValue) {
             options.redraws = std::atoi(argv[++i]);
         } else if (arg == "--first" && hasValue) {
@@ -727,6 +809,28 @@ int main(int argc, char** argv) {
                         redrawIncomplete);
         }
     }
+    std::vector<size_t> stepBytes;
+    std::vector<double> stepMs;
+    std::vector<size_t> pageBytes;
+    std::vector<double> pageMs;
+    for (const StartResult& r : big) {
+        stepBytes.insert(stepBytes.end(), r.stepBytes.begin(), r.stepBytes.end());
+        stepMs.insert(stepMs.end(), r.stepMs.begin(), r.stepMs.end());
+        pageBytes.insert(pageBytes.end(), r.pageBytes.begin(), r.pageBytes.end());
+        pageMs.insert(pageMs.end(), r.pageMs.begin(), r.pageMs.end());
+    }
+    if (!stepBytes.empty()) {
+        std::printf(
+            "  cursor step (Down)               median %8zu bytes, last byte after "
+            "%.2f ms  (%zu samples)\n",
+            Median(stepBytes), Median(stepMs), stepBytes.size());
+    }
+    if (!pageBytes.empty()) {
+        std::printf(
+            "  page (PgDn)                      median %8zu bytes, last byte after "
+            "%.2f ms  (%zu samples)\n",
+            Median(pageBytes), Median(pageMs), pageBytes.size());
+    }
     if (!quitMs.empty()) {
         std::printf(
             "  SIGTERM to exit                  median %8.1f ms; %d runs ended "
@@ -756,6 +860,39 @@ int main(int argc, char** argv) {
                 "(target < 350)\n",
                 Median(bigRss), Median(emptyRss), perEntry);
         }
+    }
+
+    if (!options.countTree.empty()) {
+        options.countTree = FullPath(options.countTree);
+        const size_t files = CountFilesBelow(options.countTree);
+        RunCount(options, files);  // warm-up
+        std::vector<double> kqMs;
+        int failed = 0;
+        for (int i = 0; i < options.runs; ++i) {
+            const CountResult r = RunCount(options, files);
+            if (r.done) {
+                kqMs.push_back(r.ms);
+            } else {
+                ++failed;
+            }
+        }
+        std::vector<double> duMs;
+        RunTimed(options, {"du", "-s", options.countTree}, false);  // warm-up
+        for (int i = 0; i < std::max(options.runs, 5); ++i) {
+            duMs.push_back(RunTimed(options, {"du", "-s", options.countTree}, false).wallMs);
+        }
+        if (!kqMs.empty()) {
+            std::printf(
+                "directory size of %s (%zu files): kq Ctrl+Q median %8.1f ms  (min %.1f, "
+                "max %.1f; %d runs did not finish)\n",
+                options.countTree.c_str(), files, Median(kqMs),
+                *std::min_element(kqMs.begin(), kqMs.end()),
+                *std::max_element(kqMs.begin(), kqMs.end()), failed);
+        } else {
+            std::printf("directory size of %s: kq never showed the count\n",
+                        options.countTree.c_str());
+        }
+        std::printf("du -s %s  median %8.1f ms\n", options.countTree.c_str(), Median(duMs));
     }
 
     if (options.ls) {
