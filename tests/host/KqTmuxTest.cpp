@@ -57,6 +57,8 @@ constexpr const char* kTimeZone = "KQT-5";
 constexpr time_t kFileTime = 1710495000;
 constexpr const char* kFileDate = "15.03.24";
 constexpr const char* kFileClock = "14:30";
+// The size of the one file inside the listed directory's subdirectory.
+constexpr size_t kInnerSize = 4321;
 
 // ---------------------------------------------------------------------------------------------
 // Running programs: the shared helpers, waiting with this file's hang guard.
@@ -350,6 +352,11 @@ class TmuxSession {
             out << std::string(file.size, 'x');
             if (!out) return false;
         }
+        // Something for the directory-size count to find.
+        std::ofstream inner(std::filesystem::path(work_) / "sub" / "inner.dat", std::ios::binary);
+        inner << std::string(kInnerSize, 'y');
+        if (!inner) return false;
+        inner.close();
         const timespec times[2] = {{kFileTime, 0}, {kFileTime, 0}};
         for (const char* name : {"alpha.txt", "beta.bin", "PROG.EXE", "sub", ".."}) {
             const std::string path = work_ + "/" + name;
@@ -731,6 +738,102 @@ TEST_F(KqTmuxTest, ShrinkingTheWindowKeepsThePanelsBetweenMenuBarAndCommandLine)
     ResizeAndExpectLayout(*session_, 80, 25, Prompt());
     ResizeAndExpectLayout(*session_, kCols, kRows, Prompt());
     ASSERT_NO_FATAL_FAILURE(Quit());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Working in the panels: moving into a directory and back, selecting by mask, measuring a
+// directory.
+
+// The right panel's row (a screen row) that carries the cursor bar, -1 when none does.
+int CursorRowOfRightPanel(const TmuxSession& session) {
+    const Screen screen = session.Capture();
+    const std::vector<PanelFrame> panels = FindPanels(screen);
+    if (panels.size() != 2) return -1;
+    const std::vector<int> rows = HighlightedRows(session.CaptureBackgrounds(), panels[1]);
+    return rows.size() == 1 ? rows[0] : -1;
+}
+
+// The text of the right panel's name column on a screen row.
+std::string RightPanelNameAt(const Screen& screen, int y) {
+    const std::vector<PanelFrame> panels = FindPanels(screen);
+    if (panels.size() != 2) return {};
+    const std::u32string inside = screen.Slice(y, panels[1].left + 1, panels[1].right);
+    return Trim(EncodeUtf8(inside.substr(0, inside.find(U'│'))));
+}
+
+TEST_F(KqTmuxTest, EntersADirectoryAndComesBackWithTheCursorOnIt) {
+    ASSERT_NO_FATAL_FAILURE(StartKq());
+    const std::string work = session_->WorkDirectory();
+    session_->SendKeys({"Down"});  // from ".." to "sub"
+    ASSERT_TRUE(WaitUntil([&] {
+        const int row = CursorRowOfRightPanel(*session_);
+        return row >= 0 && RightPanelNameAt(session_->Capture(), row) == "sub";
+    })) << "the cursor did not reach sub; screen:\n"
+        << session_->Capture().Text();
+    session_->SendKeys({"Enter"});
+    ASSERT_NO_FATAL_FAILURE(WaitForScreen(
+        [&](const Screen& screen) {
+            return Trim(screen.Row(screen.Height() - 1)) == work + "/sub>" &&
+                   screen.Shows("inner.dat");
+        },
+        "Enter did not open sub"));
+    session_->SendKeys({"Enter"});  // the cursor stands on ".." in the new directory
+    ASSERT_NO_FATAL_FAILURE(WaitForScreen(
+        [&](const Screen& screen) { return Trim(screen.Row(screen.Height() - 1)) == work + ">"; },
+        "Enter on .. did not go back"));
+    ASSERT_TRUE(WaitUntil([&] {
+        const int row = CursorRowOfRightPanel(*session_);
+        return row >= 0 && RightPanelNameAt(session_->Capture(), row) == "sub";
+    })) << "the cursor is not on the directory left; screen:\n"
+        << session_->Capture().Text();
+}
+
+TEST_F(KqTmuxTest, SelectsTheFilesMatchingAMask) {
+    ASSERT_NO_FATAL_FAILURE(StartKq());
+    session_->SendKeys({"KP+"});
+    ASSERT_NO_FATAL_FAILURE(WaitForScreen(
+        [](const Screen& screen) { return screen.Shows("Select the files matching"); },
+        "keypad + did not ask for a mask"));
+    session_->SendText("*.txt");
+    session_->SendKeys({"Enter"});
+    ASSERT_NO_FATAL_FAILURE(WaitForScreen(
+        [](const Screen& screen) {
+            return !screen.Shows("Select the files matching") &&
+                   screen.Shows("bytes in 1 selected items");
+        },
+        "the mask did not select exactly alpha.txt"));
+    // The count's size is alpha.txt's.
+    EXPECT_TRUE(session_->Capture().Shows("1,234 bytes in 1 selected items") ||
+                session_->Capture().Shows("1k bytes in 1 selected items"))
+        << session_->Capture().Text();
+}
+
+TEST_F(KqTmuxTest, CountsTheSizeOfADirectory) {
+    ASSERT_NO_FATAL_FAILURE(StartKq());
+    session_->SendKeys({"Down"});
+    ASSERT_TRUE(WaitUntil([&] {
+        const int row = CursorRowOfRightPanel(*session_);
+        return row >= 0 && RightPanelNameAt(session_->Capture(), row) == "sub";
+    }));
+    session_->SendKeys({"C-q"});
+    // Without "PauseAfterCalc" the dialog stays open after the count, with the result.
+    ASSERT_NO_FATAL_FAILURE(WaitForScreen(
+        [](const Screen& screen) {
+            return screen.Shows("Directory size") && screen.Shows("4,321") && screen.Shows("OK");
+        },
+        "Ctrl+Q did not show the counted size"));
+    session_->SendKeys({"Enter"});
+    ASSERT_NO_FATAL_FAILURE(WaitForScreen(
+        [](const Screen& screen) {
+            if (screen.Shows("Directory size")) return false;
+            const std::vector<PanelFrame> panels = FindPanels(screen);
+            if (panels.size() != 2) return false;
+            for (const std::vector<std::string>& row : PanelTable(screen, panels[1])) {
+                if (row.size() >= 2 && row[0] == "sub") return row[1] == "4321";
+            }
+            return false;
+        },
+        "the size column does not show the measured size"));
 }
 
 }  // namespace
