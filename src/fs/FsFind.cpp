@@ -137,22 +137,23 @@ bool ReadStatus(int directoryFd, const char* name, std::string_view listedName,
 }
 
 // A name read from the stream, waiting for its status.
+// A name read from the stream, waiting for its status: the listed name is already in the
+// search's arena; the file system's own name is kept apart only when the two differ.
 struct PendingName {
-    size_t systemName = 0;  // offsets into the batch's text
-    size_t listedName = 0;
-    bool examined = false;
-    FsFindEntry entry{};
+    char* listed = nullptr;
+    const char* system = nullptr;  // null: the listed name
 };
 
-// The statuses of a batch of names: one status call per name is most of a listing's time, so
-// a large batch is shared out over a few threads (each takes a contiguous slice; the order of
-// the listing stays the stream's).
-void ExamineBatch(int directoryFd, const std::string& text, std::vector<PendingName>& batch) {
+// The statuses of a batch of names, written into entries (one slot per name; examined says
+// which ones could be read). One status call per name is most of a listing's time, so a large
+// batch is shared out over a few threads, each taking a contiguous slice.
+void ExamineBatch(int directoryFd, const std::vector<PendingName>& batch, FsFindEntry* entries,
+                  std::vector<char>& examined) {
     auto examine = [&](size_t from, size_t to) {
         for (size_t i = from; i < to; ++i) {
-            PendingName& pending = batch[i];
-            pending.examined = ReadStatus(directoryFd, text.c_str() + pending.systemName,
-                                          text.c_str() + pending.listedName, pending.entry);
+            const PendingName& pending = batch[i];
+            examined[i] = ReadStatus(directoryFd, pending.system ? pending.system : pending.listed,
+                                     pending.listed, entries[i]);
         }
     };
     constexpr size_t kPerThread = 4096;
@@ -173,17 +174,18 @@ void ExamineBatch(int directoryFd, const std::string& text, std::vector<PendingN
 }
 
 // Step 3 and 4 of a listing: examines entries until the stream ends or the maximum is reached.
-// Names are read in batches (all of them when there is no maximum), then examined.
+// Names are read in batches (all of them when there is no maximum), then examined in place in
+// the entries array, which is then closed up over the names that could not be examined.
 void Collect(Search& search, int maximum) {
     const int directoryFd = ::dirfd(search.stream.get());
     // Hidden names are known without a status: skip them early when the mask refuses them.
     const bool hiddenPermitted = (search.mask & FA_HIDDEN) != 0;
     bool streamEnded = false;
+    NameArena systemNames;  // names that differ from their listed form
     while (!streamEnded) {
         const size_t wanted =
             maximum > 0 ? static_cast<size_t>(maximum) - search.entries.size() : SIZE_MAX;
         if (wanted == 0) return;
-        std::string text;
         std::vector<PendingName> batch;
         while (batch.size() < wanted) {
             errno = 0;
@@ -199,23 +201,27 @@ void Collect(Search& search, int maximum) {
             // Most names are ASCII and list as they are; only the others are converted.
             std::string converted;
             std::string_view listed = name;
-            if (!IsAscii(listed)) listed = converted = ToCodePage(name);
+            const bool ascii = IsAscii(listed);
+            if (!ascii) listed = converted = ToCodePage(name);
             if (!MatchesPattern(search.pattern, listed)) continue;
             if (isParent && ParentIsSelf(directoryFd)) continue;
             PendingName pending;
-            pending.systemName = text.size();
-            text.append(name).push_back('\0');
-            pending.listedName = text.size();
-            text.append(listed).push_back('\0');
+            pending.listed = search.names.Add(listed);
+            if (!ascii) pending.system = systemNames.Add(name);
             batch.push_back(pending);
         }
-        ExamineBatch(directoryFd, text, batch);
-        search.entries.reserve(search.entries.size() + batch.size());
-        for (PendingName& pending : batch) {
-            if (!pending.examined || !PassesMask(pending.entry.attributes, search.mask)) continue;
-            pending.entry.name = search.names.Add(text.c_str() + pending.listedName);
-            search.entries.push_back(pending.entry);
+        const size_t first = search.entries.size();
+        search.entries.resize(first + batch.size());
+        std::vector<char> examined(batch.size());
+        ExamineBatch(directoryFd, batch, search.entries.data() + first, examined);
+        size_t kept = first;
+        for (size_t i = 0; i < batch.size(); ++i) {
+            FsFindEntry& entry = search.entries[first + i];
+            if (!examined[i] || !PassesMask(entry.attributes, search.mask)) continue;
+            entry.name = batch[i].listed;
+            search.entries[kept++] = entry;
         }
+        search.entries.resize(kept);
     }
     search.stream.reset();
     search.state = SearchState::kFinished;
