@@ -1,5 +1,5 @@
 // ZFilePanel: binding to a plugin, listing, building the row table from the sorted listing,
-// activation and keys.
+// activation.
 #include "panels/ZFilePanel.h"
 
 #include <algorithm>
@@ -36,7 +36,6 @@ constexpr size_t kTimeOffset = 9;
 constexpr size_t kTextBytesPerRow = 15;
 static_assert(kTimeOffset >= sizeof("dd.mm.yy") &&
               kTextBytesPerRow - kTimeOffset >= sizeof("hh:mm"));
-constexpr int kCommandReload = CMD_RELOAD;
 // Menus nest only a few levels; the limit guards against a menu that contains itself.
 constexpr int kMenuSearchDepth = 8;
 
@@ -376,11 +375,16 @@ void ZFilePanel::MakeItemsWritable() {
 
 void ZFilePanel::SetRowSelected(int row, bool selected) {
     WindowLockGuard lock(WindowLock());
+    if (ChangeRowSelection(row, selected)) Redraw();
+}
+
+bool ZFilePanel::ChangeRowSelection(int row, bool selected) {
+    WindowLockGuard lock(WindowLock());
     MakeItemsWritable();
     PluginItem* item = ItemAt(row);
-    if (item == nullptr || row >= RowCount()) return;
+    if (item == nullptr || row >= RowCount()) return false;
     const bool was = (RowFlags(row) & kRowSelected) != 0;
-    if (was == selected) return;
+    if (was == selected) return false;
     SetRowFlags(row, selected ? (RowFlags(row) | kRowSelected) : (RowFlags(row) & ~kRowSelected));
     if (selected) {
         item->flags |= PLUGIN_ITEM_SELECTED;
@@ -391,7 +395,7 @@ void ZFilePanel::SetRowSelected(int row, bool selected) {
         --totals_.selectedCount;
         totals_.selectedSize -= item->fileSize;
     }
-    Redraw();
+    return true;
 }
 
 char ZFilePanel::SortLetter() const {
@@ -400,7 +404,7 @@ char ZFilePanel::SortLetter() const {
     return reverse_ ? static_cast<char>(std::toupper(static_cast<unsigned char>(letter))) : letter;
 }
 
-// ---- Activation, keys, commands ----
+// ---- Activation ----
 
 void ZFilePanel::SetKeyBarLabels() const {
     ZKeyBar* keyBar = ZKeyBar::Get();
@@ -440,23 +444,6 @@ int ZFilePanel::Activate(bool on) {
         SetSortCheckMarks();
     }
     return ZListPanel::Activate(on);
-}
-
-int ZFilePanel::OnKey(uint32_t key) {
-    if (bound_ && plugin_.ZProcessInput != nullptr) {
-        uint32_t offered = key;
-        if (plugin_.ZProcessInput(handle_, &offered) == 0) return 0;
-    }
-    return ZListPanel::OnKey(key);
-}
-
-int ZFilePanel::OnCommand(int id) {
-    if (id == kCommandReload) {
-        Reload();
-        Redraw();
-        return 0;
-    }
-    return ZListPanel::OnCommand(id);
 }
 
 int ZFilePanel::Destroy() {

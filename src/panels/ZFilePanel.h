@@ -44,9 +44,14 @@ class ZFilePanel : public ZListPanel {
     // On: sets the prompt directory (and the process's current directory for local paths),
     // the key bar and the sort check marks of the menu bar, then activates as a panel.
     int Activate(bool on) override;
-    // Offers the key to the plugin's ZProcessInput first (0 there: used), then to the list.
+    // Keys (ZFilePanelKeys.cpp): the plugin's ZProcessInput first (0 there: used), then the
+    // panel's own keys (entering rows, selecting, the commands' function keys), then the list's
+    // cursor keys. 0 when the key was used.
     int OnKey(uint32_t key) override;
-    // 1051 re-reads the listing and repaints; other ids go on to the owner.
+    // Commands (ZFilePanelCommands.cpp): 1010 new directory, 1030-1039 sort mode, 1051 reload,
+    // 1052/1053 select/unselect by mask, 1054 invert, 1067 directory sizes, 1068 flip
+    // "ShowHidden", 1107 flip the reverse order. 1006-1009 and 1011 are taken and do nothing
+    // for now. Other ids go on to the owner.
     int OnCommand(int id) override;
     bool IsFilePanel() override;
 
@@ -69,6 +74,10 @@ class ZFilePanel : public ZListPanel {
     // Selects or unselects a row: its row flag, bit 0 of its item's flags (so that copies of
     // the item handed to the plugin carry it) and the selection counts; repaints.
     void SetRowSelected(int row, bool selected);
+    // What Enter does on the current row: ".." changes to the parent and puts the cursor on
+    // the directory left, another directory is entered, a file is run from the command line.
+    // Nothing without rows.
+    void EnterCurrentRow();
 
     // Directory sizes (ZFilePanelSizes.cpp): measures every selected row (a directory is
     // counted through the plugin first), or the current row when it is a directory, behind the
@@ -114,6 +123,25 @@ class ZFilePanel : public ZListPanel {
     };
 
     void ReleaseListing();
+    // SetRowSelected without the repaint, for commands that change many rows. Takes the
+    // window lock itself; false when the row kept its state.
+    bool ChangeRowSelection(int row, bool selected);
+    // Whether the select, unselect and invert commands reach the row: never "..", directories
+    // only with folders set ("SelectFolders").
+    bool SelectionReaches(int row, bool folders) const;
+    // The plugin's paths are paths of the local file system (ZGetFlags bit 0).
+    bool HasLocalPaths() const;
+    // Keys of ZFilePanelKeys.cpp.
+    void RunFile(const char* name);
+    void InsertNameIntoCommandLine();
+    void ToggleCurrentRow(int step);
+    void SendSortToShell(int mode) const;
+    // Commands of ZFilePanelCommands.cpp.
+    void MakeDirectory();
+    void SelectByMask(bool select);
+    void InvertSelection();
+    void MeasureDirectorySizes();
+    void FlipShowHidden();
     // The items as this panel uses them: the plugin's listing, or the panel's own copy of it.
     PluginItem* Items() const { return ownItems_ ? ownItems_.get() : listing_; }
     // Before the first change to an item (a selection, a measured size): the panel takes a
@@ -129,6 +157,12 @@ class ZFilePanel : public ZListPanel {
     std::string SizeLine(uint64_t size, const std::string& format,
                          std::initializer_list<long long> counts) const;
     void PutCentred(int y, const std::string& text, uint8_t attribute);
+
+    // ZFilePanelSizes.cpp
+    // Stores a measured size into the item of the row that showed name when the measurement
+    // began (looked up by name when a reload has moved it meanwhile); nothing when the name is
+    // gone. Takes the window lock.
+    void StoreMeasuredSize(int row, const std::string& name, uint64_t size);
 
     PluginEntry plugin_{};
     PluginHandle handle_ = 0;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <numeric>
 
+#include "kq/keys.h"
 #include "kq/text.h"
 #include "panels/FormatNumber.h"
 #include "ui/WindowLock.h"
@@ -89,8 +90,96 @@ const uint64_t* ZListPanel::CellNumber(int row, int field) const {
     return static_cast<const uint64_t*>(table_.cells[index]);
 }
 
-int ZListPanel::OnKey(uint32_t /*key*/) {
-    return 1;
+// ---- Cursor keys ----
+
+int ZListPanel::OnKey(uint32_t key) {
+    const uint32_t flags = KEY_FLAGS(key);
+    if ((flags & KF_DOWN) == 0 || (flags & (KF_ALT | KF_CTRL | KF_SHIFT)) != 0) return 1;
+    // The keypad's digits move only with Num Lock off: with it on they type their digit.
+    const bool keypad = KEY_CHAR(key) == 0;
+    switch (KEY_CODE(key)) {
+        case KC_UP:
+            return MoveCursor(CursorKey::kUp);
+        case KC_DOWN:
+            return MoveCursor(CursorKey::kDown);
+        case KC_HOME:
+            return MoveCursor(CursorKey::kHome);
+        case KC_END:
+            return MoveCursor(CursorKey::kEnd);
+        case KC_PGUP:
+            return MoveCursor(CursorKey::kPageUp);
+        case KC_PGDN:
+            return MoveCursor(CursorKey::kPageDown);
+        case KC_LEFT:
+            return MoveCursor(CursorKey::kLeft);
+        case KC_RIGHT:
+            return MoveCursor(CursorKey::kRight);
+        case KC_NUM8:
+            return keypad ? MoveCursor(CursorKey::kUp) : 1;
+        case KC_NUM2:
+            return keypad ? MoveCursor(CursorKey::kDown) : 1;
+        case KC_NUM7:
+            return keypad ? MoveCursor(CursorKey::kHome) : 1;
+        case KC_NUM1:
+            return keypad ? MoveCursor(CursorKey::kEnd) : 1;
+        case KC_NUM9:
+            return keypad ? MoveCursor(CursorKey::kPageUp) : 1;
+        case KC_NUM3:
+            return keypad ? MoveCursor(CursorKey::kPageDown) : 1;
+        case KC_NUM4:
+            return keypad ? MoveCursor(CursorKey::kLeft) : 1;
+        case KC_NUM6:
+            return keypad ? MoveCursor(CursorKey::kRight) : 1;
+        default:
+            return 1;
+    }
+}
+
+int ZListPanel::MoveCursor(CursorKey move) {
+    kq::ui::WindowLockGuard lock(kq::ui::WindowLock());
+    // An empty table has nothing to move, but the key still belongs to the panel.
+    if (rowCount_ == 0) return 0;
+    const int last = rowCount_ - 1;
+    const int column = RowsPerColumn();
+    const int page = column * std::max(1, panelColumns_);
+    int row = std::max(cursor_, 0);
+    switch (move) {
+        case CursorKey::kUp:
+            row -= 1;
+            break;
+        case CursorKey::kDown:
+            row += 1;
+            break;
+        case CursorKey::kHome:
+            row = 0;
+            break;
+        case CursorKey::kEnd:
+            row = last;
+            break;
+        case CursorKey::kPageUp:
+            row -= std::max(0, page - 1);
+            break;
+        case CursorKey::kPageDown:
+            row += std::max(0, page - 1);
+            break;
+        case CursorKey::kLeft:
+            if (row >= column && column > 0) {
+                row -= column;
+                // The view moves back with the cursor by whole columns.
+                if (row < top_) top_ = std::max(0, top_ - column);
+            } else {
+                row = 0;
+            }
+            break;
+        case CursorKey::kRight:
+            row = std::min(row + column, last);
+            // Passing the last shown row moves the view on by one column.
+            if (row >= top_ + page) top_ += column;
+            break;
+    }
+    PlaceCursor(row);
+    Redraw();
+    return 0;
 }
 
 std::vector<ZListPanel::FieldSlot> ZListPanel::LayOutColumn(int start, int span) const {

@@ -44,7 +44,10 @@ class ZListPanel : public ZPanel {
     // The pane, then the table: separators, the horizontal line, titles and the rows from the
     // top row on, the cursor row marked when the panel is active.
     int Draw() override;
-    // Cursor keys come with the key handling; every key is passed on for now (non-zero).
+    // The cursor keys, each only with no Alt, Ctrl or Shift: Up, Down, Home, End, PgUp, PgDn
+    // (a page less one row), Left and Right (one panel column back or on), and the keypad's
+    // 8, 2, 7, 1, 9, 3, 4, 6 for them when the key carries no character (Num Lock off). Every
+    // movement repaints; 0 for these keys, 1 for every other key and for releases.
     int OnKey(uint32_t key) override;
 
     int PanelColumns() const { return panelColumns_; }
@@ -86,6 +89,10 @@ class ZListPanel : public ZPanel {
     static bool TitlesShown();
 
   private:
+    enum class CursorKey { kUp, kDown, kHome, kEnd, kPageUp, kPageDown, kLeft, kRight };
+    // Moves the cursor as the key says, limited to the table, and repaints. Always 0 (used).
+    int MoveCursor(CursorKey move);
+
     // Where a field lies on a row: its first cell and width. The separator follows it.
     struct FieldSlot {
         int x = 0;

@@ -6,8 +6,13 @@ kq_layer(kq_panels
   panels/PanelSort.cpp
   panels/PanelTexts.cpp
   panels/ZPanel.cpp
+  panels/MatchMask.cpp
+  panels/ShellQuote.cpp
   panels/ZListPanel.cpp
-  panels/ZFilePanel.cpp)
+  panels/ZFilePanel.cpp
+  panels/ZFilePanelKeys.cpp
+  panels/ZFilePanelCommands.cpp
+  panels/ZFilePanelSizes.cpp)
 target_link_libraries(kq_panels PUBLIC kq_menus kq_windows kq_plugins kq_localfs kq_config
   kq_resources kq_fs kq_text)
 list(APPEND KQ_LAYERS kq_panels)

@@ -6,5 +6,8 @@ kq_test(panel_tests
   SOURCES panels/PanelTestSupport.cpp panels/FormatNumberTest.cpp panels/PanelSortTest.cpp
           panels/ZFilePanelTableTest.cpp panels/ZFilePanelDrawTest.cpp
           panels/ZPanelActivationTest.cpp panels/LocalListingTest.cpp panels/PanelMemoryTest.cpp
+          panels/MatchMaskTest.cpp panels/ShellQuoteTest.cpp panels/ZListPanelKeysTest.cpp
+          panels/ZFilePanelKeysTest.cpp panels/ZFilePanelCommandsTest.cpp
+          panels/DirectorySizesTest.cpp
   LIBS kq_panels kq_plugins kq_localfs kq_menus kq_windows)
 kq_use_language_modules(panel_tests EMPTY_WHEN_MISSING)
