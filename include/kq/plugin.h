@@ -49,6 +49,11 @@ typedef struct PluginInfo {
 /* PluginItem flags. */
 #define PLUGIN_ITEM_SELECTED 1u
 
+/* PluginItem reserved11 bits, set by the local plugin (others leave the word 0).
+ * PLUGIN_ITEM_LINK: a symbolic link to a directory. It is listed with FA_DIR so that it can be
+ * entered, but a tree walk counts it as itself and never descends through it. */
+#define PLUGIN_ITEM_LINK 1u
+
 /* One file or directory of a listing, in an array that ZFindClose releases. */
 typedef struct PluginItem {
     uint32_t size; /* sizeof(PluginItem) */
@@ -62,8 +67,8 @@ typedef struct PluginItem {
     time_t created;
     time_t modified; /* the one a panel shows */
     time_t accessed;
-    uint32_t flags; /* PLUGIN_ITEM_SELECTED; other bits 0 */
-    uint32_t reserved11;
+    uint32_t flags;      /* PLUGIN_ITEM_SELECTED; other bits 0 */
+    uint32_t reserved11; /* PLUGIN_ITEM_LINK */
     uint64_t secondSize; /* used only for sorting (mode 7) */
     char* text1;         /* may be null (mode 8) */
     char* text2;         /* may be null (mode 9) */

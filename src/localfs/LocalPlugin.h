@@ -44,6 +44,23 @@ int32_t ZPLUGIN_CALL LocalGetKeyBar(const char** label1, const char** label2, co
                                     const char** label4, const char** label5, const char** label6,
                                     const char** label7);
 
+// ZProcessInput of plugin 0 (LocalCommandHook.cpp): "cd", "chdir" and a bare drive text typed
+// on the command line change the owner panel's directory instead of reaching the command
+// interpreter. 0 when the key was used, 1 when not.
+int32_t ZPLUGIN_CALL FS_ZProcessInput(PluginHandle handle, uint32_t* key);
+
+// What the command-line hook needs from the layers above the plugin: the command line and the
+// owner panel's directory change. The shell registers them when it is built and clears them
+// when it goes; while any member is null the hook passes every key on. UI thread only.
+struct CommandLineAccess {
+    const char* (*getLine)() = nullptr;
+    void (*setLine)(const char* text) = nullptr;
+    // Changes the directory of owner (an instance's owner, the panel that opened it) to path
+    // through that panel's plugin; 0 when changed, -1 when refused.
+    int (*changeDirectory)(void* owner, const char* path) = nullptr;
+};
+void SetCommandLineAccess(const CommandLineAccess& access);
+
 // The plugin lock, held around every change of shared state and every directory change. Taking
 // it before FS_ZInitialise (or after FS_ZTerminate) is a no-op.
 void LockPlugin();

@@ -72,6 +72,7 @@ PluginEntry InternalPluginEntry() {
     entry.ZFindClose = FS_ZFindClose;
     entry.ZCreateDirectory = FS_ZCreateDirectory;
     entry.ZCompare = FS_ZCompare;
+    entry.ZProcessInput = kq::localfs::FS_ZProcessInput;
     entry.ZGetKeyBar = kq::localfs::LocalGetKeyBar;
     return entry;
 }

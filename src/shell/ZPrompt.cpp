@@ -6,6 +6,7 @@
 
 #include "kq/fs.h"
 #include "kq/keys.h"
+#include "localfs/LocalPlugin.h"
 #include "panels/ZFilePanel.h"
 #include "shell/PromptLine.h"
 #include "ui/ZKeyBar.h"
@@ -35,6 +36,12 @@ bool Visible(const ZWindow* window) {
     return window != nullptr && (window->GetFlags() & WF_VISIBLE) != 0;
 }
 
+// The local plugin's command-line hook changes the directory of an instance's owner, which is
+// always the file panel that opened the instance.
+int ChangePanelDirectory(void* owner, const char* path) {
+    return owner != nullptr ? static_cast<ZFilePanel*>(owner)->ChangeDirectory(path, 0) : -1;
+}
+
 }  // namespace
 
 ZPrompt::ZPrompt() = default;
@@ -42,6 +49,7 @@ ZPrompt::ZPrompt() = default;
 ZPrompt::~ZPrompt() {
     if (g_shell == this) {
         g_shell = nullptr;
+        kq::localfs::SetCommandLineAccess({});
         if (kq::panels::GetPanelHost() == this) kq::panels::SetPanelHost(nullptr);
     }
 }
@@ -69,6 +77,9 @@ CfgSection ZPrompt::Section(const char* name) const {
 int ZPrompt::Create() {
     g_shell = this;
     kq::panels::SetPanelHost(this);
+    // "cd" typed on the command line: the local plugin's hook reads and clears the line and
+    // moves the panel itself. Cleared again when the shell goes.
+    kq::localfs::SetCommandLineAccess({PromptGetLine, PromptSetLine, ChangePanelDirectory});
     promptDirectory_ = std::make_unique<std::array<char, kDirectorySize>>();
     promptDirectory_->fill('\0');
     if (FsGetCwd(promptDirectory_->data()) != 0) (*promptDirectory_)[0] = '\0';
@@ -145,7 +156,10 @@ int ZPrompt::Destroy() {
         if (*section != 0) CfgClose(*section);
         *section = 0;
     }
-    if (g_shell == this) g_shell = nullptr;
+    if (g_shell == this) {
+        g_shell = nullptr;
+        kq::localfs::SetCommandLineAccess({});
+    }
     if (kq::panels::GetPanelHost() == this) kq::panels::SetPanelHost(nullptr);
     return 0;
 }
