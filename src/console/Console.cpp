@@ -254,6 +254,18 @@ int ConTakeResize(int16_t* cols, int16_t* rows) {
     return 1;
 }
 
+int ConWake() {
+    ConsoleState& state = State();
+    std::shared_ptr<ConsoleBackend> backend;
+    {
+        std::lock_guard lock(state.mutex);
+        if (!state.initialized) return -1;
+        backend = state.backend;
+    }
+    backend->Wake();
+    return 0;
+}
+
 int ConBell() {
     ConsoleState& state = State();
     std::lock_guard lock(state.mutex);

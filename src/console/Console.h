@@ -25,6 +25,9 @@ int ConWaitInput(int timeoutMs);
 // and the whole screen will be repainted; the caller must redraw everything. 0 otherwise, -1
 // when the layer is closed.
 int ConTakeResize(int16_t* cols, int16_t* rows);
+// Makes a ConWaitInput in progress (or else the next one) return at once, so that a window
+// ended from another thread is seen without waiting for input. Any thread; -1 when closed.
+int ConWake();
 // Rings the bell of the device the layer draws on.
 int ConBell();
 // Offers text (console code page) to the terminal's own clipboard (OSC 52), where the terminal

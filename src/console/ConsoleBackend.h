@@ -56,6 +56,8 @@ class ConsoleBackend {
     // True once per change of the device's size, with the new size.
     virtual bool TakeResize(int& cols, int& rows) = 0;
     virtual void Bell() {}
+    // Makes a Wait in progress, or else the next one, return at once. Any thread.
+    virtual void Wake() {}
     // Offers code-page text to the device's clipboard; false when it has none.
     virtual bool OfferClipboard(std::string_view) { return false; }
     // Runs a command on the device while it is closed: what the command prints, and the texts

@@ -180,7 +180,16 @@ int MemoryConsole::WaitBudget(int requestedMs) {
 void MemoryConsole::Wait(int timeoutMs) {
     std::unique_lock lock(mutex_);
     inputArrived_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                           [this] { return !input_.empty() || resizePending_; });
+                           [this] { return !input_.empty() || resizePending_ || wakePending_; });
+    wakePending_ = false;
+}
+
+void MemoryConsole::Wake() {
+    {
+        std::lock_guard lock(mutex_);
+        wakePending_ = true;
+    }
+    inputArrived_.notify_all();
 }
 
 int MemoryConsole::SetTitle(std::string_view title) {

@@ -74,6 +74,7 @@ class MemoryConsole final : public ConsoleBackend {
     int SetTitle(std::string_view title) override;
     bool TakeResize(int& cols, int& rows) override;
     void Bell() override;
+    void Wake() override;
     bool OfferClipboard(std::string_view text) override;
     // The last text offered to the device's clipboard.
     std::string OfferedClipboard() const;
@@ -91,6 +92,7 @@ class MemoryConsole final : public ConsoleBackend {
     int rows_;
     bool open_ = false;
     bool resizePending_ = false;
+    bool wakePending_ = false;
     ScreenMirror screen_;
     std::vector<uint8_t> savedScreen_;
     CursorState cursor_;

@@ -207,6 +207,13 @@ void TerminalConsole::WriteOut(const std::string& bytes) {
     }
 }
 
+void TerminalConsole::Wake() {
+    const uint64_t one = 1;
+    if (wakeFd_ >= 0 && ::write(wakeFd_, &one, sizeof one) < 0) {
+        // Full counter: the waiter is being woken anyway.
+    }
+}
+
 int TerminalConsole::Present(const ScreenMirror& mirror, const CursorState& cursor, bool force) {
     if (!modes_) return -1;
     const int64_t now = Now();
@@ -215,10 +222,7 @@ int TerminalConsole::Present(const ScreenMirror& mirror, const CursorState& curs
         if (!framePending_) {
             framePending_ = true;
             // A thread waiting for input must come back in time to send this frame.
-            const uint64_t one = 1;
-            if (wakeFd_ >= 0 && ::write(wakeFd_, &one, sizeof one) < 0) {
-                // Full counter: the waiter is being woken anyway.
-            }
+            Wake();
         }
         return static_cast<int>(kFrameInterval - sinceFrame);
     }

@@ -51,6 +51,7 @@ class TerminalConsole final : public ConsoleBackend {
     int SetTitle(std::string_view title) override;
     bool TakeResize(int& cols, int& rows) override;
     void Bell() override;
+    void Wake() override;
     bool OfferClipboard(std::string_view text) override;
     // TerminalCommand.cpp: the command in a pty between the terminal and the main-screen model.
     int RunCommand(const CommandRequest& request) override;

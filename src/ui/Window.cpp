@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <thread>
 
+#include "console/Console.h"
 #include "ui/WindowLock.h"
 
 namespace kq::ui {
@@ -251,6 +252,9 @@ int ZWindow::EndRun(int result) {
         runDone_ = 1;
     }
     kq::ui::g_runEnded.notify_all();
+    // A run on the UI thread may be waiting for input: it must see the end now, not at the
+    // next key or clock tick.
+    if (!ZDesktop::IsUiThread()) ConWake();
     return 0;
 }
 

@@ -54,6 +54,7 @@ TEST(ConsoleClosedTest, EveryOperationFailsWhileClosed) {
         {"ConGetSize", [&] { return ConGetSize(&cols, &rows); }},
         {"ConWaitInput", [] { return ConWaitInput(0); }},
         {"ConTakeResize", [&] { return ConTakeResize(&cols, &rows); }},
+        {"ConWake", [] { return ConWake(); }},
     };
     for (const auto& [name, call] : operations) EXPECT_EQ(call(), -1) << name;
     EXPECT_EQ(ConGetSavedScreen(), nullptr);
@@ -267,6 +268,27 @@ TEST_F(ConsoleTest, ScreenSurvivesClosingAndReopening) {
     EXPECT_EQ(console_->Text(0, 0, 4), "kept");
     ASSERT_EQ(ConInit(nullptr, nullptr), 0);
     EXPECT_TRUE(console_->IsOpen());
+}
+
+// A window ended by a worker thread used to stay up until the next key or clock tick: the UI
+// thread slept in its wait for input. The wake ends that wait.
+TEST_F(ConsoleTest, WakeFromAnotherThreadEndsAWaitForInput) {
+    const auto start = std::chrono::steady_clock::now();
+    std::thread waker([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_EQ(ConWake(), 0);
+    });
+    EXPECT_EQ(ConWaitInput(60000), 0);
+    waker.join();
+    // The wait would last a minute without the wake.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+}
+
+TEST_F(ConsoleTest, WakeBeforeTheWaitIsNotLost) {
+    EXPECT_EQ(ConWake(), 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ConWaitInput(60000), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
 }
 
 }  // namespace
