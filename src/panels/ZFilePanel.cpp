@@ -257,7 +257,8 @@ void ZFilePanel::BuildRows() {
 
     sorted_.resize(static_cast<size_t>(listingCount_));
     PluginItem* const items = Items();
-    if (!TakeOtherPanelsOrder()) {
+    const bool sameOrder = TakeOtherPanelsOrder();
+    if (!sameOrder) {
         for (int32_t i = 0; i < listingCount_; ++i) sorted_[static_cast<size_t>(i)] = items + i;
         // The local compare has keys that make large sorts cache-friendly.
         const PluginCompareFn compare = kq::plugins::CompareOf(plugin_);
@@ -276,6 +277,30 @@ void ZFilePanel::BuildRows() {
     texts_.infoFormat = kq::panels::LoadLanguageText(IDS_PANEL_INFO);
     SetNumberMarks(texts_.directoryMark, texts_.parentMark);
 
+    const size_t rows = sorted_.size();
+    // With the other panel's order, the other panel's table holds exactly these rows.
+    auto* other = sameOrder ? dynamic_cast<ZFilePanel*>(Other()) : nullptr;
+    if (other != nullptr && other->RowCount() == static_cast<int>(rows)) {
+        SetTable(other->CopyTable());
+        totals_ = other->totals_;
+    } else {
+        SetTable(BuildTable());
+        CountTotals();
+    }
+
+    int cursor = previousCursor < 0 ? 0 : previousCursor;
+    if (remember) {
+        for (int row = 0; row < RowCount(); ++row) {
+            if (std::strcmp(CellText(row, kFieldName), remembered.c_str()) == 0) {
+                cursor = row;
+                break;
+            }
+        }
+    }
+    PlaceCursor(cursor);
+}
+
+ZListTable ZFilePanel::BuildTable() const {
     const size_t rows = sorted_.size();
     ZListTable table;
     table.fields = {
@@ -317,19 +342,7 @@ void ZFilePanel::BuildRows() {
         table.rowColours[row] = colour;
         table.rowFlags[row] = (item.flags & PLUGIN_ITEM_SELECTED) ? kRowSelected : 0;
     }
-    SetTable(std::move(table));
-    CountTotals();
-
-    int cursor = previousCursor < 0 ? 0 : previousCursor;
-    if (remember) {
-        for (int row = 0; row < RowCount(); ++row) {
-            if (std::strcmp(CellText(row, kFieldName), remembered.c_str()) == 0) {
-                cursor = row;
-                break;
-            }
-        }
-    }
-    PlaceCursor(cursor);
+    return table;
 }
 
 void ZFilePanel::CountTotals() {

@@ -150,6 +150,8 @@ class ZFilePanel : public ZListPanel {
     void MakeItemsWritable();
     // Copies the other panel's sorted order when it sorted this very listing the same way.
     bool TakeOtherPanelsOrder();
+    // The rows of the sorted items: names, sizes, dates, times, colours, selection.
+    ZListTable BuildTable() const;
     void CountTotals();
     void SetKeyBarLabels() const;
     void SetSortCheckMarks() const;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <numeric>
 
 #include "kq/keys.h"
@@ -51,6 +52,24 @@ void ZListPanel::SetTable(ZListTable&& table) {
     rowCount_ = static_cast<int>(rows);
     rowOrder_.resize(rows);
     std::iota(rowOrder_.begin(), rowOrder_.end(), 0);
+}
+
+ZListTable ZListPanel::CopyTable() const {
+    ZListTable copy = table_;
+    const std::less<const void*> before;
+    const auto inside = [&](const void* cell, const void* begin, const void* end) {
+        return !before(cell, begin) && before(cell, end);
+    };
+    const char* texts = table_.texts.data();
+    const uint64_t* numbers = table_.numbers.data();
+    for (const void*& cell : copy.cells) {
+        if (inside(cell, texts, texts + table_.texts.size())) {
+            cell = copy.texts.data() + (static_cast<const char*>(cell) - texts);
+        } else if (inside(cell, numbers, numbers + table_.numbers.size())) {
+            cell = copy.numbers.data() + (static_cast<const uint64_t*>(cell) - numbers);
+        }
+    }
+    return copy;
 }
 
 void ZListPanel::DropTable() {

@@ -66,6 +66,9 @@ class ZListPanel : public ZPanel {
     const uint64_t* CellNumber(int row, int field) const;
     uint8_t RowColour(int row) const { return table_.rowColours[static_cast<size_t>(row)]; }
     uint32_t RowFlags(int row) const { return table_.rowFlags[static_cast<size_t>(row)]; }
+    // A copy of the table whose cells point into the copy's own arenas (cells that point
+    // elsewhere, such as names in a listing, are kept).
+    ZListTable CopyTable() const;
     int RowOrder(int row) const { return rowOrder_[static_cast<size_t>(row)]; }
     int InfoRows() const { return infoRows_; }
     void SetInfoRows(int rows);

@@ -111,5 +111,32 @@ TEST_F(PanelLocalListingTest, SelectionInOnePanelStaysOutOfTheOtherSharingItsLis
     EXPECT_EQ(left.RowTotals().selectedCount, 1);
 }
 
+// The second panel on the same listing takes a copy of the first one's table: its dates, times
+// and sizes must point into its own copy, not into the first panel's, which goes with the first
+// panel's next rebuild.
+TEST_F(PanelLocalListingTest, SecondPanelOnTheSameListingOwnsItsCopyOfTheTable) {
+    std::ofstream(tree + "/a.txt") << "abc";
+    ZFilePanel left;
+    ZFilePanel right;
+    OpenPanel(left, 0, 1, 40, 20, 0);
+    OpenPanel(right, 40, 1, 40, 20, 0);
+    ASSERT_EQ(left.ChangeDirectory(tree.c_str(), 0), 0);
+    ASSERT_EQ(right.ChangeDirectory(tree.c_str(), 0), 0);
+    ASSERT_EQ(left.RowCount(), right.RowCount());
+    std::vector<std::string> dates;
+    for (int row = 0; row < right.RowCount(); ++row) {
+        EXPECT_STREQ(right.CellText(row, 0), left.CellText(row, 0));
+        EXPECT_NE(right.CellText(row, 2), left.CellText(row, 2)) << "shared date cell";
+        EXPECT_NE(right.CellNumber(row, 1), left.CellNumber(row, 1)) << "shared size cell";
+        EXPECT_EQ(*right.CellNumber(row, 1), *left.CellNumber(row, 1));
+        dates.emplace_back(right.CellText(row, 2));
+    }
+    left.SetSortOrder(2, true);  // the left panel's table is rebuilt
+    for (int row = 0; row < right.RowCount(); ++row) {
+        EXPECT_EQ(dates[static_cast<size_t>(row)], right.CellText(row, 2));
+    }
+    EXPECT_EQ(left.RowTotals().fileCount, right.RowTotals().fileCount);
+}
+
 }  // namespace
 }  // namespace kq::panels::testing
