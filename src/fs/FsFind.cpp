@@ -28,6 +28,7 @@
 
 #include "fs/FsInternal.h"
 #include "kq/fs.h"
+#include "platform/LargePages.h"
 
 namespace kq::fs {
 namespace {
@@ -211,7 +212,7 @@ void Collect(Search& search, int maximum) {
             batch.push_back(pending);
         }
         const size_t first = search.entries.size();
-        search.entries.resize(first + batch.size());
+        kq::platform::ResizeLarge(search.entries, first + batch.size());
         std::vector<char> examined(batch.size());
         ExamineBatch(directoryFd, batch, search.entries.data() + first, examined);
         size_t kept = first;

@@ -6,6 +6,8 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/LargePages.h"
+
 namespace kq::localfs {
 
 namespace {
@@ -42,7 +44,12 @@ size_t ItemsBytes(int32_t count) {
 }  // namespace
 
 PluginItem* AllocateListing(int32_t count, size_t textBytes) {
-    return static_cast<PluginItem*>(std::calloc(1, ItemsBytes(count) + textBytes));
+    // A large calloc comes straight from the system, untouched: large pages can still be asked
+    // for before the items are filled in.
+    const size_t bytes = ItemsBytes(count) + textBytes;
+    void* block = std::calloc(1, bytes);
+    kq::platform::PreferLargePages(block, bytes);
+    return static_cast<PluginItem*>(block);
 }
 
 char* TextArea(PluginItem* block, int32_t count) {

@@ -16,6 +16,7 @@
 #include "panels/PanelHost.h"
 #include "panels/PanelSort.h"
 #include "panels/PanelTexts.h"
+#include "platform/LargePages.h"
 #include "plugins/LocalCompare.h"
 #include "plugins/LocalFallback.h"
 #include "ui/WindowLock.h"
@@ -255,7 +256,7 @@ void ZFilePanel::BuildRows() {
     const int previousCursor = Cursor();
     DropTable();
 
-    sorted_.resize(static_cast<size_t>(listingCount_));
+    kq::platform::ResizeLarge(sorted_, static_cast<size_t>(listingCount_));
     PluginItem* const items = Items();
     const bool sameOrder = TakeOtherPanelsOrder();
     if (!sameOrder) {
@@ -281,7 +282,7 @@ void ZFilePanel::BuildRows() {
     // With the other panel's order, the other panel's table holds exactly these rows.
     auto* other = sameOrder ? dynamic_cast<ZFilePanel*>(Other()) : nullptr;
     if (other != nullptr && other->RowCount() == static_cast<int>(rows)) {
-        SetTable(other->CopyTable());
+        ShareTable(*other);
         totals_ = other->totals_;
     } else {
         SetTable(BuildTable());
@@ -311,11 +312,11 @@ ZListTable ZFilePanel::BuildTable() const {
     };
     constexpr size_t kFields = 4;
     // Names stay in the listing; dates, times and sizes go into the two arenas, sized once.
-    table.texts.resize(rows * kTextBytesPerRow);
-    table.numbers.resize(rows);
-    table.cells.resize(rows * kFields);
-    table.rowColours.resize(rows);
-    table.rowFlags.resize(rows);
+    kq::platform::ResizeLarge(table.texts, rows * kTextBytesPerRow);
+    kq::platform::ResizeLarge(table.numbers, rows);
+    kq::platform::ResizeLarge(table.cells, rows * kFields);
+    kq::platform::ResizeLarge(table.rowColours, rows);
+    kq::platform::ResizeLarge(table.rowFlags, rows);
     const uint8_t textColour = ColGetPalette()[kColourText];
     static constexpr char kNoName[] = "";
     for (size_t row = 0; row < rows; ++row) {

@@ -13,6 +13,11 @@
 
 namespace {
 
+const std::shared_ptr<const ZListTable>& EmptyTable() {
+    static const auto empty = std::make_shared<const ZListTable>();
+    return empty;
+}
+
 // Line characters (code page 437).
 constexpr uint8_t kHorizontalLine = 196;
 constexpr uint8_t kVerticalLine = 179;
@@ -38,6 +43,8 @@ bool ZListPanel::TitlesShown() {
     return PanelSetting("ShowTitles", 1) != 0;
 }
 
+ZListPanel::ZListPanel() : table_(EmptyTable()) {}
+
 int ZListPanel::RowsPerColumn() const {
     return std::max(0, Height() - infoRows_ - (TitlesShown() ? 1 : 0) - 3);
 }
@@ -48,32 +55,23 @@ void ZListPanel::SetTable(ZListTable&& table) {
         DropTable();
         return;
     }
-    table_ = std::move(table);
+    rowFlags_ = std::move(table.rowFlags);
+    table_ = std::make_shared<const ZListTable>(std::move(table));
     rowCount_ = static_cast<int>(rows);
     rowOrder_.resize(rows);
     std::iota(rowOrder_.begin(), rowOrder_.end(), 0);
 }
 
-ZListTable ZListPanel::CopyTable() const {
-    ZListTable copy = table_;
-    const std::less<const void*> before;
-    const auto inside = [&](const void* cell, const void* begin, const void* end) {
-        return !before(cell, begin) && before(cell, end);
-    };
-    const char* texts = table_.texts.data();
-    const uint64_t* numbers = table_.numbers.data();
-    for (const void*& cell : copy.cells) {
-        if (inside(cell, texts, texts + table_.texts.size())) {
-            cell = copy.texts.data() + (static_cast<const char*>(cell) - texts);
-        } else if (inside(cell, numbers, numbers + table_.numbers.size())) {
-            cell = copy.numbers.data() + (static_cast<const uint64_t*>(cell) - numbers);
-        }
-    }
-    return copy;
+void ZListPanel::ShareTable(const ZListPanel& other) {
+    table_ = other.table_;
+    rowFlags_ = other.rowFlags_;
+    rowCount_ = other.rowCount_;
+    rowOrder_ = other.rowOrder_;
 }
 
 void ZListPanel::DropTable() {
-    table_ = ZListTable{};
+    table_ = EmptyTable();
+    rowFlags_ = {};
     rowOrder_ = {};
     rowCount_ = 0;
 }
@@ -97,16 +95,16 @@ const char* ZListPanel::CellText(int row, int field) const {
     if (row < 0 || row >= rowCount_ || field < 0 || field >= FieldCount()) return nullptr;
     if (Field(field).type != kFieldText) return nullptr;
     const size_t index =
-        static_cast<size_t>(row) * table_.fields.size() + static_cast<size_t>(field);
-    return static_cast<const char*>(table_.cells[index]);
+        static_cast<size_t>(row) * table_->fields.size() + static_cast<size_t>(field);
+    return static_cast<const char*>(table_->cells[index]);
 }
 
 const uint64_t* ZListPanel::CellNumber(int row, int field) const {
     if (row < 0 || row >= rowCount_ || field < 0 || field >= FieldCount()) return nullptr;
     if (Field(field).type != kFieldNumber) return nullptr;
     const size_t index =
-        static_cast<size_t>(row) * table_.fields.size() + static_cast<size_t>(field);
-    return static_cast<const uint64_t*>(table_.cells[index]);
+        static_cast<size_t>(row) * table_->fields.size() + static_cast<size_t>(field);
+    return static_cast<const uint64_t*>(table_->cells[index]);
 }
 
 // ---- Cursor keys ----
@@ -202,13 +200,13 @@ int ZListPanel::MoveCursor(CursorKey move) {
 }
 
 std::vector<ZListPanel::FieldSlot> ZListPanel::LayOutColumn(int start, int span) const {
-    const size_t count = table_.fields.size();
+    const size_t count = table_->fields.size();
     std::vector<FieldSlot> slots(count);
     if (count == 0) return slots;
     // Every field is followed by one separator cell; the last one's is the column's edge.
     int fixed = static_cast<int>(count);
     int shared = 0;
-    for (const ZListField& field : table_.fields) {
+    for (const ZListField& field : table_->fields) {
         if (field.width > 0) {
             fixed += field.width;
         } else {
@@ -219,7 +217,7 @@ std::vector<ZListPanel::FieldSlot> ZListPanel::LayOutColumn(int start, int span)
     const int end = start + span - 1;  // the last field ends before this cell
     int x = start;
     for (size_t i = 0; i < count; ++i) {
-        int width = table_.fields[i].width > 0 ? table_.fields[i].width : share;
+        int width = table_->fields[i].width > 0 ? table_->fields[i].width : share;
         if (i + 1 == count) width = end - x;  // the last field takes the rest
         width = std::clamp(width, 0, std::max(0, end - x));
         slots[i] = FieldSlot{x, width};
@@ -259,7 +257,7 @@ void ZListPanel::DrawLines(int columnWidth) {
 void ZListPanel::DrawTitles(const std::vector<FieldSlot>& slots) {
     const uint8_t attribute = ColGetPalette()[kColourTitles];
     for (size_t i = 0; i < slots.size(); ++i) {
-        const std::string& title = table_.fields[i].title;
+        const std::string& title = table_->fields[i].title;
         const int length = std::min(static_cast<int>(title.size()), slots[i].width);
         if (length <= 0) continue;
         const int x = slots[i].x + (slots[i].width - length) / 2;

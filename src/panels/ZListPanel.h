@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,7 +40,7 @@ class ZListPanel : public ZPanel {
     static constexpr uint64_t kNumberMarkOutward = UINT64_MAX - 1;  // -2: between 17 and 16
     static constexpr uint32_t kRowSelected = 1;
 
-    ZListPanel() = default;
+    ZListPanel();
 
     // The pane, then the table: separators, the horizontal line, titles and the rows from the
     // top row on, the cursor row marked when the panel is active.
@@ -58,17 +59,14 @@ class ZListPanel : public ZPanel {
     void SetCurrentRow(int row);
     int Top() const { return top_; }
     int RowCount() const { return rowCount_; }
-    int FieldCount() const { return static_cast<int>(table_.fields.size()); }
-    const ZListField& Field(int field) const { return table_.fields[static_cast<size_t>(field)]; }
+    int FieldCount() const { return static_cast<int>(table_->fields.size()); }
+    const ZListField& Field(int field) const { return table_->fields[static_cast<size_t>(field)]; }
     // The text of a text cell, null for a number cell or outside the table.
     const char* CellText(int row, int field) const;
     // The value of a number cell, null for a text cell or outside the table.
     const uint64_t* CellNumber(int row, int field) const;
-    uint8_t RowColour(int row) const { return table_.rowColours[static_cast<size_t>(row)]; }
-    uint32_t RowFlags(int row) const { return table_.rowFlags[static_cast<size_t>(row)]; }
-    // A copy of the table whose cells point into the copy's own arenas (cells that point
-    // elsewhere, such as names in a listing, are kept).
-    ZListTable CopyTable() const;
+    uint8_t RowColour(int row) const { return table_->rowColours[static_cast<size_t>(row)]; }
+    uint32_t RowFlags(int row) const { return rowFlags_[static_cast<size_t>(row)]; }
     int RowOrder(int row) const { return rowOrder_[static_cast<size_t>(row)]; }
     int InfoRows() const { return infoRows_; }
     void SetInfoRows(int rows);
@@ -87,7 +85,10 @@ class ZListPanel : public ZPanel {
     // The texts the number marks show between their arrows.
     void SetNumberMarks(std::string inward, std::string outward);
     // Sets or clears the selected bit of a row's flags.
-    void SetRowFlags(int row, uint32_t flags) { table_.rowFlags[static_cast<size_t>(row)] = flags; }
+    void SetRowFlags(int row, uint32_t flags) { rowFlags_[static_cast<size_t>(row)] = flags; }
+    // Shows the other panel's table: the rows, cells and arenas are shared (they never change
+    // once built), the row flags are copied (each panel selects on its own).
+    void ShareTable(const ZListPanel& other);
     // "ShowTitles" (missing: on).
     static bool TitlesShown();
 
@@ -114,7 +115,10 @@ class ZListPanel : public ZPanel {
     int cursor_ = -1;
     int top_ = 0;
     int rowCount_ = 0;
-    ZListTable table_;
+    // Built once, then only read: two panels may show one table. Its rowFlags are moved out
+    // into rowFlags_, which belong to this panel alone.
+    std::shared_ptr<const ZListTable> table_;
+    std::vector<uint32_t> rowFlags_;
     std::vector<int32_t> rowOrder_;  // row -> item index: the identity after every rebuild
     int infoRows_ = 1;
     int titleRows_ = 1;
