@@ -163,6 +163,7 @@ class PtyTerminal {
             const ssize_t got = read(master_, buffer, sizeof buffer);
             if (got > 0) {
                 total += got;
+                if (bytes_ == 0) firstByteNs_ = NowNs();
                 bytes_ += static_cast<size_t>(got);
                 lastByteNs_ = NowNs();
                 if (render_) vterm_input_write(vt_, buffer, static_cast<size_t>(got));
@@ -316,6 +317,8 @@ class PtyTerminal {
     void ResetBytes() { bytes_ = 0; }
     int64_t StartNs() const { return startNs_; }
     int64_t LastByteNs() const { return lastByteNs_; }
+    // The first byte after the last ResetBytes.
+    int64_t FirstByteNs() const { return firstByteNs_; }
     int64_t ExitNs() const { return exitNs_; }
     pid_t Pid() const { return pid_; }
 
@@ -342,6 +345,7 @@ class PtyTerminal {
     size_t bytes_ = 0;
     int64_t startNs_ = 0;
     int64_t lastByteNs_ = 0;
+    int64_t firstByteNs_ = 0;
     int64_t exitNs_ = 0;
     rusage usage_{};
 };
@@ -478,8 +482,10 @@ struct StartResult {
     // One cursor step (Down) and one page (PgDn): bytes written and time to the last byte.
     std::vector<size_t> stepBytes;
     std::vector<double> stepMs;
+    std::vector<double> stepFirstMs;  // to the first byte
     std::vector<size_t> pageBytes;
     std::vector<double> pageMs;
+    std::vector<double> pageFirstMs;
     int exitStatus = 0;
     double quitMs = 0;  // SIGTERM to exit
 };
@@ -564,19 +570,20 @@ StartResult RunKq(const Options& options, const std::string& dir, int redraws, b
 
     // Cursor steps and pages through the listing: each key is sent once kq is quiet again.
     const auto measureKey = [&](const char* key, std::vector<size_t>& bytes,
-                                std::vector<double>& ms) {
+                                std::vector<double>& ms, std::vector<double>& firstMs) {
         term.ResetBytes();
         const int64_t sent = NowNs();
         term.Send(key);
         term.WaitQuiet(kQuietMs, kRedrawTimeoutMs);
         bytes.push_back(term.Bytes());
         ms.push_back(term.Bytes() > 0 ? Ms(term.LastByteNs() - sent) : 0.0);
+        firstMs.push_back(term.Bytes() > 0 ? Ms(term.FirstByteNs() - sent) : 0.0);
     };
     for (int i = 0; i < options.steps && result.complete; ++i) {
-        measureKey("\x1b[B", result.stepBytes, result.stepMs);
+        measureKey("\x1b[B", result.stepBytes, result.stepMs, result.stepFirstMs);
     }
     for (int i = 0; i < options.steps && result.complete; ++i) {
-        measureKey("\x1b[6~", result.pageBytes, result.pageMs);
+        measureKey("\x1b[6~", result.pageBytes, result.pageMs, result.pageFirstMs);
     }
 
     const int64_t quit = NowNs();
@@ -811,25 +818,29 @@ int main(int argc, char** argv) {
     }
     std::vector<size_t> stepBytes;
     std::vector<double> stepMs;
+    std::vector<double> stepFirstMs;
     std::vector<size_t> pageBytes;
     std::vector<double> pageMs;
+    std::vector<double> pageFirstMs;
     for (const StartResult& r : big) {
         stepBytes.insert(stepBytes.end(), r.stepBytes.begin(), r.stepBytes.end());
         stepMs.insert(stepMs.end(), r.stepMs.begin(), r.stepMs.end());
+        stepFirstMs.insert(stepFirstMs.end(), r.stepFirstMs.begin(), r.stepFirstMs.end());
         pageBytes.insert(pageBytes.end(), r.pageBytes.begin(), r.pageBytes.end());
         pageMs.insert(pageMs.end(), r.pageMs.begin(), r.pageMs.end());
+        pageFirstMs.insert(pageFirstMs.end(), r.pageFirstMs.begin(), r.pageFirstMs.end());
     }
     if (!stepBytes.empty()) {
         std::printf(
-            "  cursor step (Down)               median %8zu bytes, last byte after "
-            "%.2f ms  (%zu samples)\n",
-            Median(stepBytes), Median(stepMs), stepBytes.size());
+            "  cursor step (Down)               median %8zu bytes, first byte after "
+            "%.2f ms, last after %.2f ms  (%zu samples)\n",
+            Median(stepBytes), Median(stepFirstMs), Median(stepMs), stepBytes.size());
     }
     if (!pageBytes.empty()) {
         std::printf(
-            "  page (PgDn)                      median %8zu bytes, last byte after "
-            "%.2f ms  (%zu samples)\n",
-            Median(pageBytes), Median(pageMs), pageBytes.size());
+            "  page (PgDn)                      median %8zu bytes, first byte after "
+            "%.2f ms, last after %.2f ms  (%zu samples)\n",
+            Median(pageBytes), Median(pageFirstMs), Median(pageMs), pageBytes.size());
     }
     if (!quitMs.empty()) {
         std::printf(

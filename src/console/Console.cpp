@@ -172,9 +172,8 @@ int ConWrite(int16_t x, int16_t y, const uint8_t* cells, int count) {
     ConsoleState& state = State();
     std::lock_guard lock(state.mutex);
     if (!state.initialized) return -1;
-    if (state.mirror.Write(x, y, cells, count) > 0) {
-        state.backend->Present(state.mirror, state.cursor, false);
-    }
+    if (state.mirror.Write(x, y, cells, count) > 0)
+        state.backend->Changed(state.mirror, state.cursor);
     return 0;
 }
 
@@ -184,7 +183,7 @@ int ConSetCursorPos(int16_t x, int16_t y) {
     if (!state.initialized) return -1;
     state.cursor.x = x;
     state.cursor.y = y;
-    state.backend->Present(state.mirror, state.cursor, false);
+    state.backend->Changed(state.mirror, state.cursor);
     return 0;
 }
 
@@ -193,7 +192,7 @@ int ConSetCursorSize(int size) {
     std::lock_guard lock(state.mutex);
     if (!state.initialized) return -1;
     state.cursor.size = std::clamp(size, 0, 100);
-    state.backend->Present(state.mirror, state.cursor, false);
+    state.backend->Changed(state.mirror, state.cursor);
     return 0;
 }
 

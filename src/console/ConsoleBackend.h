@@ -42,6 +42,12 @@ class ConsoleBackend {
     // redraws); it returns the milliseconds after which it wants to be called again, or -1
     // when nothing is pending. force presents at once.
     virtual int Present(const ScreenMirror& mirror, const CursorState& cursor, bool force) = 0;
+    // The mirror or the cursor changed while the program draws. A device that batches its
+    // output leaves it for the next Present, when the program is about to wait, so that one
+    // key's redraw reaches it as one frame; the default presents at once.
+    virtual void Changed(const ScreenMirror& mirror, const CursorState& cursor) {
+        Present(mirror, cursor, false);
+    }
 
     // 0 with an item, 1 when none is waiting, -1 when the device failed or is gone.
     virtual int NextInput(InputItem& item) = 0;

@@ -214,6 +214,14 @@ void TerminalConsole::Wake() {
     }
 }
 
+void TerminalConsole::Changed(const ScreenMirror&, const CursorState&) {
+    if (!modes_ || framePending_) return;
+    framePending_ = true;
+    // The UI thread may be waiting for input (the change came from another thread): it must
+    // come back to send the frame.
+    Wake();
+}
+
 int TerminalConsole::Present(const ScreenMirror& mirror, const CursorState& cursor, bool force) {
     if (!modes_) return -1;
     const int64_t now = Now();

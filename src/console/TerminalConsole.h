@@ -45,6 +45,8 @@ class TerminalConsole final : public ConsoleBackend {
     void Close() override;
     std::vector<uint8_t> SavedScreen(int cols, int rows) override;
     int Present(const ScreenMirror& mirror, const CursorState& cursor, bool force) override;
+    // Deferred to the next Present; a waiting thread is woken to send it.
+    void Changed(const ScreenMirror& mirror, const CursorState& cursor) override;
     int NextInput(InputItem& item) override;
     int WaitBudget(int requestedMs) override;
     void Wait(int timeoutMs) override;

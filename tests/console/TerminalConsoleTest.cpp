@@ -225,6 +225,36 @@ TEST(TerminalConsoleTest, DeferredFrameReportsWhenItIsDue) {
     console.Close();
 }
 
+// A redraw used to reach the terminal in two frames 16 ms apart: the first change of a key's
+// redraw was sent at once, the rest waited for the next frame. Changes now wait for the
+// program to be about to wait, and go out as one frame.
+TEST(TerminalConsoleTest, OneRedrawOfManyChangesIsOneFrame) {
+    PseudoTerminal pty;
+    FakeClock clock;
+    TerminalConsole console(OptionsFor(pty, &clock, false));
+    int cols = 0;
+    int rows = 0;
+    ASSERT_TRUE(console.Open(cols, rows));
+    ScreenMirror mirror(cols, rows);
+    console.Present(mirror, CursorState{}, true);
+    pty.ReadOutput();
+    clock.now += 1000;  // the last frame is long past
+    const uint64_t writesBefore = console.GetStatistics().writes;
+    for (int row = 0; row < 5; ++row) {
+        const uint8_t cells[2] = {static_cast<uint8_t>('a' + row), 0x1F};
+        mirror.Write(0, row, cells, 1);
+        console.Changed(mirror, CursorState{});
+    }
+    EXPECT_EQ(console.GetStatistics().writes, writesBefore) << "a change went out on its own";
+    EXPECT_EQ(console.Present(mirror, CursorState{}, false), -1);
+    EXPECT_EQ(console.GetStatistics().writes, writesBefore + 1);
+    const std::string frame = pty.ReadOutput();
+    for (const char letter : {'a', 'b', 'c', 'd', 'e'}) {
+        EXPECT_NE(frame.find(letter), std::string::npos) << letter;
+    }
+    console.Close();
+}
+
 TEST(TerminalConsoleTest, LoneEscIsTheEscKeyOnlyAfterTheTimeout) {
     PseudoTerminal pty;
     FakeClock clock;
