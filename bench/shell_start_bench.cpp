@@ -524,7 +524,8 @@ Expected ExpectedScreen(const Options& options, const std::string& dir) {
 
 StartResult RunKq(const Options& options, const std::string& dir, int redraws, bool dump) {
     StartResult result;
-    TempConfig config;
+    // One settings folder for every run, as a user has: the first run creates the database.
+    static TempConfig config;
     PtyTerminal term(options.cols, options.rows);
     if (!term.Start({options.kq, dir}, KqEnvironment(config))) return result;
     const Expected expected = ExpectedScreen(options, dir);
@@ -647,7 +648,8 @@ CountResult RunCount(const Options& options, size_t files) {
     CountResult result;
     const std::filesystem::path tree(options.countTree);
     const std::string parent = tree.parent_path().string();
-    TempConfig config;
+    // One settings folder for every run, as a user has: the first run creates the database.
+    static TempConfig config;
     PtyTerminal term(options.cols, options.rows);
     if (!term.Start({options.kq, parent}, KqEnvironment(config))) return result;
     const auto prompt = [&] { return Contains(term.Row(options.rows - 1), parent + ">"); };
