@@ -11,7 +11,9 @@
 // - shell quoting is undone when the path is one quoted word ("cd 'my dir'", as Ctrl+Enter
 //   inserts names, or "cd my\ dir"); anything that is not one well-formed word stays as typed;
 // - "~" and "~/..." (unquoted) name the user's home directory: $HOME, or the password
-//   database's entry when HOME is unset or empty.
+//   database's entry when HOME is unset or empty;
+// - a path that names no directory that can be entered goes to the interpreter, which says
+//   why; the panel stays as it is.
 // A drive text has no meaning on this file system (drives are mount points, chosen from the
 // drive menu). "X:" is still consumed as the command form says, so it never reaches the
 // interpreter, but the panel changes only when its directory holds an entry of that very name
@@ -125,13 +127,17 @@ std::optional<std::string> PathOf(std::string_view text) {
     return path;
 }
 
-// Whether the instance's directory holds an entry called name that can be entered.
-bool HoldsDirectory(const Instance& instance, std::string_view name) {
-    std::string path = instance.directory;
-    if (path.empty()) return false;
-    if (path.back() != '/') path += '/';
-    path += name;
-    const std::string system = kq::fs::SystemPath(path.c_str());
+// Whether path, absolute or relative to the instance's directory, is a directory that can be
+// entered.
+bool CanEnter(const Instance& instance, std::string_view path) {
+    std::string full;
+    if (path.empty() || path[0] != '/') {
+        full = instance.directory;
+        if (full.empty()) return false;
+        if (full.back() != '/') full += '/';
+    }
+    full += path;
+    const std::string system = kq::fs::SystemPath(full.c_str());
     struct stat status {};
     return ::stat(system.c_str(), &status) == 0 && S_ISDIR(status.st_mode) &&
            ::access(system.c_str(), X_OK) == 0;
@@ -165,13 +171,17 @@ int32_t ZPLUGIN_CALL FS_ZProcessInput(PluginHandle handle, uint32_t* key) {
     bool drive = false;
     if (text.size() == 2 && text[1] == ':') {
         drive = true;
-        if (HoldsDirectory(*instance, text)) path = std::string(text);
+        if (CanEnter(*instance, text)) path = std::string(text);
     } else if (text.size() > 3 && StartsWithIgnoringCase(text, "cd ")) {
         path = PathOf(text.substr(3));
     } else if (text.size() >= 7 && StartsWithIgnoringCase(text, "chdir ")) {
         path = PathOf(text.substr(6));
     }
     if (!path && !drive) return 1;
+    // A directory that cannot be entered is left to the interpreter, which says why. Taken
+    // here, the refused change would leave the instance's text on the missing directory, and
+    // the panel's next reload would show a listing that fails.
+    if (path && !drive && !CanEnter(*instance, *path)) return 1;
 
     // The line is cleared first: a directory change reloads the panel, which redraws the
     // prompt with the new directory, and that must not show the command any more.

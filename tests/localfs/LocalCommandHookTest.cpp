@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <utility>
@@ -59,6 +60,11 @@ class LocalCommandHookTest : public ::testing::Test {
         handle = FS_ZOpenPlugin(0, 0, &owner);
         ASSERT_NE(handle, 0);
         ASSERT_EQ(FS_ZSetDirectory(handle, root.c_str(), 0), 0);
+        // The directories the lines below change to.
+        for (const char* name :
+             {"sub", "my dir", "it's", "~x", "~", "a \"b\"", "home/sub/deeper"}) {
+            fs::create_directories(fs::path(root) / name);
+        }
         SetCommandLineAccess({GetLine, SetLine, ChangeDirectory});
         if (const char* home = std::getenv("HOME")) savedHome = home;
     }
@@ -164,11 +170,12 @@ TEST_F(LocalCommandHookTest, EnterWithAModifierOrOtherKeysAreNotHandled) {
 }
 
 TEST_F(LocalCommandHookTest, TildeIsTheHomeDirectory) {
-    setenv("HOME", "/home/someone", 1);
+    const std::string home = root + "/home";
+    setenv("HOME", home.c_str(), 1);
     EXPECT_EQ(Press("cd ~"), 0);
-    EXPECT_EQ(Changed(), "/home/someone");
+    EXPECT_EQ(Changed(), home);
     EXPECT_EQ(Press("cd ~/sub/deeper"), 0);
-    EXPECT_EQ(Changed(), "/home/someone/sub/deeper");
+    EXPECT_EQ(Changed(), home + "/sub/deeper");
     // Only a tilde of its own or before a slash; quoted it is a name.
     EXPECT_EQ(Press("cd ~x"), 0);
     EXPECT_EQ(Changed(), "~x");
@@ -200,6 +207,18 @@ TEST_F(LocalCommandHookTest, TextThatIsNotOneShellWordIsTakenAsTyped) {
     EXPECT_EQ(Changed(), "it's");
     EXPECT_EQ(Press("cd my dir  "), 0);
     EXPECT_EQ(Changed(), "my dir");
+}
+
+// Taken by the hook, a refused change used to leave the instance's text on the missing
+// directory, and the panel's next reload showed a listing that failed.
+TEST_F(LocalCommandHookTest, CdToADirectoryThatCannotBeEnteredGoesToTheInterpreter) {
+    std::ofstream(root + "/plain.txt") << "x";
+    for (const char* line : {"cd nosuch", "cd plain.txt", "chdir /nosuch/at/all"}) {
+        EXPECT_EQ(Press(line), 1) << line;
+        EXPECT_EQ(Changed(), "<none>") << line;
+        EXPECT_EQ(Record().line, line);
+    }
+    EXPECT_STREQ(FS_ZGetDirectory(handle), root.c_str());
 }
 
 TEST_F(LocalCommandHookTest, WithoutTheShellEveryKeyIsPassedOn) {
