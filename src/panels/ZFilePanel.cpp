@@ -233,12 +233,12 @@ bool ZFilePanel::TakeOtherPanelsOrder() {
     auto* other = dynamic_cast<ZFilePanel*>(Other());
     if (other == nullptr || other == this || other->listing_ != listing_ || listing_ == nullptr ||
         other->ownItems_ || ownItems_ || other->listingCount_ != listingCount_ ||
-        other->sorted_.size() != sorted_.size() || other->sortMode_ != sortMode_ ||
-        other->reverse_ != reverse_ ||
+        other->sortMode_ != sortMode_ || other->reverse_ != reverse_ ||
+        other->hiddenShown_ != hiddenShown_ ||
         kq::plugins::CompareOf(other->plugin_) != kq::plugins::CompareOf(plugin_)) {
         return false;
     }
-    std::copy(other->sorted_.begin(), other->sorted_.end(), sorted_.begin());
+    sorted_ = other->sorted_;
     return true;
 }
 
@@ -258,6 +258,8 @@ void ZFilePanel::BuildRows() {
 
     kq::platform::ResizeLarge(sorted_, static_cast<size_t>(listingCount_));
     PluginItem* const items = Items();
+    // Hidden names (those starting with '.') are left out when "ShowHidden" is 0; ".." stays.
+    hiddenShown_ = PanelSetting("ShowHidden", 1) != 0;
     const bool sameOrder = TakeOtherPanelsOrder();
     if (!sameOrder) {
         for (int32_t i = 0; i < listingCount_; ++i) sorted_[static_cast<size_t>(i)] = items + i;
@@ -266,6 +268,11 @@ void ZFilePanel::BuildRows() {
         kq::panels::SortPanelItems(sorted_.data(), sorted_.size(), compare,
                                    compare == &FS_ZCompare ? &kq::plugins::LocalSortKey : nullptr,
                                    sortMode_, reverse_);
+        if (!hiddenShown_) {
+            std::erase_if(sorted_, [](const PluginItem* item) {
+                return (item->attributes & FA_HIDDEN) != 0 && !kq::panels::IsParentEntry(*item);
+            });
+        }
     }
 
     texts_.titles[kFieldName] = kq::panels::LoadLanguageText(IDS_PANEL_NAME);

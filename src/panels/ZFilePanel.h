@@ -171,6 +171,8 @@ class ZFilePanel : public ZListPanel {
     bool bound_ = false;
     int sortMode_ = 1;
     bool reverse_ = false;
+    // Whether the rows were built with hidden names ("ShowHidden" then).
+    bool hiddenShown_ = true;
     PluginItem* listing_ = nullptr;  // the plugin's, from ZFindFiles until ZFindClose
     // The copy MakeItemsWritable takes; its texts point into the plugin's listing.
     std::unique_ptr<PluginItem[]> ownItems_;

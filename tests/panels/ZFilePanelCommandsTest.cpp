@@ -128,6 +128,26 @@ TEST_F(FilePanelCommandsTest, ShowHiddenFlipsFromAbsentToZeroAndBack) {
     EXPECT_EQ(panel.RowCount(), 7);
 }
 
+// With "ShowHidden" 0 the panel leaves out hidden names (but never ".."); Ctrl+H brings them
+// back, and the cursor stays on its file.
+TEST_F(FilePanelCommandsTest, HiddenNamesAreLeftOutWhileShowHiddenIsOff) {
+    Fake().items = {Dir(".."), FakeItem{".profile", FA_ARCHIVE | FA_HIDDEN, 10, 0, 0},
+                    FakeItem{".config", FA_DIR | FA_HIDDEN, 0, 0, 0}, File("visible.txt", 5)};
+    ZFilePanel panel;
+    Place(panel);
+    ASSERT_EQ(RowNames(panel),
+              (std::vector<std::string>{"..", ".config", ".profile", "visible.txt"}));
+    panel.SetCurrentRow(3);
+    ASSERT_EQ(panel.OnKey(Ctrl('h', 0x08)), 0);
+    EXPECT_EQ(RowNames(panel), (std::vector<std::string>{"..", "visible.txt"}));
+    EXPECT_STREQ(panel.CellText(panel.Cursor(), ZFilePanel::kFieldName), "visible.txt");
+    EXPECT_EQ(panel.RowTotals().fileCount, 1);
+    EXPECT_EQ(panel.RowTotals().directoryCount, 0);
+    ASSERT_EQ(panel.OnKey(Ctrl('h', 0x08)), 0);
+    EXPECT_EQ(panel.RowCount(), 4);
+    EXPECT_STREQ(panel.CellText(panel.Cursor(), ZFilePanel::kFieldName), "visible.txt");
+}
+
 TEST_F(FilePanelCommandsTest, ViewEditCopyMoveAndDeleteAreTakenAndDoNothingYet) {
     kq::ui::testing::Application owner;
     Open(owner, 0, 22, 80, 1);
