@@ -15,10 +15,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string>
 #include <string_view>
@@ -145,38 +147,99 @@ struct PendingName {
     const char* system = nullptr;  // null: the listed name
 };
 
-// The statuses of a batch of names, written into entries (one slot per name; examined says
-// which ones could be read). One status call per name is most of a listing's time, so a large
-// batch is shared out over a few threads, each taking a contiguous slice.
-void ExamineBatch(int directoryFd, const std::vector<PendingName>& batch, FsFindEntry* entries,
-                  std::vector<char>& examined) {
-    auto examine = [&](size_t from, size_t to) {
-        for (size_t i = from; i < to; ++i) {
-            const PendingName& pending = batch[i];
-            examined[i] = ReadStatus(directoryFd, pending.system ? pending.system : pending.listed,
-                                     pending.listed, entries[i]);
-        }
+// Names read from the stream, examined while the reading goes on: the reader publishes
+// chunks of names, helper threads (and the reader, once the stream has ended) take them in
+// turn and read their statuses. One status call per name is most of a listing's time.
+class ChunkedExamination {
+  public:
+    static constexpr size_t kChunkSize = 4096;
+
+    struct Chunk {
+        std::vector<PendingName> names;
+        std::vector<FsFindEntry> entries;  // one per name
+        std::vector<char> examined;        // whether the name's status could be read
     };
-    constexpr size_t kPerThread = 4096;
-    const size_t hardware = std::max(1u, std::thread::hardware_concurrency());
-    const size_t threads = std::min({hardware, size_t{4}, batch.size() / kPerThread + 1});
-    std::vector<std::thread> helpers;
-    const size_t slice = (batch.size() + threads - 1) / threads;
-    size_t from = slice;  // this thread does the first slice
-    try {
-        for (; from < batch.size(); from += slice) {
-            helpers.emplace_back(examine, from, std::min(from + slice, batch.size()));
+
+    explicit ChunkedExamination(int directoryFd) : directoryFd_(directoryFd) {}
+    ~ChunkedExamination() { Finish(); }
+    ChunkedExamination(const ChunkedExamination&) = delete;
+    ChunkedExamination& operator=(const ChunkedExamination&) = delete;
+
+    // Hands a complete chunk to the examiners; the first one starts the helpers.
+    void Publish(std::vector<PendingName>&& names) {
+        auto chunk = std::make_unique<Chunk>();
+        chunk->names = std::move(names);
+        {
+            std::lock_guard lock(mutex_);
+            chunks_.push_back(std::move(chunk));
         }
-    } catch (const std::system_error&) {
-        examine(from, batch.size());  // no thread for the rest: do it here
+        published_.notify_one();
+        if (helpers_.empty() && !helpersTried_) StartHelpers();
     }
-    examine(0, std::min(slice, batch.size()));
-    for (std::thread& helper : helpers) helper.join();
-}
+
+    // The stream has ended: the reader examines what is left alongside the helpers and waits
+    // for them. Returns every chunk, examined, in the stream's order.
+    std::vector<std::unique_ptr<Chunk>>& Finish() {
+        {
+            std::lock_guard lock(mutex_);
+            readingDone_ = true;
+        }
+        published_.notify_all();
+        ExamineChunks();
+        for (std::thread& helper : helpers_) helper.join();
+        helpers_.clear();
+        return chunks_;
+    }
+
+  private:
+    void StartHelpers() {
+        helpersTried_ = true;
+        const size_t hardware = std::max(1u, std::thread::hardware_concurrency());
+        // The reader examines too once it has read everything.
+        const size_t count = std::clamp<size_t>(hardware - 1, 1, 3);
+        try {
+            for (size_t i = 0; i < count; ++i) helpers_.emplace_back([this] { ExamineChunks(); });
+        } catch (const std::system_error&) {
+            // No more threads: the reader examines the rest when the stream has ended.
+        }
+    }
+
+    // Takes chunks in turn until the reading is done and none is left.
+    void ExamineChunks() {
+        for (;;) {
+            Chunk* chunk = nullptr;
+            {
+                std::unique_lock lock(mutex_);
+                published_.wait(lock, [this] { return next_ < chunks_.size() || readingDone_; });
+                if (next_ >= chunks_.size()) return;
+                chunk = chunks_[next_++].get();
+            }
+            const size_t count = chunk->names.size();
+            chunk->entries.resize(count);
+            chunk->examined.resize(count);
+            for (size_t i = 0; i < count; ++i) {
+                const PendingName& pending = chunk->names[i];
+                chunk->examined[i] =
+                    ReadStatus(directoryFd_, pending.system ? pending.system : pending.listed,
+                               pending.listed, chunk->entries[i]);
+            }
+        }
+    }
+
+    const int directoryFd_;
+    std::mutex mutex_;
+    std::condition_variable published_;
+    std::vector<std::unique_ptr<Chunk>> chunks_;  // each chunk stays where it was put
+    size_t next_ = 0;                             // the next chunk to examine
+    bool readingDone_ = false;
+    bool helpersTried_ = false;
+    std::vector<std::thread> helpers_;
+};
 
 // Step 3 and 4 of a listing: examines entries until the stream ends or the maximum is reached.
-// Names are read in batches (all of them when there is no maximum), then examined in place in
-// the entries array, which is then closed up over the names that could not be examined.
+// Names are read in chunks (all of them when there is no maximum) that are examined while the
+// reading goes on; the entries are then put together in the stream's order, without the names
+// that could not be examined or that the mask refuses.
 void Collect(Search& search, int maximum) {
     const int directoryFd = ::dirfd(search.stream.get());
     // Hidden names are known without a status: skip them early when the mask refuses them.
@@ -187,8 +250,10 @@ void Collect(Search& search, int maximum) {
         const size_t wanted =
             maximum > 0 ? static_cast<size_t>(maximum) - search.entries.size() : SIZE_MAX;
         if (wanted == 0) return;
-        std::vector<PendingName> batch;
-        while (batch.size() < wanted) {
+        ChunkedExamination examination(directoryFd);
+        std::vector<PendingName> chunk;
+        size_t read = 0;
+        while (read < wanted) {
             errno = 0;
             const dirent* record = ::readdir(search.stream.get());
             if (record == nullptr) {
@@ -209,18 +274,26 @@ void Collect(Search& search, int maximum) {
             PendingName pending;
             pending.listed = search.names.Add(listed);
             if (!ascii) pending.system = systemNames.Add(name);
-            batch.push_back(pending);
+            chunk.push_back(pending);
+            ++read;
+            if (chunk.size() == ChunkedExamination::kChunkSize) {
+                examination.Publish(std::move(chunk));
+                chunk = {};
+            }
         }
-        const size_t first = search.entries.size();
-        kq::platform::ResizeLarge(search.entries, first + batch.size());
-        std::vector<char> examined(batch.size());
-        ExamineBatch(directoryFd, batch, search.entries.data() + first, examined);
-        size_t kept = first;
-        for (size_t i = 0; i < batch.size(); ++i) {
-            FsFindEntry& entry = search.entries[first + i];
-            if (!examined[i] || !PassesMask(entry.attributes, search.mask)) continue;
-            entry.name = batch[i].listed;
-            search.entries[kept++] = entry;
+        if (!chunk.empty()) examination.Publish(std::move(chunk));
+        const std::vector<std::unique_ptr<ChunkedExamination::Chunk>>& chunks =
+            examination.Finish();
+
+        size_t kept = search.entries.size();
+        kq::platform::ResizeLarge(search.entries, kept + read);
+        for (const auto& examined : chunks) {
+            for (size_t i = 0; i < examined->names.size(); ++i) {
+                FsFindEntry entry = examined->entries[i];
+                if (!examined->examined[i] || !PassesMask(entry.attributes, search.mask)) continue;
+                entry.name = examined->names[i].listed;
+                search.entries[kept++] = entry;
+            }
         }
         search.entries.resize(kept);
     }

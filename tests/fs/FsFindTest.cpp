@@ -132,6 +132,29 @@ TEST_F(PagingTest, TenThousandNamesPagedBySevenLoseNoneAndRepeatNone) {
     EXPECT_EQ(Names(listing), expected);         // nothing lost
 }
 
+// Large listings are examined in chunks by several threads while the names are still being
+// read: every name must come back once, with its own status, whatever the paging; the sizes
+// tell the files apart.
+TEST_F(PagingTest, ChunksExaminedWhileReadingKeepEveryNameWithItsOwnStatus) {
+    constexpr int kFiles = 10000;
+    for (int i = 0; i < kFiles; ++i)
+        SizedFile("s" + std::to_string(i), static_cast<uint64_t>(i % 97));
+    MakeDir("dir");
+    for (const int maximum : {0, 4095, 4096, 4097, 9000}) {
+        SCOPED_TRACE(maximum);
+        const auto listing = ListAll(Dir().string(), "*", kAll, maximum);
+        EXPECT_EQ(listing.size(), static_cast<size_t>(kFiles) + 2);  // and ".." and "dir"
+        const auto byName = ByName(listing);
+        ASSERT_EQ(byName.size(), listing.size());
+        for (int i = 0; i < kFiles; i += 111) {
+            const auto found = byName.find("s" + std::to_string(i));
+            ASSERT_NE(found, byName.end()) << i;
+            EXPECT_EQ(found->second.size, static_cast<uint64_t>(i % 97)) << i;
+        }
+        EXPECT_TRUE(byName.at("dir").attributes & FA_DIR);
+    }
+}
+
 // Every maximum, including ones that divide the count and ones larger than it, pages through
 // the same names; the mask filters inside each page rather than shortening the walk.
 TEST_F(PagingTest, EveryMaximumListsTheSameNames) {
