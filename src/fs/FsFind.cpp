@@ -165,8 +165,11 @@ class ChunkedExamination {
     ChunkedExamination(const ChunkedExamination&) = delete;
     ChunkedExamination& operator=(const ChunkedExamination&) = delete;
 
-    // Hands a complete chunk to the examiners; the first one starts the helpers.
+    // Hands a chunk of names to the examiners. The first full chunk starts the helpers: a
+    // directory smaller than one chunk is examined by the reader alone, without a thread
+    // (a tree walk lists thousands of small directories).
     void Publish(std::vector<PendingName>&& names) {
+        const bool full = names.size() >= kChunkSize;
         auto chunk = std::make_unique<Chunk>();
         chunk->names = std::move(names);
         {
@@ -174,7 +177,7 @@ class ChunkedExamination {
             chunks_.push_back(std::move(chunk));
         }
         published_.notify_one();
-        if (helpers_.empty() && !helpersTried_) StartHelpers();
+        if (full && !helpersTried_) StartHelpers();
     }
 
     // The stream has ended: the reader examines what is left alongside the helpers and waits
