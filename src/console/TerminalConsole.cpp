@@ -103,6 +103,7 @@ bool TerminalConsole::Open(int& cols, int& rows) {
         return false;
     }
     wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    lastTitle_.clear();
     failed_ = false;
     decoder_ = KeyDecoder();
     keys_.clear();
@@ -348,7 +349,10 @@ int TerminalConsole::SetTitle(std::string_view title) {
         sequence += glyphs.Utf8(byte);
     }
     sequence += "\x1b\\";
+    // Activating a panel, the shell and the prompt each set the title: send a change only.
+    if (sequence == lastTitle_) return failed_ ? -1 : 0;
     WriteOut(sequence);
+    lastTitle_ = std::move(sequence);
     return failed_ ? -1 : 0;
 }
 

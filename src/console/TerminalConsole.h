@@ -86,6 +86,7 @@ class TerminalConsole final : public ConsoleBackend {
     int outputFd_ = -1;
     bool ownsDevice_ = false;
     int wakeFd_ = -1;
+    std::string lastTitle_;  // the title sequence last sent
     bool failed_ = false;
 
     std::unique_ptr<TerminalModes> modes_;
