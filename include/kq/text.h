@@ -19,7 +19,8 @@ ZAPI int ZCALL ColDefaultPalette(void);
  * and a count of 0 they only test whether the code page is available. 0, or -1. */
 ZAPI int ZCALL UUctoCp(int codePage, const uint16_t* source, char* destination, int count);
 ZAPI int ZCALL UCptoUc(int codePage, const char* source, uint16_t* destination, int count);
-/* The console's code page. */
+/* The console's code page; -1 when the environment (KQ_CODEPAGE) names one that cannot be
+ * used, which a host reports before it starts. */
 ZAPI int ZCALL UGetConCp(void);
 /* Upper-cases length bytes in place by the rules of the console code page; 0 when every
  * character was processed, else -1. */

@@ -4,6 +4,7 @@
 
 #include <iconv.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <mutex>
 #include <string>
@@ -32,33 +33,58 @@ constexpr char32_t kCp437High[128] = {
     0x221E, 0x03C6, 0x03B5, 0x2229, 0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0};
 
-// Converts the upper half of a code page through iconv; false when iconv lacks the page.
+// Converts the upper half of a code page through iconv. False when iconv lacks the page, or
+// when its bytes are not one character each: a byte that iconv holds back as the start of a
+// longer sequence (a lead byte), or printable ASCII that converts to something else.
 bool ConvertHighHalf(int codePage, char32_t (&out)[128]) {
     const std::string name = "CP" + std::to_string(codePage);
     iconv_t converter = iconv_open("UTF-32LE", name.c_str());
     if (converter == reinterpret_cast<iconv_t>(-1)) return false;
-    for (int i = 0; i < 128; ++i) {
-        char input = static_cast<char>(0x80 + i);
+    bool oneCellEach = true;
+    for (int byte = 0x20; byte < 0x100 && oneCellEach; ++byte) {
+        if (byte == 0x7F) continue;
+        char input = static_cast<char>(byte);
         unsigned char output[8] = {};
         char* inPtr = &input;
         size_t inLeft = 1;
         char* outPtr = reinterpret_cast<char*>(output);
         size_t outLeft = sizeof output;
         iconv(converter, nullptr, nullptr, nullptr, nullptr);
-        if (iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1) ||
-            outLeft != sizeof output - 4) {
-            out[i] = U'?';
+        const bool converted =
+            iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1) &&
+            outLeft == sizeof output - 4;
+        if (!converted && errno == EINVAL) oneCellEach = false;  // a lead byte
+        const char32_t value = !converted ? U'?'
+                                          : static_cast<char32_t>(output[0]) |
+                                                (static_cast<char32_t>(output[1]) << 8) |
+                                                (static_cast<char32_t>(output[2]) << 16) |
+                                                (static_cast<char32_t>(output[3]) << 24);
+        if (byte < 0x80) {
+            if (value != static_cast<char32_t>(byte)) oneCellEach = false;
             continue;
         }
-        const char32_t value =
-            static_cast<char32_t>(output[0]) | (static_cast<char32_t>(output[1]) << 8) |
-            (static_cast<char32_t>(output[2]) << 16) | (static_cast<char32_t>(output[3]) << 24);
         // A C1 control character would be a control sequence on the terminal.
-        out[i] = (value >= 0x80 && value < 0xA0) ? U'?' : value;
+        out[byte - 0x80] = (value >= 0x80 && value < 0xA0) ? U'?' : value;
     }
     iconv_close(converter);
-    return true;
+    return oneCellEach;
 }
+
+// The OEM code pages by language (the first two or three letters of a locale name).
+struct LanguageCodePage {
+    std::string_view language;
+    int codePage;
+};
+constexpr LanguageCodePage kOemCodePages[] = {
+    {"ru", 866}, {"uk", 866}, {"be", 866}, {"bg", 866}, {"kk", 866}, {"ky", 866}, {"mk", 866},
+    {"mn", 866}, {"tt", 866}, {"tg", 866}, {"sr", 855}, {"pl", 852}, {"cs", 852}, {"sk", 852},
+    {"hu", 852}, {"sl", 852}, {"hr", 852}, {"bs", 852}, {"ro", 852}, {"sq", 852}, {"el", 737},
+    {"tr", 857}, {"az", 857}, {"lt", 775}, {"lv", 775}, {"et", 775}, {"he", 862}, {"th", 874},
+    {"de", 850}, {"fr", 850}, {"es", 850}, {"it", 850}, {"pt", 850}, {"nl", 850}, {"da", 850},
+    {"sv", 850}, {"nb", 850}, {"nn", 850}, {"no", 850}, {"fi", 850}, {"is", 850}, {"ca", 850},
+    {"eu", 850}, {"gl", 850}, {"ga", 850}, {"af", 850}, {"id", 850}, {"ms", 850}, {"fo", 850},
+    {"lb", 850}, {"rm", 850}, {"sw", 850},
+};
 
 }  // namespace
 
@@ -81,6 +107,50 @@ void AppendUtf8(std::string& out, char32_t c) {
     } else {
         AppendUtf8(out, 0xFFFD);
     }
+}
+
+char32_t DecodeUtf8(std::string_view text, size_t& i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    int length = 0;
+    char32_t value = 0;
+    char32_t minimum = 0;
+    if (lead < 0x80) {
+        ++i;
+        return lead;
+    } else if ((lead & 0xE0) == 0xC0) {
+        length = 2;
+        value = lead & 0x1F;
+        minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3;
+        value = lead & 0x0F;
+        minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4;
+        value = lead & 0x07;
+        minimum = 0x10000;
+    } else {
+        ++i;
+        return kNotUtf8;
+    }
+    if (i + length > text.size()) {
+        ++i;
+        return kNotUtf8;
+    }
+    for (int k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[i + k]);
+        if ((next & 0xC0) != 0x80) {
+            ++i;
+            return kNotUtf8;
+        }
+        value = (value << 6) | (next & 0x3F);
+    }
+    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value < 0xE000)) {
+        ++i;
+        return kNotUtf8;
+    }
+    i += length;
+    return value;
 }
 
 void GlyphTable::SetGlyph(uint8_t character, char32_t unicode) {
@@ -111,21 +181,52 @@ uint8_t GlyphTable::FromUnicode(char32_t character) const {
     return found == reverse_.end() ? uint8_t{'?'} : found->second;
 }
 
-int ConsoleCodePageFromEnvironment() {
-    if (const char* value = std::getenv("KQ_CODEPAGE")) {
-        char* end = nullptr;
-        const long codePage = std::strtol(value, &end, 10);
-        if (end != value && *end == '\0' && codePage > 0 && codePage < 65536 &&
-            GlyphTable::Create(static_cast<int>(codePage)) != nullptr) {
-            return static_cast<int>(codePage);
-        }
+int OemCodePageOfLocale(std::string_view locale) {
+    // "ll_CC.charset@modifier" or "lll_CC": the language ends at the first '_', '.' or '@'.
+    const std::string_view language = locale.substr(0, locale.find_first_of("_.@"));
+    // Serbian in the Latin script shares the Central European page.
+    if (language == "sr" && locale.find("@latin") != std::string_view::npos) return 852;
+    for (const LanguageCodePage& entry : kOemCodePages) {
+        if (entry.language == language) return entry.codePage;
     }
     return 437;
 }
 
+int ChooseConsoleCodePage(const char* setting, std::string_view locale) {
+    if (setting != nullptr) {
+        char* end = nullptr;
+        errno = 0;
+        const long codePage = std::strtol(setting, &end, 10);
+        const bool number = end != setting && *end == '\0' && errno == 0;
+        if (number && codePage > 0 && codePage < 65536 &&
+            GlyphTable::Create(static_cast<int>(codePage)) != nullptr) {
+            return static_cast<int>(codePage);
+        }
+        return -1;
+    }
+    const int fitting = OemCodePageOfLocale(locale);
+    return fitting == 437 || GlyphTable::Create(fitting) != nullptr ? fitting : 437;
+}
+
+int ConsoleCodePageFromEnvironment() {
+    const char* locale = nullptr;
+    for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        locale = std::getenv(name);
+        if (locale != nullptr && *locale != '\0') break;
+    }
+    const char* setting = std::getenv("KQ_CODEPAGE");
+    if (setting != nullptr && *setting == '\0') setting = nullptr;  // set empty: not set
+    return ChooseConsoleCodePage(setting, locale ? locale : "");
+}
+
+int ConsoleCodePage() {
+    static const int codePage = ConsoleCodePageFromEnvironment();
+    return codePage;
+}
+
 const GlyphTable& ConsoleGlyphs() {
     static const std::unique_ptr<GlyphTable> table = [] {
-        auto created = GlyphTable::Create(ConsoleCodePageFromEnvironment());
+        auto created = ConsoleCodePage() > 0 ? GlyphTable::Create(ConsoleCodePage()) : nullptr;
         return created ? std::move(created) : GlyphTable::Create(437);
     }();
     return *table;

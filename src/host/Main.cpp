@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -26,8 +27,9 @@ void PrintUsage() {
         "  DIR          start in this directory\n"
         "  --help       show this help\n"
         "  --version    show the version\n\n"
-        "Environment: KQ_CODEPAGE selects the console code page (default 437),\n"
-        "KQ_CONFIG_HOME the folder of the settings (default ~/.config).\n");
+        "Environment: KQ_CODEPAGE selects the console code page (default: the OEM code\n"
+        "page of the locale's language, else 437), KQ_CONFIG_HOME the folder of the\n"
+        "settings (default ~/.config).\n");
 }
 
 bool FileExists(const std::string& path) {
@@ -92,6 +94,18 @@ int main(int argc, char** argv) {
             return 2;
         }
         startFolder = argv[i];
+    }
+    // Every cell is one byte of the console code page: a page the system cannot convert, or
+    // one with characters of several bytes, would draw garbage. The user asked for it by name,
+    // so say so instead of drawing in another one.
+    if (UGetConCp() <= 0) {
+        const char* setting = std::getenv("KQ_CODEPAGE");
+        std::fprintf(stderr,
+                     "kq: KQ_CODEPAGE=%s cannot be used: the console code page must be one the "
+                     "system converts (iconv -l) with one byte per character, such as 437, 850, "
+                     "852 or 866\n",
+                     setting ? setting : "");
+        return 2;
     }
     if (startFolder != nullptr && chdir(startFolder) != 0) {
         std::fprintf(stderr, "kq: cannot open directory %s: %s\n", startFolder,

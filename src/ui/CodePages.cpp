@@ -357,12 +357,13 @@ ZAPI int ZCALL UCptoUc(int codePage, const char* source, uint16_t* destination, 
                : -1;
 }
 
+// -1 when KQ_CODEPAGE names a code page that cannot be used: the host refuses to start then.
 ZAPI int ZCALL UGetConCp(void) {
-    return kq::console::ConsoleGlyphs().CodePage();
+    return kq::console::ConsoleCodePage();
 }
 
 ZAPI int ZCALL UUpCase(char* buffer, int length) {
-    return kq::ui::UpCaseInCodePage(UGetConCp(), buffer, length);
+    return kq::ui::UpCaseInCodePage(kq::console::ConsoleGlyphs().CodePage(), buffer, length);
 }
 
 }  // extern "C"

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 
+#include "console/GlyphTable.h"
 #include "kq/text.h"
 #include "platform/PeImage.h"
 #include "ui/ResourceParsers.h"
@@ -45,7 +46,7 @@ char* ToConsoleText(const Utf16& units) {
     text[units.size()] = '\0';
     if (units.empty()) return text;
     const int count = static_cast<int>(units.size());
-    if (UUctoCp(UGetConCp(), units.data(), text, count) != 0) {
+    if (UUctoCp(kq::console::ConsoleGlyphs().CodePage(), units.data(), text, count) != 0) {
         for (std::size_t index = 0; index < units.size(); ++index) {
             text[index] = units[index] < 0x80 ? static_cast<char>(units[index]) : '?';
         }

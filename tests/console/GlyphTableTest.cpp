@@ -2,8 +2,6 @@
 // from Unicode, and the choice of the console code page.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "console/GlyphTable.h"
 
 namespace kq::console {
@@ -58,24 +56,39 @@ TEST(GlyphTableTest, PrintableBytesRoundTripThroughUnicode) {
     }
 }
 
-TEST(GlyphTableTest, UnknownCodePageIsRefused) {
-    EXPECT_EQ(GlyphTable::Create(12345), nullptr);
-    EXPECT_EQ(GlyphTable::Create(0), nullptr);
-    EXPECT_EQ(GlyphTable::Create(-437), nullptr);
-}
-
-TEST(GlyphTableTest, ConsoleCodePageComesFromTheEnvironmentWhenUsable) {
+// A code page the system cannot convert, one with characters of several bytes (932, 65001)
+// or one whose bytes 0x20-0x7E are not ASCII (EBCDIC 37) used to become 437 without a word.
+// Named by the user it is refused (-1); without a setting the locale's language chooses.
+TEST(GlyphTableTest, ConsoleCodePageIsTheSettingOrTheLocalesOemPage) {
     const struct {
-        const char* value;
+        const char* setting;
+        const char* locale;
         int expected;
-    } cases[] = {{"866", 866},   {"1251", 1251}, {"bogus", 437},
-                 {"99999", 437}, {"", 437},      {"866x", 437}};
+    } cases[] = {
+        {"866", "de_DE.UTF-8", 866},
+        {"1251", "", 1251},
+        {"bogus", "", -1},
+        {"99999", "", -1},
+        {"866x", "", -1},
+        {"65001", "", -1},
+        {"932", "", -1},
+        {"37", "", -1},
+        {"0", "", -1},
+        {nullptr, "ru_RU.UTF-8", 866},
+        {nullptr, "pl_PL", 852},
+        {nullptr, "el_GR.UTF-8", 737},
+        {nullptr, "de_DE@euro", 850},
+        {nullptr, "sr_RS@latin", 852},
+        {nullptr, "en_US", 437},
+        {nullptr, "C.UTF-8", 437},
+        {nullptr, "", 437},
+        {nullptr, "ja_JP", 437},
+    };
     for (const auto& entry : cases) {
-        setenv("KQ_CODEPAGE", entry.value, 1);
-        EXPECT_EQ(ConsoleCodePageFromEnvironment(), entry.expected) << entry.value;
+        EXPECT_EQ(ChooseConsoleCodePage(entry.setting, entry.locale), entry.expected)
+            << (entry.setting ? entry.setting : "(unset)") << " " << entry.locale;
     }
-    unsetenv("KQ_CODEPAGE");
-    EXPECT_EQ(ConsoleCodePageFromEnvironment(), 437);
+    EXPECT_EQ(GlyphTable::Create(-437), nullptr);
 }
 
 TEST(GlyphTableTest, Utf8EncodingOfEveryPlane) {
