@@ -302,11 +302,12 @@ char32_t CharacterOf(uint16_t virtualKey, char32_t plain, char32_t shifted, uint
 class FrontDecoder {
   public:
     FrontDecoder(std::deque<DecodedItem>& ready, uint32_t& heldModifiers,
-                 bool& awaitingCursorReport, char16_t& pendingHighSurrogate)
+                 bool& awaitingCursorReport, char16_t& pendingHighSurrogate, uint8_t eraseCharacter)
         : ready_(ready),
           heldModifiers_(heldModifiers),
           awaitingCursorReport_(awaitingCursorReport),
-          pendingHighSurrogate_(pendingHighSurrogate) {}
+          pendingHighSurrogate_(pendingHighSurrogate),
+          eraseCharacter_(eraseCharacter) {}
 
     // The number of bytes consumed at the front; 0 when they may start a longer sequence and
     // flush is false. With flush set, always at least 1.
@@ -759,6 +760,7 @@ class FrontDecoder {
     // A single byte below 0x80 as a key: its character is the byte itself (DEL, the
     // Backspace key, reports the backspace character as Windows does).
     KeyRecord ByteKey(uint8_t byte, uint32_t bits) const {
+        if (byte == eraseCharacter_) return MakeRecord(vk::kBack, 0x08, bits, false);
         if (byte < 0x20 || byte == 0x7F) {
             const auto control = keytables::KeyOfControlByte(byte);
             if (control.withCtrl) bits |= kModCtrl;
@@ -782,7 +784,11 @@ class FrontDecoder {
     uint32_t& heldModifiers_;
     bool& awaitingCursorReport_;
     char16_t& pendingHighSurrogate_;
+    uint8_t eraseCharacter_;
 };
+
+constexpr std::string_view kPasteStart = "\x1b[200~";
+constexpr std::string_view kPasteEnd = "\x1b[201~";
 
 }  // namespace
 
@@ -803,21 +809,66 @@ KeyDecoder::Result KeyDecoder::Next(DecodedItem& item) {
         ready_.pop_front();
         return Result::kItem;
     }
-    return pending_.empty() ? Result::kEmpty : Result::kNeedMore;
+    return HasPendingBytes() ? Result::kNeedMore : Result::kEmpty;
 }
 
 void KeyDecoder::Expire() {
     while (!pending_.empty()) DecodeFront(true);
+    if (inPaste_) EndPaste();
+}
+
+void KeyDecoder::SetEraseCharacter(uint8_t erase) {
+    // Only the two bytes terminals send for Backspace; anything else would take a key away.
+    if (erase == 0x08 || erase == 0x7F) eraseCharacter_ = erase;
+}
+
+void KeyDecoder::EndPaste() {
+    ready_.emplace_back(std::move(paste_));
+    paste_ = PastedText{};
+    inPaste_ = false;
+}
+
+bool KeyDecoder::DecodePaste(std::string_view unread, bool flush) {
+    const size_t end = unread.find(kPasteEnd);
+    // Without the end, hold back a tail that may be its beginning.
+    size_t keep = 0;
+    if (end == std::string_view::npos && !flush) {
+        for (size_t n = std::min(kPasteEnd.size() - 1, unread.size()); n > 0 && keep == 0; --n) {
+            if (kPasteEnd.starts_with(unread.substr(unread.size() - n))) keep = n;
+        }
+    }
+    std::string_view part =
+        unread.substr(0, end == std::string_view::npos ? unread.size() - keep : end);
+    const size_t taken = part.size();
+    const size_t room = kMaxPasteLength - paste_.bytes.size();
+    if (part.size() > room) {
+        part = part.substr(0, room);
+        paste_.cut = true;
+    }
+    paste_.bytes.append(part);
+    if (end != std::string_view::npos) {
+        ConsumeBytes(end + kPasteEnd.size());
+        EndPaste();
+        return true;
+    }
+    if (taken > 0) ConsumeBytes(taken);
+    if (flush) EndPaste();
+    return taken > 0 || flush;
 }
 
 bool KeyDecoder::DecodeFront(bool flush) {
     const std::string_view unread = std::string_view(pending_).substr(readOffset_);
+    if (inPaste_) return DecodePaste(unread, flush);
     size_t consumed = 0;
     if (discardingSequence_) {
         consumed = FrontDecoder::Skip(unread, flush);
         if (consumed > 0) discardingSequence_ = false;
+    } else if (unread.starts_with(kPasteStart)) {
+        inPaste_ = true;
+        consumed = kPasteStart.size();
     } else {
-        FrontDecoder decoder(ready_, heldModifiers_, awaitingCursorReport_, pendingHighSurrogate_);
+        FrontDecoder decoder(ready_, heldModifiers_, awaitingCursorReport_, pendingHighSurrogate_,
+                             eraseCharacter_);
         consumed = decoder.Decode(unread, flush);
     }
     if (consumed == 0 && flush) consumed = unread.size();

@@ -11,7 +11,8 @@
 // keyboard protocol (CSI ... u and its functional-key forms, with event types and
 // modifier-only keys), xterm modifyOtherKeys (CSI 27;m;k ~ and CSI k;m u), legacy CSI/SS3
 // sequences with modifier parameters and the application keypad, ESC as an Alt prefix,
-// C0 control bytes and UTF-8 text.
+// C0 control bytes and UTF-8 text. Text the terminal brackets as pasted (CSI 200~ ... CSI
+// 201~) is one item of its own, never keys.
 #pragma once
 
 #include <cstdint>
@@ -35,8 +36,8 @@ struct CursorPositionReply {  // CSI row ; col R, 1-based; only while one is awa
     int column = 0;
 };
 
-using DecodedItem =
-    std::variant<KeyRecord, KittyFlagsReply, DeviceAttributesReply, CursorPositionReply>;
+using DecodedItem = std::variant<KeyRecord, KittyFlagsReply, DeviceAttributesReply,
+                                 CursorPositionReply, PastedText>;
 
 class KeyDecoder {
   public:
@@ -46,11 +47,21 @@ class KeyDecoder {
         kEmpty,     // nothing pending at all
     };
 
+    // The most a paste may hold; the rest of a longer one is dropped and the paste marked cut.
+    static constexpr size_t kMaxPasteLength = 256 * 1024;
+
     void Push(std::string_view bytes);
     Result Next(DecodedItem& item);
-    // The Esc timeout has passed with no new byte: resolve or drop what is pending.
+    // The Esc timeout has passed with no new byte: resolve or drop what is pending. Inside a
+    // paste whose end never came, what arrived is the paste.
     void Expire();
-    bool HasPendingBytes() const { return !pending_.empty(); }
+    // Bytes wait for more, or a paste has begun and not ended: Next says kNeedMore.
+    bool HasPendingBytes() const { return !pending_.empty() || inPaste_; }
+    // Inside a paste the caller waits longer before Expire: a paste may arrive in pieces.
+    bool InPaste() const { return inPaste_; }
+    // The terminal's erase character (from its saved modes): the Backspace key. ^H is Ctrl+H
+    // unless the terminal says Backspace sends it.
+    void SetEraseCharacter(uint8_t erase);
 
     // A cursor-position report is recognised only while awaited; otherwise CSI 1;2R is
     // Shift+F3 (the legacy form of modified F3).
@@ -72,10 +83,17 @@ class KeyDecoder {
     // The high half of a UTF-16 surrogate pair that win32-input-mode sent as a record of its
     // own; the record with the low half completes the character.
     char16_t pendingHighSurrogate_ = 0;
+    uint8_t eraseCharacter_ = 0x7F;
+    // Between the paste brackets: bytes go into paste_ until the closing bracket.
+    bool inPaste_ = false;
+    PastedText paste_;
 
     // Decodes what is at the front of the unread bytes into ready_. Returns false (only when
     // not flushing) when those bytes may still be the start of a longer sequence.
     bool DecodeFront(bool flush);
+    // DecodeFront inside a paste.
+    bool DecodePaste(std::string_view unread, bool flush);
+    void EndPaste();
     void ConsumeBytes(size_t count);
 
     friend struct KeyDecoderInspector;  // lets the tests see how many bytes are held

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace kq::console {
 
@@ -49,6 +50,13 @@ struct KeyRecord {
     uint16_t repeatCount = 1;   // the terminal's repeat count, at least 1
     uint32_t controlState = 0;  // cks:: bits
     friend bool operator==(const KeyRecord&, const KeyRecord&) = default;
+};
+
+// Text the terminal marked as pasted, as it came (normally UTF-8): text for the focused edit
+// line, never keys. A paste longer than the decoder holds is cut and marked.
+struct PastedText {
+    std::string bytes;
+    bool cut = false;
 };
 
 // The key code (KC_*) of a virtual key: the 256-entry table; KC_NONE for codes it lacks.

@@ -64,6 +64,9 @@ std::string Describe(const DecodedItem& item) {
         return "kitty flags " + std::to_string(flags->flags);
     }
     if (std::holds_alternative<DeviceAttributesReply>(item)) return "device attributes";
+    if (const auto* paste = std::get_if<PastedText>(&item)) {
+        return "paste [" + paste->bytes + "]" + (paste->cut ? " cut" : "");
+    }
     const auto& report = std::get<CursorPositionReply>(item);
     return "cursor at " + std::to_string(report.row) + ";" + std::to_string(report.column);
 }
@@ -270,6 +273,17 @@ TEST(KeyDecoderBytes, BackspaceAndCtrlHAreDifferentKeys) {
         {"\x1b", {Press(KC_ESC, 0x1B)}},
         {" ", {Press(KC_SPACE, ' ')}},
     });
+}
+
+// Terminals whose erase character is ^H: Backspace toggled hidden files as Ctrl+H.
+TEST(KeyDecoderBytes, TheTerminalsEraseCharacterIsBackspace) {
+    KeyDecoder decoder;
+    decoder.SetEraseCharacter(0x08);
+    decoder.Push("\x08\x1b\x08\x7f");
+    std::vector<DecodedItem> items;
+    Drain(decoder, items);
+    EXPECT_EQ(Describe(items),
+              Expected({Key(0x08, 0x08), Key(0x08, 0x08, kLAlt), Key(0x08, 0x08)}));
 }
 
 TEST(KeyDecoderBytes, Utf8TextIsCharactersWithoutAKey) {
@@ -1159,6 +1173,43 @@ TEST(KeyDecoderRobustness, RandomBytesNeverStallOrPileUp) {
     EXPECT_FALSE(decoder.HasPendingBytes());
     EXPECT_EQ(decoder.Next(item), KeyDecoder::Result::kEmpty);
     EXPECT_GT(itemCount, 0u);
+}
+
+// Pasted text used to arrive as keys: a line end ran a command, ESC[21~ was F10. Between the
+// paste brackets everything is one item, however the bytes are split.
+TEST(KeyDecoderPaste, BracketedTextIsOneItemWhereverTheBytesAreSplit) {
+    const std::string input = "a\x1b[200~echo A\recho B\x1b[21~\x1b[201~\x1b[A";
+    const std::vector<std::string> whole = {
+        Describe(Key(kVkA, 'a')), "paste [echo A\recho B\x1b[21~]", Describe(Key(0x26, 0))};
+    EXPECT_EQ(Decoded(input), whole);
+    for (size_t cut = 1; cut < input.size(); ++cut) {
+        KeyDecoder decoder;
+        std::vector<DecodedItem> items;
+        decoder.Push(input.substr(0, cut));
+        Drain(decoder, items);
+        decoder.Push(input.substr(cut));
+        Drain(decoder, items);
+        EXPECT_EQ(Describe(items), whole) << "cut at " << cut;
+    }
+}
+
+// A paste whose end never comes must not swallow the keyboard, nor grow without bound.
+TEST(KeyDecoderPaste, UnendedPasteEndsAtExpireCutToItsBound) {
+    KeyDecoder decoder;
+    decoder.Push("\x1b[200~");
+    decoder.Push(std::string(KeyDecoder::kMaxPasteLength + 10, 'x'));
+    DecodedItem item;
+    EXPECT_EQ(decoder.Next(item), KeyDecoder::Result::kNeedMore);
+    EXPECT_TRUE(decoder.InPaste());
+    decoder.Expire();
+    ASSERT_EQ(decoder.Next(item), KeyDecoder::Result::kItem);
+    const auto* paste = std::get_if<PastedText>(&item);
+    ASSERT_NE(paste, nullptr);
+    EXPECT_TRUE(paste->cut);
+    EXPECT_EQ(paste->bytes.size(), KeyDecoder::kMaxPasteLength);
+    decoder.Push("q");
+    ASSERT_EQ(decoder.Next(item), KeyDecoder::Result::kItem);
+    EXPECT_EQ(Describe(item), Describe(Key(0x51, 'q')));
 }
 
 TEST(KeyDecoderRobustness, LargeBurstIsDecodedInOnePass) {
