@@ -67,6 +67,9 @@
 #define KC_F10 0xA9
 #define KC_F11 0xAA
 #define KC_F12 0xAB
+/* Text was pasted into the terminal. The focused edit line takes it (inside the library); a
+ * window that edits no text ignores the event. Never a key of its own. */
+#define KC_PASTE 0xF0
 #define KC_NONE 0xFF
 
 #define KEY_FLAGS(event) ((uint32_t)(event)&0xFFFFu)

@@ -5,9 +5,14 @@
 // reads input, so every operation holds one mutex; only the blocking wait runs without it.
 #include "console/Console.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "console/ConsoleBackend.h"
 #include "console/GlyphTable.h"
@@ -28,6 +33,8 @@ struct ConsoleState {
     CursorState cursor;
     int pendingRepeats = 0;
     uint32_t lastEvent = 0;
+    // The paste the last KC_PASTE event announced, until ConTakePaste.
+    std::string paste;
 };
 
 ConsoleState& State() {
@@ -39,7 +46,43 @@ uint8_t ToConsoleCodePage(char32_t character) {
     return ConsoleGlyphs().FromUnicode(character);
 }
 
+// A record whose character the code page lacks. Typed as text (no Ctrl or Alt, or both
+// together: AltGr), it is refused: a '?' in its place would be a glob on a command line. As
+// part of a Ctrl or Alt chord, the key stays and only the character goes.
+bool RefuseMissingCharacter(KeyRecord& record) {
+    if (record.unicodeChar == 0 || ConsoleGlyphs().Holds(record.unicodeChar)) return false;
+    const bool ctrl = (record.controlState & (cks::kLeftCtrl | cks::kRightCtrl)) != 0;
+    const bool alt = (record.controlState & (cks::kLeftAlt | cks::kRightAlt)) != 0;
+    if (ctrl != alt) {
+        record.unicodeChar = 0;
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+std::optional<std::string> PasteToCodePage(std::string_view pasted) {
+    const GlyphTable& glyphs = ConsoleGlyphs();
+    std::string text;
+    text.reserve(pasted.size());
+    for (size_t i = 0; i < pasted.size();) {
+        const char32_t character = DecodeUtf8(pasted, i);
+        if (character == kNotUtf8 || !glyphs.Holds(character)) return std::nullopt;
+        if (character == U'\r') {
+            // CR LF and a lone CR are one line end.
+            if (i < pasted.size() && pasted[i] == '\n') ++i;
+            text += '\n';
+        } else if (character == U'\n' || character == U'\t') {
+            text += static_cast<char>(character);
+        } else if (character >= 0x20 && character != 0x7F &&
+                   !(character >= 0x80 && character < 0xA0)) {
+            text += static_cast<char>(glyphs.FromUnicode(character));
+        }
+        // Other control characters (ESC among them) are left out: nothing pasted may act.
+    }
+    return text;
+}
 
 void InstallBackend(std::shared_ptr<ConsoleBackend> backend) {
     ConsoleState& state = State();
@@ -54,7 +97,7 @@ using namespace kq::console;
 int ConInit(int16_t* cols, int16_t* rows) {
     ConsoleState& state = State();
     std::lock_guard lock(state.mutex);
-    if (state.initialized) return -1;
+    if (state.initialized || ConsoleCodePage() <= 0) return -1;
     std::shared_ptr<ConsoleBackend> backend = state.installed;
     if (!backend) backend = std::make_shared<TerminalConsole>(TerminalConsole::Options{});
     int width = 0;
@@ -124,7 +167,19 @@ int ConRunCommand(const char* before, const char* command, const char* directory
         backend = state.installed;
     }
     if (!backend) backend = std::make_shared<TerminalConsole>(TerminalConsole::Options{});
-    const CommandRequest request{ToUtf8(command), ToUtf8(directory), ToUtf8(before), ToUtf8(after)};
+    // A command meant for one directory never runs in another: refused before anything is
+    // printed when it cannot be entered.
+    const std::string where = directory ? directory : "";
+    if (!where.empty()) {
+        struct stat status {};
+        if (::stat(where.c_str(), &status) != 0) return kCommandDirectoryRefused;
+        if (!S_ISDIR(status.st_mode)) {
+            errno = ENOTDIR;
+            return kCommandDirectoryRefused;
+        }
+        if (::access(where.c_str(), X_OK) != 0) return kCommandDirectoryRefused;
+    }
+    const CommandRequest request{ToUtf8(command), where, ToUtf8(before), ToUtf8(after)};
     // Without the lock: the command may run for hours, and other threads' drawing calls must
     // fail at once (the layer is closed) rather than wait for it.
     return backend->RunCommand(request);
@@ -155,11 +210,25 @@ int ConInput(uint32_t* event) {
         }
         uint32_t translated = 0;
         int extraRepeats = 0;
+        state.paste.clear();
         if (const uint32_t* ready = std::get_if<uint32_t>(&item)) {
             translated = *ready;
-        } else if (!TranslateKeyRecord(std::get<KeyRecord>(item), ToConsoleCodePage, translated,
-                                       extraRepeats)) {
-            continue;
+        } else if (const PastedText* pasted = std::get_if<PastedText>(&item)) {
+            std::optional<std::string> text = PasteToCodePage(pasted->bytes);
+            if (!text || pasted->cut) {
+                state.backend->Bell();
+                continue;
+            }
+            if (text->empty()) continue;
+            state.paste = std::move(*text);
+            translated = KEY_EVENT(KC_PASTE, 0, KF_DOWN);
+        } else {
+            KeyRecord& record = std::get<KeyRecord>(item);
+            if (RefuseMissingCharacter(record)) {
+                if (record.keyDown) state.backend->Bell();
+                continue;
+            }
+            if (!TranslateKeyRecord(record, ToConsoleCodePage, translated, extraRepeats)) continue;
         }
         state.pendingRepeats = extraRepeats;
         state.lastEvent = translated;
@@ -271,6 +340,12 @@ int ConBell() {
     if (!state.initialized) return -1;
     state.backend->Bell();
     return 0;
+}
+
+std::string ConTakePaste() {
+    ConsoleState& state = State();
+    std::lock_guard lock(state.mutex);
+    return std::exchange(state.paste, std::string());
 }
 
 int ConOfferClipboard(const char* text, size_t length) {

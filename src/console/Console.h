@@ -6,6 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "kq/console.h"
 
@@ -30,21 +33,36 @@ int ConTakeResize(int16_t* cols, int16_t* rows);
 int ConWake();
 // Rings the bell of the device the layer draws on.
 int ConBell();
+// The text of the paste that the last event from ConInput (KC_PASTE) announced, in the console
+// code page: line ends as '\n', tabs kept, other control characters left out. Empty once
+// taken, or when the last event was no paste.
+std::string ConTakePaste();
+
 // Offers text (console code page) to the terminal's own clipboard (OSC 52), where the terminal
 // accepts it. 0 when offered, -1 when the layer is closed or the device has no clipboard.
 int ConOfferClipboard(const char* text, size_t length);
 
+// What ConRunCommand returns when the directory cannot be entered (errno says why).
+inline constexpr int kCommandDirectoryRefused = -2;
+
 // Runs a command line with /bin/sh in a directory while the layer is closed (the interface
 // is suspended): before is printed first, after when the command has ended; the command's
-// output stays on the device's screen and becomes the next saved screen. All texts are in the
-// console code page. The exit status (128 + the signal for a command killed by one), -1 when
-// the layer is open or the command could not run.
+// output stays on the device's screen and becomes the next saved screen. The texts are in the
+// console code page; the directory is a file-system path (empty: the process's current
+// directory). The exit status (128 + the signal for a command killed by one), -1 when the layer
+// is open or the command could not run, kCommandDirectoryRefused (nothing printed, nothing
+// run) when the directory is not one that can be entered.
 int ConRunCommand(const char* before, const char* command, const char* directory,
                   const char* after);
 
 namespace kq::console {
 
 class ConsoleBackend;
+
+// What ConInput makes of pasted bytes (UTF-8, as the terminal sent them): the code-page text,
+// or nothing when the paste must be refused as a whole: it holds a character the code page
+// lacks (a '?' in its place could run as a glob) or is not valid UTF-8.
+std::optional<std::string> PasteToCodePage(std::string_view pasted);
 
 // Chooses the device for the next ConInit; null restores the real terminal. The layer must
 // be closed.

@@ -24,8 +24,9 @@ struct CommandRequest {
     std::string after;   // printed when the command has ended
 };
 
-// What a backend delivers: a keyboard record to translate, or (tests only) a finished event.
-using InputItem = std::variant<KeyRecord, uint32_t>;
+// What a backend delivers: a keyboard record to translate, pasted text, or (tests only) a
+// finished event.
+using InputItem = std::variant<KeyRecord, uint32_t, PastedText>;
 
 class ConsoleBackend {
   public:

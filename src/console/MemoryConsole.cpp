@@ -26,6 +26,14 @@ void MemoryConsole::PushRecord(const KeyRecord& record) {
     inputArrived_.notify_all();
 }
 
+void MemoryConsole::PushPaste(std::string_view utf8) {
+    {
+        std::lock_guard lock(mutex_);
+        input_.emplace_back(PastedText{std::string(utf8), false});
+    }
+    inputArrived_.notify_all();
+}
+
 void MemoryConsole::PushText(std::string_view text) {
     for (const char c : text) {
         const auto byte = static_cast<uint8_t>(c);

@@ -39,6 +39,8 @@ class MemoryConsole final : public ConsoleBackend {
     void PushRecord(const KeyRecord& record);
     // Text typed as plain key presses: one event per character.
     void PushText(std::string_view text);
+    // Text pasted into the terminal (UTF-8), as the terminal's bracketed paste delivers it.
+    void PushPaste(std::string_view utf8);
     size_t PendingInput() const;
 
     // --- for tests: the screen ---

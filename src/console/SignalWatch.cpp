@@ -1,4 +1,4 @@
-// The signalfd of the console layer.
+// The signalfd of the console layer, and ending or stopping the process by a signal.
 #include "console/SignalWatch.h"
 
 #include <pthread.h>
@@ -21,8 +21,14 @@ SignalWatch& SignalWatch::Instance() {
     return watch;
 }
 
+void SignalWatch::KeepTerminate(int signalNumber) {
+    if (keptTerminate_ == 0) keptTerminate_ = signalNumber;
+}
+
 SignalWatch::Pending SignalWatch::Drain() {
     Pending pending;
+    pending.terminate = keptTerminate_;
+    keptTerminate_ = 0;
     if (fd_ < 0) return pending;
     signalfd_siginfo info;
     while (::read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
@@ -33,12 +39,36 @@ SignalWatch::Pending SignalWatch::Drain() {
             case SIGCHLD:
                 pending.childChanged = true;
                 break;
+            case SIGTSTP:
+                pending.stopRequested = true;
+                break;
+            case SIGCONT:
+                pending.continued = true;
+                break;
             default:
-                pending.terminate = static_cast<int>(info.ssi_signo);
+                if (pending.terminate == 0) pending.terminate = static_cast<int>(info.ssi_signo);
                 break;
         }
     }
     return pending;
+}
+
+void EndBySignal(int signalNumber) {
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigaction(signalNumber, &action, nullptr);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signalNumber);
+    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+    raise(signalNumber);
+    _exit(128 + signalNumber);
+}
+
+void StopProcess() {
+    // SIGSTOP cannot be blocked or caught: every thread stops at once, and the call returns
+    // when the shell continues the process (its SIGCONT then waits in the signalfd).
+    kill(getpid(), SIGSTOP);
 }
 
 }  // namespace kq::console

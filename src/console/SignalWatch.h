@@ -1,8 +1,10 @@
 // The signals the console layer reads as events instead of letting them interrupt the
 // program: SIGWINCH (the terminal's new size), SIGCHLD (for commands the program runs),
-// SIGTERM, SIGHUP and SIGINT (leave cleanly). They are blocked in the UI thread and in every
-// thread the kernel services start (the set is the kernel services' KeConsoleSignalSet), and
-// read from one signalfd polled beside the terminal.
+// SIGTERM, SIGHUP and SIGINT (leave cleanly), SIGTSTP (give the terminal back, then stop) and
+// SIGCONT (take the terminal again). They are blocked in the UI thread and in every thread the
+// kernel services start (the set is the kernel services' KeConsoleSignalSet), and read from one
+// signalfd polled beside the terminal. A blocked SIGCONT still continues the process; only
+// its notice waits here.
 #pragma once
 
 #include <signal.h>
@@ -21,14 +23,28 @@ class SignalWatch {
     struct Pending {
         bool resized = false;
         bool childChanged = false;
-        int terminate = 0;  // SIGTERM, SIGHUP or SIGINT when one arrived, else 0
+        bool stopRequested = false;  // SIGTSTP
+        bool continued = false;      // SIGCONT
+        int terminate = 0;           // SIGTERM, SIGHUP or SIGINT when one arrived, else 0
     };
-    // Reads every signal waiting on the descriptor without blocking.
+    // Reads every signal waiting on the descriptor without blocking. A terminating signal
+    // kept by KeepTerminate comes back here first.
     Pending Drain();
+    // A terminating signal that a reader could not act on yet (a command was running, the
+    // terminal was being opened): the next Drain reports it again.
+    void KeepTerminate(int signalNumber);
 
   private:
     SignalWatch();
     int fd_ = -1;
+    int keptTerminate_ = 0;
 };
+
+// Ends the process by signalNumber with its default action, as if it had never been blocked,
+// so that the parent sees how the program ended. The caller has put the terminal back.
+[[noreturn]] void EndBySignal(int signalNumber);
+
+// Stops the whole process as SIGTSTP would, and returns when it is continued.
+void StopProcess();
 
 }  // namespace kq::console

@@ -106,10 +106,15 @@ bool TerminalConsole::Open(int& cols, int& rows) {
     lastTitle_.clear();
     failed_ = false;
     decoder_ = KeyDecoder();
+    decoder_.SetEraseCharacter(modes_->EraseCharacter());
     keys_.clear();
     keyboard_ = KeyboardMode::kLegacy;
     if (options_.probeTerminal) Probe();
-    SignalWatch::Instance().Drain();  // the size read below is newer than any resize signal
+    // The size read below is newer than any resize signal; a request to end waits for the
+    // first input read.
+    if (const int terminate = SignalWatch::Instance().Drain().terminate; terminate != 0) {
+        SignalWatch::Instance().KeepTerminate(terminate);
+    }
     resizePending_ = false;
     QuerySize(cols_, rows_);
     GetMainScreen().Resize(cols_, rows_);
@@ -140,19 +145,24 @@ void TerminalConsole::Probe() {
         if (left <= 0) break;
         ReadAvailable(static_cast<int>(left));
         DecodedItem item;
-        while (decoder_.Next(item) == KeyDecoder::Result::kItem) {
-            if (const KeyRecord* key = std::get_if<KeyRecord>(&item)) {
-                keys_.push_back(*key);  // typed during the probe: keep for the program
-            } else {
-                HandleReply(item);
-            }
-        }
+        // Keys typed during the probe are kept for the program.
+        while (decoder_.Next(item) == KeyDecoder::Result::kItem) TakeDecoded(item);
     }
     decoder_.SetAwaitingCursorReport(false);
     if (kittyReplySeen_) {
         keyboard_ = KeyboardMode::kKittyProtocol;
     } else if (quirks_.richKeyboard) {
         keyboard_ = KeyboardMode::kWin32AndOther;
+    }
+}
+
+void TerminalConsole::TakeDecoded(DecodedItem& item) {
+    if (KeyRecord* key = std::get_if<KeyRecord>(&item)) {
+        keys_.emplace_back(*key);
+    } else if (PastedText* paste = std::get_if<PastedText>(&item)) {
+        keys_.emplace_back(std::move(*paste));
+    } else {
+        HandleReply(item);
     }
 }
 
@@ -276,16 +286,46 @@ void TerminalConsole::HandleSignals() {
         // Asked to end (kill, hang-up): put the terminal back, then let the signal take its
         // default course so that the parent sees how the program ended.
         if (modes_) modes_->Leave();
-        struct sigaction action {};
-        action.sa_handler = SIG_DFL;
-        sigaction(pending.terminate, &action, nullptr);
-        sigset_t only;
-        sigemptyset(&only);
-        sigaddset(&only, pending.terminate);
-        pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
-        raise(pending.terminate);
-        _exit(128 + pending.terminate);
+        EndBySignal(pending.terminate);
     }
+    if (pending.stopRequested) {
+        StopAndContinue();
+    } else if (pending.continued) {
+        // Stopped by someone else (SIGSTOP cannot be caught): the shell may have changed the
+        // terminal's modes and drawn on it.
+        TakeTerminalAgain();
+    }
+}
+
+void TerminalConsole::StopAndContinue() {
+    if (!modes_) return;
+    modes_->Leave();
+    StopProcess();
+    // The SIGCONT that woke the process is this stop's own; other signals stay for later.
+    SignalWatch::Pending during = SignalWatch::Instance().Drain();
+    if (during.terminate != 0) SignalWatch::Instance().KeepTerminate(during.terminate);
+    if (during.resized) resizePending_ = true;
+    TakeTerminalAgain();
+}
+
+void TerminalConsole::TakeTerminalAgain() {
+    if (!modes_) return;
+    // Leave first when still in our modes: the enter sequence pushes keyboard flags that one
+    // leave pops.
+    if (modes_->Active()) modes_->Leave();
+    if (!modes_->ApplyRawMode()) {
+        failed_ = true;
+        return;
+    }
+    WriteOut(modes_->EnterSequence(keyboard_));
+    lastTitle_.clear();
+    // The terminal's content is unknown: the next frame repaints every cell.
+    output_.Invalidate(cols_, rows_);
+    resizePending_ = true;
+}
+
+int TerminalConsole::InputTimeout() const {
+    return decoder_.InPaste() ? kPasteTimeout : kEscTimeout;
 }
 
 int TerminalConsole::NextInput(InputItem& item) {
@@ -296,21 +336,17 @@ int TerminalConsole::NextInput(InputItem& item) {
         DecodedItem decoded;
         KeyDecoder::Result result;
         while ((result = decoder_.Next(decoded)) == KeyDecoder::Result::kItem) {
-            if (const KeyRecord* key = std::get_if<KeyRecord>(&decoded)) {
-                keys_.push_back(*key);
-            } else {
-                HandleReply(decoded);
-            }
+            TakeDecoded(decoded);
         }
         if (result == KeyDecoder::Result::kNeedMore && keys_.empty() &&
-            Now() - lastInputTime_ >= kEscTimeout) {
+            Now() - lastInputTime_ >= InputTimeout()) {
             decoder_.Expire();
             continue;
         }
         break;
     }
     if (!keys_.empty()) {
-        item = keys_.front();
+        item = std::move(keys_.front());
         keys_.pop_front();
         return 0;
     }
@@ -321,7 +357,7 @@ int TerminalConsole::WaitBudget(int requestedMs) {
     if (!modes_ || !keys_.empty() || resizePending_ || failed_) return 0;
     int budget = requestedMs;
     if (decoder_.HasPendingBytes()) {
-        const int64_t escLeft = kEscTimeout - (Now() - lastInputTime_);
+        const int64_t escLeft = InputTimeout() - (Now() - lastInputTime_);
         budget = std::min<int64_t>(budget, std::max<int64_t>(escLeft, 0));
     }
     return budget;

@@ -65,6 +65,9 @@ class TerminalConsole final : public ConsoleBackend {
     static constexpr int kFrameInterval = 16;
     // A lone ESC is the Esc key when no byte follows within this time.
     static constexpr int kEscTimeout = 50;
+    // A paste whose closing bracket has not come after this long of silence ends there.
+    // Terminals send a paste in one go; over a slow link it may come in pieces.
+    static constexpr int kPasteTimeout = 1000;
 
   private:
     int64_t Now() const;
@@ -73,7 +76,16 @@ class TerminalConsole final : public ConsoleBackend {
     void Probe();
     bool ReadAvailable(int timeoutMs);
     void HandleSignals();
+    // Gives the terminal back, stops the process, and takes the terminal again when continued.
+    void StopAndContinue();
+    // Raw mode, the screen and keyboard modes again, and everything repainted: after a stop,
+    // or after someone else had the terminal meanwhile.
+    void TakeTerminalAgain();
+    // A decoded key or paste goes to the queue; a reply is taken note of.
+    void TakeDecoded(DecodedItem& item);
     void HandleReply(const DecodedItem& item);
+    // The Esc timeout, or the longer one inside a paste.
+    int InputTimeout() const;
     void WriteOut(const std::string& bytes);
     // Text printed on the main screen in the terminal's own (cooked) modes, and the same text
     // fed to the main-screen model as the terminal's output processing turns it.
@@ -93,7 +105,7 @@ class TerminalConsole final : public ConsoleBackend {
     KeyboardMode keyboard_ = KeyboardMode::kLegacy;
     TerminalOutput output_;
     KeyDecoder decoder_;
-    std::deque<KeyRecord> keys_;
+    std::deque<InputItem> keys_;
     int64_t lastInputTime_ = 0;
 
     int cols_ = 0;

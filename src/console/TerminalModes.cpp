@@ -66,6 +66,10 @@ TerminalModes::~TerminalModes() {
 
 bool TerminalModes::EnterRawMode() {
     if (tcgetattr(inputFd_, &saved_) != 0) return false;
+    return ApplyRawMode();
+}
+
+bool TerminalModes::ApplyRawMode() {
     termios raw = saved_;
     raw.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
                                           ICRNL | IXON | IXOFF);
@@ -88,6 +92,7 @@ std::string TerminalModes::EnterSequence(KeyboardMode keyboard) const {
     sequence += "\x1b=";        // application keypad: keypad + - * differ from the main keys
     sequence += "\x1b[?1036h";  // Alt sends ESC as a prefix
     sequence += "\x1b[?7l";     // no auto-wrap: writing the last column never scrolls
+    sequence += "\x1b[?2004h";  // bracketed paste: pasted text is told apart from keys
     sequence += "\x1b[0m";
     switch (keyboard) {
         case KeyboardMode::kKittyProtocol:
@@ -114,7 +119,7 @@ std::string TerminalModes::LeaveSequence() const {
         case KeyboardMode::kLegacy:
             break;
     }
-    sequence += "\x1b[?7h\x1b[?1036l\x1b>";
+    sequence += "\x1b[?2004l\x1b[?7h\x1b[?1036l\x1b>";
     if (quirks_.cursorShape) sequence += "\x1b[0 q";
     sequence += "\x1b[?25h";
     if (quirks_.alternateScreen) {

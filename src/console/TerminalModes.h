@@ -2,14 +2,15 @@
 // from a fatal signal.
 //
 // Enter: raw mode (no echo, no canonical input, no ISIG, no IXON, no CR/NL mapping), then the
-// alternate screen, the application keypad, Alt as an ESC prefix, auto-wrap off, the title
-// saved. Leave undoes it in reverse order. The leave sequence and the saved termios are also
-// kept in static storage so that a signal handler can restore the terminal with async-signal-
-// safe calls only (write, tcsetattr, tcflush).
+// alternate screen, the application keypad, Alt as an ESC prefix, auto-wrap off, bracketed
+// paste, the title saved. Leave undoes it in reverse order. The leave sequence and the saved
+// termios are also kept in static storage so that a signal handler can restore the terminal
+// with async-signal-safe calls only (write, tcsetattr, tcflush).
 #pragma once
 
 #include <termios.h>
 
+#include <cstdint>
 #include <string>
 
 #include "console/TerminalQuirks.h"
@@ -31,6 +32,12 @@ class TerminalModes {
 
     // Saves termios and switches to raw mode. False when the input is not a terminal.
     bool EnterRawMode();
+    // Raw mode again from the modes saved by EnterRawMode, after Leave or after something else
+    // changed the terminal (the shell, while the program was stopped). The caller writes the
+    // enter sequence again.
+    bool ApplyRawMode();
+    // The terminal's erase character as the program found it (what Backspace sends).
+    uint8_t EraseCharacter() const { return saved_.c_cc[VERASE]; }
     // The sequences that set up the screen and keyboard; written by the caller.
     std::string EnterSequence(KeyboardMode keyboard) const;
     // Undoes everything: writes the leave sequence, restores termios and discards input that

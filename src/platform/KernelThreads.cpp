@@ -63,7 +63,7 @@ ThreadRecord* ThreadFromHandle(KeHandle handle) {
 sigset_t MakeConsoleSignalSet() {
     sigset_t signals;
     sigemptyset(&signals);
-    for (int signalNumber : {SIGWINCH, SIGCHLD, SIGTERM, SIGHUP, SIGINT}) {
+    for (int signalNumber : {SIGWINCH, SIGCHLD, SIGTERM, SIGHUP, SIGINT, SIGTSTP, SIGCONT}) {
         sigaddset(&signals, signalNumber);
     }
     return signals;

@@ -126,7 +126,10 @@ void DispatchKey(uint32_t event) {
         }
         return;
     }
-    if (ZWindow* focus = ZDesktop::GetFocus()) focus->OnKey(event);
+    ZWindow* focus = ZDesktop::GetFocus();
+    const bool used = focus != nullptr && focus->OnKey(event) == 0;
+    // A paste that no edit line took is said to be lost.
+    if (!used && code == KC_PASTE) ConBell();
 }
 
 void FreeDesktop() {

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "console/Console.h"
 #include "kq/keys.h"
 #include "kq/text.h"
 #include "ui/OverwriteMode.h"
@@ -78,6 +79,11 @@ int ZEdit::OnKey(uint32_t key) {
     if ((GetFlags() & WF_DISABLED) || (flags & KF_ALT)) return PassToOwner(key);
     CheckCaret(static_cast<int>(std::string_view(GetTitle()).size()));
 
+    if (KEY_CODE(key) == KC_PASTE) {
+        // Text pasted into the terminal: inserted as it is, never acted on as keys.
+        InsertText(ConTakePaste());
+        return 0;
+    }
     const auto character = static_cast<uint8_t>(KEY_CHAR(key));
     if (character >= 32) {
         TypeCharacter(character, (flags & KF_CTRL) != 0);
@@ -217,7 +223,11 @@ void ZEdit::Paste() {
     for (char& character : pasted) {
         if (static_cast<uint8_t>(character) < 32) character = ' ';
     }
+    InsertText(pasted);
+}
 
+void ZEdit::InsertText(const std::string& pasted) {
+    if (pasted.empty()) return;
     std::string text = GetTitle();
     int kept = static_cast<int>(text.size());
     if (HasSelection()) {
@@ -226,7 +236,10 @@ void ZEdit::Paste() {
         kept -= std::max(last - first + 1, 0);
     }
     // Checked before the selection goes, so that a paste that cannot fit loses nothing.
-    if ((GetFlags() & WF_LIMIT) && kept + static_cast<int>(pasted.size()) > Area()) return;
+    if ((GetFlags() & WF_LIMIT) && kept + static_cast<int>(pasted.size()) > Area()) {
+        ConBell();
+        return;
+    }
     if (HasSelection()) {
         DeleteSelection();
         text = GetTitle();

@@ -5,7 +5,8 @@
 //
 // Keys: characters, Backspace, Delete, Home, End, Left/Right (with Ctrl by words), Shift with
 // any of these extends the selection, Insert toggles OverwriteMode, Ctrl+Insert copies,
-// Shift+Insert pastes, Shift+Delete cuts. Other keys, Alt chords and every key of a
+// Shift+Insert pastes, Shift+Delete cuts, text pasted into the terminal (KC_PASTE) is inserted
+// as it came, line ends included. Other keys, Alt chords and every key of a
 // WF_DISABLED edit line go to the owner. WF_LIMIT keeps the text within the field (no
 // scrolling); WF_PASSWORD shows '*' and never copies to the clipboard.
 #pragma once
@@ -60,6 +61,9 @@ class ZEdit : public ZWindow {
     KeyOutcome EditKey(uint32_t key);
     void CopySelection();
     void Paste();
+    // Inserts text at the caret in place of the selection; refused with the bell, changing
+    // nothing, when it does not fit a WF_LIMIT line.
+    void InsertText(const std::string& pasted);
     void MoveWordLeft(const std::string& text);
     void MoveWordRight(const std::string& text);
     // After a key: extends the selection from oldCaret to the caret with Shift, else clears it.

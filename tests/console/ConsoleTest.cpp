@@ -175,19 +175,64 @@ TEST_F(ConsoleTest, ShiftLetterGivesTheLowerCaseCodeAndTheUpperCaseCharacter) {
     EXPECT_TRUE(event & KF_SHIFT);
 }
 
-TEST_F(ConsoleTest, TextOutsideTheCodePageArrivesAsQuestionMark) {
-    KeyRecord record;
-    record.unicodeChar = U'\u4E2D';
-    console_->PushRecord(record);
-    KeyRecord accented;
-    accented.unicodeChar = U'\u00E9';  // é is 0x82 in code page 437
-    console_->PushRecord(accented);
-    uint32_t event = 0;
-    ASSERT_EQ(ConInput(&event), 0);
-    EXPECT_EQ(KEY_CHAR(event), static_cast<uint32_t>('?'));
-    EXPECT_EQ(KEY_CODE(event), static_cast<uint32_t>(KC_NONE));
-    ASSERT_EQ(ConInput(&event), 0);
-    EXPECT_EQ(KEY_CHAR(event), 0x82u);
+// A character the code page lacks used to arrive as '?': "rm -r Привет" typed under 437 ran
+// as "rm -r ??????", a glob. Typed as text (AltGr too) it is refused with the bell; in a Ctrl
+// or Alt chord only the character goes and the key stays.
+TEST_F(ConsoleTest, CharacterTheCodePageLacksIsNeverTypedAsQuestionMark) {
+    const struct {
+        char32_t character;
+        uint32_t controlState;
+        bool delivered;
+        uint8_t expected;
+    } cases[] = {
+        {U'\u041F', 0, false, 0},                                // Cyrillic P under 437
+        {U'\u20AC', cks::kLeftCtrl | cks::kRightAlt, false, 0},  // AltGr+E: the euro sign
+        {U'\u041F', cks::kLeftCtrl, true, 0},                    // Ctrl chord: key, no char
+        {U'\u00E9', 0, true, 0x82},                              // held: e acute is 0x82
+    };
+    for (const auto& entry : cases) {
+        const int bells = console_->BellCount();
+        KeyRecord record;
+        record.virtualKey = vk::kLetterA + ('G' - 'A');
+        record.unicodeChar = entry.character;
+        record.controlState = entry.controlState;
+        console_->PushRecord(record);
+        uint32_t event = 0;
+        ASSERT_EQ(ConInput(&event), entry.delivered ? 0 : 1) << int(entry.character);
+        EXPECT_EQ(console_->BellCount(), bells + (entry.delivered ? 0 : 1));
+        if (entry.delivered) {
+            EXPECT_EQ(KEY_CHAR(event), entry.expected);
+            EXPECT_EQ(KEY_CODE(event), static_cast<uint32_t>('g'));
+        }
+    }
+}
+
+// Pasted text used to arrive as keys: a line end ran the command, ESC[21~ opened the quit
+// question. It is one KC_PASTE event whose text never acts: line ends kept, other control
+// characters left out; with a character the code page lacks, the whole paste is refused.
+TEST_F(ConsoleTest, PasteIsTextNeverKeys) {
+    const struct {
+        const char* pasted;
+        bool delivered;
+        const char* text;
+    } cases[] = {
+        {"echo A\r\necho B\rC\n", true, "echo A\necho B\nC\n"},
+        {"x\x1b[21~y\tz\x07", true, "x[21~y\tz"},
+        {"caf\xC3\xA9", true, "caf\x82"},
+        {"rm -r \xD0\x9F*", false, ""},
+        {"bad \xFF byte", false, ""},
+    };
+    for (const auto& entry : cases) {
+        const int bells = console_->BellCount();
+        console_->PushPaste(entry.pasted);
+        uint32_t event = 0;
+        ASSERT_EQ(ConInput(&event), entry.delivered ? 0 : 1) << entry.pasted;
+        EXPECT_EQ(console_->BellCount(), bells + (entry.delivered ? 0 : 1)) << entry.pasted;
+        if (!entry.delivered) continue;
+        EXPECT_EQ(KEY_CODE(event), static_cast<uint32_t>(KC_PASTE));
+        EXPECT_EQ(ConTakePaste(), entry.text);
+        EXPECT_EQ(ConTakePaste(), "") << "taken once";
+    }
 }
 
 TEST_F(ConsoleTest, SavedScreenIsWhatTheDeviceShowedAtOpening) {

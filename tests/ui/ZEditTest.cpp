@@ -305,11 +305,16 @@ TEST_F(EditTest, EmptyOrMissingClipboardPastesNothing) {
     EXPECT_EQ(Text(), "abc");
 }
 
-TEST_F(EditTest, PasteThatDoesNotFitALimitedFieldDoesNothing) {
+TEST_F(EditTest, PasteThatDoesNotFitALimitedFieldDoesNothingButRing) {
     ClipBrdPut("12345", 5);
     OpenEdit("abcdef", WF_LIMIT);
     Press({Key(KC_INS, kShift)});
     EXPECT_EQ(Text(), "abcdef");
+    // The same for text pasted into the terminal, which arrives as one event.
+    console->PushPaste("xyz\tw");
+    Press({});
+    EXPECT_EQ(Text(), "abcdef");
+    EXPECT_EQ(console->BellCount(), 2);
     ClipBrdPut("1234", 4);
     Press({Key(KC_INS, kShift)});
     EXPECT_EQ(Text(), "abcdef1234");
