@@ -78,6 +78,10 @@
 #define IDS_SAVE_CHANGES 1035
 #define IDS_REPLACE_THIS 1036
 
+/* The command line: a command not run because its directory (%s) cannot be entered (%s, the
+ * system's reason). */
+#define IDS_COMMAND_NOT_RUN 1050
+
 /* ---------------------------------------------------------------------------------------------
  * Message-box buttons: a button's bit is its id and the result of pressing it.
  * ------------------------------------------------------------------------------------------- */

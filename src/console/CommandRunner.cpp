@@ -10,11 +10,13 @@
 #include <sys/ioctl.h>
 #include <sys/signalfd.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <string_view>
 
+#include "console/SignalWatch.h"
 #include "console/VtermMainScreen.h"
 
 namespace kq::console {
@@ -79,6 +81,9 @@ long long NowMs() {
     sigset_t all;
     sigemptyset(&all);
     sigprocmask(SIG_SETMASK, &all, nullptr);
+    // Nothing of the program's reaches the command: a descriptor it kept open (the terminal's
+    // own, a plugin's file) would also keep a hang-up from being seen.
+    ::close_range(3, ~0U, 0);
     if (directory[0] != '\0' && ::chdir(directory) != 0) {
         static const char message[] = "kq: cannot change to the directory\r\n";
         (void)!::write(STDERR_FILENO, message, sizeof message - 1);
@@ -86,6 +91,22 @@ long long NowMs() {
     }
     execl("/bin/sh", "sh", "-c", command, static_cast<char*>(nullptr));
     _exit(127);
+}
+
+// Raw mode for the terminal while the command's pty does the line discipline.
+void MakeTerminalRaw(int terminalFd, const termios& found) {
+    termios raw = found;
+    cfmakeraw(&raw);
+    tcsetattr(terminalFd, TCSADRAIN, &raw);
+}
+
+// A terminating signal as the terminal would deliver it: to the command's own process group
+// (the shell the pty runs, a session leader) and to the pty's foreground group when that is
+// another one (a job of an interactive shell).
+void PassOn(int signalNumber, pid_t child, int master) {
+    ::kill(-child, signalNumber);
+    const pid_t foreground = ::tcgetpgrp(master);
+    if (foreground > 0 && foreground != child) ::kill(-foreground, signalNumber);
 }
 
 int StatusOf(int status) {
@@ -139,18 +160,38 @@ int RunCommand(const std::string& command, const std::string& directory, Command
                 if (n > 0) {
                     WriteAll(master.get(), buffer, static_cast<size_t>(n));
                 } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
+                    // The terminal hung up (closed): the command hears of it as it would
+                    // from its own terminal, and the program is to end after it.
                     terminalOpen = false;
+                    PassOn(SIGHUP, pid, master.get());
+                    if (options.endRequested && *options.endRequested == 0) {
+                        *options.endRequested = SIGHUP;
+                    }
                 }
             }
             if (count == 3 && (fds[2].revents & POLLIN)) {
                 signalfd_siginfo info;
                 while (::read(options.signalFd, &info, sizeof info) ==
                        static_cast<ssize_t>(sizeof info)) {
-                    if (info.ssi_signo == SIGWINCH && ::ioctl(terminalFd, TIOCGWINSZ, &size) == 0) {
+                    const int signalNumber = static_cast<int>(info.ssi_signo);
+                    if (signalNumber == SIGWINCH && ::ioctl(terminalFd, TIOCGWINSZ, &size) == 0) {
                         ::ioctl(master.get(), TIOCSWINSZ, &size);
                         if (model) model->Resize(size.ws_col, size.ws_row);
+                    } else if (signalNumber == SIGTERM || signalNumber == SIGHUP ||
+                               signalNumber == SIGINT) {
+                        PassOn(signalNumber, pid, master.get());
+                        if (options.endRequested && *options.endRequested == 0) {
+                            *options.endRequested = signalNumber;
+                        }
+                    } else if (signalNumber == SIGTSTP && options.savedModes) {
+                        // The command goes on in its pty; the shell that stopped the program
+                        // gets its terminal back as it was.
+                        tcsetattr(terminal.inputFd, TCSADRAIN, options.savedModes);
+                        StopProcess();
+                        MakeTerminalRaw(terminal.inputFd, *options.savedModes);
+                    } else if (signalNumber == SIGCONT && options.savedModes) {
+                        MakeTerminalRaw(terminal.inputFd, *options.savedModes);
                     }
-                    // SIGTERM and the like are the program's to handle after the command.
                 }
             }
         }

@@ -14,9 +14,15 @@ struct CommandOptions {
     // The termios the program found at start; the command's pty starts with them. Null: the
     // pty's defaults.
     const termios* savedModes = nullptr;
-    // The signalfd to read SIGWINCH and SIGCHLD from (the console's SignalWatch); -1: none,
-    // the runner then polls the child alone.
+    // The signalfd to read the console's signals from (the console's SignalWatch); -1: none,
+    // the runner then polls the child alone. SIGWINCH resizes the pty. SIGTERM, SIGHUP and
+    // SIGINT are passed on to the command's process groups, as a terminal sends them, and
+    // reported through endRequested. SIGTSTP gives the terminal its savedModes back and stops
+    // the program until it is continued; SIGCONT puts the terminal in raw mode again.
     int signalFd = -1;
+    // Receives the terminating signal that arrived while the command ran (0: none); the
+    // program is to end after the command, as it would have ended when idle.
+    int* endRequested = nullptr;
 };
 
 // The terminal a command talks to: input and output may be two descriptors of one terminal.

@@ -56,12 +56,17 @@ int TerminalConsole::RunCommand(const CommandRequest& request) {
     CommandOptions options;
     options.savedModes = haveModes ? &found : nullptr;
     options.signalFd = signals.Fd();
+    int endRequested = 0;
+    options.endRequested = &endRequested;
     const int status = kq::console::RunCommand(
         request.command, request.directory, CommandTerminal{inputFd_, outputFd_}, model, options);
     if (haveModes) tcsetattr(inputFd_, TCSADRAIN, &found);
 
     PrintOnMainScreen(request.after, crlf);
     CloseDevices();
+    // Asked to end while the command ran: the command has heard of it and ended; the program
+    // ends now as it does when idle. The terminal is already as the program found it.
+    if (endRequested != 0) EndBySignal(endRequested);
     return status;
 }
 

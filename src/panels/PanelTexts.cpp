@@ -15,10 +15,16 @@ std::string LoadLanguageText(int id) {
     return text ? std::string(text.get()) : std::string();
 }
 
-std::string FormatCounts(std::string_view format, std::initializer_list<long long> numbers) {
+namespace {
+
+// The format with each conversion of the given letter replaced by the next value, "%%" by "%";
+// other conversions, and those beyond the values given, stay as written.
+template <typename Value, typename Append>
+std::string Fill(std::string_view format, char letter, std::initializer_list<Value> values,
+                 Append append) {
     std::string result;
     result.reserve(format.size() + 16);
-    const long long* next = numbers.begin();
+    const Value* next = values.begin();
     for (size_t i = 0; i < format.size(); ++i) {
         const char c = format[i];
         if (c == '%' && i + 1 < format.size()) {
@@ -28,8 +34,8 @@ std::string FormatCounts(std::string_view format, std::initializer_list<long lon
                 ++i;
                 continue;
             }
-            if (conversion == 'd' && next != numbers.end()) {
-                result += std::to_string(*next++);
+            if (conversion == letter && next != values.end()) {
+                append(result, *next++);
                 ++i;
                 continue;
             }
@@ -37,6 +43,17 @@ std::string FormatCounts(std::string_view format, std::initializer_list<long lon
         result += c;
     }
     return result;
+}
+
+}  // namespace
+
+std::string FormatCounts(std::string_view format, std::initializer_list<long long> numbers) {
+    return Fill(format, 'd', numbers,
+                [](std::string& out, long long number) { out += std::to_string(number); });
+}
+
+std::string FormatTexts(std::string_view format, std::initializer_list<std::string_view> texts) {
+    return Fill(format, 's', texts, [](std::string& out, std::string_view text) { out += text; });
 }
 
 }  // namespace kq::panels

@@ -1,5 +1,5 @@
 // Language texts as the panels use them: a string of the current language module as an owned
-// std::string, and the two line formats filled in without printf, so that a translator's
+// std::string, and formats filled in without printf, so that a translator's
 // format can never read arguments that are not there.
 #pragma once
 
@@ -15,5 +15,7 @@ std::string LoadLanguageText(int id);
 // The format with each "%d" replaced by the next number ("%%" gives "%"); any other
 // conversion is copied as it stands, and a "%d" beyond the numbers given stays as written.
 std::string FormatCounts(std::string_view format, std::initializer_list<long long> numbers);
+// The same with "%s" and texts.
+std::string FormatTexts(std::string_view format, std::initializer_list<std::string_view> texts);
 
 }  // namespace kq::panels

@@ -92,6 +92,10 @@ class ZFilePanel : public ZListPanel {
     bool IsReversed() const { return reverse_; }
     // The plugin's directory, empty without ZGetDirectory.
     std::string Directory() const;
+    // Where a command run from this panel runs: its directory as the file system names it
+    // (the listed names are lossy in the console code page), empty when the plugin's paths are
+    // not the local file system's.
+    std::string CommandDirectory() const;
     // The listing in sorted order (row i shows item i); valid until the next reload.
     PluginItem* ItemAt(int row) const;
     int ItemCount() const { return listingCount_; }

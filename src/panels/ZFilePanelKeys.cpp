@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "fs/FsInternal.h"
 #include "kq/keys.h"
 #include "kq/resource_ids.h"
 #include "panels/PanelHost.h"
@@ -238,6 +239,10 @@ void ZFilePanel::SendSortToShell(int mode) const {
     ZRec position;
     GetPos(position);
     shell->OnCommand((position.x == 0 ? CMD_SORT_LEFT : CMD_SORT_RIGHT) + mode);
+}
+
+std::string ZFilePanel::CommandDirectory() const {
+    return HasLocalPaths() ? kq::fs::SystemPath(Directory().c_str()) : std::string();
 }
 
 bool ZFilePanel::HasLocalPaths() const {

@@ -2,11 +2,16 @@
 #include "shell/PromptLine.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <string>
 
 #include "console/Console.h"
+#include "fs/FsInternal.h"
+#include "kq/resource_ids.h"
 #include "kq/text.h"
+#include "panels/PanelTexts.h"
+#include "panels/ZFilePanel.h"
 #include "shell/ZPrompt.h"
 #include "ui/OverwriteMode.h"
 
@@ -119,21 +124,40 @@ void PromptSetCursor(int position) {
     if (shell != nullptr) shell->SetCaret(position);
 }
 
+namespace {
+
+// The command was refused because its directory cannot be entered: the user learns why.
+void ReportDirectoryRefused(const std::string& directory, int error) {
+    std::string format = kq::panels::LoadLanguageText(IDS_COMMAND_NOT_RUN);
+    if (format.empty()) format = "%s: %s";
+    const std::string text =
+        kq::panels::FormatTexts(format, {kq::fs::ToCodePage(directory), std::strerror(error)});
+    ZMessageBox(nullptr, ZRec(-1, -1, 0, 0), ZRec(0, 0, 68, 7), nullptr, text.c_str(), 1, 1,
+                WF_DEFAULT | WF_BEEP);
+}
+
+}  // namespace
+
 int PromptExecute() {
     ZPrompt* shell = ZPrompt::Shell();
     if (shell == nullptr) return -1;
     const std::string command = shell->GetTitle();
-    const std::string directory = shell->PromptDirectory();
+    const std::string prompt = shell->PromptDirectory();
+    // The directory the active panel shows, not the process's current one: the panel may
+    // have moved since it was activated, and a command such as rm * must never run elsewhere.
+    ZFilePanel* active = shell->Active();
+    const std::string directory = active != nullptr ? active->CommandDirectory() : std::string();
     ZDesktop::SetTitle(command.c_str());
     ZDesktop::Suspend();
-    // The command runs in the process's current directory, which the active panel keeps equal
-    // to its own (an empty directory: the child stays where the program is).
-    const std::string echo = directory + ">" + command + "\n";
-    const int result = ConRunCommand(echo.c_str(), command.c_str(), "", "\n\n");
-    PromptSetLine(nullptr);
+    const std::string echo = prompt + ">" + command + "\n";
+    const int result = ConRunCommand(echo.c_str(), command.c_str(), directory.c_str(), "\n\n");
+    const int error = errno;
+    if (result != kCommandDirectoryRefused) PromptSetLine(nullptr);
     shell->OnCommand(1051);
     shell->OnCommand(1050);
     ZDesktop::Resume();
     ZDesktop::SetTitle(shell->PromptDirectory());
+    // Refused: the command stays on the command line for the user to run elsewhere.
+    if (result == kCommandDirectoryRefused) ReportDirectoryRefused(directory, error);
     return result;
 }

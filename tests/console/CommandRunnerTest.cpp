@@ -15,6 +15,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <utility>
+
+using namespace std::chrono_literals;
 
 #include "console/CommandRunner.h"
 #include "console/VtermMainScreen.h"
@@ -36,7 +40,7 @@ class CommandRunnerTest : public ::testing::Test {
         ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
     }
     void TearDown() override {
-        ::close(master_);
+        if (master_ >= 0) ::close(master_);
         ::close(slave_);
     }
 
@@ -157,6 +161,52 @@ TEST_F(CommandRunnerTest, ResizeIsPassedOn) {
     EXPECT_NE(Shown().find("resized"), std::string::npos);
     EXPECT_EQ(model.Cols(), 100);
     EXPECT_EQ(model.Rows(), 30);
+    ::close(signalFd);
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+}
+
+// kill -TERM of the program during "sleep 123" did nothing, and closing the terminal while a
+// command ran left both running. The signal (the hang-up) reaches the command, which ends,
+// and the runner reports it so that the program ends after the command.
+TEST_F(CommandRunnerTest, TerminationReachesTheCommandAndIsReported) {
+    sigset_t terminate;
+    sigemptyset(&terminate);
+    sigaddset(&terminate, SIGTERM);
+    sigset_t old;
+    ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &terminate, &old), 0);
+    const int signalFd = signalfd(-1, &terminate, SFD_NONBLOCK | SFD_CLOEXEC);
+    ASSERT_GE(signalFd, 0);
+    char folder[] = "/tmp/kq-runner-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string marker = std::string(folder) + "/started";
+    const struct {
+        const char* how;
+        int trapped;
+        int exitStatus;
+    } cases[] = {{"kill -TERM", SIGTERM, 7}, {"terminal closed", SIGHUP, 9}};
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.how);
+        std::filesystem::remove(marker);
+        std::thread sender([&] {
+            while (!std::filesystem::exists(marker)) std::this_thread::sleep_for(10ms);
+            if (entry.trapped == SIGTERM) {
+                kill(getpid(), SIGTERM);
+            } else {
+                ::close(std::exchange(master_, -1));
+            }
+        });
+        CommandOptions options;
+        options.signalFd = signalFd;
+        int endRequested = 0;
+        options.endRequested = &endRequested;
+        const std::string command = "trap 'exit " + std::to_string(entry.exitStatus) + "' " +
+                                    (entry.trapped == SIGTERM ? "TERM" : "HUP") + "; touch " +
+                                    marker + "; while :; do sleep 0.05; done";
+        EXPECT_EQ(RunCommand(command, "/", {slave_, slave_}, nullptr, options), entry.exitStatus);
+        EXPECT_EQ(endRequested, entry.trapped);
+        sender.join();
+    }
+    std::filesystem::remove_all(folder);
     ::close(signalFd);
     pthread_sigmask(SIG_SETMASK, &old, nullptr);
 }

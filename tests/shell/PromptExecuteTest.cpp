@@ -1,6 +1,11 @@
 // Running what is typed on the command line: the echo, the command's output on the screen that
 // becomes the background, the panels re-read afterwards, the exit status.
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
 
 #include "shell/ShellTestSupport.h"
 
@@ -68,12 +73,81 @@ TEST_F(PromptExecuteTest, BothPanelsAreReadAgainAfterTheCommand) {
     EXPECT_TRUE(Lists(Right(), "made-by-command"));
 }
 
-TEST_F(PromptExecuteTest, RunsInTheActivePanelsDirectory) {
+// Commands ran in the directory of the last panel activation: after Enter on a directory,
+// "..", Ctrl+PgDn/PgUp, Ctrl+\ or "cd", "pwd" printed the old one and Enter on go.sh ran the
+// old directory's go.sh. Every way the active panel moves, the next command runs there.
+TEST_F(PromptExecuteTest, CommandsRunWhereTheActivePanelMovedTo) {
     MakeDirectory("sub");
-    ASSERT_EQ(Right().ChangeDirectory((work_ + "/sub").c_str(), 0), 0);
-    Right().Activate(true);
+    MakeFile("go.sh");
+    MakeFile("sub/go.sh");
+    ASSERT_EQ(chmod((work_ + "/sub/go.sh").c_str(), 0755), 0);
+    std::ofstream(work_ + "/sub/go.sh") << "#!/bin/sh\necho ran-in-$(pwd)\n";
+    const uint32_t enter = Key(KC_ENTER, 0, '\r');
+    const struct {
+        const char* how;
+        std::vector<uint32_t> keys;
+        const char* typed;  // then typed and run
+        std::string printed;
+    } cases[] = {
+        {"Enter on sub", {Key(KC_DOWN), enter}, "pwd", work_ + "/sub\n"},
+        {"Enter on sub, then on ..", {Key(KC_DOWN), enter, enter}, "pwd", work_ + "\n"},
+        {"Ctrl+PgDn", {Key(KC_DOWN), Ctrl(KC_PGDN)}, "pwd", work_ + "/sub\n"},
+        {"Ctrl+PgDn, Ctrl+PgUp", {Key(KC_DOWN), Ctrl(KC_PGDN), Ctrl(KC_PGUP)}, "pwd", work_ + "\n"},
+        {"Ctrl+\\", {Key('\\', KF_LCTRL, 0x1C)}, "pwd", "/\n"},
+        {"Enter on go.sh in sub",
+         {Key(KC_DOWN), enter, Key(KC_DOWN), Key(KC_DOWN), enter},
+         "",
+         "ran-in-" + work_ + "/sub\n"},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.how);
+        ASSERT_EQ(Shell().Active()->ChangeDirectory(work_.c_str(), 0), 0);
+        const size_t logged = console->CommandLog().size();
+        Press(entry.keys);
+        if (*entry.typed != '\0') Run(entry.typed);
+        const std::string log = console->CommandLog().substr(logged);
+        EXPECT_NE(log.find("\n" + entry.printed), std::string::npos) << log;
+    }
+    // The same through the "cd" hook, which runs nothing itself.
+    ASSERT_EQ(Shell().Active()->ChangeDirectory(work_.c_str(), 0), 0);
+    Run("cd sub");
     Run("pwd");
-    EXPECT_NE(console->CommandLog().find("\n" + work_ + "/sub\n"), std::string::npos);
+    EXPECT_NE(console->CommandLog().find(">pwd\n" + work_ + "/sub\n"), std::string::npos);
+}
+
+// The active panel's directory was removed: the command is refused with the reason and stays
+// on the command line, instead of running somewhere else.
+TEST_F(PromptExecuteTest, CommandForADirectoryThatIsGoneIsNotRunAnywhere) {
+    MakeDirectory("gone");
+    ASSERT_EQ(Shell().Active()->ChangeDirectory((work_ + "/gone").c_str(), 0), 0);
+    ASSERT_EQ(rmdir((work_ + "/gone").c_str()), 0);
+    static std::string shown;
+    static kq::console::MemoryConsole* screen = nullptr;
+    screen = console.get();
+    kq::ui::SaverHooks hooks;
+    hooks.takeKey = [](uint32_t) {  // the Esc that closes the message
+        shown = screen->ScreenText();
+        return false;
+    };
+    kq::ui::SetSaverHooks(hooks);
+    console->PushKey(Key(KC_ESC));
+    PromptSetLine("touch made-by-command");
+    EXPECT_EQ(PromptExecute(), kCommandDirectoryRefused);
+    kq::ui::SetSaverHooks(kq::ui::SaverHooks{});
+    EXPECT_EQ(console->CommandLog(), "");
+    EXPECT_STREQ(PromptGetLine(), "touch made-by-command");
+    EXPECT_NE(shown.find("cannot be entered"), std::string::npos) << shown;
+}
+
+// Pasted text used to act as keys: "echo A<Enter>echo B" ran the first line and lost the
+// second. It lands on the command line, line end shown, and runs only on the user's Enter.
+TEST_F(PromptExecuteTest, PastedLinesWaitOnTheCommandLineForEnter) {
+    console->PushPaste("echo A\necho B");
+    Press({});
+    EXPECT_STREQ(PromptGetLine(), "echo A\necho B");
+    EXPECT_EQ(console->CommandLog(), "");
+    Press({Key(KC_ENTER, 0, '\r')});
+    EXPECT_NE(console->CommandLog().find("\nA\nB\n"), std::string::npos) << console->CommandLog();
 }
 
 TEST_F(PromptExecuteTest, ReturnsTheExitStatus) {
