@@ -35,7 +35,13 @@ int TerminalConsole::RunCommand(const CommandRequest& request) {
     if (modes_) return -1;  // only while the layer is closed
     if (!OpenDevices()) return -1;
     SignalWatch& signals = SignalWatch::Instance();
-    signals.Drain();  // resizes from before the command are not the command's
+    // Resizes from before the command are not the command's. Asked to end before the command
+    // could start: it never starts, and the program ends as it does when idle (the terminal
+    // is as the program found it while the layer is closed).
+    if (const int terminate = signals.Drain().terminate; terminate != 0) {
+        CloseDevices();
+        EndBySignal(terminate);
+    }
 
     auto* model = dynamic_cast<VtermMainScreen*>(&GetMainScreen());
     int cols = 0;

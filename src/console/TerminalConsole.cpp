@@ -300,11 +300,16 @@ void TerminalConsole::HandleSignals() {
 void TerminalConsole::StopAndContinue() {
     if (!modes_) return;
     modes_->Leave();
-    StopProcess();
+    // A SIGCONT sent while the terminal was being given back came before the stop it was
+    // meant to end: stopping now would wait for one that never comes.
+    SignalWatch& signals = SignalWatch::Instance();
+    SignalWatch::Pending before = signals.Drain();
+    if (!before.continued) StopProcess();
     // The SIGCONT that woke the process is this stop's own; other signals stay for later.
-    SignalWatch::Pending during = SignalWatch::Instance().Drain();
-    if (during.terminate != 0) SignalWatch::Instance().KeepTerminate(during.terminate);
-    if (during.resized) resizePending_ = true;
+    const SignalWatch::Pending after = signals.Drain();
+    const int terminate = before.terminate != 0 ? before.terminate : after.terminate;
+    if (terminate != 0) signals.KeepTerminate(terminate);
+    if (before.resized || after.resized) resizePending_ = true;
     TakeTerminalAgain();
 }
 

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -241,7 +242,8 @@ class TmuxSession {
     // script) and starts a cols x rows session whose shell saves the terminal settings, prints
     // a line, waits for Go(), runs kq on the directory, prints its exit status, saves the
     // settings again and goes on as an interactive shell.
-    TmuxSession(int cols, int rows) : rows_(rows) {
+    // beforeKq: shell lines run just before kq (terminal settings a test needs).
+    TmuxSession(int cols, int rows, const std::string& beforeKq = "") : rows_(rows) {
         if (server_.Folder().empty()) {
             startError_ = "cannot create the temporary folder";
             return;
@@ -264,7 +266,11 @@ class TmuxSession {
                << "stty -g > before.tmp && mv before.tmp before.stty\n"
                << "printf 'hello before\\n'\n"
                << "while [ ! -e go ]; do sleep 0.05; done\n"
-               << ShellQuote(KQ_BINARY) << ' ' << ShellQuote(work_) << " 2> kq.err\n"
+               << beforeKq
+               << "\n"
+               // kq keeps the shell's process id, which the tests signal.
+               << "sh -c 'echo $$ > kq.pid; exec \"$0\" \"$@\"' " << ShellQuote(KQ_BINARY) << ' '
+               << ShellQuote(work_) << " 2> kq.err\n"
                << "echo \"EXIT=$?\"\n"
                << "stty -g > after.tmp && mv after.tmp after.stty\n"
                << "PS1='$ ' exec /bin/sh -i\n";
@@ -323,6 +329,13 @@ class TmuxSession {
 
     // Lets the shell run kq.
     void Go() const { std::ofstream(dir_ / "go").put('\n'); }
+    pid_t KqPid() const { return static_cast<pid_t>(std::stol(File("kq.pid"))); }
+    void Signal(int signalNumber) const { ::kill(KqPid(), signalNumber); }
+    // Pastes text as the terminal does, bracketed when the program asked for it.
+    void Paste(const std::string& text) const {
+        Tmux({"set-buffer", "-b", "pasted", text});
+        Tmux({"paste-buffer", "-p", "-d", "-b", "pasted", "-t", kSession});
+    }
 
     std::string File(const char* name) const { return ReadFile(dir_ / name); }
     bool HasFile(const char* name) const { return std::filesystem::exists(dir_ / name); }
@@ -384,8 +397,8 @@ class KqTmuxTest : public ::testing::Test {
 
     // Starts the session, records how the pane looks before kq runs, starts kq and waits
     // until both panels and the command line are drawn.
-    void StartKq(int cols = kCols, int rows = kRows) {
-        session_ = std::make_unique<TmuxSession>(cols, rows);
+    void StartKq(int cols = kCols, int rows = kRows, const std::string& beforeKq = "") {
+        session_ = std::make_unique<TmuxSession>(cols, rows, beforeKq);
         ASSERT_TRUE(session_->Started()) << "tmux did not start: " << session_->StartError();
         ASSERT_TRUE(WaitUntil([&] {
             const auto lines = session_->CaptureText();
@@ -398,6 +411,18 @@ class KqTmuxTest : public ::testing::Test {
     }
 
     std::string Prompt() const { return session_->WorkDirectory() + ">"; }
+    std::string CommandLine() const {
+        const Screen screen = session_->Capture();
+        return Trim(screen.Row(screen.Height() - 1));
+    }
+    // Waits until the command line reads line (the prompt included).
+    void WaitForCommandLine(const std::string& line) {
+        ASSERT_TRUE(WaitUntil([&] { return CommandLine() == line; }))
+            << "the command line shows [" << CommandLine() << "], not [" << line << "]";
+    }
+    std::string WorkFile(const std::string& name) const {
+        return ReadFile(std::filesystem::path(session_->WorkDirectory()) / name);
+    }
 
     // The interface is shown: two panels, column titles, and the command line on the last row
     // with nothing typed.
@@ -834,6 +859,97 @@ TEST_F(KqTmuxTest, CountsTheSizeOfADirectory) {
             return false;
         },
         "the size column does not show the measured size"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// What the user types, pastes and does to the process reaches the right place.
+
+// Commands ran in the directory of the last panel activation: after Enter on sub, pwd printed
+// the directory above it.
+TEST_F(KqTmuxTest, CommandRunsInTheDirectoryThePanelMovedTo) {
+    ASSERT_NO_FATAL_FAILURE(StartKq());
+    const std::string work = session_->WorkDirectory();
+    session_->SendKeys({"Down", "Enter"});
+    ASSERT_NO_FATAL_FAILURE(WaitForCommandLine(work + "/sub>"));
+    session_->SendText("pwd > ../where");
+    ASSERT_NO_FATAL_FAILURE(WaitForCommandLine(work + "/sub>pwd > ../where"));
+    session_->SendKeys({"Enter"});
+    EXPECT_TRUE(WaitUntil([&] { return WorkFile("where") == work + "/sub\n"; }))
+        << "pwd printed [" << WorkFile("where") << "]";
+}
+
+// Characters the code page lacks became '?': "touch made-Привет" under 437 created
+// "made-??????" (and rm -r would have globbed). They are refused; a paste is text that runs
+// only on Enter, and its escape sequences do nothing.
+TEST_F(KqTmuxTest, LackingCharactersAndPastesNeverRunAsSomethingElse) {
+    ASSERT_NO_FATAL_FAILURE(StartKq());
+    session_->SendText("touch made-Привет");
+    ASSERT_NO_FATAL_FAILURE(WaitForCommandLine(Prompt() + "touch made-"));
+    session_->SendKeys({"Escape"});
+    ASSERT_NO_FATAL_FAILURE(WaitForCommandLine(Prompt()));
+
+    session_->Paste("echo A > pasted1\x1b[21~\necho B > pasted2");
+    // The line end shows as the code page's glyph for byte 0x0A; ESC is left out.
+    ASSERT_NO_FATAL_FAILURE(
+        WaitForCommandLine(Prompt() + "echo A > pasted1[21~\u25D9echo B > pasted2"));
+    EXPECT_FALSE(session_->Capture().Shows("Yes")) << "the paste's F10 asked to quit";
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(std::filesystem::exists(session_->WorkDirectory() + "/pasted2"));
+    session_->SendKeys({"Enter"});
+    EXPECT_TRUE(WaitUntil([&] { return WorkFile("pasted2") == "B\n"; }));
+    EXPECT_EQ(WorkFile("pasted1[21~"), "A\n");
+}
+
+// kill -TERM during "sleep" did nothing and kq ran on afterwards. The command ends by the
+// signal and so does kq, with the terminal given back.
+TEST_F(KqTmuxTest, TerminationDuringACommandEndsItAndKq) {
+    ASSERT_NO_FATAL_FAILURE(StartKq());
+    ASSERT_NO_FATAL_FAILURE(TypeCommand("sleep 7531"));
+    ASSERT_TRUE(WaitUntil([&] { return !session_->AlternateScreen(); }));
+    session_->Signal(SIGTERM);
+    ASSERT_TRUE(WaitUntil([&] { return session_->HasFile("after.stty"); }))
+        << session_->Capture().Text();
+    EXPECT_EQ(session_->ExitLine(), "EXIT=143");
+    EXPECT_EQ(session_->File("after.stty"), session_->File("before.stty"));
+    EXPECT_EQ(session_->PaneFlags(), flagsBefore_);
+    const CommandResult sleeping = RunCommand({"/usr/bin/pgrep", "-f", "sleep 7531"}, {});
+    EXPECT_TRUE(ExitedWith(sleeping, 1)) << "still running: " << sleeping.output;
+}
+
+// Stopped with SIGTSTP and continued, kq left raw mode off (keys echoed as ^[[B) and drew
+// nothing. The terminal is given back while stopped and taken again after.
+TEST_F(KqTmuxTest, StoppedAndContinuedKqTakesTheTerminalAgain) {
+    ASSERT_NO_FATAL_FAILURE(StartKq());
+    session_->Signal(SIGTSTP);
+    ASSERT_TRUE(WaitUntil([&] {
+        const std::string status = ReadFile("/proc/" + std::to_string(session_->KqPid()) + "/stat");
+        return status.find(") T ") != std::string::npos;
+    })) << "kq did not stop";
+    EXPECT_FALSE(session_->AlternateScreen());
+    EXPECT_TRUE(session_->Capture().HasLine("hello before")) << session_->Capture().Text();
+    session_->Signal(SIGCONT);
+    ASSERT_NO_FATAL_FAILURE(WaitForInterface());
+    session_->SendKeys({"Down", "Enter"});
+    ASSERT_NO_FATAL_FAILURE(WaitForCommandLine(session_->WorkDirectory() + "/sub>"));
+}
+
+// With the terminal's erase character ^H, Backspace arrived as Ctrl+H and switched hidden
+// files instead of erasing.
+TEST_F(KqTmuxTest, BackspaceSentAsCtrlHErases) {
+    ASSERT_NO_FATAL_FAILURE(StartKq(kCols, kRows, "stty erase '^H'"));
+    session_->SendText("abc");
+    session_->SendKeys({"C-h"});
+    ASSERT_NO_FATAL_FAILURE(WaitForCommandLine(Prompt() + "ab"));
+}
+
+TEST(KqStartTest, CodePageThatCannotBeDrawnInIsRefusedWithAMessage) {
+    for (const char* setting : {"65001", "932", "4711", "cp437"}) {
+        const CommandResult run =
+            RunCommand({KQ_BINARY}, {"KQ_CODEPAGE=" + std::string(setting), "TERM=xterm"});
+        EXPECT_TRUE(ExitedWith(run, 2)) << setting;
+        EXPECT_TRUE(Contains(run.errors, "KQ_CODEPAGE=" + std::string(setting) + " cannot be used"))
+            << run.errors;
+    }
 }
 
 }  // namespace
