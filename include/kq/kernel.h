@@ -23,7 +23,8 @@ ZAPI int ZCALL KeSetEvent(KeHandle event);
 ZAPI int ZCALL KeResetEvent(KeHandle event);
 ZAPI int ZCALL KeWaitEvent(KeHandle event);
 ZAPI int ZCALL KeFreeEvent(KeHandle event);
-/* Modules: shared objects (and, later, resource-only language modules). -1 on failure. */
+/* Modules: shared objects, and resource-only language modules ("Lng*.dll", read as data and
+ * never run). -1 on failure. */
 ZAPI KeHandle ZCALL KeGetModule(void);
 ZAPI KeHandle ZCALL KeLoadDll(const char* fileName);
 ZAPI int ZCALL KeFreeDll(KeHandle module);

@@ -4,8 +4,9 @@
 // - The console layer reads its signals through a signalfd; every thread KeThread starts blocks
 //   the same set, so no worker thread can take one of those signals away from it.
 // - Language modules (PE files holding only resources) become module handles through a
-//   resource reader: the PE reader (PeImage) unless another is installed. KeLoadDll falls back
-//   to it for a file that is not a shared object, and KeFreeDll hands the image back to it.
+//   resource reader: the PE reader (PeImage) unless another is installed. KeLoadDll reads a
+//   file named "Lng*.dll" with it alone and falls back to it for any other file that is not a
+//   shared object; KeFreeDll hands the image back to it.
 #pragma once
 
 #include <signal.h>

@@ -1,6 +1,10 @@
 // Module handles: shared objects opened with dlopen, resource-only language modules read by the
 // resource reader (PeImage unless another reader is installed), and the host program itself.
 //
+// A language module ("Lng*.dll", any letter case) is data: it is read by the resource reader
+// only and never handed to dlopen, which would run the constructors of a shared object that
+// merely carries such a name.
+//
 // A handle is the address of a LoadedModule record (see platform/Kernel.h). Shared objects are
 // opened with RTLD_NOW, so a library with unresolved symbols fails to load instead of failing
 // later at a call, and RTLD_LOCAL, so one plugin's symbols never satisfy another's.
@@ -10,6 +14,7 @@
 #include <cstdint>
 #include <mutex>
 #include <new>
+#include <string_view>
 
 #include "platform/Kernel.h"
 #include "platform/PeImage.h"
@@ -49,8 +54,27 @@ LoadedModule* MutableModuleFromHandle(KeHandle handle) {
     return module->tag == kModuleTag ? module : nullptr;
 }
 
-// Opens the file as a shared object, or else through the resource reader. Null when neither
-// accepts it.
+bool EqualsIgnoringCase(std::string_view text, std::string_view lower) {
+    if (text.size() != lower.size()) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c =
+            text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] - 'A' + 'a') : text[i];
+        if (c != lower[i]) return false;
+    }
+    return true;
+}
+
+// Whether the file's own name (after the last '/') reads "Lng*.dll".
+bool IsLanguageModuleName(std::string_view fileName) {
+    const size_t slash = fileName.rfind('/');
+    const std::string_view name =
+        slash == std::string_view::npos ? fileName : fileName.substr(slash + 1);
+    return name.size() >= 7 && EqualsIgnoringCase(name.substr(0, 3), "lng") &&
+           EqualsIgnoringCase(name.substr(name.size() - 4), ".dll");
+}
+
+// Opens the file as a shared object, or else through the resource reader; a language module
+// through the resource reader only. Null when none of them accepts it.
 LoadedModule* OpenModule(const char* fileName) {
     // dlopen would block reading a fifo and has no business with devices or directories:
     // anything that exists and is not a regular file is refused before it is opened. (A bare
@@ -60,8 +84,10 @@ LoadedModule* OpenModule(const char* fileName) {
     auto* module = new (std::nothrow) LoadedModule;
     if (module == nullptr) return nullptr;
     module->tag = kModuleTag;
-    module->sharedObject = dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
-    if (module->sharedObject != nullptr) return module;
+    if (!IsLanguageModuleName(fileName)) {
+        module->sharedObject = dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
+        if (module->sharedObject != nullptr) return module;
+    }
 
     ResourceImageReader reader = CurrentReader();
     if (reader.load != nullptr) module->resourceImage = reader.load(fileName);

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -86,6 +87,19 @@ TEST(KeLoadDllTest, FifoAndDirectoryAreRefusedWithoutOpeningThem) {
     EXPECT_EQ(KeLoadDll(folder), -1);
     unlink(fifo.c_str());
     rmdir(folder);
+}
+
+// Fault caught: a shared object named like a language module was opened with dlopen, which runs
+// its constructors; language modules are read as data only.
+TEST(KeLoadDllTest, SharedObjectNamedLikeALanguageModuleIsNeverRun) {
+    char folder[] = "/tmp/kq-lng-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    for (const char* name : {"/LngEvil.dll", "/lngevil.DLL"}) {
+        const std::filesystem::path copy = std::string(folder) + name;
+        std::filesystem::copy_file(kTestModulePath, copy);
+        EXPECT_EQ(KeLoadDll(copy.c_str()), -1) << name;
+    }
+    std::filesystem::remove_all(folder);
 }
 
 TEST(KeLoadDllTest, NullOrEmptyNameIsRefused) {
