@@ -49,6 +49,11 @@ void KeSetResourceImageReader(ResourceImageLoad load, ResourceImageRelease relea
 // The record behind a module handle; null for 0, -1 and a handle that is not a live module.
 const LoadedModule* KeModuleFromHandle(KeHandle module);
 
+// How many thread records KeThread holds: one per thread running now, and the records of ended
+// threads waiting to be taken again. The table grows only with the threads running at once.
+// Stale as soon as it is read: for diagnostics and tests only.
+std::size_t KeThreadRecordCount();
+
 // How many threads are blocked in KeWaitEvent on the event and not yet released (0 for an
 // invalid handle). The count is stale as soon as it is read: for diagnostics and tests only.
 std::size_t KeEventWaiterCount(KeHandle event);

@@ -135,6 +135,27 @@ TEST(KeWaitThreadTest, WorksFromTwoThreadsAtOnceAndAgainAfterTheEnd) {
     EXPECT_EQ(work.effect, 1234);
 }
 
+// Fault caught: every thread left its record behind for good, so a copy of a million files (a
+// thread each) leaked a million records. Ended threads' records serve later threads, and a
+// handle of an ended thread still answers at once while its record serves another.
+TEST(KeWaitThreadTest, RecordsOfEndedThreadsServeLaterOnesAndOldHandlesStayValid) {
+    std::vector<KeHandle> ended;
+    for (intptr_t i = 0; i < 100; ++i) {
+        ended.push_back(KeThread(RecordArgument, i));
+        ASSERT_EQ(KeWaitThread(ended.back()), 0);
+    }
+    const size_t held = kq::platform::KeThreadRecordCount();
+    GatedWork work;
+    const KeHandle running = KeThread(RunGatedWork, reinterpret_cast<intptr_t>(&work));
+    ASSERT_NE(running, 0);
+    for (intptr_t i = 0; i < 1000; ++i) ASSERT_EQ(KeWaitThread(KeThread(RecordArgument, i)), 0);
+    EXPECT_LE(kq::platform::KeThreadRecordCount(), held + 1);
+    for (const KeHandle thread : ended) EXPECT_EQ(KeWaitThread(thread), 0);
+    work.gateOpen.store(true);
+    EXPECT_EQ(KeWaitThread(running), 0);
+    EXPECT_EQ(KeWaitThread(running), 0);
+}
+
 std::atomic<KeHandle> g_selfHandle{0};
 std::atomic<int> g_selfWaitResult{-2};
 
