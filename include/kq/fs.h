@@ -113,7 +113,9 @@ ZAPI int64_t ZCALL FsSeek(intptr_t handle, int64_t offset, int origin);
 ZAPI int64_t ZCALL FsTell(intptr_t handle);
 
 /* Starts the copy in a thread of its own and returns 0; -1 (state 1) when no thread started.
- * The status record must stay valid until its state is no longer FS_COPY_RUNNING. */
+ * The status record must stay valid until its state is no longer FS_COPY_RUNNING. The copy is
+ * written beside the destination and takes its name only when complete: a failed copy leaves
+ * the destination as it was. */
 ZAPI int ZCALL FsCopy(const char* source, const char* destination, FsCopyStatus* status,
                       uint32_t flags);
 

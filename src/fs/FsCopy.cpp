@@ -9,6 +9,13 @@
 // Neither mode opens a fifo, socket or device: the source must be a regular file before it is
 // opened, and the open itself does not block should the name change in between. An existing
 // destination that is not a regular file, or that is the source itself, is never written.
+//
+// Both modes write a new file beside the destination and put it in the destination's place
+// only once the whole copy has succeeded: a replaced file stays as it was until then, and a
+// copy that fails removes the new file and nothing else. Without the replace flag the new file
+// takes the name only while the name is still free. Replacing puts a new file in the name's
+// place: a symbolic link or a hard link of that name is replaced, not written through. The own
+// loop gives the new file the permissions of the file it replaces (else the default ones).
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/sendfile.h>
@@ -19,6 +26,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <future>
 #include <memory>
 #include <new>
@@ -105,23 +113,109 @@ UniqueFd OpenSource(const CopyJob& job, struct stat& status) {
     return in;
 }
 
-// Creates the destination; invalid when it exists and may not be replaced, or is not a regular
-// file, or is the source itself (replacing would truncate what is being read).
-UniqueFd CreateDestination(const CopyJob& job, const struct stat& source, mode_t permissions) {
-    const bool replace = job.flags & FS_COPY_REPLACE;
-    struct stat existing;
-    if (::fstatat(job.BaseFd(), job.destination.c_str(), &existing, 0) == 0) {
-        if (!replace || !S_ISREG(existing.st_mode)) return UniqueFd();
-        if (existing.st_dev == source.st_dev && existing.st_ino == source.st_ino) return UniqueFd();
+// The file a copy writes: created beside the destination under a name of its own, and renamed
+// to the destination by Place. Until then (and when Place fails) the destructor removes it.
+class PendingDestination {
+  public:
+    PendingDestination() = default;
+    PendingDestination(const PendingDestination&) = delete;
+    PendingDestination& operator=(const PendingDestination&) = delete;
+    ~PendingDestination() { Discard(); }
+
+    // Creates the new file; false when the destination exists and may not be replaced, or is
+    // not a regular file, or is the source itself (replacing would truncate what is being
+    // read), or when no file can be made beside it. With keepReplacedMode the new file takes
+    // the permissions of the file it replaces.
+    bool Create(const CopyJob& job, const struct stat& source, mode_t permissions,
+                bool keepReplacedMode) {
+        replace_ = (job.flags & FS_COPY_REPLACE) != 0;
+        struct stat existing;
+        const bool exists = ::fstatat(job.BaseFd(), job.destination.c_str(), &existing, 0) == 0;
+        if (exists) {
+            if (!replace_ || !S_ISREG(existing.st_mode)) return false;
+            if (existing.st_dev == source.st_dev && existing.st_ino == source.st_ino) return false;
+        }
+        const size_t slash = job.destination.rfind('/');
+        const std::string folder = slash == std::string::npos ? "."
+                                   : slash == 0               ? "/"
+                                                              : job.destination.substr(0, slash);
+        name_ = slash == std::string::npos ? job.destination : job.destination.substr(slash + 1);
+        if (name_.empty()) return false;
+        folder_.Reset(::openat(job.BaseFd(), folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!folder_ || !CreateBesideIt(permissions)) return false;
+        if (exists && keepReplacedMode && ::fchmod(file_.Get(), existing.st_mode & 07777) != 0) {
+            return false;
+        }
+        return true;
     }
-    const int flags =
-        O_WRONLY | O_CREAT | (replace ? O_TRUNC : O_EXCL) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-    UniqueFd out(::openat(job.BaseFd(), job.destination.c_str(), flags, permissions));
-    struct stat created;
-    if (!out || ::fstat(out.Get(), &created) != 0 || !S_ISREG(created.st_mode)) return UniqueFd();
-    ::fcntl(out.Get(), F_SETFL, ::fcntl(out.Get(), F_GETFL) & ~O_NONBLOCK);
-    return out;
-}
+
+    int Fd() const { return file_.Get(); }
+
+    // Closes the new file (a delayed write error may first show there) and renames it to the
+    // destination: over it when replacing, else only while the name is free. FS_COPY_OK, else
+    // writeFailed when the close failed or placeFailed when the rename did.
+    int Place(int writeFailed, int placeFailed) {
+        if (::close(file_.Release()) != 0) return writeFailed;
+        bool placed = false;
+        if (replace_) {
+            placed =
+                ::renameat(folder_.Get(), temporary_.c_str(), folder_.Get(), name_.c_str()) == 0;
+        } else {
+            placed = PlaceWithoutReplacing();
+        }
+        if (!placed) return placeFailed;
+        temporary_.clear();
+        return FS_COPY_OK;
+    }
+
+  private:
+    bool CreateBesideIt(mode_t permissions) {
+        static std::atomic<unsigned> counter{0};
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            char name[64];
+            std::snprintf(name, sizeof name, ".kq-copy-%x-%x", static_cast<unsigned>(::getpid()),
+                          counter.fetch_add(1));
+            file_.Reset(::openat(folder_.Get(), name,
+                                 O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, permissions));
+            if (file_) {
+                temporary_ = name;
+                return true;
+            }
+            if (errno != EEXIST) return false;
+        }
+        return false;
+    }
+
+    // Where the file system cannot refuse to replace in the rename itself, a hard link does;
+    // where it has no hard links either, the name is looked at just before the rename.
+    bool PlaceWithoutReplacing() {
+        const int folder = folder_.Get();
+        if (::renameat2(folder, temporary_.c_str(), folder, name_.c_str(), RENAME_NOREPLACE) == 0) {
+            return true;
+        }
+        if (errno != EINVAL && errno != ENOSYS) return false;
+        if (::linkat(folder, temporary_.c_str(), folder, name_.c_str(), 0) == 0) {
+            ::unlinkat(folder, temporary_.c_str(), 0);
+            return true;
+        }
+        if (errno == EEXIST) return false;
+        struct stat existing;
+        if (::fstatat(folder, name_.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) return false;
+        return ::renameat(folder, temporary_.c_str(), folder, name_.c_str()) == 0;
+    }
+
+    void Discard() {
+        file_.Reset();
+        if (!temporary_.empty() && folder_) ::unlinkat(folder_.Get(), temporary_.c_str(), 0);
+        temporary_.clear();
+    }
+
+    UniqueFd folder_;
+    UniqueFd file_;
+    std::string name_;
+    std::string temporary_;  // the new file's name while it is not in place
+    bool replace_ = false;
+};
 
 // Writes all of length; false on an error or when the system takes no more.
 bool WriteAll(int fd, const char* data, size_t length) {
@@ -140,13 +234,6 @@ ssize_t ReadSome(int fd, char* data, size_t length) {
         const ssize_t n = ::read(fd, data, length);
         if (n >= 0 || errno != EINTR) return n;
     }
-}
-
-int CloseDestination(UniqueFd& out, int state, int failedState) {
-    const int fd = out.Release();
-    // A delayed write error (a full network share, for one) may first show here.
-    if (::close(fd) != 0 && state == FS_COPY_OK) return failedState;
-    return state;
 }
 
 // The errors with which copy_file_range, sendfile and splice refuse a pair of files they cannot
@@ -233,15 +320,16 @@ int RunOwnLoop(CopyJob& job) {
     struct stat source;
     UniqueFd in = OpenSource(job, source);
     if (!in) return FS_COPY_OPEN_FAILED;
-    // Default permissions (the umask applies) and the current time: the own loop carries
-    // neither attributes nor times.
-    UniqueFd out = CreateDestination(job, source, 0666);
-    if (!out) return FS_COPY_CREATE_FAILED;
+    // Default permissions (the umask applies), or a replaced file's, and the current time: the
+    // own loop carries neither attributes nor times.
+    PendingDestination destination;
+    if (!destination.Create(job, source, 0666, true)) return FS_COPY_CREATE_FAILED;
+    const int out = destination.Fd();
     const uint32_t blockSize = CopyBlockSize(static_cast<uint64_t>(source.st_size));
     // The buffer is obtained (and its failure reported) even while the pipe carries the blocks:
     // it takes over whenever a file refuses splicing.
     CopyBuffer buffer(blockSize);
-    if (buffer.Data() == nullptr) return CloseDestination(out, FS_COPY_FAILED, FS_COPY_FAILED);
+    if (buffer.Data() == nullptr) return FS_COPY_FAILED;
     BlockPipe pipe(blockSize);
     bool usePipe = pipe.Usable();
     uint64_t done = 0;
@@ -249,21 +337,20 @@ int RunOwnLoop(CopyJob& job) {
         size_t moved = 0;
         BlockResult result = BlockResult::kNoSplice;
         if (usePipe) {
-            result =
-                MoveBlockThroughPipe(pipe, in.Get(), out.Get(), buffer, blockSize, moved, usePipe);
+            result = MoveBlockThroughPipe(pipe, in.Get(), out, buffer, blockSize, moved, usePipe);
             if (result == BlockResult::kNoSplice) usePipe = false;
         }
         if (result == BlockResult::kNoSplice) {
-            result = MoveBlockThroughBuffer(in.Get(), out.Get(), buffer, blockSize, moved);
+            result = MoveBlockThroughBuffer(in.Get(), out, buffer, blockSize, moved);
         }
         switch (result) {
             case BlockResult::kEnd:
-                return CloseDestination(out, FS_COPY_OK, FS_COPY_WRITE_FAILED);
+                return destination.Place(FS_COPY_WRITE_FAILED, FS_COPY_CREATE_FAILED);
             case BlockResult::kReadFailed:
-                return CloseDestination(out, FS_COPY_READ_FAILED, FS_COPY_WRITE_FAILED);
+                return FS_COPY_READ_FAILED;
             case BlockResult::kWriteFailed:
             case BlockResult::kNoSplice:
-                return CloseDestination(out, FS_COPY_WRITE_FAILED, FS_COPY_WRITE_FAILED);
+                return FS_COPY_WRITE_FAILED;
             case BlockResult::kMoved:
                 done += moved;
                 StoreDone(job.status, done);
@@ -320,19 +407,20 @@ int RunSystemCopy(CopyJob& job) {
     struct stat source;
     UniqueFd in = OpenSource(job, source);
     if (!in) return FS_COPY_FAILED;
-    UniqueFd out = CreateDestination(job, source, S_IRUSR | S_IWUSR);
-    if (!out) return FS_COPY_FAILED;
-    // The first report: the copy is under way (as the designed progress routine reports at
-    // the start of a stream), so FsCopy need not wait for the first chunk on a slow disk.
+    PendingDestination destination;
+    if (!destination.Create(job, source, S_IRUSR | S_IWUSR, false)) return FS_COPY_FAILED;
+    // The first report: the copy is under way (as the system's progress routine reports at the
+    // start of a stream), so FsCopy need not wait for the first chunk on a slow disk.
     job.SignalStarted();
-    if (!CopyData(job, in.Get(), out.Get())) {
-        return CloseDestination(out, FS_COPY_FAILED, FS_COPY_FAILED);
-    }
-    // Mode and times follow the source; set-id bits do not, as ownership is not carried.
-    ::fchmod(out.Get(), source.st_mode & 01777);
+    if (!CopyData(job, in.Get(), destination.Fd())) return FS_COPY_FAILED;
+    // Mode and times follow the source; set-id bits do not, as ownership is not carried. A
+    // copy that cannot carry them has failed.
     const struct timespec times[2] = {source.st_atim, source.st_mtim};
-    ::futimens(out.Get(), times);
-    return CloseDestination(out, FS_COPY_OK, FS_COPY_FAILED);
+    if (::fchmod(destination.Fd(), source.st_mode & 01777) != 0 ||
+        ::futimens(destination.Fd(), times) != 0) {
+        return FS_COPY_FAILED;
+    }
+    return destination.Place(FS_COPY_FAILED, FS_COPY_FAILED);
 }
 
 uint32_t ZCALL CopyThread(intptr_t argument) {

@@ -109,14 +109,19 @@ TEST_F(CopyTest, AnExistingDestinationWithoutFlagTwoIsUntouched) {
     EXPECT_EQ(status.st_mtime, 1'000'000'000);
 }
 
+// The own loop keeps the replaced file's permissions; the system copy carries the source's.
 TEST_F(CopyTest, FlagTwoReplacesAnExistingDestination) {
     const std::string source = WriteFile("source", "new content");
     for (const uint32_t mode : {kOwnLoop, kSystem}) {
         const std::string target =
             WriteFile("target" + std::to_string(mode), std::string(100000, 'o'));
+        ASSERT_EQ(::chmod(target.c_str(), 0751), 0);
         EXPECT_EQ(CopyAndWait(source, target, mode | FS_COPY_REPLACE), FS_COPY_OK);
         EXPECT_EQ(ReadFile(target), "new content");
+        EXPECT_EQ(stdfs::status(target).permissions(),
+                  mode == kOwnLoop ? stdfs::perms(0751) : stdfs::perms(0644));
     }
+    EXPECT_EQ(std::distance(stdfs::directory_iterator(Dir()), {}), 3);  // nothing left beside
 }
 
 // Replacing a file by itself would truncate it before the first read.
@@ -176,30 +181,41 @@ TEST_F(CopyTest, AReadErrorEndsInStateFour) {
     }
     EXPECT_EQ(CopyAndWait(source, Path("own"), kOwnLoop), FS_COPY_READ_FAILED);
     EXPECT_EQ(CopyAndWait(source, Path("system"), kSystem), FS_COPY_FAILED);
-    EXPECT_TRUE(stdfs::exists(Path("own")));  // a failed copy leaves its destination
+    // Fault caught: a failed copy left its partial destination, and one with the replace flag
+    // had already truncated the file it was to replace.
+    const std::string kept = WriteFile("kept", "old");
+    EXPECT_EQ(CopyAndWait(source, kept, kOwnLoop | FS_COPY_REPLACE), FS_COPY_READ_FAILED);
+    EXPECT_EQ(CopyAndWait(source, kept, kSystem | FS_COPY_REPLACE), FS_COPY_FAILED);
+    EXPECT_EQ(ReadFile(kept), "old");
+    EXPECT_EQ(std::distance(stdfs::directory_iterator(Dir()), {}), 1);
 }
 
 // In a child process with a file size limit (SIGXFSZ ignored) every write past the limit fails.
-// The done field then shows the block size the loop really used: full blocks only.
+// The done field then shows the block size the loop really used: full blocks only. The file to
+// be replaced stays as it was, and nothing of the failed copy is left.
 TEST_F(CopyTest, AWriteErrorEndsInStateFiveAndDoneShowsTheBlockSize) {
     constexpr rlim_t kLimit = 200'000;
     const BlockCase cases[] = {{13'107'199, 65536}, {13'107'200, 131072}};
     for (const BlockCase& c : cases) {
         SCOPED_TRACE(c.size);
         const std::string source = SizedFile("source" + std::to_string(c.size), c.size);
-        const std::string target = Path("target" + std::to_string(c.size));
+        const std::string target = WriteFile("target" + std::to_string(c.size), "old");
         SharedStatus shared;
         ASSERT_NE(shared.Get(), nullptr);
         const int state = RunInChild([&] {
             const rlimit limit{kLimit, kLimit};
             if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 100;
             ::signal(SIGXFSZ, SIG_IGN);
-            if (FsCopy(source.c_str(), target.c_str(), shared.Get(), kOwnLoop) != 0) return 101;
+            const uint32_t flags = kOwnLoop | FS_COPY_REPLACE;
+            if (FsCopy(source.c_str(), target.c_str(), shared.Get(), flags) != 0) return 101;
             return WaitForCopy(*shared.Get());
         });
         EXPECT_EQ(state, FS_COPY_WRITE_FAILED);
         EXPECT_EQ(shared.Get()->done, kLimit / c.block * c.block);
-        EXPECT_EQ(stdfs::file_size(target), kLimit);  // the partial destination stays
+        EXPECT_EQ(ReadFile(target), "old");
+        EXPECT_EQ(std::distance(stdfs::directory_iterator(Dir()), {}), 2);
+        stdfs::remove(source);
+        stdfs::remove(target);
     }
 }
 
