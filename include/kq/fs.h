@@ -21,11 +21,17 @@ ZEXTERN_C_BEGIN
 #define FA_RDONLY 16 /* the owner may not write */
 #define FA_SYSTEM 32 /* a fifo, a socket or a device */
 
+/* FsFindEntry reserved word: FS_ENTRY_LINK marks a symbolic link, which is otherwise listed as
+ * what it points to; the bits of FS_ENTRY_LINK_SIZE then hold the link's own size (the length
+ * of the path it holds). 0 for every other name. */
+#define FS_ENTRY_LINK 0x80000000u
+#define FS_ENTRY_LINK_SIZE 0x7FFFFFFFu
+
 /* One listed name. The name belongs to the search and lives until its next FsFind or
  * FsFindClose. Times are the system's seconds since 1970 (UTC). */
 typedef struct FsFindEntry {
     char* name;
-    uint32_t reserved; /* not filled */
+    uint32_t reserved; /* FS_ENTRY_LINK and the link's own size, else 0 */
     uint64_t size;     /* 0 for directories and special files */
     uint32_t attributes;
     time_t created; /* birth time where the file system keeps one, else the change time */

@@ -50,16 +50,17 @@ typedef struct PluginInfo {
 #define PLUGIN_ITEM_SELECTED 1u
 
 /* PluginItem reserved11 bits, set by the local plugin (others leave the word 0).
- * PLUGIN_ITEM_LINK: a symbolic link to a directory. It is listed with FA_DIR so that it can be
- * entered, but a tree walk counts it as itself and never descends through it. */
+ * PLUGIN_ITEM_LINK: a symbolic link, listed as what it points to (a link to a directory with
+ * FA_DIR, so that it can be entered); its own size is in reserved3. A tree walk counts it as
+ * itself, with that size, and never descends through it. */
 #define PLUGIN_ITEM_LINK 1u
 
 /* One file or directory of a listing, in an array that ZFindClose releases. */
 typedef struct PluginItem {
     uint32_t size; /* sizeof(PluginItem) */
     uint32_t reserved1;
-    char* name; /* no directory; allocated by the plugin */
-    uint32_t reserved3;
+    char* name;         /* no directory; allocated by the plugin */
+    uint32_t reserved3; /* PLUGIN_ITEM_LINK: the link's own size */
     uint32_t padding1;
     uint64_t fileSize;
     uint32_t attributes; /* FA_* bits; FA_DIR (4) marks a directory */

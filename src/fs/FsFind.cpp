@@ -6,7 +6,8 @@
 // pointers stay valid until the next call; each call releases the previous call's memory.
 //
 // Symbolic links are listed as what they point to (a link to a directory can be entered); a
-// dangling link is listed with its own status. "." is never listed; ".." is listed like any
+// dangling link is listed with its own status. Either way the entry's reserved word says that
+// the name is a link, and what its own size is. "." is never listed; ".." is listed like any
 // directory, except in the root of the tree, where it would be the directory itself.
 #include <dirent.h>
 #include <fcntl.h>
@@ -117,17 +118,25 @@ bool ParentIsSelf(int directoryFd) {
            self.st_dev == parent.st_dev && self.st_ino == parent.st_ino;
 }
 
-// Fills an entry's size, attributes and times; false when the name has gone meanwhile.
+// Fills an entry's size, attributes and times; false when the name has gone meanwhile. The
+// name's own status comes first, so a symbolic link is known for certain (and costs a second
+// call for its target's status); every other name costs one.
 bool ReadStatus(int directoryFd, const char* name, std::string_view listedName,
                 FsFindEntry& entry) {
     constexpr unsigned kWanted = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_ATIME | STATX_MTIME |
                                  STATX_CTIME | STATX_BTIME;
+    constexpr int kFlags = AT_NO_AUTOMOUNT | AT_STATX_SYNC_AS_STAT;
     struct statx status;
-    if (::statx(directoryFd, name, AT_NO_AUTOMOUNT | AT_STATX_SYNC_AS_STAT, kWanted, &status) !=
-            0 &&
-        ::statx(directoryFd, name, AT_NO_AUTOMOUNT | AT_STATX_SYNC_AS_STAT | AT_SYMLINK_NOFOLLOW,
-                kWanted, &status) != 0) {
+    if (::statx(directoryFd, name, kFlags | AT_SYMLINK_NOFOLLOW, kWanted, &status) != 0) {
         return false;
+    }
+    entry.reserved = 0;
+    if (S_ISLNK(status.stx_mode)) {
+        entry.reserved = FS_ENTRY_LINK | static_cast<uint32_t>(std::min<uint64_t>(
+                                             status.stx_size, FS_ENTRY_LINK_SIZE));
+        // A dangling link keeps its own status.
+        struct statx target;
+        if (::statx(directoryFd, name, kFlags, kWanted, &target) == 0) status = target;
     }
     const mode_t mode = status.stx_mode;
     entry.attributes = AttributesOf(mode, listedName);
@@ -139,7 +148,6 @@ bool ReadStatus(int directoryFd, const char* name, std::string_view listedName,
     return true;
 }
 
-// A name read from the stream, waiting for its status.
 // A name read from the stream, waiting for its status: the listed name is already in the
 // search's arena; the file system's own name is kept apart only when the two differ.
 struct PendingName {

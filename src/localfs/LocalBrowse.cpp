@@ -6,9 +6,10 @@
 // relative path is resolved against the instance's own directory instead, lexically, and the
 // result is checked to be a directory that can be entered.
 //
-// Listed directories that are symbolic links carry PLUGIN_ITEM_LINK in reserved11, so that
-// the tree walks (directory sizes) never descend through one.
-#include <fcntl.h>
+// Listed symbolic links carry PLUGIN_ITEM_LINK in reserved11 and their own size in reserved3,
+// so that the tree walks (directory sizes) count a link as itself and never descend through
+// one. The file-system layer lists a link as what it points to (a panel can enter a link to a
+// directory) and says which names are links in the same listing, so no name is ever unknown.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -139,42 +140,6 @@ bool StampOf(const std::string& codePagePath, DirectoryStamp& stamp) {
     return true;
 }
 
-bool IsAscii(std::string_view text) {
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    }
-    return true;
-}
-
-// Marks the listed directories that are symbolic links with PLUGIN_ITEM_LINK. The file-system
-// layer lists a link as what it points to, so that a panel can enter it; a tree walk must not
-// descend through one (a link to an ancestor would never end). Only directories are entered,
-// so only they are looked at again: one status call per listed directory, none per file.
-void MarkDirectoryLinks(const std::string& directory, PluginItem* items, int32_t count) {
-    kq::fs::UniqueFd directoryFd;  // opened at the first directory entry
-    for (int32_t i = 0; i < count; ++i) {
-        PluginItem& item = items[i];
-        if ((item.attributes & FA_DIR) == 0 || std::strcmp(item.name, "..") == 0) continue;
-        struct stat status {};
-        bool examined = false;
-        if (IsAscii(item.name)) {
-            if (!directoryFd) {
-                directoryFd.Reset(::open(kq::fs::SystemPath(directory.c_str()).c_str(),
-                                         O_PATH | O_DIRECTORY | O_CLOEXEC));
-                if (!directoryFd) return;
-            }
-            examined = ::fstatat(directoryFd.Get(), item.name, &status, AT_SYMLINK_NOFOLLOW) == 0;
-        } else {
-            // A converted name may have lost characters: the full path is looked up instead.
-            std::string path = directory;
-            if (path.empty() || path.back() != '/') path += '/';
-            path += item.name;
-            examined = ::lstat(kq::fs::SystemPath(path.c_str()).c_str(), &status) == 0;
-        }
-        if (examined && S_ISLNK(status.st_mode)) item.reserved11 |= PLUGIN_ITEM_LINK;
-    }
-}
-
 }  // namespace
 }  // namespace kq::localfs
 
@@ -289,9 +254,12 @@ ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZFindFiles(PluginHandle handle, PluginIt
         item.accessed = entry.accessed;
         item.text1 = empty;
         item.text2 = empty;
+        if ((entry.reserved & FS_ENTRY_LINK) != 0) {
+            item.reserved11 |= PLUGIN_ITEM_LINK;
+            item.reserved3 = entry.reserved & FS_ENTRY_LINK_SIZE;
+        }
     }
     FsFindClose(search);
-    MarkDirectoryLinks(directory, array, total);
     if (!RegisterListing(array, total, directory, stamp, stamped)) {
         std::free(array);
         return -1;

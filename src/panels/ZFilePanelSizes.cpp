@@ -13,8 +13,9 @@
 // not be called with the window lock held: the worker needs it to show its counts.
 //
 // The walk never descends through a symbolic link (PLUGIN_ITEM_LINK): a link is counted as one
-// file of its listed size, so a link to an ancestor cannot make the walk endless. Deeper than
-// kMaxDepth levels, directories are counted but not entered.
+// file of its own size, never its target's, so a link to an ancestor cannot make the walk
+// endless and a link to a large file or tree adds only itself. Deeper than kMaxDepth levels,
+// directories are counted but not entered.
 #include "panels/ZFilePanelSizes.h"
 
 #include <algorithm>
@@ -80,6 +81,15 @@ class SizeDialog final : public ZDialog {
     std::atomic<int> ended_{0};
 };
 
+bool IsLink(const PluginItem& item) {
+    return (item.reserved11 & PLUGIN_ITEM_LINK) != 0;
+}
+
+// What an item that is not walked adds: a file its size, a link its own size.
+uint64_t CountedSize(const PluginItem& item) {
+    return IsLink(item) ? item.reserved3 : item.fileSize;
+}
+
 // Moves an instance to directory and then into name; false when either change was refused
 // (a refused change may have moved the instance's text anywhere, even to an ancestor).
 bool EnterDirectory(const PluginEntry& plugin, PluginHandle instance, const std::string& directory,
@@ -106,14 +116,13 @@ class SizeWalk {
         std::vector<std::string> subdirectories;
         for (int32_t i = 0; i < count && items != nullptr; ++i) {
             const PluginItem& item = items[i];
-            const bool link = (item.reserved11 & PLUGIN_ITEM_LINK) != 0;
-            if (kq::panels::IsDirectoryItem(item) && !link) {
+            if (kq::panels::IsDirectoryItem(item) && !IsLink(item)) {
                 if (kq::panels::IsParentEntry(item) || item.name == nullptr) continue;
                 ++directories_;
                 subdirectories.emplace_back(item.name);
             } else {
                 ++files_;
-                bytes += item.fileSize;
+                bytes += CountedSize(item);
             }
         }
         bytes_ += bytes;
@@ -235,7 +244,7 @@ uint64_t ZFilePanel::ComputeSizes(bool pause) {
         int row = 0;
         std::string name;
         bool measured = false;  // a directory (not a link to one): walked
-        uint64_t size = 0;      // a file's (or a link's) own size
+        uint64_t size = 0;      // a file's size, a link's own size
     };
     std::vector<Target> targets;
     bool anyDirectory = false;
@@ -245,9 +254,9 @@ uint64_t ZFilePanel::ComputeSizes(bool pause) {
             Target target;
             target.row = row;
             target.name = item.name != nullptr ? item.name : "";
-            target.measured = kq::panels::IsDirectoryItem(item) &&
-                              (item.reserved11 & PLUGIN_ITEM_LINK) == 0 && item.name != nullptr;
-            target.size = item.fileSize;
+            target.measured =
+                kq::panels::IsDirectoryItem(item) && !IsLink(item) && item.name != nullptr;
+            target.size = CountedSize(item);
             return target;
         };
         for (int row = 0; row < RowCount(); ++row) {

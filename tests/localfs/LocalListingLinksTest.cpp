@@ -1,6 +1,7 @@
 // Symbolic links in the local plugin's listings: a link to a directory is listed as a
-// directory (so a panel can enter it) and marked PLUGIN_ITEM_LINK (so a tree walk does not
-// descend through it); real directories and files carry no mark.
+// directory (so a panel can enter it); every link is marked PLUGIN_ITEM_LINK (so a tree walk
+// counts it as itself and does not descend through it); real directories and files carry no
+// mark.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -68,9 +69,10 @@ TEST_F(LocalListingLinksTest, LinkToADirectoryIsListedAsADirectoryMarkedAsALink)
     EXPECT_EQ(listed["real"].second, 0u);
     EXPECT_EQ(listed[".."].second, 0u);
     EXPECT_EQ(listed["file.txt"].second, 0u);
-    // Links that are not directories are never entered: they stay unmarked files.
-    EXPECT_EQ(listed["toFile"].first & FA_DIR, 0u);
+    // Links to files and dangling links are files, marked as links too.
+    EXPECT_EQ(listed["toFile"], std::make_pair(uint32_t{FA_ARCHIVE}, PLUGIN_ITEM_LINK));
     EXPECT_EQ(listed["dangling"].first & FA_DIR, 0u);
+    EXPECT_EQ(listed["dangling"].second, PLUGIN_ITEM_LINK);
 }
 
 TEST_F(LocalListingLinksTest, LinkToAnAncestorIsMarked) {

@@ -122,23 +122,28 @@ TEST_F(DirectorySizesTest, CurrentFileWithNothingSelectedGivesZeroWithoutADialog
 
 // A link to the directory that holds it made the walk endless before links were marked in
 // the listing: the local plugin lists a link to a directory as a directory.
-TEST_F(DirectorySizesTest, LinkLoopEndsTheWalkAndLinkedDirectoriesAreNotCounted) {
+// Fault caught as well: a link to a file counted its target's size, so a link to a 1,000-byte
+// file added 1,000 bytes instead of its own 6. Every link adds the length of its path.
+TEST_F(DirectorySizesTest, LinksAreCountedAsThemselvesAndTheWalkNeverFollowsThem) {
     if (!HasLanguage()) GTEST_SKIP() << "no language module";
     ASSERT_EQ(::symlink("..", (tree + "/a/sub/loop").c_str()), 0);
     ASSERT_EQ(::symlink("../b", (tree + "/a/other").c_str()), 0);
+    ASSERT_EQ(::symlink("sub/f3", (tree + "/a/big").c_str()), 0);
     ZFilePanel panel;
     OpenTree(panel);
     panel.SetCurrentRow(RowOf(panel, "a"));
-    EXPECT_EQ(panel.ComputeSizes(false), 1130u);
-    EXPECT_EQ(SizeOf(panel, "a"), 1130u);
+    EXPECT_EQ(panel.ComputeSizes(false), 1130u + 2 + 4 + 6);
+    EXPECT_EQ(SizeOf(panel, "a"), 1130u + 2 + 4 + 6);
 }
 
-TEST_F(DirectorySizesTest, SelectedLinkToADirectoryIsCountedAsItselfNotMeasured) {
+TEST_F(DirectorySizesTest, SelectedLinksAreCountedAsThemselvesNotMeasured) {
     ASSERT_EQ(::symlink("a", (tree + "/alias").c_str()), 0);
+    ASSERT_EQ(::symlink("a/sub/f3", (tree + "/big").c_str()), 0);
     ZFilePanel panel;
     OpenTree(panel);
     panel.SetRowSelected(RowOf(panel, "alias"), true);
-    EXPECT_EQ(panel.ComputeSizes(false), 0u);
+    panel.SetRowSelected(RowOf(panel, "big"), true);
+    EXPECT_EQ(panel.ComputeSizes(false), 1u + 8);
     EXPECT_EQ(DialogTop(), -1);
 }
 
