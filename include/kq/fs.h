@@ -103,7 +103,7 @@ ZAPI char* ZCALL FsGetDrives(void);
 ZAPI int ZCALL FsFreeDrives(char* drives);
 
 ZAPI int ZCALL FsSetCwd(const char* path);
-/* Fills a buffer of FS_MAX_PATH bytes; -1 when the directory does not fit. */
+/* Fills a buffer of FS_MAX_PATH bytes; -1 (errno ENAMETOOLONG) when the directory does not fit. */
 ZAPI int ZCALL FsGetCwd(char* buffer);
 ZAPI int ZCALL FsMkDir(const char* path, uint32_t attributes);
 ZAPI int ZCALL FsRmDir(const char* path);

@@ -111,7 +111,10 @@ typedef struct PluginMenuItem {
 #define PLUGIN_SORT_TEXT1 8
 #define PLUGIN_SORT_TEXT2 9
 
-/* The entry points' types, slot by slot. Arguments named reserved are passed as 0. */
+/* The entry points' types, slot by slot. Arguments named reserved are passed as 0.
+ * ZSetDirectory and ZCreateDirectory return -1 when refused; a plugin may leave the system's
+ * reason in errno then (0 there: no reason given), which the panel shows to the user. The
+ * local plugin always does. */
 typedef int32_t(ZPLUGIN_CALL* PluginInitialiseFn)(PluginInfo* info, intptr_t reserved);
 typedef int32_t(ZPLUGIN_CALL* PluginTerminateFn)(intptr_t reserved);
 typedef PluginHandle(ZPLUGIN_CALL* PluginOpenFn)(intptr_t reserved, uint32_t start, void* owner);

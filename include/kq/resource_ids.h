@@ -82,6 +82,15 @@
  * system's reason). */
 #define IDS_COMMAND_NOT_RUN 1050
 
+/* Panels: requests that were not carried out. The title of the message; a directory change
+ * and a new directory refused ("%s" the directory, then "%s" the reason); a new directory whose
+ * name is only blanks; the reason when the plugin gave none. */
+#define IDS_ERROR_TITLE 1037
+#define IDS_CANNOT_ENTER_DIR 1038
+#define IDS_CANNOT_MAKE_DIR 1039
+#define IDS_BLANK_NAME 1040
+#define IDS_NO_REASON 1041
+
 /* ---------------------------------------------------------------------------------------------
  * Message-box buttons: a button's bit is its id and the result of pressing it.
  * ------------------------------------------------------------------------------------------- */

@@ -223,7 +223,10 @@ ZAPI int ZCALL FsGetCwd(char* buffer) {
     char cwd[PATH_MAX];
     if (::getcwd(cwd, sizeof cwd) == nullptr) return -1;
     const std::string listed = kq::fs::ToCodePage(cwd);
-    if (listed.size() >= FS_MAX_PATH) return -1;
+    if (listed.size() >= FS_MAX_PATH) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
     std::memcpy(buffer, listed.c_str(), listed.size() + 1);
     return 0;
 }

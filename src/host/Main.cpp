@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include "host/FileManager.h"
 #include "host/HostSetup.h"
 #include "kq/config.h"
+#include "kq/fs.h"
 #include "kq/host.h"
 #include "kq/kernel.h"
 #include "kq/plugin.h"
@@ -112,10 +114,22 @@ int main(int argc, char** argv) {
                      std::strerror(errno));
         return 2;
     }
+    // The panels hold their directories in buffers of FS_MAX_PATH bytes: a start directory
+    // they cannot hold is refused, not cut or swapped for another.
+    if (char start[FS_MAX_PATH]; FsGetCwd(start) != 0) {
+        std::fprintf(stderr, "kq: cannot start in directory %s: %s\n",
+                     startFolder != nullptr ? startFolder : ".", std::strerror(errno));
+        return 2;
+    }
 
     const std::string executable = ExecutablePath(argv[0]);
     const std::string languageFolder = kq::host::FindLanguageFolder(executable, FileExists);
-    std::snprintf(homeDir, sizeof homeDir, "%s", languageFolder.c_str());
+    if (languageFolder.size() < sizeof homeDir) {
+        std::memcpy(homeDir, languageFolder.c_str(), languageFolder.size() + 1);
+    } else {
+        std::fprintf(stderr, "kq: the language folder's path is longer than %zu bytes: %s\n",
+                     sizeof homeDir - 1, languageFolder.c_str());
+    }
 
     // The application name is the executable's file name, so the settings live in kq/.
     if (CfgInit(executable.c_str()) != 0) {

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -75,12 +76,15 @@ std::string Resolve(std::string_view base, std::string_view path) {
     return resolved.empty() ? "/" : resolved;
 }
 
-// What changing into the directory needs: that it is one and that it may be searched.
-bool CanEnter(const std::string& codePagePath) {
+// What changing into the directory needs: that it is one, that it may be searched and that it
+// may be listed (a directory that cannot be listed would show a panel with nothing in it).
+// 0, or the system's reason.
+int EnterError(const std::string& codePagePath) {
     const std::string system = kq::fs::SystemPath(codePagePath.c_str());
     struct stat status {};
-    if (::stat(system.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) return false;
-    return ::access(system.c_str(), X_OK) == 0;
+    if (::stat(system.c_str(), &status) != 0) return errno;
+    if (!S_ISDIR(status.st_mode)) return ENOTDIR;
+    return ::access(system.c_str(), R_OK | X_OK) == 0 ? 0 : errno;
 }
 
 // The text rules of a refused change. Returns the entry point's result.
@@ -183,15 +187,19 @@ ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZSetDirectory(PluginHandle handle, const
     const std::string_view wanted = path != nullptr ? path : "";
     LockPlugin();
     int32_t result = -1;
+    int error = ENOENT;
     // An empty text (left by a refused "..") is no base for a relative path: only the text
     // rules apply to it.
     const bool hasBase = instance->directory[0] != '\0' || wanted.starts_with('/');
     if (!wanted.empty() && hasBase) {
         const std::string resolved = Resolve(instance->directory, wanted);
-        if (CanEnter(resolved) && StoreDirectory(*instance, resolved)) result = 0;
+        // The instance's buffer is the limit: a longer path is refused, never cut.
+        error = resolved.size() >= kDirectorySize ? ENAMETOOLONG : EnterError(resolved);
+        if (error == 0 && StoreDirectory(*instance, resolved)) result = 0;
     }
     if (result != 0) result = AdjustAfterRefusal(*instance, wanted);
     UnlockPlugin();
+    if (result != 0) errno = error;
     return result;
 }
 

@@ -12,14 +12,13 @@
 //   inserts names, or "cd my\ dir"); anything that is not one well-formed word stays as typed;
 // - "~" and "~/..." (unquoted) name the user's home directory: $HOME, or the password
 //   database's entry when HOME is unset or empty;
-// - a path that names no directory that can be entered goes to the interpreter, which says
-//   why; the panel stays as it is.
+// - a path that names no directory goes to the interpreter, which says why; a directory the
+//   panel cannot enter (no permission, a path too long for the panel) is taken here, and the
+//   panel refuses it with the reason. Either way the panel stays as it is.
 // A drive text has no meaning on this file system (drives are mount points, chosen from the
 // drive menu). "X:" is still consumed as the command form says, so it never reaches the
-// interpreter, but the panel changes only when its directory holds an entry of that very name
-// that can be entered; otherwise it stays where it is. A refused change would move the
-// instance's text to "<directory>/X:" (the refusal rules of ZSetDirectory) and leave the panel
-// showing a listing that fails.
+// interpreter, but the panel changes only when its directory holds a directory of that very
+// name; otherwise it stays where it is.
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -127,9 +126,8 @@ std::optional<std::string> PathOf(std::string_view text) {
     return path;
 }
 
-// Whether path, absolute or relative to the instance's directory, is a directory that can be
-// entered.
-bool CanEnter(const Instance& instance, std::string_view path) {
+// Whether path, absolute or relative to the instance's directory, names a directory.
+bool NamesDirectory(const Instance& instance, std::string_view path) {
     std::string full;
     if (path.empty() || path[0] != '/') {
         full = instance.directory;
@@ -139,8 +137,7 @@ bool CanEnter(const Instance& instance, std::string_view path) {
     full += path;
     const std::string system = kq::fs::SystemPath(full.c_str());
     struct stat status {};
-    return ::stat(system.c_str(), &status) == 0 && S_ISDIR(status.st_mode) &&
-           ::access(system.c_str(), X_OK) == 0;
+    return ::stat(system.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 }  // namespace
@@ -171,17 +168,15 @@ int32_t ZPLUGIN_CALL FS_ZProcessInput(PluginHandle handle, uint32_t* key) {
     bool drive = false;
     if (text.size() == 2 && text[1] == ':') {
         drive = true;
-        if (CanEnter(*instance, text)) path = std::string(text);
+        if (NamesDirectory(*instance, text)) path = std::string(text);
     } else if (text.size() > 3 && StartsWithIgnoringCase(text, "cd ")) {
         path = PathOf(text.substr(3));
     } else if (text.size() >= 7 && StartsWithIgnoringCase(text, "chdir ")) {
         path = PathOf(text.substr(6));
     }
     if (!path && !drive) return 1;
-    // A directory that cannot be entered is left to the interpreter, which says why. Taken
-    // here, the refused change would leave the instance's text on the missing directory, and
-    // the panel's next reload would show a listing that fails.
-    if (path && !drive && !CanEnter(*instance, *path)) return 1;
+    // A path that names no directory is left to the interpreter, which says why.
+    if (path && !drive && !NamesDirectory(*instance, *path)) return 1;
 
     // The line is cleared first: a directory change reloads the panel, which redraws the
     // prompt with the new directory, and that must not show the command any more.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -14,6 +15,7 @@
 #include "kq/text.h"
 #include "panels/FormatNumber.h"
 #include "panels/PanelHost.h"
+#include "panels/PanelMessages.h"
 #include "panels/PanelSort.h"
 #include "panels/PanelTexts.h"
 #include "platform/LargePages.h"
@@ -216,12 +218,41 @@ int ZFilePanel::Reload() {
 }
 
 int ZFilePanel::ChangeDirectory(const char* path, int mode) {
-    if (!bound_ || plugin_.ZSetDirectory == nullptr) return -1;
-    if (plugin_.ZSetDirectory(handle_, path, mode) != 0) return -1;
+    if (!bound_ || plugin_.ZSetDirectory == nullptr) {
+        errno = 0;
+        return -1;
+    }
+    const std::string before = Directory();
+    errno = 0;
+    if (plugin_.ZSetDirectory(handle_, path, mode) != 0) {
+        const int reason = errno;
+        // The local plugin's rules for a refused change move its text anyway; listed, that
+        // text would give a blank panel.
+        if (!before.empty() && Directory() != before) {
+            plugin_.ZSetDirectory(handle_, before.c_str(), mode);
+        }
+        errno = reason;
+        return -1;
+    }
     WindowLockGuard lock(WindowLock());
     PlaceCursor(0);
     Reload();
     return 0;
+}
+
+int ZFilePanel::GoToDirectory(const char* path) {
+    if (path == nullptr) return -1;
+    if (ChangeDirectory(path, 0) == 0) return 0;
+    const int reason = errno;
+    if (!bound_ || plugin_.ZSetDirectory == nullptr) return -1;
+    // A name of this directory is shown with the directory it was looked for in.
+    std::string shown = path;
+    const std::string directory = Directory();
+    if (path[0] != '/' && HasLocalPaths() && !directory.empty()) {
+        shown = directory + (directory.back() == '/' ? "" : "/") + shown;
+    }
+    kq::panels::ShowFailure(IDS_CANNOT_ENTER_DIR, shown, reason);
+    return -1;
 }
 
 // ---- The row table ----

@@ -64,8 +64,13 @@ class ZFilePanel : public ZListPanel {
     // the listing failed (empty table and title).
     int Reload();
     // Moves the instance to path (ZSetDirectory with mode); on success the cursor goes to the
-    // first row and the panel lists the new directory. -1 when refused or unsupported.
+    // first row and the panel lists the new directory. -1 when refused or unsupported; the
+    // panel then stays where it was (a plugin that moved its directory text anyway is moved
+    // back), and errno holds the plugin's reason (0: none given).
     int ChangeDirectory(const char* path, int mode);
+    // ChangeDirectory for a request of the user (Enter on a row, Ctrl+\, "cd"): a refusal is
+    // told in a message with its reason. 0 when changed.
+    int GoToDirectory(const char* path);
     // Sorts the listing and rebuilds the table. On a re-sort the cursor stays on the item it
     // was on; after a reload it keeps its index.
     void BuildRows();

@@ -143,7 +143,7 @@ int ZFilePanel::OnKey(uint32_t key) {
                 return 0;
             case '\\':
                 // "\" is the root; the terminal reports Ctrl+\ as this key with the FS byte.
-                ChangeDirectory("/", 0);
+                GoToDirectory("/");
                 return 0;
             case KC_F3:
             case KC_F4:
@@ -186,12 +186,12 @@ void ZFilePanel::EnterCurrentRow() {
         return;
     }
     if (name != "..") {
-        ChangeDirectory(name.c_str(), 0);
+        GoToDirectory(name.c_str());
         return;
     }
     std::string left;
     const bool found = LastComponent(GetTitle(), left);
-    if (ChangeDirectory("..", 0) != 0 || !found) return;
+    if (GoToDirectory("..") != 0 || !found) return;
     for (int row = 0; row < RowCount(); ++row) {
         const char* shown = CellText(row, kFieldName);
         if (shown != nullptr && left == shown) {

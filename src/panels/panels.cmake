@@ -5,6 +5,7 @@ kq_layer(kq_panels
   panels/FormatNumber.cpp
   panels/PanelSort.cpp
   panels/PanelTexts.cpp
+  panels/PanelMessages.cpp
   panels/ZPanel.cpp
   panels/MatchMask.cpp
   panels/ShellQuote.cpp

@@ -109,8 +109,13 @@ void ScanDirectory(const char* directory) {
             std::string path = directory;
             if (!path.empty() && path.back() != '/') path += '/';
             path += entry.name;
-            // Paths are limited to one path buffer; longer ones are skipped.
-            if (path.size() >= FS_MAX_PATH) continue;
+            // Paths are limited to one path buffer; longer ones are skipped, and said so.
+            if (path.size() >= FS_MAX_PATH) {
+                std::printf(" * Skipping %s: its path is longer than %d bytes\n", path.c_str(),
+                            FS_MAX_PATH - 1);
+                std::fflush(stdout);
+                continue;
+            }
             if (entry.attributes & FA_DIR) {
                 PluginsLoad(path.c_str());
             } else if (LooksLikeLibrary(entry.name)) {

@@ -39,7 +39,7 @@ bool Visible(const ZWindow* window) {
 // The local plugin's command-line hook changes the directory of an instance's owner, which is
 // always the file panel that opened the instance.
 int ChangePanelDirectory(void* owner, const char* path) {
-    return owner != nullptr ? static_cast<ZFilePanel*>(owner)->ChangeDirectory(path, 0) : -1;
+    return owner != nullptr ? static_cast<ZFilePanel*>(owner)->GoToDirectory(path) : -1;
 }
 
 }  // namespace

@@ -388,6 +388,20 @@ class TmuxSession {
 
 // ---------------------------------------------------------------------------------------------
 
+// Fault caught: a start directory longer than the panels' 512-byte directory buffers opened
+// the panels at "/" without a word.
+TEST(KqStartTest, StartDirectoryBeyondThePanelsBufferIsRefusedWithTheReason) {
+    char folder[] = "/tmp/kq-start-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::filesystem::path deep = std::filesystem::path(folder) / std::string(200, 'a') /
+                                       std::string(200, 'b') / std::string(200, 'c');
+    std::filesystem::create_directories(deep);
+    const CommandResult result = RunCommand({KQ_BINARY, deep.string()}, {"TERM=dumb"});
+    EXPECT_TRUE(ExitedWith(result, 2)) << result.status;
+    EXPECT_TRUE(Contains(result.errors, "File name too long")) << result.errors;
+    std::filesystem::remove_all(folder);
+}
+
 class KqTmuxTest : public ::testing::Test {
   protected:
     void SetUp() override {

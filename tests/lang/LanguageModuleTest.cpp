@@ -83,6 +83,11 @@ const StringSpec kStrings[] = {
     KQ_SPEC(IDS_EXIT_QUESTION),
     KQ_SPEC(IDS_DRIVE_MENU_TITLE),
     KQ_SPEC(IDS_LANGUAGE_LIST_TITLE),
+    KQ_SPEC(IDS_ERROR_TITLE),
+    KQ_SPEC(IDS_CANNOT_ENTER_DIR),
+    KQ_SPEC(IDS_CANNOT_MAKE_DIR),
+    KQ_SPEC(IDS_BLANK_NAME),
+    KQ_SPEC(IDS_NO_REASON),
     KQ_SPEC(IDS_DELETE_READ_ONLY),
     KQ_SPEC(IDS_DELETE_NOT_EMPTY),
     KQ_SPEC(IDS_STOP_JOBS),
@@ -107,6 +112,8 @@ const StringSpec kStrings[] = {
 const std::map<int, std::vector<std::string>> kFormats = {
     {IDS_PANEL_SELECTION, {"%d"}},
     {IDS_PANEL_INFO, {"%d", "%d"}},
+    {IDS_CANNOT_ENTER_DIR, {"%s", "%s"}},
+    {IDS_CANNOT_MAKE_DIR, {"%s", "%s"}},
 };
 
 // Message-box buttons: bit, caption string.

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -131,6 +132,12 @@ class PanelTest : public kq::ui::testing::PaletteDesktopTest {
     uint8_t PanelAttr(const ZFilePanel& panel, int x, int y) const;
     // The names of the panel's rows in order.
     static std::vector<std::string> RowNames(const ZFilePanel& panel);
+    // The text of the error message box on the screen, its rows joined by blanks; empty when
+    // none is shown.
+    std::string MessageText() const;
+    // Runs action, which is to show an error message; once the message holds text, Enter
+    // closes it. Whether the text was shown before the action ended.
+    bool ShownWhile(const std::function<void()>& action, const std::string& text);
 
     RecordingHost host;
     std::string folder;

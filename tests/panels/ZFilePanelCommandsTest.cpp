@@ -1,6 +1,8 @@
 // The file panel's commands: sort mode and reverse flag, "ShowHidden", inverting, selecting and
 // unselecting by mask through the dialogs, and a new directory through its dialog on the local
 // plugin. The dialogs come from the English language module: without it those tests skip.
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -284,6 +286,42 @@ TEST_F(LocalPanelCommandsTest, NewDirectoryIsCreatedAndTheCursorGoesToIt) {
     ASSERT_GE(panel.Cursor(), 0);
     EXPECT_STREQ(panel.CellText(panel.Cursor(), ZFilePanel::kFieldName), "New Dir");
     EXPECT_EQ(other.commands, Ids{CMD_RELOAD});
+}
+
+// Fault caught: a refused change moved the local instance's text to the directory it could not
+// enter, so the next reload showed a blank panel without title or "..", and nothing was said.
+// A path longer than the instance's 512-byte buffer stopped Enter without a word.
+TEST_F(LocalPanelCommandsTest, RefusedDirectoryChangeKeepsThePanelAndSaysWhy) {
+    if (!HasLanguage()) GTEST_SKIP() << "no language module";
+    const std::string deep = tree + "/" + std::string(200, 'd') + "/" + std::string(200, 'e');
+    fs::create_directories(deep + "/" + std::string(100, 'f'));
+    fs::create_directories(tree + "/gone");
+    fs::create_directories(tree + "/closed");
+    fs::permissions(tree + "/closed", fs::perms::none);
+    const struct {
+        std::string directory;  // the panel's
+        std::string name;       // the row entered
+        std::string reason;
+        bool enterable;  // by root, who ignores permissions
+    } cases[] = {
+        {tree, "gone", "No such file or directory", false},
+        {deep, std::string(100, 'f'), "File name too long", false},
+        {tree, "closed", "Permission denied", ::geteuid() == 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        if (c.enterable) continue;
+        ASSERT_EQ(panel.ChangeDirectory(c.directory.c_str(), 0), 0);
+        if (c.name == "gone") fs::remove(tree + "/gone");  // after the listing
+        const Names rows = RowNames(panel);
+        panel.SetCurrentRow(
+            static_cast<int>(std::find(rows.begin(), rows.end(), c.name) - rows.begin()));
+        EXPECT_TRUE(ShownWhile([&] { panel.OnKey(Pressed(KC_ENTER, 13)); }, c.reason));
+        EXPECT_EQ(panel.Directory(), c.directory);
+        panel.OnKey(Ctrl('r', 0x12));
+        EXPECT_EQ(std::string(panel.GetTitle()), c.directory);
+        EXPECT_EQ(RowNames(panel).size(), rows.size() - (c.name == "gone" ? 1 : 0));
+    }
 }
 
 TEST_F(LocalPanelCommandsTest, CancelledNewDirectoryCreatesNothing) {
