@@ -188,8 +188,7 @@ int ZFilePanel::Reload() {
     ReleaseListing();
     PluginItem* items = nullptr;
     int32_t count = 0;
-    if (!bound_ || plugin_.ZFindFiles == nullptr ||
-        plugin_.ZFindFiles(handle_, &items, &count, 0) != 0) {
+    if (!bound_ || plugin_.ZFindFiles == nullptr || !ListClimbingUp(items, count)) {
         if (GetTitle()[0] == '\0') {
             Redraw();
         } else {
@@ -215,6 +214,29 @@ int ZFilePanel::Reload() {
         SetTitle(directory.c_str());
     }
     return 0;
+}
+
+bool ZFilePanel::ListClimbingUp(PluginItem*& items, int32_t& count) {
+    if (plugin_.ZFindFiles(handle_, &items, &count, 0) == 0) return true;
+    if (plugin_.ZSetDirectory == nullptr || plugin_.ZGetDirectory == nullptr) return false;
+    const std::string start = Directory();
+    // Each step leaves one component of the path behind, so the climb ends at the root.
+    for (int step = 0; step < kMaxClimb; ++step) {
+        const std::string before = Directory();
+        if (before.empty()) break;
+        // The local plugin moves its text up even when it refuses "..": the text counts.
+        plugin_.ZSetDirectory(handle_, "..", 0);
+        if (Directory() == before) break;
+        items = nullptr;
+        count = 0;
+        if (plugin_.ZFindFiles(handle_, &items, &count, 0) == 0) {
+            PlaceCursor(0);
+            return true;
+        }
+    }
+    // Nothing above lists either: the plugin goes back to where it was, for the next reload.
+    if (!start.empty() && Directory() != start) plugin_.ZSetDirectory(handle_, start.c_str(), 0);
+    return false;
 }
 
 int ZFilePanel::ChangeDirectory(const char* path, int mode) {

@@ -60,8 +60,10 @@ class ZFilePanel : public ZListPanel {
     int Bind(int plugin, char drive);
     // Returns the listing (ZFindClose) and closes the instance (ZClosePlugin).
     void Unbind();
-    // Lists again and rebuilds the table; the title becomes the plugin's directory. -1 when
-    // the listing failed (empty table and title).
+    // Lists again and rebuilds the table; the title becomes the plugin's directory. A
+    // directory that cannot be listed any more (removed by another program) gives way to the
+    // nearest parent that can, with the cursor on the first row. -1 when nothing could be
+    // listed (empty table and title).
     int Reload();
     // Moves the instance to path (ZSetDirectory with mode); on success the cursor goes to the
     // first row and the panel lists the new directory. -1 when refused or unsupported; the
@@ -132,6 +134,12 @@ class ZFilePanel : public ZListPanel {
     };
 
     void ReleaseListing();
+    // ZFindFiles, and when that fails, the same after each step up (".."), until a listing
+    // succeeds or the directory stops changing; when none succeeds, the plugin is put back
+    // where it was. Needs ZFindFiles.
+    bool ListClimbingUp(PluginItem*& items, int32_t& count);
+    // More steps than any path of a 512-byte buffer has components.
+    static constexpr int kMaxClimb = 256;
     // SetRowSelected without the repaint, for commands that change many rows. Takes the
     // window lock itself; false when the row kept its state.
     bool ChangeRowSelection(int row, bool selected);

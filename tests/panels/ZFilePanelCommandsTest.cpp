@@ -324,6 +324,17 @@ TEST_F(LocalPanelCommandsTest, RefusedDirectoryChangeKeepsThePanelAndSaysWhy) {
     }
 }
 
+// Fault caught: a panel whose directory another program removed showed a blank panel.
+TEST_F(LocalPanelCommandsTest, DirectoryRemovedFromOutsideMovesThePanelUpOnReload) {
+    fs::create_directories(tree + "/x/y");
+    ASSERT_EQ(panel.ChangeDirectory((tree + "/x/y").c_str(), 0), 0);
+    fs::remove_all(tree + "/x");
+    EXPECT_EQ(panel.OnKey(Ctrl('r', 0x12)), 0);
+    EXPECT_EQ(panel.Directory(), tree);
+    EXPECT_EQ(std::string(panel.GetTitle()), tree);
+    EXPECT_EQ(RowNames(panel), (Names{"..", "old", "z.txt"}));
+}
+
 TEST_F(LocalPanelCommandsTest, CancelledNewDirectoryCreatesNothing) {
     if (!HasLanguage()) GTEST_SKIP() << "no language module";
     const int cursor = panel.Cursor();
