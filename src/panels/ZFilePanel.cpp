@@ -267,14 +267,14 @@ int ZFilePanel::GoToDirectory(const char* path) {
     if (ChangeDirectory(path, 0) == 0) return 0;
     const int reason = errno;
     if (!bound_ || plugin_.ZSetDirectory == nullptr) return -1;
-    // A name of this directory is shown with the directory it was looked for in.
-    std::string shown = path;
-    const std::string directory = Directory();
-    if (path[0] != '/' && HasLocalPaths() && !directory.empty()) {
-        shown = directory + (directory.back() == '/' ? "" : "/") + shown;
-    }
-    kq::panels::ShowFailure(IDS_CANNOT_ENTER_DIR, shown, reason);
+    kq::panels::ShowFailure(IDS_CANNOT_ENTER_DIR, PathShown(path), reason);
     return -1;
+}
+
+std::string ZFilePanel::PathShown(const std::string& name) const {
+    const std::string directory = Directory();
+    if (name.empty() || name[0] == '/' || !HasLocalPaths() || directory.empty()) return name;
+    return directory + (directory.back() == '/' ? "" : "/") + name;
 }
 
 // ---- The row table ----

@@ -148,6 +148,9 @@ class ZFilePanel : public ZListPanel {
     bool SelectionReaches(int row, bool folders) const;
     // The plugin's paths are paths of the local file system (ZGetFlags bit 0).
     bool HasLocalPaths() const;
+    // A name as a message shows it: with local paths, a relative one joined to the directory
+    // it was looked for in.
+    std::string PathShown(const std::string& name) const;
     // Keys of ZFilePanelKeys.cpp.
     void RunFile(const char* name);
     void InsertNameIntoCommandLine();

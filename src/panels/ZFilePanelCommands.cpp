@@ -1,12 +1,14 @@
 // ZFilePanel's commands: sort order and reverse flag, reload, a new directory, selecting by
 // mask and inverting, directory sizes and the hidden-files setting. Viewing, editing, copying,
 // moving and deleting are taken here and do nothing yet.
+#include <algorithm>
 #include <string>
 
 #include "kq/config.h"
 #include "kq/resource_ids.h"
 #include "panels/MatchMask.h"
 #include "panels/PanelHost.h"
+#include "panels/PanelMessages.h"
 #include "panels/PanelSort.h"
 #include "panels/ZFilePanel.h"
 #include "plugins/LocalFallback.h"
@@ -86,18 +88,27 @@ void ZFilePanel::MakeDirectory() {
     const int result = dialog.Run();
     const std::string name = ControlText(dialog, IDC_NAME);
     dialog.Destroy();
-    // An empty name names nothing to create.
+    // An empty name names nothing to create; one of blanks only is refused, and said so.
     if (result != 1 || name.empty()) return;
+    if (std::all_of(name.begin(), name.end(),
+                    [](char c) { return static_cast<unsigned char>(c) <= ' '; })) {
+        kq::panels::ShowMessage(IDS_BLANK_NAME);
+        return;
+    }
 
     PluginEntry local{};
     PluginGet(0, &local);
     kq::plugins::FileOperationCall call;
     call.operation = kq::plugins::FileOperation::kCreateDirectory;
     call.name = name.c_str();
-    if (kq::plugins::RunFileOperation(plugin_, handle_, this, call, local) ==
-        kq::plugins::FileOperationRoute::kNotDone) {
+    kq::plugins::FileOperationOutcome outcome;
+    const kq::plugins::FileOperationRoute route =
+        kq::plugins::RunFileOperation(plugin_, handle_, this, call, local, &outcome);
+    if (outcome.result != 0) {
+        kq::panels::ShowFailure(IDS_CANNOT_MAKE_DIR, PathShown(name), outcome.error);
         return;
     }
+    if (route == kq::plugins::FileOperationRoute::kNotDone) return;
 
     WindowLockGuard lock(WindowLock());
     Reload();

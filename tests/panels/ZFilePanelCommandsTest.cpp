@@ -335,6 +335,27 @@ TEST_F(LocalPanelCommandsTest, DirectoryRemovedFromOutsideMovesThePanelUpOnReloa
     EXPECT_EQ(RowNames(panel), (Names{"..", "old", "z.txt"}));
 }
 
+// Fault caught: F7 said nothing when the directory could not be made, and made one named with
+// blanks only.
+TEST_F(LocalPanelCommandsTest, NewDirectoryThatCannotBeMadeSaysWhy) {
+    if (!HasLanguage()) GTEST_SKIP() << "no language module";
+    const struct {
+        std::string name;
+        std::string message;
+    } cases[] = {
+        {"old", "File exists"},
+        {"missing/new", "No such file or directory"},
+        {"z.txt/new", "Not a directory"},
+        {"   ", "A name of blanks only is refused"},
+    };
+    for (const auto& c : cases) {
+        Answer(c.name, kEnter);
+        EXPECT_TRUE(ShownWhile([&] { panel.OnKey(Pressed(KC_F7)); }, c.message)) << c.name;
+    }
+    EXPECT_FALSE(fs::exists(tree + "/   "));
+    EXPECT_TRUE(other.commands.empty());
+}
+
 TEST_F(LocalPanelCommandsTest, CancelledNewDirectoryCreatesNothing) {
     if (!HasLanguage()) GTEST_SKIP() << "no language module";
     const int cursor = panel.Cursor();
