@@ -6,8 +6,9 @@
 // SetCommandLineAccess. Everything here runs on the UI thread (the panel offers keys there).
 //
 // Beyond the letter of the command forms, the path is taken as a shell user types it:
-// - blanks after the path are dropped ("cd sub " is "cd sub"); a path of blanks only is no
-//   path, and the line goes to the interpreter as "cd" alone does;
+// - any run of blanks (characters below 33) separates the command from the path, and blanks
+//   after the path are dropped ("cd  sub " is "cd sub"); a path of blanks only is no path, and
+//   the line goes to the interpreter as "cd" alone does;
 // - shell quoting is undone when the path is one quoted word ("cd 'my dir'", as Ctrl+Enter
 //   inserts names, or "cd my\ dir"); anything that is not one well-formed word stays as typed;
 // - "~" and "~/..." (unquoted) name the user's home directory: $HOME, or the password
@@ -109,8 +110,10 @@ std::string HomeDirectory() {
     return "/";
 }
 
-// The directory the text after "cd " or "chdir " names; nothing when it names none.
+// The directory the text after "cd " or "chdir " names; nothing when it names none. Any run of
+// blanks may stand between the command and the path.
 std::optional<std::string> PathOf(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
     while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
     if (text.empty()) return std::nullopt;
     const bool quoted = text.find_first_of("'\"\\") != std::string_view::npos;
@@ -169,9 +172,9 @@ int32_t ZPLUGIN_CALL FS_ZProcessInput(PluginHandle handle, uint32_t* key) {
     if (text.size() == 2 && text[1] == ':') {
         drive = true;
         if (NamesDirectory(*instance, text)) path = std::string(text);
-    } else if (text.size() > 3 && StartsWithIgnoringCase(text, "cd ")) {
+    } else if (text.size() > 3 && StartsWithIgnoringCase(text, "cd") && IsBlank(text[2])) {
         path = PathOf(text.substr(3));
-    } else if (text.size() >= 7 && StartsWithIgnoringCase(text, "chdir ")) {
+    } else if (text.size() >= 7 && StartsWithIgnoringCase(text, "chdir") && IsBlank(text[5])) {
         path = PathOf(text.substr(6));
     }
     if (!path && !drive) return 1;

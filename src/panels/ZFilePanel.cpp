@@ -434,9 +434,9 @@ void ZFilePanel::SetSortOrder(int mode, bool reverse) {
     sortMode_ = std::clamp(mode, 0, kSortModeCount - 1);
     reverse_ = reverse;
     BuildRows();
-    if (PanelHost* host = GetPanelHost(); host != nullptr && host->ActivePanel() == this) {
-        SetSortCheckMarks();
-    }
+    // Each panel has its own marks in the menu: a passive panel sorted from the menu keeps its
+    // marks current too.
+    SetSortCheckMarks();
     Redraw();
 }
 

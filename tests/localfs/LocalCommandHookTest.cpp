@@ -127,9 +127,12 @@ TEST_F(LocalCommandHookTest, LetterCaseOfTheCommandIsIgnored) {
     EXPECT_EQ(Record().line, "");
 }
 
-TEST_F(LocalCommandHookTest, ChdirTakesTheTextAfterItsBlank) {
-    EXPECT_EQ(Press("chdir /tmp"), 0);
-    EXPECT_EQ(Changed(), "/tmp");
+// Fault caught as well: "cd  sub" (two blanks) went to the interpreter and did nothing.
+TEST_F(LocalCommandHookTest, AnyRunOfBlanksSeparatesTheCommandFromThePath) {
+    for (const char* line : {"chdir /tmp", "cd  /tmp", "chdir\t /tmp ", "CD   /tmp"}) {
+        EXPECT_EQ(Press(line), 0) << line;
+        EXPECT_EQ(Changed(), "/tmp") << line;
+    }
 }
 
 TEST_F(LocalCommandHookTest, OtherCommandsGoToTheInterpreter) {

@@ -175,8 +175,11 @@ TEST_F(PanelActivationTest, SortCheckMarksFollowEachPanelsModeAndReverseFlag) {
     left.SetSortOrder(3, true);
     EXPECT_EQ(Checked(CMD_SORT_LEFT, CMD_REVERSE_LEFT),
               (std::vector<int>{CMD_SORT_LEFT + 3, CMD_REVERSE_LEFT}));
-    right.SetSortOrder(0, false);  // not active: the marks wait for its activation
-    EXPECT_TRUE(Checked(CMD_SORT_RIGHT, CMD_REVERSE).empty());
+    // Fault caught: the passive panel's marks went stale when it was sorted from the menu.
+    right.SetSortOrder(0, true);
+    EXPECT_EQ(Checked(CMD_SORT_RIGHT, CMD_REVERSE),
+              (std::vector<int>{CMD_SORT_RIGHT, CMD_REVERSE}));
+    right.SetSortOrder(0, false);
     right.Activate(true);
     EXPECT_EQ(Checked(CMD_SORT_RIGHT, CMD_REVERSE), (std::vector<int>{CMD_SORT_RIGHT}));
     // The left panel's marks stay as they were.
