@@ -18,4 +18,10 @@ std::string FormatCounts(std::string_view format, std::initializer_list<long lon
 // The same with "%s" and texts.
 std::string FormatTexts(std::string_view format, std::initializer_list<std::string_view> texts);
 
+// A line of numbers and words ("1,234 bytes in 3 dirs and 5 files") made to fit width: its
+// words give way before its numbers. Words that do not follow a number go first (from the
+// end), then the others are shortened alike, then they go too; only then is the line cut.
+// Runs of blanks become one blank once anything is changed.
+std::string FitToWidth(std::string_view text, size_t width);
+
 }  // namespace kq::panels

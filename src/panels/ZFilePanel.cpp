@@ -548,8 +548,8 @@ std::string ZFilePanel::InfoText() const {
 
 void ZFilePanel::PutCentred(int y, const std::string& text, uint8_t attribute) {
     const int w = Width();
-    const std::string_view shown =
-        std::string_view(text).substr(0, static_cast<size_t>(std::max(0, w - 2)));
+    // In a narrow panel the words give way before the figures.
+    const std::string shown = kq::panels::FitToWidth(text, static_cast<size_t>(std::max(0, w - 2)));
     const int length = static_cast<int>(shown.size());
     const int x = std::max(1, (w - 2) / 2 - length / 2);
     PutText(x, y, shown, attribute);

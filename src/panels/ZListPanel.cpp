@@ -203,24 +203,34 @@ std::vector<ZListPanel::FieldSlot> ZListPanel::LayOutColumn(int start, int span)
     const size_t count = table_->fields.size();
     std::vector<FieldSlot> slots(count);
     if (count == 0) return slots;
-    // Every field is followed by one separator cell; the last one's is the column's edge.
-    int fixed = static_cast<int>(count);
+    // Every shown field is followed by one separator cell; the last one's is the column's edge.
+    int fixed = 0;
     int shared = 0;
     for (const ZListField& field : table_->fields) {
-        if (field.width > 0) {
-            fixed += field.width;
-        } else {
-            ++shared;
-        }
+        fixed += 1 + std::max(0, field.width);
+        if (field.width <= 0) ++shared;
+    }
+    // The shared fields (the name) keep priority: fields of a width of their own give way, the
+    // last one first, while the shared ones would get fewer than kMinimumShare cells each.
+    for (size_t i = count; i-- > 0 && shared > 0 && span - fixed < shared * kMinimumShare;) {
+        if (table_->fields[i].width <= 0) continue;
+        slots[i].shown = false;
+        fixed -= 1 + table_->fields[i].width;
     }
     const int share = shared > 0 ? std::max(0, (span - fixed) / shared) : 0;
+    size_t lastShown = count - 1;
+    while (lastShown > 0 && !slots[lastShown].shown) --lastShown;
     const int end = start + span - 1;  // the last field ends before this cell
     int x = start;
     for (size_t i = 0; i < count; ++i) {
+        if (!slots[i].shown) {
+            slots[i] = FieldSlot{x, 0, false};
+            continue;
+        }
         int width = table_->fields[i].width > 0 ? table_->fields[i].width : share;
-        if (i + 1 == count) width = end - x;  // the last field takes the rest
+        if (i == lastShown) width = end - x;  // the last field takes the rest
         width = std::clamp(width, 0, std::max(0, end - x));
-        slots[i] = FieldSlot{x, width};
+        slots[i] = FieldSlot{x, width, true};
         x += width + 1;
     }
     return slots;
@@ -245,6 +255,7 @@ void ZListPanel::DrawLines(int columnWidth) {
         const int start = 1 + column * columnWidth;
         const int span = column + 1 == columns ? w - start : columnWidth;
         for (const FieldSlot& slot : LayOutColumn(start, span)) {
+            if (!slot.shown) continue;
             const int x = slot.x + slot.width;
             if (x <= 0 || x >= w - 1) continue;  // the frame stays
             for (int y = 1; y <= lineRow; ++y) {
@@ -300,6 +311,7 @@ void ZListPanel::DrawRow(int row, int y, int start, int span, const std::vector<
     }
     for (size_t field = 0; field < slots.size(); ++field) {
         const FieldSlot& slot = slots[field];
+        if (!slot.shown) continue;
         for (int x = slot.x; x < slot.x + slot.width; ++x) PutCell(x, y, ' ', attribute);
         const int fieldIndex = static_cast<int>(field);
         if (const char* text = CellText(row, fieldIndex)) {

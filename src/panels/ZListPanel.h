@@ -97,11 +97,16 @@ class ZListPanel : public ZPanel {
     // Moves the cursor as the key says, limited to the table, and repaints. Always 0 (used).
     int MoveCursor(CursorKey move);
 
-    // Where a field lies on a row: its first cell and width. The separator follows it.
+    // Where a field lies on a row: its first cell and width. The separator follows it. A field
+    // left out for want of room is not shown at all, separator included.
     struct FieldSlot {
         int x = 0;
         int width = 0;
+        bool shown = true;
     };
+    // The fewest cells a shared field (the name) is left with while fields of a width of their
+    // own can still give way: room for an 8.3 name.
+    static constexpr int kMinimumShare = 12;
 
     std::vector<FieldSlot> LayOutColumn(int start, int span) const;
     void DrawLines(int columnWidth);

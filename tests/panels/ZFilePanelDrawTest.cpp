@@ -212,15 +212,23 @@ TEST_F(PanelDrawTest, SelectionSizeGetsAtLeastFourCellsInAHalfScreenPanel) {
     EXPECT_EQ(PanelText(panel, 5, kLineRow, 28), selection);
 }
 
-TEST_F(PanelDrawTest, NarrowPanelShortensTheSizeAndCutsTheInformationLine) {
+// Fault caught: in a narrow panel the name field shrank to nothing while size, date and time
+// kept their cells, and the information line was cut before its figures.
+TEST_F(PanelDrawTest, NarrowPanelKeepsTheNameColumnAndTheInformationFigures) {
     if (!HasLanguage()) GTEST_SKIP() << "no language module";
     Fake().items = {Dir("d"), File("a", 1000), File("b", 234)};
     ZFilePanel panel;
-    OpenPanel(panel, 0, 1, 20, kHeight);
-    // The number gets at least 4 cells: 1,234 becomes 1k; then the text is cut to w - 2.
-    EXPECT_EQ(panel.InfoText(), "1k bytes in 1 dirs and 2 files");
-    EXPECT_EQ(PanelText(panel, 1, kHeight - 1, 18), "1k bytes in 1 dirs");
-    EXPECT_EQ(PanelChar(panel, 19, kHeight - 1), 0xBC);
+    OpenPanel(panel, 0, 1, 32, kHeight);
+    // Time and date give way: the name gets columns 1-20, the size 22-30.
+    EXPECT_EQ(PanelText(panel, 9, 1, 4), "Name");
+    EXPECT_EQ(PanelText(panel, 24, 1, 4), "Size");
+    EXPECT_EQ(PanelChar(panel, 21, kFirstRowY), kVertical);
+    EXPECT_EQ(PanelText(panel, 1, kHeight - 1, 30), "1k bytes in 1 dirs and 2 files");
+    panel.SetPos(ZRec(0, 1, 0, 0), ZRec(0, 0, 20, kHeight));
+    panel.Redraw();
+    // The size gives way too; the number is kept (1,234 as 1k), its words shorten.
+    EXPECT_EQ(PanelText(panel, 1, kFirstRowY, 18), "d" + std::string(17, ' '));
+    EXPECT_EQ(PanelText(panel, 1, kHeight - 1, 18), "1k byt 1 dir 2 fil");
 }
 
 TEST_F(PanelDrawTest, NoSelectionLineWithoutSelectedRowsAndNoInformationWhenSwitchedOff) {
