@@ -412,7 +412,11 @@ int ZPrompt::OnScreenResize(int width, int height) {
         const ZRec rightRect = RectOf(*right);
         // The divider keeps its share of the width; each panel keeps at least two columns
         // while the screen has room for them.
-        int leftWidth = (leftRect.w * width + oldWidth / 2) / oldWidth;
+        if (dividerShare_.placedWidth != leftRect.w || dividerShare_.screenWidth <= 0) {
+            dividerShare_ = DividerShare{leftRect.w, oldWidth, -1};
+        }
+        const int shareBase = dividerShare_.screenWidth;
+        int leftWidth = (dividerShare_.leftWidth * width + shareBase / 2) / shareBase;
         leftWidth =
             std::clamp(leftWidth, std::min(2, width), std::max(width - 2, std::min(2, width)));
         // Panels that reached the command line still do; shorter ones keep their gap to it.
@@ -421,6 +425,7 @@ int ZPrompt::OnScreenResize(int width, int height) {
             const int top = std::min<int>(rect.y, commandRow);
             return std::max(commandRow - gap - top, std::min(commandRow - top, 2));
         };
+        dividerShare_.placedWidth = leftWidth;
         Place(*left, 0, std::min<int>(leftRect.y, commandRow), leftWidth, heightFor(leftRect));
         Place(*right, leftWidth, std::min<int>(rightRect.y, commandRow), width - leftWidth,
               heightFor(rightRect));

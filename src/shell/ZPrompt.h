@@ -115,4 +115,13 @@ class ZPrompt : public ZEdit, private kq::panels::PanelHost {
     std::array<std::unique_ptr<ZFilePanel>, 2> panels_;
     // The panels' directories while they are released for a quit.
     std::array<std::string, 2> releasedDirectories_;
+    // The divider as last set by anything but a resize: the left panel's width at a screen
+    // width. Resizes scale it from there, never from their own rounded result, so a series of
+    // resizes back to that width restores it. placedWidth is the left width the last resize
+    // gave; a different one means the divider was moved since.
+    struct DividerShare {
+        int leftWidth = 0;
+        int screenWidth = 0;
+        int placedWidth = -1;
+    } dividerShare_;
 };

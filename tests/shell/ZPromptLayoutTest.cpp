@@ -246,5 +246,17 @@ TEST_F(ShellTest, ShrinkingTheScreenKeepsThePanelsBelowTheMenuBar) {
     EXPECT_EQ(RectOf(Right()), ZRec(50, 1, 50, 28));
 }
 
+// Fault caught: each resize scaled the divider from its last rounded place, so a series of
+// resizes back to the first size left the panels of unequal widths.
+TEST_F(ShellTest, ResizesBackToTheFirstSizeShareTheWidthAsBefore) {
+    Start(100, 30);
+    for (const int width : {37, 23, 61, 3, 100}) {
+        console->SetSize(width, 30);
+        Press({});
+    }
+    EXPECT_EQ(RectOf(Left()), ZRec(0, 1, 50, 28));
+    EXPECT_EQ(RectOf(Right()), ZRec(50, 1, 50, 28));
+}
+
 }  // namespace
 }  // namespace kq::shell::testing
