@@ -84,8 +84,8 @@ int FsSetAttr(const char* path, uint32_t attributes, time_t created, time_t modi
     }
     if (mode != (status.st_mode & 07777) && ::chmod(systemPath.c_str(), mode) != 0) return -1;
 
-    // The design writes the times through a plain file open, which a
-    // directory refuses: a directory keeps its times and the result is -1.
+    // The times are written as through a plain file open, which a directory refuses: a
+    // directory keeps its times and the result is -1, as callers of the layer expect.
     if (S_ISDIR(status.st_mode)) return -1;
 
     // Set by name rather than through an open descriptor: a read-only file needs no write

@@ -3,8 +3,8 @@
 //
 // A handle is the file descriptor. Only regular files are opened: a fifo, socket or device is
 // refused before anything opens it (a fifo would block the caller, a device has side effects
-// of its own), and a directory is refused as the designed file interface refuses it. The share
-// bits are accepted and have no effect: the system has no share modes.
+// of its own), and a directory is refused, as a file open refuses one in the layer's interface.
+// The share bits are accepted and have no effect: the system has no share modes.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,7 +37,7 @@ int OpenFlags(uint32_t mode) {
         case FS_OPEN_EXISTING:
             return flags;
         case FS_TRUNCATE_EXISTING:
-            // Truncation needs write access, as the designed file interface has it.
+            // Truncation needs write access, as the layer's interface has it.
             return write ? flags | O_TRUNC : -1;
         default:
             return -1;
@@ -182,9 +182,9 @@ ZAPI int64_t ZCALL FsTell(intptr_t handle) {
     return FsSeek(handle, 0, FS_SEEK_CUR);
 }
 
-// The read-only bit is not applied here: this system, unlike the one the layer was designed
-// on, enforces it on directories, and a copy fills a new directory after creating it with its
-// source's attributes. FsSetAttr applies it once the directory is complete.
+// The read-only bit is not applied here: this system enforces it on directories (the layer's
+// interface comes from one that did not), and a copy fills a new directory after creating it
+// with its source's attributes. FsSetAttr applies it once the directory is complete.
 ZAPI int ZCALL FsMkDir(const char* path, uint32_t attributes) {
     (void)attributes;
     if (path == nullptr) return -1;

@@ -62,8 +62,8 @@ TEST_F(SetAttrTest, ClearingReadOnlyGivesTheOwnerWriteAccessBack) {
     EXPECT_EQ(Listing("locked").attributes, uint32_t{FA_ARCHIVE});
 }
 
-// The design writes the times through a plain file open, which a directory refuses after
-// its attributes were written.
+// The times are written as through a plain file open, which a directory refuses after its
+// attributes were written.
 TEST_F(SetAttrTest, OnADirectoryTheAttributesTakeEffectAndTheResultIsMinusOne) {
     const std::string path = MakeDir("dir");
     const Listed before = Listing("dir");

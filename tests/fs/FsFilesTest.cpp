@@ -32,7 +32,7 @@ struct DispositionCase {
     const char* contents;  // the file afterwards ("<missing>" when absent)
 };
 
-TEST_F(OpenTest, EachDispositionCreatesTruncatesOrKeepsAsDesigned) {
+TEST_F(OpenTest, EachDispositionCreatesTruncatesOrKeepsTheFile) {
     const DispositionCase cases[] = {
         {"create new, missing", FS_CREATE_NEW | FS_WRITE, false, true, ""},
         {"create new, existing", FS_CREATE_NEW | FS_WRITE, true, false, "old"},
@@ -125,9 +125,8 @@ TEST_F(DirectoryTest, MakeAndRemoveDirectories) {
     EXPECT_EQ(FsRmDir(Path("new").c_str()), -1);
 }
 
-// The system enforces a directory's write permission, which the designed one never did: a copy
-// creates the directory with its source's attributes and then fills it, so FsMkDir leaves the
-// read-only bit to FsSetAttr.
+// The system enforces a directory's write permission: a copy creates the directory with its
+// source's attributes and then fills it, so FsMkDir leaves the read-only bit to FsSetAttr.
 TEST_F(DirectoryTest, ReadOnlyNewDirectoryCanStillBeFilled) {
     ASSERT_EQ(FsMkDir(Path("ro").c_str(), FA_DIR | FA_RDONLY), 0);
     const intptr_t handle = FsOpen(Path("ro/inside").c_str(), FS_CREATE_NEW | FS_WRITE, 0);

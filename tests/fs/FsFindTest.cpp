@@ -101,8 +101,8 @@ TEST_F(ListingTest, APatternWithADirectoryPartListsThatDirectory) {
 
 class PagingTest : public TempDirTest {};
 
-// The edge case of the design: ".." and one file with a maximum of 2 come back together and
-// leave the search open; the next call finds nothing.
+// Paging at its edge: ".." and one file with a maximum of 2 come back together and leave the
+// search open; the next call finds nothing.
 TEST_F(PagingTest, MaximumTwoOnParentAndOneFileReturnsBothThenNothing) {
     WriteFile("only", "");
     const FsSearch search = FsFindInit(Dir().c_str(), "*", kAll);
@@ -274,7 +274,7 @@ struct PatternCase {
     bool matches;
 };
 
-TEST(PatternTest, WildcardsMatchAsInTheDesignedSearch) {
+TEST(PatternTest, WildcardsMatchOneByteOrAnyRunOfBytes) {
     const PatternCase cases[] = {
         {"*", "anything", true},
         {"*", "..", true},
