@@ -388,18 +388,16 @@ class TmuxSession {
 
 // ---------------------------------------------------------------------------------------------
 
-// Fault caught: a start directory longer than the panels' 512-byte directory buffers opened
-// the panels at "/" without a word.
+// Fault caught: a start directory too long for the panels' 512-byte buffers opened them at "/".
 TEST(KqStartTest, StartDirectoryBeyondThePanelsBufferIsRefusedWithTheReason) {
     char folder[] = "/tmp/kq-start-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
-    const std::filesystem::path deep = std::filesystem::path(folder) / std::string(200, 'a') /
-                                       std::string(200, 'b') / std::string(200, 'c');
+    const std::string part = "/" + std::string(200, 'd');
+    const std::string deep = folder + part + part + part;
     std::filesystem::create_directories(deep);
-    const CommandResult result = RunCommand({KQ_BINARY, deep.string()}, {"TERM=dumb"});
-    EXPECT_TRUE(ExitedWith(result, 2)) << result.status;
-    EXPECT_TRUE(Contains(result.errors, "File name too long")) << result.errors;
+    const CommandResult run = RunCommand({KQ_BINARY, deep}, {"TERM=dumb"});
     std::filesystem::remove_all(folder);
+    EXPECT_TRUE(ExitedWith(run, 2) && Contains(run.errors, "File name too long")) << run.errors;
 }
 
 class KqTmuxTest : public ::testing::Test {
@@ -964,6 +962,53 @@ TEST(KqStartTest, CodePageThatCannotBeDrawnInIsRefusedWithAMessage) {
         EXPECT_TRUE(Contains(run.errors, "KQ_CODEPAGE=" + std::string(setting) + " cannot be used"))
             << run.errors;
     }
+}
+
+// Faults caught: Enter on a directory removed since it was listed, and F7 on a name that
+// exists, said nothing; a panel whose directory was removed stayed blank after Ctrl+R. Each
+// message fits one row of the box at this width.
+TEST_F(KqTmuxTest, RefusalsAreExplainedAndPanelsNeverGoBlank) {
+    ASSERT_NO_FATAL_FAILURE(StartKq());
+    const std::string work = session_->WorkDirectory();
+    const auto shows = [](const char* text) {
+        return [text](const Screen& screen) { return screen.Shows(text); };
+    };
+    std::filesystem::remove_all(work + "/sub");
+    session_->SendKeys({"Down", "Enter"});  // from ".." to "sub", listed before it went
+    ASSERT_NO_FATAL_FAILURE(WaitForScreen(shows("sub: No such file or directory."), "Enter"));
+    session_->SendKeys({"Enter", "F7"});
+    session_->SendText("alpha.txt");
+    session_->SendKeys({"Enter"});
+    ASSERT_NO_FATAL_FAILURE(WaitForScreen(shows("alpha.txt: File exists."), "F7"));
+    session_->SendKeys({"Enter"});
+    std::filesystem::create_directories(work + "/deep/er");
+    ASSERT_NO_FATAL_FAILURE(TypeCommand("cd  deep/er"));
+    ASSERT_NO_FATAL_FAILURE(WaitForCommandLine(work + "/deep/er>"));
+    std::filesystem::remove_all(work + "/deep");
+    session_->SendKeys({"C-r"});
+    ASSERT_NO_FATAL_FAILURE(WaitForCommandLine(Prompt()));
+    ASSERT_NO_FATAL_FAILURE(WaitForScreen(shows("PROG.EXE"), "the panel went blank"));
+}
+
+// Faults caught: narrow panels lost the names and the information line's figures, and a series
+// of resizes back to the first width left the panels of unequal widths.
+TEST_F(KqTmuxTest, NarrowPanelsKeepNamesAndFiguresAndTheWidthComesBackEven) {
+    ASSERT_NO_FATAL_FAILURE(StartKq());
+    for (const int cols : {44, 37, 61}) {
+        session_->Resize(cols, kRows);
+        ASSERT_NO_FATAL_FAILURE(WaitForScreen(
+            [cols](const Screen& screen) {
+                const std::vector<PanelFrame> panels = FindPanels(screen);
+                if (panels.size() != 2 || panels[1].right != cols - 1) return false;
+                const auto row = [&](int y) {
+                    return EncodeUtf8(screen.Slice(y, panels[1].left, cols));
+                };
+                return StartsWith(row(panels[1].top + 4), "║alpha.txt") &&
+                       Contains(row(panels[1].bottom), "3 f");
+            },
+            "a narrow panel lost its names or its figures"));
+    }
+    ResizeAndExpectLayout(*session_, kCols, kRows, Prompt());
 }
 
 }  // namespace

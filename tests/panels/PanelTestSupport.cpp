@@ -1,10 +1,10 @@
 // The panel tests' host, test plugin and fixture.
 #include "panels/PanelTestSupport.h"
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <sstream>
 #include <thread>
 
 #include "localfs/LocalPlugin.h"
@@ -201,27 +201,19 @@ std::vector<std::string> PanelTest::RowNames(const ZFilePanel& panel) {
 }
 
 std::string PanelTest::MessageText() const {
-    constexpr std::string_view kTitle = " Error ";
-    const auto isAny = [](uint8_t c, std::initializer_list<uint8_t> set) {
-        return std::find(set.begin(), set.end(), c) != set.end();
-    };
     for (int y = 0; y < console->Rows(); ++y) {
-        const size_t at = console->RowText(y).find(kTitle);
-        if (at == std::string::npos) continue;
-        int left = static_cast<int>(at);
-        while (left > 0 && !isAny(console->Char(left, y), {0xDA, 0xC9})) --left;
-        int right = static_cast<int>(at);
-        while (right < console->Cols() - 1 && !isAny(console->Char(right, y), {0xBF, 0xBB})) {
-            ++right;
-        }
-        // The rows inside the frame, trimmed and joined: the wrapped text made whole again.
-        std::string text;
-        for (int row = y + 1; row < console->Rows(); ++row) {
-            if (isAny(console->Char(left, row), {0xC0, 0xC8})) break;
-            std::string line = console->Text(left + 1, row, right - left - 1);
-            line.erase(line.find_last_not_of(' ') + 1);
-            line.erase(0, line.find_first_not_of(' '));
-            if (!line.empty()) text += (text.empty() ? "" : " ") + line;
+        const std::string top = console->RowText(y);
+        const size_t title = top.find(" Error ");
+        if (title == std::string::npos) continue;
+        // The box's corners are the nearest ones around its title.
+        const size_t left = top.find_last_of("\xC9\xDA", title);
+        const size_t right = top.find_first_of("\xBB\xBF", title);
+        std::string text;  // the words of the rows inside the frame: the wrapped text whole
+        for (int row = y + 1; row < console->Rows() && console->Char(left, row) != 0xC8 &&
+                              console->Char(left, row) != 0xC0;
+             ++row) {
+            std::istringstream words(console->Text(left + 1, row, right - left - 1));
+            for (std::string word; words >> word;) text += (text.empty() ? "" : " ") + word;
         }
         return text;
     }
@@ -229,20 +221,17 @@ std::string PanelTest::MessageText() const {
 }
 
 bool PanelTest::ShownWhile(const std::function<void()>& action, const std::string& text) {
-    // The action runs here, on the UI thread, which serves the box; a watcher reads the screen.
+    // The action runs here, on the UI thread that serves the box; a watcher reads the screen.
     std::atomic<bool> ended{false};
     std::atomic<bool> shown{false};
     std::thread watcher([&] {
         // The limit only keeps a box that never shows the text from hanging the run.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!ended) {
+        while (!ended && !shown && std::chrono::steady_clock::now() < deadline) {
             shown = MessageText().find(text) != std::string::npos;
-            if (shown || std::chrono::steady_clock::now() > deadline) {
-                console->PushKey(kq::ui::testing::kEnter);
-                return;
-            }
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
+        if (!ended) console->PushKey(kq::ui::testing::kEnter);
     });
     action();
     ended = true;

@@ -1,6 +1,8 @@
 // The file panel's commands: sort mode and reverse flag, "ShowHidden", inverting, selecting and
-// unselecting by mask through the dialogs, and a new directory through its dialog on the local
-// plugin. The dialogs come from the English language module: without it those tests skip.
+// unselecting by mask through the dialogs, and on the local plugin a new directory through its
+// dialog, refused directory changes and a directory removed from outside, with the messages
+// that say why. The dialogs and messages come from the English language module: without it
+// those tests skip.
 #include <unistd.h>
 
 #include <algorithm>
@@ -295,32 +297,24 @@ TEST_F(LocalPanelCommandsTest, RefusedDirectoryChangeKeepsThePanelAndSaysWhy) {
     if (!HasLanguage()) GTEST_SKIP() << "no language module";
     const std::string deep = tree + "/" + std::string(200, 'd') + "/" + std::string(200, 'e');
     fs::create_directories(deep + "/" + std::string(100, 'f'));
-    fs::create_directories(tree + "/gone");
     fs::create_directories(tree + "/closed");
-    fs::permissions(tree + "/closed", fs::perms::none);
+    fs::permissions(tree + "/closed", fs::perms::none);  // root enters it all the same
     const struct {
-        std::string directory;  // the panel's
-        std::string name;       // the row entered
-        std::string reason;
-        bool enterable;  // by root, who ignores permissions
-    } cases[] = {
-        {tree, "gone", "No such file or directory", false},
-        {deep, std::string(100, 'f'), "File name too long", false},
-        {tree, "closed", "Permission denied", ::geteuid() == 0},
-    };
+        std::string directory, name, reason;
+    } cases[] = {{tree, "old", "No such file or directory"},  // removed after the listing
+                 {deep, std::string(100, 'f'), "File name too long"},
+                 {tree, "closed", ::geteuid() == 0 ? "" : "Permission denied"}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.reason);
-        if (c.enterable) continue;
+        if (c.reason.empty()) continue;
         ASSERT_EQ(panel.ChangeDirectory(c.directory.c_str(), 0), 0);
-        if (c.name == "gone") fs::remove(tree + "/gone");  // after the listing
         const Names rows = RowNames(panel);
         panel.SetCurrentRow(
             static_cast<int>(std::find(rows.begin(), rows.end(), c.name) - rows.begin()));
-        EXPECT_TRUE(ShownWhile([&] { panel.OnKey(Pressed(KC_ENTER, 13)); }, c.reason));
-        EXPECT_EQ(panel.Directory(), c.directory);
+        if (c.name == "old") fs::remove(tree + "/old");
+        EXPECT_TRUE(ShownWhile([&] { panel.OnKey(Pressed(KC_ENTER, 13)); }, c.reason)) << c.reason;
         panel.OnKey(Ctrl('r', 0x12));
-        EXPECT_EQ(std::string(panel.GetTitle()), c.directory);
-        EXPECT_EQ(RowNames(panel).size(), rows.size() - (c.name == "gone" ? 1 : 0));
+        EXPECT_EQ(std::string(panel.GetTitle()), c.directory) << c.reason;
+        EXPECT_FALSE(RowNames(panel).empty()) << c.reason;
     }
 }
 
@@ -339,18 +333,13 @@ TEST_F(LocalPanelCommandsTest, DirectoryRemovedFromOutsideMovesThePanelUpOnReloa
 // blanks only.
 TEST_F(LocalPanelCommandsTest, NewDirectoryThatCannotBeMadeSaysWhy) {
     if (!HasLanguage()) GTEST_SKIP() << "no language module";
-    const struct {
-        std::string name;
-        std::string message;
-    } cases[] = {
-        {"old", "File exists"},
-        {"missing/new", "No such file or directory"},
-        {"z.txt/new", "Not a directory"},
-        {"   ", "A name of blanks only is refused"},
-    };
-    for (const auto& c : cases) {
-        Answer(c.name, kEnter);
-        EXPECT_TRUE(ShownWhile([&] { panel.OnKey(Pressed(KC_F7)); }, c.message)) << c.name;
+    for (const auto& [name, message] : std::vector<std::pair<std::string, std::string>>{
+             {"old", "File exists"},
+             {"missing/new", "No such file or directory"},
+             {"z.txt/new", "Not a directory"},
+             {"   ", "A name of blanks only is refused"}}) {
+        Answer(name, kEnter);
+        EXPECT_TRUE(ShownWhile([&] { panel.OnKey(Pressed(KC_F7)); }, message)) << name;
     }
     EXPECT_FALSE(fs::exists(tree + "/   "));
     EXPECT_TRUE(other.commands.empty());
