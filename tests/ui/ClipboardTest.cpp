@@ -1,5 +1,5 @@
-// Tests of the clipboard: the sizes and cuts ClipBrdGet reports, empty and binary texts, bad
-// arguments, the offer to the terminal's clipboard, and texts that never tear between threads.
+// The clipboard: sizes and cuts reported by ClipBrdGet, empty and binary texts, bad arguments,
+// the offer to the terminal's clipboard, and texts that never tear between threads.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -20,85 +20,42 @@ class ClipboardTest : public testing::Test {
     void SetUp() override { kq::ui::ClearClipboardForTesting(); }
     void TearDown() override { kq::ui::ClearClipboardForTesting(); }
 
-    // ClipBrdGet into a buffer of size bytes, pre-filled with '#' to show what was not copied.
-    static std::string Get(int size, int* result) {
+    // ClipBrdGet into a buffer of size bytes pre-filled with '#', and its result.
+    static std::pair<std::string, int> Get(int size) {
         std::string buffer(static_cast<size_t>(size), '#');
-        *result = ClipBrdGet(buffer.data(), size);
-        return buffer;
+        const int result = ClipBrdGet(buffer.data(), size);
+        return {buffer, result};
     }
 };
 
-TEST_F(ClipboardTest, HoldsNoTextBeforeTheFirstPut) {
-    EXPECT_EQ(ClipBrdGet(nullptr, 0), -1);
-    int result = 0;
-    EXPECT_EQ(Get(8, &result), "########");
-    EXPECT_EQ(result, -1);
-}
-
-TEST_F(ClipboardTest, NullBufferAsksForTheSizeWithTheZero) {
-    ASSERT_EQ(ClipBrdPut("hello", 5), 0);
-    EXPECT_EQ(ClipBrdGet(nullptr, 0), 6);
-    EXPECT_EQ(ClipBrdGet(nullptr, 100), 6);
-}
-
-// Whatever the buffer size, the result is the full size; a cut text is not terminated.
-TEST_F(ClipboardTest, CopiesAtMostTheBufferSize) {
-    ASSERT_EQ(ClipBrdPut("hello", 5), 0);
-    const struct {
-        int size;
-        std::string buffer;
-    } cases[] = {
-        {0, ""},
-        {3, "hel"},
-        {5, "hello"},
-        {6, std::string("hello\0", 6)},
-        {8, std::string("hello\0##", 8)},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.size);
-        int result = 0;
-        EXPECT_EQ(Get(c.size, &result), c.buffer);
-        EXPECT_EQ(result, 6);
-    }
-}
-
-TEST_F(ClipboardTest, PutOfNoBytesLeavesAnEmptyText) {
-    ASSERT_EQ(ClipBrdPut("ignored", 0), 0);
-    EXPECT_EQ(ClipBrdGet(nullptr, 0), 1);
-    int result = 0;
-    EXPECT_EQ(Get(3, &result), std::string("\0##", 3));
-    EXPECT_EQ(result, 1);
-    ASSERT_EQ(ClipBrdPut(nullptr, 0), 0);
-    EXPECT_EQ(ClipBrdGet(nullptr, 0), 1);
-}
-
-TEST_F(ClipboardTest, PutReplacesTheWholeText) {
+TEST_F(ClipboardTest, GetCopiesAtMostTheBufferSizeAndReportsTheFullSize) {
+    EXPECT_EQ(Get(8), std::make_pair(std::string("########"), -1));  // nothing put yet
     ASSERT_EQ(ClipBrdPut("a longer text", 13), 0);
-    ASSERT_EQ(ClipBrdPut("ab", 2), 0);
-    int result = 0;
-    EXPECT_EQ(Get(6, &result), std::string("ab\0###", 6));
-    EXPECT_EQ(result, 3);
+    ASSERT_EQ(ClipBrdPut("hello", 5), 0);  // replaces the whole text
+    EXPECT_EQ(ClipBrdGet(nullptr, 100), 6);
+    const std::pair<int, std::string> cases[] = {
+        {0, ""}, {3, "hel"}, {6, std::string("hello\0", 6)}, {8, std::string("hello\0##", 8)}};
+    for (const auto& [size, buffer] : cases) EXPECT_EQ(Get(size), std::make_pair(buffer, 6));
 }
 
-// The length decides, not a terminator: zeros and high bytes inside the text are kept.
-TEST_F(ClipboardTest, KeepsEveryByteOfTheGivenLength) {
+TEST_F(ClipboardTest, LengthDecidesNotATerminatorAndNoBytesIsAnEmptyText) {
     const std::string text("a\0b\x82\xFF", 5);
     ASSERT_EQ(ClipBrdPut(text.data(), 5), 0);
-    int result = 0;
-    EXPECT_EQ(Get(6, &result), text + '\0');
-    EXPECT_EQ(result, 6);
+    EXPECT_EQ(Get(6), std::make_pair(text + '\0', 6));
+    ASSERT_EQ(ClipBrdPut("ignored", 0), 0);
+    EXPECT_EQ(Get(3), std::make_pair(std::string("\0##", 3), 1));
 }
 
 TEST_F(ClipboardTest, BadArgumentsFailAndKeepTheText) {
     ASSERT_EQ(ClipBrdPut("kept", 4), 0);
     EXPECT_EQ(ClipBrdPut(nullptr, 3), -1);
     EXPECT_EQ(ClipBrdPut("x", -1), -1);
-    int result = 0;
-    EXPECT_EQ(Get(5, &result), std::string("kept\0", 5));
-    EXPECT_EQ(result, 5);
+    EXPECT_EQ(Get(5), std::make_pair(std::string("kept\0", 5), 5));
 }
 
-TEST_F(ClipboardTest, PutOffersTheTextToTheTerminal) {
+// With no console open there is no terminal to offer the text to; the put still succeeds.
+TEST_F(ClipboardTest, PutOffersTheTextToTheTerminalWhenOneIsOpen) {
+    EXPECT_EQ(ClipBrdPut("text", 4), 0);
     auto console = std::make_shared<kq::console::MemoryConsole>(80, 25);
     kq::console::InstallBackend(console);
     ASSERT_EQ(ConInit(nullptr, nullptr), 0);
@@ -106,12 +63,6 @@ TEST_F(ClipboardTest, PutOffersTheTextToTheTerminal) {
     EXPECT_EQ(console->OfferedClipboard(), "copied\x82");
     ConShutdown();
     kq::console::InstallBackend(nullptr);
-}
-
-// With no console open there is no terminal to offer the text to; the put still succeeds.
-TEST_F(ClipboardTest, PutSucceedsWithTheConsoleClosed) {
-    EXPECT_EQ(ClipBrdPut("text", 4), 0);
-    EXPECT_EQ(ClipBrdGet(nullptr, 0), 5);
 }
 
 // A reader sees one writer's text or the other's, whole: size and bytes always belong together.
