@@ -44,6 +44,18 @@ std::string Describe(const ResDialogItem& item) {
            "x" + std::to_string(item.h) + " " + std::to_string(item.style);
 }
 
+// A menu as one line: "text id type [submenu]" for every item; titles must be null.
+std::string Describe(const ResMenu* menu) {
+    std::string line = menu->title == nullptr ? "" : "title! ";
+    for (int index = 0; index < menu->itemCount; ++index) {
+        const ResMenuItem& item = menu->items[index];
+        line += (index > 0 ? ", " : "") + Text(item.text) + " " + std::to_string(item.id) + " " +
+                std::to_string(item.type);
+        if (item.submenu != nullptr) line += " [" + Describe(item.submenu) + "]";
+    }
+    return line;
+}
+
 // Template bytes, little-endian, with alignment counted from the template's start.
 class TemplateWriter {
   public:
@@ -218,33 +230,9 @@ TEST_P(LanguageModuleTest, ClassAtomsOrdinalsCentringAndRefusedTemplates) {
 TEST_P(LanguageModuleTest, NestedMenu) {
     MenuPtr bar(ResLoadMenu(module_, 1));
     ASSERT_NE(bar, nullptr);
-    EXPECT_EQ(bar->title, nullptr);
-    ASSERT_EQ(bar->itemCount, 2);
-    const ResMenuItem& help = bar->items[1];
-    EXPECT_EQ(Text(help.text) + " " + std::to_string(help.id) + " " + std::to_string(help.type),
+    EXPECT_EQ(Describe(bar.get()),
+              "&File 100 16 [&Open 101 0,  0 2048, &Recent 102 16 [Deep 103 0], E&xit 104 0], "
               "&Help 200 0");
-    EXPECT_EQ(help.submenu, nullptr);
-    EXPECT_EQ(Text(bar->items[0].text), "&File");
-    EXPECT_EQ(bar->items[0].id, 100u);
-    EXPECT_EQ(bar->items[0].type, 0x10u);
-
-    const ResMenu* file = bar->items[0].submenu;
-    ASSERT_NE(file, nullptr);
-    EXPECT_EQ(file->title, nullptr);
-    ASSERT_EQ(file->itemCount, 4);
-    const char* const texts[] = {"&Open", "", "&Recent", "E&xit"};
-    const uint32_t types[] = {0, 0x800 /* separator */, 0x10, 0};
-    for (int index = 0; index < 4; ++index) {
-        EXPECT_EQ(Text(file->items[index].text), texts[index]);
-        EXPECT_EQ(file->items[index].type, types[index]);
-    }
-    EXPECT_EQ(file->items[3].id, 104u);
-    const ResMenu* recent = file->items[2].submenu;
-    ASSERT_NE(recent, nullptr);
-    ASSERT_EQ(recent->itemCount, 1);
-    EXPECT_EQ(Text(recent->items[0].text), "Deep");
-    EXPECT_EQ(recent->items[0].id, 103u);
-    EXPECT_EQ(recent->items[0].submenu, nullptr);
 }
 
 // Every prefix of a real template is refused: no record is ever built from part of one.

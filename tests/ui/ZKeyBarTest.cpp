@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "console/KeyRecord.h"
-#include "ui/MenuTestSupport.h"
+#include "ui/ControlTestSupport.h"
 #include "ui/ZKeyBar.h"
 
 namespace kq::ui::testing {
@@ -29,36 +29,23 @@ std::string ExpectedRow(int width, int cellWidth, const std::vector<std::string>
     return row;
 }
 
-using KeyBarAttachTest = PaletteDesktopTest;
-
-TEST_F(KeyBarAttachTest, DesktopAttachesItHiddenOnTheBottomRowAndResizesMoveIt) {
-    ZKeyBar* keyBar = ZKeyBar::Get();
-    ASSERT_NE(keyBar, nullptr);
-    EXPECT_EQ(keyBar->ScreenRect(), ZRec(0, 24, 80, 1));
-    EXPECT_EQ(keyBar->GetFlags() & WF_VISIBLE, 0u);
-    EXPECT_EQ(console->RowText(24), std::string(80, ' '));
-
-    keyBar->SetKeyBar("Help\x01Menu", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-    keyBar->Show(true);
-    console->SetSize(120, 30);
-    ASSERT_TRUE(DesktopTakeResize());
-    EXPECT_EQ(keyBar->ScreenRect(), ZRec(0, 29, 120, 1));
-    // 120 columns: cells of 10, all twelve keys.
-    EXPECT_EQ(console->RowText(29), ExpectedRow(120, 10, {"Help", "Menu"}));
-}
-
 class KeyBarTest : public PaletteDesktopTest {
   protected:
     void SetUp() override {
         PaletteDesktopTest::SetUp();
         keyBar = ZKeyBar::Get();
         ASSERT_NE(keyBar, nullptr);
+        EXPECT_EQ(keyBar->ScreenRect(), ZRec(0, 24, 80, 1));
+        EXPECT_EQ(keyBar->GetFlags() & WF_VISIBLE, 0u);
+        EXPECT_EQ(console->RowText(24), std::string(80, ' '));
         keyBar->Show(true);
     }
 
     ZKeyBar* keyBar = nullptr;
 };
 
+// The desktop attaches it hidden on the bottom row; labels are separated by control characters
+// and cut to their cells; resizes move it.
 TEST_F(KeyBarTest, LabelsAreSeparatedByControlCharactersAndCutToTheirCells) {
     keyBar->SetKeyBar("Help\x01Menu", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
     // 80 columns: cells of 8, F11 and F12 fall off the row.
@@ -76,6 +63,12 @@ TEST_F(KeyBarTest, LabelsAreSeparatedByControlCharactersAndCutToTheirCells) {
 
     keyBar->SetKeyBar(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
     EXPECT_EQ(console->RowText(24), ExpectedRow(80, 8, {}));
+    // 120 columns: cells of 10, all twelve keys.
+    keyBar->SetKeyBar("Help\x01Menu", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    console->SetSize(120, 30);
+    ASSERT_TRUE(DesktopTakeResize());
+    EXPECT_EQ(keyBar->ScreenRect(), ZRec(0, 29, 120, 1));
+    EXPECT_EQ(console->RowText(29), ExpectedRow(120, 10, {"Help", "Menu"}));
 }
 
 TEST_F(KeyBarTest, ModifierPressesAndReleasesSwitchTheLabelSet) {
