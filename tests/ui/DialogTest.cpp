@@ -1,11 +1,9 @@
 // Dialogs and message boxes on the in-memory console: focus at start, Tab and arrow navigation,
-// hot keys, Enter and Esc, button widths, the bell, the exit question, and every dialog of both
-// language modules opened and closed.
+// hot keys, Enter and Esc, button widths, the bell, and the exit question.
 #include <string>
 #include <vector>
 
 #include "kq/config.h"
-#include "kq/resource_ids.h"
 #include "support/TempFolder.h"
 #include "ui/ControlTestSupport.h"
 #include "ui/ZDialog.h"
@@ -171,48 +169,6 @@ TEST_F(ExitQuestionTest, SettingZeroQuitsWithoutAQuestion) {
     EXPECT_EQ(console->PendingInput(), 1u);
 }
 
-#ifdef KQ_LANG_ENGLISH
-class LanguageDialogTest : public DialogTest, public ::testing::WithParamInterface<const char*> {
-  protected:
-    void SetUp() override {
-        setenv("KQ_CODEPAGE", "437", 1);
-        DialogTest::SetUp();
-        module_ = KeLoadDll(GetParam());
-        ASSERT_NE(module_, -1);
-        ResSetLanguage(module_);
-    }
-    void TearDown() override {
-        ResSetLanguage(0);
-        KeFreeDll(module_);
-        DialogTest::TearDown();
-    }
-    KeHandle module_ = 0;
-};
-
-// The layouts are checked against the screen with the module itself; here every dialog is built
-// into windows, drawn, and closed with Esc and with Enter (which a focused edit line may take).
-TEST_P(LanguageDialogTest, EveryDialogOpensAndClosesWithEscAndEnter) {
-    for (int id = 100; id <= 120; ++id) {
-        for (const uint32_t closing : {kEsc, kEnter}) {
-            ZDialog dialog;
-            ASSERT_EQ(dialog.CreateFromResource(id, nullptr, 0), 0) << id;
-            dialog.Activate(true);
-            const ZRec box = dialog.ScreenRect();
-            EXPECT_EQ(console->Char(box.x, box.y), 0xC9) << id;
-            EXPECT_EQ(console->Char(box.x + box.w - 1, box.y + box.h - 1), 0xBC) << id;
-            console->PushKey(closing);
-            console->PushKey(kEsc);
-            const int result = dialog.Run();
-            EXPECT_TRUE(result == 1 || result == 2) << id << ": " << result;
-            dialog.Destroy();
-            for (uint32_t event = 0; console->PendingInput() > 0;) ConInput(&event);
-        }
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Modules, LanguageDialogTest,
-                         ::testing::Values(KQ_LANG_ENGLISH, KQ_LANG_GERMAN));
-#endif
 
 }  // namespace
 }  // namespace kq::ui::testing

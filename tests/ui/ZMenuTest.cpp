@@ -1,13 +1,10 @@
 // Menus on the in-memory console: the bar and the pop-up as drawn, every key with its
 // wrap-around and skipping, hot keys, menus with nothing to select, submenus opened, placed
-// inside the screen and left again, the item operations, closing, modal runs, and the menu
-// bar built from menu 1 of both language modules.
+// inside the screen and left again, the item operations, closing and modal runs.
 #include <deque>
 #include <string>
 #include <vector>
 
-#include "kq/kernel.h"
-#include "kq/resource_ids.h"
 #include "ui/MenuTestSupport.h"
 #include "ui/ZMenu.h"
 
@@ -459,66 +456,6 @@ TEST_F(MenuTest, AutoHideBarHidesOnEscAndCloseAndDestroyDetachesTheSubmenus) {
     EXPECT_EQ(bar.ItemCount(), 0);
     EXPECT_EQ(bar.Destroy(), 0);
 }
-
-// Menu 1 of the language modules; their layout is checked with the modules themselves.
-class MenuBarFromLanguageTest : public MenuTest, public ::testing::WithParamInterface<const char*> {
-  protected:
-    void SetUp() override {
-        if (GetParam()[0] == '\0') GTEST_SKIP() << "the language modules were not built";
-        MenuTest::SetUp();
-        opened_ = true;
-        module_ = KeLoadDll(GetParam());
-        ASSERT_NE(module_, 0);
-        ASSERT_NE(module_, -1);
-        ResSetLanguage(module_);
-    }
-    void TearDown() override {
-        if (!opened_) return;
-        MenuTest::TearDown();
-        ResSetLanguage(0);
-        if (module_ != 0 && module_ != -1) KeFreeDll(module_);
-    }
-
-    bool opened_ = false;
-    KeHandle module_ = 0;
-};
-
-// Each top item's hot key opens its pop-up; Right in the right panel's menu opens its sort
-// modes, ending at the right edge at most.
-TEST_P(MenuBarFromLanguageTest, HotKeysOpenThePopupsAndTheSortModesOpenBesideTheirPanelMenu) {
-    ZMenu bar, missing;
-    EXPECT_EQ(missing.CreateFromResource(4711, ZRec(0, 0, 0, 0), ZRec(0, 0, 80, 1), nullptr,
-                                         WF_VISIBLE, module_),
-              -1);
-    EXPECT_FALSE(missing.IsAttached());
-    // Without a module: the current language's.
-    ASSERT_EQ(bar.CreateFromResource(IDM_MENU_BAR, ZRec(0, 0, 0, 0), ZRec(0, 0, 80, 1), nullptr,
-                                     WF_VISIBLE),
-              0);
-    bar.SetOwner(&app);
-    bar.Activate(true);
-    EXPECT_EQ(bar.GetId(), IDM_MENU_BAR);
-    ASSERT_EQ(Ids(bar),
-              (std::vector<uint32_t>{IDM_LEFT, IDM_FILES, IDM_COMMANDS, IDM_OPTIONS, IDM_RIGHT}));
-    for (int i = bar.ItemCount() - 1; i >= 0; --i) {
-        Press({Letter(MenuHotKey(bar.ItemAt(i)->text))});
-        EXPECT_EQ(ZDesktop::GetFocus(), bar.ItemAt(i)->submenu.get()) << i;
-        Press({kEsc});
-    }
-    Press({kEnd, kEnd, kEnd, kEnd, kDown, kRight});
-    ZMenu* sort = Submenu(*Submenu(bar, IDM_RIGHT), IDM_RIGHT_SORT);
-    ASSERT_NE(sort, nullptr);
-    EXPECT_EQ(ZDesktop::GetFocus(), sort);
-    EXPECT_EQ(sort->ScreenRect().x + sort->ScreenRect().w, 80);
-    Press({kUp, kEnter});
-    EXPECT_EQ(app.commands.back(), CMD_REVERSE);
-}
-
-INSTANTIATE_TEST_SUITE_P(Modules, MenuBarFromLanguageTest,
-                         ::testing::Values(KQ_LANG_ENGLISH, KQ_LANG_GERMAN),
-                         [](const auto& module) {
-                             return std::string(module.index == 0 ? "English" : "German");
-                         });
 
 }  // namespace
 }  // namespace kq::ui::testing
