@@ -131,8 +131,9 @@ TEST_F(MenuTest, BarLaysItsItemsOut) {
     EXPECT_EQ(console->Attr(9, 0), Colour(ZMenu::kColourNormal));
     EXPECT_EQ(MenuBarItemColumn(bar, 3), 16);
     const MenuTree cut{{1, "~Left"}, {2, "~Files"}, {3, "~C"}};
-    narrow.CreateFromMenu(cut.Root(), ZRec(0, 2, 0, 0), ZRec(0, 0, 13, 1), nullptr, WF_VISIBLE, 1);
-    EXPECT_EQ(console->Text(0, 2, 13), "  Left       ");
+    bar.Destroy();
+    OpenBar(narrow, cut, WF_VISIBLE, 0, 13);
+    EXPECT_EQ(console->Text(0, 0, 13), "  Left       ");
 }
 
 TEST_F(MenuTest, SelectionKeysWrapAroundAndSkipSeparatorsAndGreyedItems) {
