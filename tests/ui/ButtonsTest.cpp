@@ -76,6 +76,7 @@ TEST_F(CheckBoxTest, BoxShowsTheMarkTheTitleWithItsHotKeyAndTheCursorOnTheMark) 
     EXPECT_EQ(std::make_tuple(console->Cursor().x, console->Cursor().y, console->Cursor().size),
               std::make_tuple(kDialogX + 3, kDialogY + 1, 15));
     box.SetCheck(true);
+    EXPECT_EQ(box.Draw(), 0);
     EXPECT_EQ(Row(2, 1, 3), "[x]");
     // Narrow boxes show the mark only; narrower ones nothing.
     for (const auto& [width, row] : {std::pair{3, "[x]"}, {4, "[x] "}, {6, "[x] ab"}}) {
