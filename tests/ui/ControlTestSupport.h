@@ -205,6 +205,17 @@ class ControlTest : public PaletteDesktopTest {
         return console->Text(kDialogX + x, kDialogY + y, count);
     }
     uint8_t AttrAt(int x, int y) const { return console->Attr(kDialogX + x, kDialogY + y); }
+    std::vector<uint8_t> Attrs(int x, int y, int count) const {
+        std::vector<uint8_t> attributes;
+        for (int i = 0; i < count; ++i) attributes.push_back(AttrAt(x + i, y));
+        return attributes;
+    }
+    // The attributes of the given palette colours.
+    static std::vector<uint8_t> Colours(std::initializer_list<int> indexes) {
+        std::vector<uint8_t> attributes;
+        for (const int index : indexes) attributes.push_back(Colour(index));
+        return attributes;
+    }
 
     Dialog dialog;
 };
