@@ -2,7 +2,6 @@
 // and as PE32), templates written byte by byte for what windres cannot emit (creation data in a
 // standard dialog, damaged templates), and the parsers on every prefix of a template.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <climits>
 #include <cstring>
@@ -16,6 +15,7 @@
 #include "kq/window_flags.h"
 #include "platform/PeImage.h"
 #include "platform/PeImageWriter.h"
+#include "support/TempFolder.h"
 #include "ui/ResourceParsers.h"
 
 namespace kq::resources {
@@ -109,24 +109,19 @@ constexpr uint16_t kLast = kMenuFlagLast;
 class WrittenModule {
   public:
     explicit WrittenModule(const std::vector<pe_test::TestResource>& resources) {
-        path_ = testing::TempDir() + "kq-resources-XXXXXX";
-        const int descriptor = mkstemp(path_.data());
-        if (descriptor < 0) return;
         const std::vector<uint8_t> bytes =
             pe_test::BuildPeImage(resources, pe_test::PeFormat::kPe32).bytes;
-        const bool written =
-            write(descriptor, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-        close(descriptor);
-        if (written) module_ = KeLoadDll(path_.c_str());
+        const std::string path = folder_.WriteFile(
+            "module.dll", std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        module_ = KeLoadDll(path.c_str());
     }
     ~WrittenModule() {
         if (module_ != -1) KeFreeDll(module_);
-        unlink(path_.c_str());
     }
     KeHandle handle() const { return module_; }
 
   private:
-    std::string path_;
+    kq::test::TempFolder folder_{"kq-resources"};
     KeHandle module_ = -1;
 };
 
