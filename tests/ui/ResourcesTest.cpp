@@ -111,9 +111,8 @@ class WrittenModule {
     explicit WrittenModule(const std::vector<pe_test::TestResource>& resources) {
         const std::vector<uint8_t> bytes =
             pe_test::BuildPeImage(resources, pe_test::PeFormat::kPe32).bytes;
-        const std::string path = folder_.WriteFile(
-            "module.dll", std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-        module_ = KeLoadDll(path.c_str());
+        const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        module_ = KeLoadDll(folder_.WriteFile("module.dll", text).c_str());
     }
     ~WrittenModule() {
         if (module_ != -1) KeFreeDll(module_);

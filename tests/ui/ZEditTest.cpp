@@ -1,6 +1,7 @@
 // ZEdit: typing in insert and overwrite mode, WF_LIMIT and WF_PASSWORD fields, scrolling, the
 // cursor, caret moves by character and word, selection with Shift, the clipboard keys, and the
 // keys that belong to the owner.
+#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
@@ -123,12 +124,8 @@ TEST_F(EditTest, BackspaceAndDeleteRemoveOneCharacter) {
         Press({c.key});
         EXPECT_EQ(Text(), c.text) << c.caret;
         EXPECT_EQ(edit->GetCaret(), c.caretAfter) << c.caret;
-        }
-}
-
-// At the start of the line Backspace has nothing to remove: it drops the selection only.
-TEST_F(EditTest, BackspaceAtTheStartWithASelectionKeepsTheText) {
-    OpenEdit("abcd");
+    }
+    // At the start of the line Backspace has nothing to remove: it drops the selection only.
     edit->SetSelection(1, 2);
     edit->SetCaret(0);
     Press({Key(KC_BACK)});
@@ -177,7 +174,7 @@ TEST_F(EditTest, ShiftExtendsTheSelectionFromTheOldCaret) {
         edit->SetCaret(cases[i].caret);
         for (uint32_t key : cases[i].keys) Press({key});
         EXPECT_EQ(Selection(), cases[i].selection) << "case " << i;
-        }
+    }
 }
 
 TEST_F(EditTest, SelectionIsShownWhileFocusedAndTypingReplacesIt) {
@@ -198,7 +195,7 @@ TEST_F(EditTest, SelectionIsShownWhileFocusedAndTypingReplacesIt) {
         Press({Shift(KC_END)});
         Type("bye");
         EXPECT_EQ(Text(), "bye") << overwrite;
-        }
+    }
 }
 
 // The password never reaches the clipboard; copying the empty range a Shift key without a caret
@@ -246,17 +243,17 @@ TEST_F(EditTest, PasteReplacesControlCharactersAndTheSelectionOrIsRefused) {
         {"1234", "abcdef", WF_LIMIT, {paste}, "abcdef1234"},
         {"123456", "abcdefghi", WF_LIMIT, {kHome, Shift(KC_RIGHT), paste}, "abcdefghi"},
         {"123456", "abcdefghi", WF_LIMIT,
-         {kHome, Shift(KC_END), Shift(KC_LEFT), Shift(KC_LEFT), Shift(KC_LEFT), Shift(KC_LEFT), paste}, "123456fghi"},
+         {kHome, Shift(KC_END), Shift(KC_LEFT), Shift(KC_LEFT), Shift(KC_LEFT), Shift(KC_LEFT),
+          paste},
+         "123456fghi"},
     };
     for (const auto& c : cases) {
         ClearClipboardForTesting();
-        if (c.clipboard != nullptr) {
-            ClipBrdPut(c.clipboard, static_cast<int>(std::string(c.clipboard).size()));
-        }
+        if (c.clipboard != nullptr) ClipBrdPut(c.clipboard, static_cast<int>(std::strlen(c.clipboard)));
         OpenEdit(c.text, c.flags);
         Press(c.keys);
         EXPECT_EQ(Text(), c.result) << c.result;
-        }
+    }
     // Text pasted into the terminal arrives as one event, refused the same way, with a bell.
     const int bells = console->BellCount();
     OpenEdit("abcdef", WF_LIMIT);
@@ -287,11 +284,11 @@ TEST_F(EditTest, OtherKeysGoToTheOwnerWhoseResultIsReturned) {
 
 TEST_F(EditTest, SetSelectionNormalisesAndDeleteSelectionRemovesTheRange) {
     OpenEdit("hello");
-    const std::pair<int, int> given[] = {{0, -1}, {1, 3}, {2, 5}, {2, 99}, {-1, 3}};
-    const std::pair<int, int> stored[] = {{0, 4}, {1, 3}, {2, 4}, {2, 4}, {-1, -1}};
-    for (size_t i = 0; i < std::size(given); ++i) {
-        edit->SetSelection(given[i].first, given[i].second);
-        EXPECT_EQ(Selection(), stored[i]) << i;
+    const int cases[][4] = {
+        {0, -1, 0, 4}, {1, 3, 1, 3}, {2, 5, 2, 4}, {2, 99, 2, 4}, {-1, 3, -1, -1}};
+    for (const auto& c : cases) {
+        edit->SetSelection(c[0], c[1]);
+        EXPECT_EQ(Selection(), std::make_pair(c[2], c[3])) << c[0] << "," << c[1];
     }
     EXPECT_EQ(edit->DeleteSelection(), -1);
     OpenEdit("hello world", 0, 20);
