@@ -18,26 +18,13 @@ struct TemplateBuilder {
 
     TemplateBuilder& Add(const char* className, const char* text, int x, int y, int w, int id,
                          uint32_t style) {
-        items.push_back(ResDialogItem{});
-        ResDialogItem& item = items.back();
-        item.className = const_cast<char*>(className);
-        item.text = const_cast<char*>(text);
-        item.x = x;
-        item.y = y;
-        item.w = w;
-        item.h = 1;
-        item.id = id;
-        item.style = style;
+        items.push_back({style, x, y, w, 1, id, const_cast<char*>(className),
+                         const_cast<char*>(text)});
         return *this;
     }
     const ResDialog* Build(int w, int h) {
-        dialog = ResDialog{};
-        dialog.x = dialog.y = -1;
-        dialog.w = w;
-        dialog.h = h;
-        dialog.title = const_cast<char*>(" Test ");
-        dialog.items = items.data();
-        dialog.itemCount = static_cast<int>(items.size());
+        dialog = {0, -1, -1, w, h, nullptr, const_cast<char*>(" Test "), items.data(),
+                  static_cast<int>(items.size())};
         return &dialog;
     }
 };
@@ -150,12 +137,13 @@ class ExitQuestionTest : public DialogTest {
     kq::test::SettingsHome home_;
 };
 
-TEST_F(ExitQuestionTest, AskedWhenTheSettingIsAbsentAndEscKeepsRunning) {
+// Esc keeps running; Enter takes the default, "yes".
+TEST_F(ExitQuestionTest, AskedWhenTheSettingIsAbsent) {
     console->PushKey(kEsc);
     EXPECT_EQ(ZDesktop::Quit(0), 1);
     EXPECT_TRUE(console->IsOpen());
     EXPECT_EQ(console->PendingInput(), 0u);
-    console->PushKey(kEnter);  // the first button, "yes", is the default
+    console->PushKey(kEnter);
     EXPECT_EQ(ZDesktop::Quit(0), 0);
     EXPECT_FALSE(console->IsOpen());
 }
@@ -168,7 +156,6 @@ TEST_F(ExitQuestionTest, SettingZeroQuitsWithoutAQuestion) {
     EXPECT_EQ(ZDesktop::Quit(0), 0);
     EXPECT_EQ(console->PendingInput(), 1u);
 }
-
 
 }  // namespace
 }  // namespace kq::ui::testing
