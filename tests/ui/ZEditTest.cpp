@@ -41,12 +41,9 @@ class EditTest : public ControlTest {
         return {console->Cursor().x - kDialogX - 2, console->Cursor().y - kDialogY - 1};
     }
     static std::string Clipboard() {
-        const int size = ClipBrdGet(nullptr, 0);
-        if (size <= 0) return "<none>";
-        std::string text(static_cast<size_t>(size), '\0');
-        ClipBrdGet(text.data(), size);
-        text.resize(static_cast<size_t>(size - 1));
-        return text;
+        std::string text(64, '\0');
+        const int size = ClipBrdGet(text.data(), 64);
+        return size <= 0 ? "<none>" : text.substr(0, static_cast<size_t>(size - 1));
     }
 
     std::unique_ptr<ZEdit> edit;
