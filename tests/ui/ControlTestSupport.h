@@ -1,56 +1,173 @@
-// Shared pieces of the control tests: a dialog-like owner that records the commands and keys its
-// controls pass on, and a fixture that places controls in it and types keys through the real
-// input loop of the desktop on the in-memory console.
+// Shared pieces of the window, menu and control tests: the desktop on the in-memory console, the
+// input loop run over queued keys, a window filled with one character that records its keys,
+// the application window that owns a menu bar, and a dialog-like owner for controls.
 #pragma once
 
-#include <atomic>
+#include <gtest/gtest.h>
+
 #include <functional>
-#include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "console/Console.h"
+#include "console/MemoryConsole.h"
 #include "kq/keys.h"
 #include "kq/text.h"
+#include "kq/window.h"
 #include "ui/Clipboard.h"
+#include "ui/DesktopHooks.h"
+#include "ui/DesktopInternal.h"
 #include "ui/OverwriteMode.h"
-#include "ui/WindowTestSupport.h"
 
 namespace kq::ui::testing {
 
-// Ends a batch of typed keys; every control passes it to its owner.
-constexpr uint32_t kEndOfKeys = KEY_EVENT(KC_F12, 0, KF_DOWN);
+// Ends a queue of keys. The screen saver's key hook takes it, so it reaches no window.
+constexpr uint32_t kEndOfKeys = KEY_EVENT(KC_NONE, 0, KF_DOWN);
 
-inline uint32_t Key(uint32_t code, uint32_t flags = 0) {
-    return KEY_EVENT(code, 0, KF_DOWN | flags);
+// Runs the desktop's input loop until every queued key has been dispatched. saverTakes, when
+// given, is asked about every other key as the screen saver would be.
+inline void RunQueuedKeys(kq::console::MemoryConsole& console,
+                          bool (*saverTakes)(uint32_t) = nullptr) {
+    static std::atomic<int> stop{0};
+    static bool (*takes)(uint32_t) = nullptr;
+    stop = 0;
+    takes = saverTakes;
+    SaverHooks hooks;
+    hooks.takeKey = [](uint32_t event) {
+        if (event != kEndOfKeys) return takes != nullptr && takes(event);
+        stop = 1;
+        return true;
+    };
+    SetSaverHooks(hooks);
+    console.PushKey(kEndOfKeys);
+    ZDesktop::RunLoop(&stop);
+    SetSaverHooks(SaverHooks{});
 }
 
-inline uint32_t CharKey(char character, uint32_t flags = 0) {
-    return KEY_EVENT(static_cast<uint8_t>(character), static_cast<uint8_t>(character),
-                     KF_DOWN | flags);
+constexpr uint32_t Key(uint32_t code, uint32_t character = 0, uint32_t flags = 0) {
+    return KEY_EVENT(code, character, flags | KF_DOWN);
 }
+constexpr uint32_t CharKey(char character, uint32_t flags = 0) {
+    return Key(static_cast<uint8_t>(character), static_cast<uint8_t>(character), flags);
+}
+// A letter as typed, for hot keys.
+constexpr uint32_t Letter(char letter) {
+    return Key(static_cast<uint32_t>(letter | 0x20), static_cast<uint8_t>(letter));
+}
+constexpr uint32_t kEnter = Key(KC_ENTER, 13);
+constexpr uint32_t kEsc = Key(KC_ESC, 27);
+constexpr uint32_t kTab = Key(KC_TAB, 9);
+constexpr uint32_t kLeft = Key(KC_LEFT);
+constexpr uint32_t kRight = Key(KC_RIGHT);
+constexpr uint32_t kUp = Key(KC_UP);
+constexpr uint32_t kDown = Key(KC_DOWN);
+constexpr uint32_t kHome = Key(KC_HOME);
+constexpr uint32_t kEnd = Key(KC_END);
 
-// The controls' parent and owner. Its left half is drawn in kLeftColour, its right half in
-// kRightColour.
-class Dialog : public ZWindow {
+class Box : public ZWindow {
+  public:
+    explicit Box(char fill, uint8_t attribute = 0x17) : fill_(fill), attribute_(attribute) {}
+
+    int Draw() override {
+        FillCells(static_cast<uint8_t>(fill_), attribute_);
+        ++draws;
+        return 0;
+    }
+    int OnKey(uint32_t key) override {
+        keys.push_back(key);
+        if (endOnKey) EndRun(static_cast<int>(KEY_CHAR(key)));
+        return 0;
+    }
+    int Destroy() override {
+        if (refuseDestroy) return 1;
+        return ZWindow::Destroy();
+    }
+
+    int draws = 0;
+    std::vector<uint32_t> keys;
+    bool endOnKey = false;
+    bool refuseDestroy = false;
+
+  private:
+    char fill_;
+    uint8_t attribute_;
+};
+
+// The window that owns a menu bar: it records every command and every key it receives.
+class Application : public Box {
+  public:
+    Application() : Box('.', 0x07) {}
+    int OnCommand(int id) override {
+        commands.push_back(id);
+        return 0;
+    }
+
+    std::vector<int> commands;
+};
+
+class DesktopTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        console = std::make_shared<kq::console::MemoryConsole>(80, 25);
+        kq::console::InstallBackend(console);
+        ASSERT_EQ(DesktopOpen(nullptr), 0);
+    }
+    void TearDown() override {
+        ZDesktop::Quit(1);
+        kq::console::InstallBackend(nullptr);
+    }
+
+    // Creates a visible window and brings it to the top.
+    static void Open(ZWindow& window, int x, int y, int w, int h, ZWindow* parent = nullptr,
+                     uint32_t flags = WF_VISIBLE | WF_FOCUSABLE, const char* title = nullptr,
+                     int id = 0) {
+        window.Create(title, ZRec(static_cast<int16_t>(x), static_cast<int16_t>(y), 0, 0),
+                      ZRec(0, 0, static_cast<int16_t>(w), static_cast<int16_t>(h)), parent, flags,
+                      id);
+        window.Activate(true);
+    }
+
+    // Queues the keys and lets the input loop dispatch them.
+    void Press(const std::vector<uint32_t>& keys) {
+        for (const uint32_t key : keys) console->PushKey(key);
+        RunQueuedKeys(*console);
+    }
+    void Type(std::string_view text) {
+        for (char character : text) console->PushKey(CharKey(character));
+        RunQueuedKeys(*console);
+    }
+
+    std::shared_ptr<kq::console::MemoryConsole> console;
+};
+
+class PaletteDesktopTest : public DesktopTest {
+  protected:
+    void SetUp() override {
+        ColDefaultPalette();
+        DesktopTest::SetUp();
+    }
+    static uint8_t Colour(int index) { return ColGetPalette()[index]; }
+};
+
+// The controls' parent and owner: it records the commands and keys its controls pass on. Its
+// left half is drawn in kLeftColour, its right half in kRightColour.
+class Dialog : public Box {
   public:
     static constexpr uint8_t kLeftColour = 0x1E;
     static constexpr uint8_t kRightColour = 0x4F;
 
+    Dialog() : Box(' ', kLeftColour) {}
     int Draw() override {
-        const int width = Width();
-        FillCells(' ', kLeftColour);
+        Box::Draw();
+        const int half = Width() / 2;
         for (int y = 0; y < Height(); ++y) {
-            PutText(width / 2, y, std::string(static_cast<size_t>(width - width / 2), ' '),
-                    kRightColour);
+            PutText(half, y, std::string(static_cast<size_t>(Width() - half), ' '), kRightColour);
         }
         return 0;
     }
     int OnKey(uint32_t key) override {
-        if (key == kEndOfKeys) {
-            stop = 1;
-            return 0;
-        }
         keys.push_back(key);
         return keyResult;
     }
@@ -60,22 +177,19 @@ class Dialog : public ZWindow {
         return 0;
     }
 
-    std::atomic<int> stop{0};
-    std::vector<uint32_t> keys;
     int keyResult = 0;
     std::vector<int> commands;
     std::function<void(int)> onCommand;
 };
 
-class ControlTest : public DesktopTest {
+class ControlTest : public PaletteDesktopTest {
   protected:
     // Where the dialog sits on the screen.
     static constexpr int kDialogX = 10;
     static constexpr int kDialogY = 5;
 
     void SetUp() override {
-        DesktopTest::SetUp();
-        ColDefaultPalette();
+        PaletteDesktopTest::SetUp();
         SetOverwriteMode(false);
         ClearClipboardForTesting();
         Open(dialog, kDialogX, kDialogY, 40, 12);
@@ -84,38 +198,26 @@ class ControlTest : public DesktopTest {
     // Creates a control in the dialog (x, y relative to it) and gives it the focus.
     void Place(ZWindow& control, const char* title, int x, int y, int w, int h, uint32_t flags = 0,
                int id = 0) {
-        control.Create(title, ZRec(static_cast<int16_t>(x), static_cast<int16_t>(y), 0, 0),
-                       ZRec(0, 0, static_cast<int16_t>(w), static_cast<int16_t>(h)), &dialog,
-                       WF_VISIBLE | WF_FOCUSABLE | flags, id);
-        control.Activate(true);
+        Open(control, x, y, w, h, &dialog, WF_VISIBLE | WF_FOCUSABLE | flags, title, id);
     }
-
-    // Types the keys at the focused window through the desktop's input loop.
-    void Press(std::initializer_list<uint32_t> keys) {
-        for (uint32_t key : keys) console->PushKey(key);
-        Finish();
-    }
-    void Type(std::string_view text) {
-        for (char character : text) console->PushKey(CharKey(character));
-        Finish();
-    }
-
     // Screen text and attributes of a control's cells, in dialog coordinates.
     std::string Row(int x, int y, int count) const {
         return console->Text(kDialogX + x, kDialogY + y, count);
     }
     uint8_t AttrAt(int x, int y) const { return console->Attr(kDialogX + x, kDialogY + y); }
-
-    static uint8_t Palette(int index) { return ColGetPalette()[index]; }
+    std::vector<uint8_t> Attrs(int x, int y, int count) const {
+        std::vector<uint8_t> attributes;
+        for (int i = 0; i < count; ++i) attributes.push_back(AttrAt(x + i, y));
+        return attributes;
+    }
+    // The attributes of the given palette colours.
+    static std::vector<uint8_t> Colours(std::initializer_list<int> indexes) {
+        std::vector<uint8_t> attributes;
+        for (const int index : indexes) attributes.push_back(Colour(index));
+        return attributes;
+    }
 
     Dialog dialog;
-
-  private:
-    void Finish() {
-        console->PushKey(kEndOfKeys);
-        dialog.stop = 0;
-        ZDesktop::RunLoop(&dialog.stop);
-    }
 };
 
 }  // namespace kq::ui::testing

@@ -1,28 +1,28 @@
-// The window tree: z-order and focus, refresh clipping and overlays, moving, frames, and
-// destruction with a refusing child.
+// The window tree (z-order and focus, refresh clipping and overlays, moving, frames, the cursor,
+// destruction with a refusing child) and the desktop (Ctrl+Tab, modal runs on the UI thread and
+// from workers, quitting with and without a veto, suspend and resume, terminal resizes).
+#include <chrono>
+#include <memory>
 #include <string>
+#include <thread>
 
-#include "ui/WindowTestSupport.h"
+#include "ui/ControlTestSupport.h"
 
 namespace kq::ui::testing {
 namespace {
 
 using WindowTest = DesktopTest;
 
-TEST_F(WindowTest, NewWindowStartsAtTheBottomAndComesUpWhenActivated) {
-    Box dialog('D');
+TEST_F(WindowTest, NewChildStartsAtTheBottomAndComesUpWhenActivated) {
+    Box dialog('D'), first('1'), second('2');
     Open(dialog, 10, 5, 40, 10);
-    Box first('1');
-    Box second('2');
-    first.Create(nullptr, ZRec(1, 1, 0, 0), ZRec(0, 0, 5, 2), &dialog, WF_VISIBLE | WF_FOCUSABLE,
-                 0);
+    first.Create(nullptr, ZRec(1, 1, 0, 0), ZRec(0, 0, 5, 2), &dialog, WF_VISIBLE | WF_FOCUSABLE, 0);
     second.Create(nullptr, ZRec(3, 1, 0, 0), ZRec(0, 0, 5, 2), &dialog, WF_VISIBLE | WF_FOCUSABLE,
                   0);
     ASSERT_EQ(dialog.Children().size(), 2u);
     EXPECT_EQ(dialog.Children().front(), &second);
     EXPECT_EQ(ZDesktop::GetFocus(), &first);
-    EXPECT_EQ(first.GetOrder(), 0);
-    EXPECT_EQ(second.GetOrder(), 1);
+    EXPECT_EQ(std::make_pair(first.GetOrder(), second.GetOrder()), std::make_pair(0, 1));
     second.Activate(true);
     EXPECT_EQ(dialog.Children().back(), &second);
     EXPECT_EQ(ZDesktop::GetFocus(), &second);
@@ -30,12 +30,10 @@ TEST_F(WindowTest, NewWindowStartsAtTheBottomAndComesUpWhenActivated) {
     EXPECT_FALSE(first.IsActive());
 }
 
-TEST_F(WindowTest, FocusFollowsActivateShowAndHide) {
-    Box a('a');
-    Box b('b');
+TEST_F(WindowTest, FocusAndDrawingFollowActivateShowAndHide) {
+    Box a('a'), b('b');
     Open(a, 0, 0, 20, 5);
     Open(b, 10, 2, 20, 5);
-    EXPECT_EQ(ZDesktop::GetFocus(), &b);
     a.Activate(true);
     EXPECT_EQ(ZDesktop::GetFocus(), &a);
     EXPECT_EQ(console->Char(15, 3), 'a');  // a is drawn over b where they overlap
@@ -50,121 +48,82 @@ TEST_F(WindowTest, FocusFollowsActivateShowAndHide) {
     EXPECT_EQ(console->Char(15, 3), 'b');
 }
 
-TEST_F(WindowTest, RefreshIsClippedToTheParentAtEveryEdge) {
+TEST_F(WindowTest, RefreshIsClippedToTheParentTheScreenAndAVisibleParent) {
     Box parent('P');
     Open(parent, 10, 5, 20, 10);
-    struct Case {
-        const char* name;
-        int x, y, w, h;
-        // A cell inside the child but outside the parent, and one inside both.
-        int outsideX, outsideY, insideX, insideY;
-    };
-    const Case cases[] = {
-        {"left", -3, 2, 6, 2, 8, 7, 11, 7},
-        {"right", 17, 2, 6, 2, 31, 7, 28, 7},
-        {"top", 2, -2, 4, 4, 13, 4, 13, 5},
-        {"bottom", 2, 8, 4, 4, 13, 15, 13, 14},
-    };
-    for (const Case& edge : cases) {
-        SCOPED_TRACE(edge.name);
+    // Child rectangle, then a cell inside the child but outside the parent, and one inside both.
+    const int cases[][8] = {{-3, 2, 6, 2, 8, 7, 11, 7},
+                            {17, 2, 6, 2, 31, 7, 28, 7},
+                            {2, -2, 4, 4, 13, 4, 13, 5},
+                            {2, 8, 4, 4, 13, 15, 13, 14}};
+    for (const auto& c : cases) {
         Box child('c');
-        Open(child, edge.x, edge.y, edge.w, edge.h, &parent);
+        Open(child, c[0], c[1], c[2], c[3], &parent);
         child.Redraw();
-        EXPECT_EQ(console->Char(edge.outsideX, edge.outsideY), ' ');
-        EXPECT_EQ(console->Char(edge.insideX, edge.insideY), 'c');
+        EXPECT_EQ(console->Char(c[4], c[5]), ' ') << c[0] << "," << c[1];
+        EXPECT_EQ(console->Char(c[6], c[7]), 'c') << c[0] << "," << c[1];
         child.Destroy();
     }
-}
-
-TEST_F(WindowTest, WindowPartlyOffTheScreenIsClippedToIt) {
-    Box window('w');
-    Open(window, 75, 22, 10, 6);
-    EXPECT_EQ(console->Char(79, 24), 'w');
-    EXPECT_EQ(console->Char(75, 22), 'w');
-    EXPECT_EQ(console->Char(74, 22), ' ');
-}
-
-TEST_F(WindowTest, ChildOfAHiddenParentWritesNothing) {
-    Box parent('P');
-    Open(parent, 0, 0, 30, 10);
-    Box child('c');
+    Box child('c'), corner('w');
     Open(child, 1, 1, 5, 2, &parent);
     parent.Show(false);
-    EXPECT_EQ(console->Char(2, 2), ' ');
     child.Redraw();
-    EXPECT_EQ(console->Char(2, 2), ' ');
+    EXPECT_EQ(console->Char(12, 6), ' ');
+    Open(corner, 75, 22, 10, 6);
+    EXPECT_EQ(console->Text(74, 22, 2), " w");
+    EXPECT_EQ(console->Char(79, 24), 'w');
 }
 
 TEST_F(WindowTest, OverlaySiblingIsPaintedOverAWindowAbove) {
-    Box overlay('O');
+    Box overlay('O'), window('W');
     Open(overlay, 0, 0, 10, 3, nullptr, WF_VISIBLE | WF_OVERLAY);
-    Box window('W');
     Open(window, 5, 1, 10, 3);
     ASSERT_EQ(ZDesktop::Desktop()->Children().back(), &window);
     window.Redraw();
-    EXPECT_EQ(console->Char(6, 1), 'O');   // the overlay stays over the window
-    EXPECT_EQ(console->Char(12, 1), 'W');  // outside the overlay the window shows
+    EXPECT_EQ(console->Text(5, 1, 10), "OOOOOWWWWW");
 }
 
-TEST_F(WindowTest, MovingRepaintsTheStripsLeftBehind) {
-    Box window('m');
+TEST_F(WindowTest, MovingRepaintsTheStripsLeftBehindAndTakesTheChildren) {
+    Box window('m'), child('c');
     Open(window, 10, 5, 10, 4);
+    Open(child, 2, 3, 4, 1, &window);
     window.SetPos(ZRec(10, 7, 0, 0), ZRec(0, 0, 10, 4));
-    EXPECT_EQ(console->Char(12, 5), ' ');  // the two rows it left
-    EXPECT_EQ(console->Char(12, 6), ' ');
-    EXPECT_EQ(console->Char(12, 7), 'm');
-    EXPECT_EQ(console->Char(12, 10), 'm');
+    EXPECT_EQ(console->Text(12, 5, 2), "  ");  // the two rows it left
+    EXPECT_EQ(console->Text(12, 6, 2), "  ");
+    EXPECT_EQ(console->Text(12, 7, 2), "mm");
+    EXPECT_EQ(child.ScreenRect(), ZRec(12, 10, 4, 1));
+    EXPECT_EQ(console->Char(12, 10), 'c');
     window.SetPos(ZRec(14, 7, 0, 0), ZRec(0, 0, 6, 3));  // right and smaller
     for (const auto& [x, y] : {std::pair{10, 8}, {13, 8}, {19, 10}, {14, 10}}) {
         EXPECT_EQ(console->Char(x, y), x >= 14 && y < 10 ? 'm' : ' ') << x << "," << y;
     }
 }
 
-TEST_F(WindowTest, ChildrenFollowTheirParentsScreenPosition) {
-    Box parent('P');
-    Open(parent, 10, 5, 20, 10);
-    Box child('c');
-    Open(child, 2, 3, 4, 2, &parent);
-    parent.SetPos(ZRec(30, 8, 0, 0), ZRec(0, 0, 20, 10));
-    EXPECT_EQ(child.ScreenRect(), ZRec(32, 11, 4, 2));
-    EXPECT_EQ(console->Char(32, 11), 'c');
-}
-
 TEST_F(WindowTest, DestroyRefusedByAChildLeavesTheTreeFromThatChildOn) {
-    Box parent('P');
+    Box parent('P'), first('1'), refusing('2'), last('3');
     Open(parent, 0, 0, 30, 10);
-    Box first('1');
-    Box refusing('2');
-    Box last('3');
     Open(first, 0, 0, 2, 2, &parent);
     Open(refusing, 3, 0, 2, 2, &parent);
     Open(last, 6, 0, 2, 2, &parent);
     refusing.refuseDestroy = true;
     // Destroy takes the child at index 0 each time: first, then the refusing one.
-    ASSERT_EQ(parent.Children().front(), &first);
     EXPECT_EQ(parent.Destroy(), 1);
     EXPECT_TRUE(parent.IsAttached());
     EXPECT_FALSE(first.IsAttached());
-    EXPECT_TRUE(refusing.IsAttached());
-    EXPECT_TRUE(last.IsAttached());
+    EXPECT_TRUE(refusing.IsAttached() && last.IsAttached());
     EXPECT_EQ(parent.Children().size(), 2u);
     refusing.refuseDestroy = false;
     EXPECT_EQ(parent.Destroy(), 0);
     EXPECT_FALSE(last.IsAttached());
 }
 
-TEST_F(WindowTest, DestroyRenumbersTheSiblingsAbove) {
+TEST_F(WindowTest, DestroyRenumbersTheSiblingsAboveAndDeletionDetaches) {
     Box a('a'), b('b'), c('c');
     Open(a, 0, 0, 2, 2);
     Open(b, 0, 0, 2, 2);
     Open(c, 0, 0, 2, 2);
-    const int orderA = a.GetOrder();
     b.Destroy();
-    EXPECT_EQ(a.GetOrder(), orderA);
-    EXPECT_EQ(c.GetOrder(), orderA + 1);
-}
-
-TEST_F(WindowTest, WindowDeletedWhileAttachedLeavesNoDanglingChild) {
+    EXPECT_EQ(c.GetOrder(), a.GetOrder() + 1);
     auto window = std::make_unique<Box>('x');
     Open(*window, 0, 0, 5, 5);
     const size_t before = ZDesktop::Desktop()->Children().size();
@@ -182,50 +141,221 @@ class FramedBox : public Box {
     }
 };
 
-TEST_F(WindowTest, FrameTitleIsCentredCutAndInvertedWhenActive) {
-    struct Case {
-        int width;
-        const char* title;
-        const char* topRow;
+// The title is centred, cut to the frame, and shown inverted while the window is active.
+TEST_F(WindowTest, FrameAndCursor) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Copy", "\xC9\xCD\xCD\xCD\xCD\xCD\xCD\xCD" "Copy" "\xCD\xCD\xCD\xCD\xCD\xCD\xCD\xBB"},
+        {"A long title", "\xC9\xCD" "A long" "\xCD\xBB"},
+        {"x", "\xC9\xCD\xCD\xBB"},
     };
-    const Case cases[] = {
-        {20, "Copy",
-         "\xC9\xCD\xCD\xCD\xCD\xCD\xCD\xCD"
-         "Copy"
-         "\xCD\xCD\xCD\xCD\xCD\xCD\xCD\xBB"},
-        {10, "A long title",
-         "\xC9\xCD"
-         "A long"
-         "\xCD\xBB"},
-        {4, "x", "\xC9\xCD\xCD\xBB"},
-    };
-    for (const Case& frame : cases) {
-        SCOPED_TRACE(frame.title);
+    for (const auto& [title, top] : cases) {
+        const int width = static_cast<int>(std::string(top).size());
         FramedBox window;
-        Open(window, 0, 0, frame.width, 3, nullptr, WF_VISIBLE | WF_FOCUSABLE, frame.title);
-        EXPECT_EQ(console->Text(0, 0, frame.width), frame.topRow);
+        Open(window, 0, 0, width, 3, nullptr, WF_VISIBLE | WF_FOCUSABLE, title);
+        EXPECT_EQ(console->Text(0, 0, width), top);
         EXPECT_EQ(console->Char(0, 1), 0xBA);
-        EXPECT_EQ(console->Char(frame.width - 1, 2), 0xBC);
-        if (frame.width >= 10) {
-            EXPECT_EQ(console->Attr(2, 0) == 0xF1, frame.width == 10);
+        EXPECT_EQ(console->Char(width - 1, 2), 0xBC);
+        if (width >= 10) {
+            EXPECT_EQ(console->Attr(2, 0) == 0xF1, width == 10);
         }
         window.Destroy();
     }
-}
-
-TEST_F(WindowTest, WindowWithoutCellsHasNoFrame) {
     Box empty('e');
     empty.Create(nullptr, ZRec(), ZRec(), nullptr, 0, 0);
     EXPECT_EQ(empty.DrawFrame(1, 0x07), -1);
-}
 
-TEST_F(WindowTest, CursorOfTheFocusedWindowReachesTheConsole) {
     Box window('w');
     Open(window, 10, 5, 20, 3);
     window.SetCursor(ZRec(4, 1, 0, 25));
-    EXPECT_EQ(console->Cursor().x, 14);
-    EXPECT_EQ(console->Cursor().y, 6);
-    EXPECT_EQ(console->Cursor().size, 25);
+    EXPECT_EQ(std::make_tuple(console->Cursor().x, console->Cursor().y, console->Cursor().size),
+              std::make_tuple(14, 6, 25));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The desktop.
+
+constexpr uint32_t kCtrlTab = Key(KC_TAB, 9, KF_LCTRL);
+
+TEST_F(DesktopTest, CtrlTabBringsTheLowestFocusableWindowUpUnlessAModalOneIsOnTop) {
+    Box a('a'), b('b'), c('c'), modal('m');
+    Open(a, 0, 0, 10, 3);
+    Open(b, 5, 1, 10, 3);
+    Open(c, 10, 2, 10, 3);
+    Press({kCtrlTab});
+    EXPECT_EQ(ZDesktop::GetFocus(), &a);
+    Press({kCtrlTab});
+    EXPECT_EQ(ZDesktop::GetFocus(), &b);
+    EXPECT_TRUE(c.keys.empty() && a.keys.empty());  // Ctrl+Tab reaches no window
+    Open(modal, 5, 1, 10, 3, nullptr, WF_VISIBLE | WF_FOCUSABLE | WF_MODAL);
+    Press({kCtrlTab});
+    EXPECT_EQ(ZDesktop::GetFocus(), &modal);
+}
+
+TEST_F(DesktopTest, KeysGoToTheFocusedChild) {
+    Box parent('p'), child('c');
+    Open(parent, 0, 0, 20, 5);
+    Open(child, 1, 1, 5, 2, &parent);
+    Press({CharKey('a')});
+    EXPECT_EQ(child.keys, std::vector<uint32_t>{CharKey('a')});
+    EXPECT_TRUE(parent.keys.empty());
+}
+
+// Regression: the loop read the next event before it looked at its stop flag, so the key typed
+// after the one that closed a dialog was lost.
+TEST_F(DesktopTest, ModalRunReturnsTheEndRunValueAndTheKeyTypedAheadReachesTheNextWindow) {
+    Box main('m'), dialog('d');
+    Open(main, 0, 0, 40, 10);
+    Open(dialog, 10, 5, 20, 5);
+    dialog.endOnKey = true;
+    console->PushKey(CharKey('1'));
+    console->PushKey(CharKey('2'));
+    EXPECT_EQ(dialog.Run(), '1');
+    dialog.Destroy();
+    RunQueuedKeys(*console);
+    EXPECT_EQ(main.keys, std::vector<uint32_t>{CharKey('2')});
+}
+
+TEST_F(DesktopTest, RunFromAWorkerThreadReturnsTheValueGivenOnTheUiThread) {
+    Box dialog('d');
+    std::atomic<int> stop{0};
+    std::atomic<int> result{-100};
+    std::thread worker([&] {
+        dialog.Create("worker", ZRec(10, 5, 0, 0), ZRec(0, 0, 20, 5), nullptr,
+                      WF_VISIBLE | WF_FOCUSABLE, 0);
+        dialog.endOnKey = true;
+        result = dialog.Run();
+        stop = 1;
+        console->PushKey(0);
+    });
+    // Wait until the worker's window has the focus, then type into it on this (the UI) thread.
+    for (int i = 0; i < 10000 && ZDesktop::GetFocus() != &dialog; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    console->PushKey(CharKey('5'));
+    ZDesktop::RunLoop(&stop);
+    worker.join();
+    EXPECT_EQ(result, '5');
+    dialog.Destroy();
+}
+
+TEST_F(DesktopTest, DestroyEndsAModalRunWithMinusOne) {
+    Box dialog('d');
+    Open(dialog, 10, 5, 20, 5);
+    struct Destroyer : Box {
+        explicit Destroyer(ZWindow& target) : Box(' '), victim(target) {}
+        int OnKey(uint32_t) override { return victim.Destroy(); }
+        ZWindow& victim;
+    } destroyer(dialog);
+    Open(destroyer, 0, 0, 5, 5, &dialog);
+    console->PushKey(CharKey('a'));
+    EXPECT_EQ(dialog.Run(), -1);
+}
+
+TEST_F(DesktopTest, QuitVetoedByTheHostOrRefusedByAWindowKeepsEverything) {
+    Box stubborn('s');
+    Open(stubborn, 0, 0, 5, 5);
+    stubborn.refuseDestroy = true;
+    console->PushKey(kEnter);  // yes to the exit question
+    EXPECT_EQ(ZDesktop::Quit(0), 1);
+    EXPECT_TRUE(console->IsOpen());
+    stubborn.refuseDestroy = false;
+
+    ZDesktop::Quit(1);
+    static int vetoes = 0;
+    ASSERT_EQ(DesktopOpen([] { return ++vetoes, 1; }), 0);
+    Box window('w');
+    Open(window, 0, 0, 5, 5);
+    console->PushKey(kEnter);  // yes to the exit question; then the host vetoes
+    EXPECT_EQ(ZDesktop::Quit(0), 1);
+    EXPECT_EQ(vetoes, 1);
+    EXPECT_TRUE(window.IsAttached());
+    EXPECT_TRUE(console->IsOpen());
+    EXPECT_EQ(ZDesktop::Quit(1), 0);
+    EXPECT_FALSE(console->IsOpen());
+    EXPECT_FALSE(window.IsAttached());
+}
+
+TEST_F(DesktopTest, TitleAndScreenSaver) {
+    ZDesktop::SetTitle(nullptr);
+    EXPECT_EQ(console->Title(), "kq/w32");
+    ZDesktop::SetTitle("x");
+    EXPECT_EQ(console->Title(), "kq/w32 - x");
+    EXPECT_GT(ZDesktop::LastActivity(), 0);
+    ZScreenSaver();
+    EXPECT_EQ(ZDesktop::LastActivity(), 0);
+
+    // The key that stops the saver reaches no window.
+    static bool saverRunning = true;
+    Box window('w');
+    Open(window, 0, 0, 5, 5);
+    console->PushKey(CharKey('a'));
+    console->PushKey(CharKey('b'));
+    RunQueuedKeys(*console, [](uint32_t) { return std::exchange(saverRunning, false); });
+    EXPECT_EQ(window.keys, std::vector<uint32_t>{CharKey('b')});
+}
+
+TEST_F(DesktopTest, ResumeTakesTheNewBackground) {
+    Box window('w');
+    Open(window, 0, 0, 5, 2);
+    ZDesktop::Suspend();
+    EXPECT_FALSE(console->IsOpen());
+    std::vector<uint8_t> printed(80 * 25 * 2, 0x02);
+    for (size_t i = 0; i < printed.size(); i += 2) printed[i] = '#';
+    console->SetSavedScreen(printed);
+    ASSERT_EQ(ZDesktop::Resume(), 0);
+    EXPECT_EQ(console->Char(40, 12), '#');
+    EXPECT_EQ(console->Attr(40, 12), 0x02);
+    EXPECT_EQ(console->Char(1, 1), 'w');
+}
+
+TEST_F(DesktopTest, ResizeKeepsEveryWindowInsideTheScreen) {
+    Box corner('c'), wide('w');
+    Open(corner, 70, 20, 10, 5);
+    Open(wide, 0, 0, 80, 3);
+    console->SetSize(60, 20);
+    ASSERT_TRUE(DesktopTakeResize());
+    ZRec desktop, keyBar;
+    ZDesktop::GetPos(desktop);
+    EXPECT_EQ(desktop, ZRec(0, 0, 60, 20));
+    EXPECT_EQ(corner.ScreenRect(), ZRec(50, 15, 10, 5));
+    EXPECT_EQ(wide.ScreenRect(), ZRec(0, 0, 60, 3));
+    ZDesktop::KeyBar()->GetPos(keyBar);
+    EXPECT_EQ(keyBar, ZRec(0, 19, 60, 1));
+    EXPECT_EQ(console->Char(55, 17), 'c');
+    EXPECT_FALSE(DesktopTakeResize());
+}
+
+// Create takes the console's size and background, quits without entering the loop when the
+// start callback fails, and fails with no console.
+TEST(DesktopCreateTest, StartCallbackAndConsole) {
+    auto console = std::make_shared<kq::console::MemoryConsole>(100, 30);
+    std::vector<uint8_t> before(100 * 30 * 2, 0x4E);
+    for (size_t i = 0; i < before.size(); i += 2) before[i] = 'z';
+    console->SetSavedScreen(before);
+    console->PushKey(kEnter);  // the ordinary quit asks the exit question
+    console->PushKey(CharKey('a'));
+    kq::console::InstallBackend(console);
+    static std::shared_ptr<kq::console::MemoryConsole> seen;
+    seen = console;
+    EXPECT_EQ(ZDesktop::Create(
+                  [] {
+                      ZRec rect;
+                      ZDesktop::GetPos(rect);
+                      EXPECT_EQ(rect, ZRec(0, 0, 100, 30));
+                      EXPECT_EQ(seen->Char(50, 10), 'z');
+                      EXPECT_EQ(seen->Attr(50, 10), 0x4E);
+                      return 1;
+                  },
+                  nullptr),
+              0);
+    seen.reset();
+    EXPECT_EQ(console->PendingInput(), 1u);
+    EXPECT_FALSE(console->IsOpen());
+    EXPECT_EQ(ZDesktop::Desktop(), nullptr);
+    kq::console::InstallBackend(std::make_shared<kq::console::MemoryConsole>(0, 0));
+    EXPECT_EQ(ZDesktop::Create([] { return 0; }, nullptr), -1);
+    EXPECT_EQ(ZDesktop::Desktop(), nullptr);
+    kq::console::InstallBackend(nullptr);
 }
 
 }  // namespace

@@ -1,12 +1,14 @@
 // ZEdit: typing in insert and overwrite mode, WF_LIMIT and WF_PASSWORD fields, scrolling, the
 // cursor, caret moves by character and word, selection with Shift, the clipboard keys, and the
 // keys that belong to the owner.
+#include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
-#include "ControlTestSupport.h"
+#include "ui/ControlTestSupport.h"
 #include "ui/ZEdit.h"
 
 namespace kq::ui::testing {
@@ -15,60 +17,53 @@ namespace {
 constexpr int kTextColour = 13;
 constexpr int kSelectionColour = 14;
 
-constexpr uint32_t kShift = KF_SHIFT;
-constexpr uint32_t kCtrl = KF_LCTRL;
+constexpr uint32_t Shift(uint32_t code) { return Key(code, 0, KF_SHIFT); }
+constexpr uint32_t Ctrl(uint32_t code) { return Key(code, 0, KF_LCTRL); }
+constexpr uint32_t ShiftCtrl(uint32_t code) { return Key(code, 0, KF_SHIFT | KF_LCTRL); }
 
 class EditTest : public ControlTest {
   protected:
-    // A 10 x 1 edit line at (2, 1) of the dialog holding text, the caret at its end.
+    // A width x height edit line at (2, 1) of the dialog holding text, the caret at its end.
     void OpenEdit(const char* text, uint32_t flags = 0, int width = 10, int height = 1) {
-        Place(edit, text, 2, 1, width, height, flags);
-        edit.SetCaret(static_cast<int>(std::string(text).size()));
+        edit = std::make_unique<ZEdit>();
+        Place(*edit, text, 2, 1, width, height, flags);
+        edit->SetCaret(static_cast<int>(std::string(text).size()));
     }
-    std::string Text() const { return edit.GetTitle(); }
+    std::string Text() const { return edit->GetTitle(); }
     std::string Shown(int width = 10, int row = 0) const { return Row(2, 1 + row, width); }
     std::pair<int, int> Selection() {
         int start = 0, end = 0;
-        edit.GetSelection(&start, &end);
+        edit->GetSelection(&start, &end);
         return {start, end};
     }
     // The console cursor relative to the edit line.
     std::pair<int, int> CursorCell() const {
         return {console->Cursor().x - kDialogX - 2, console->Cursor().y - kDialogY - 1};
     }
-    std::string Clipboard() const {
-        const int size = ClipBrdGet(nullptr, 0);
-        if (size <= 0) return "<none>";
-        std::string text(static_cast<size_t>(size), '\0');
-        ClipBrdGet(text.data(), size);
-        text.resize(static_cast<size_t>(size - 1));
-        return text;
+    static std::string Clipboard() {
+        std::string text(64, '\0');
+        const int size = ClipBrdGet(text.data(), 64);
+        return size <= 0 ? "<none>" : text.substr(0, static_cast<size_t>(size - 1));
     }
 
-    ZEdit edit;
+    std::unique_ptr<ZEdit> edit;
 };
 
-TEST_F(EditTest, TypedCharactersAreInsertedAtTheCaret) {
+TEST_F(EditTest, TypingInsertsAtTheCaretAndInsertTogglesTheSharedOverwriteMode) {
     OpenEdit("held");
-    Press({Key(KC_LEFT), Key(KC_LEFT)});
+    Press({kLeft, kLeft});
     Type("ar");
     EXPECT_EQ(Text(), "hearld");
-    EXPECT_EQ(edit.GetCaret(), 4);
+    EXPECT_EQ(edit->GetCaret(), 4);
     EXPECT_EQ(Shown(), "hearld    ");
-    EXPECT_EQ(AttrAt(2, 1), Palette(kTextColour));
+    EXPECT_EQ(AttrAt(2, 1), Colour(kTextColour));
     EXPECT_EQ(CursorCell(), std::make_pair(4, 0));
     EXPECT_EQ(console->Cursor().size, 10);
-}
-
-TEST_F(EditTest, InsertTogglesTheSharedOverwriteMode) {
-    OpenEdit("abc");
-    Press({Key(KC_HOME), Key(KC_INS)});
+    Press({kHome, Key(KC_INS)});
     EXPECT_TRUE(OverwriteMode());
     EXPECT_EQ(console->Cursor().size, 100);
-    Type("XY");
-    EXPECT_EQ(Text(), "XYc");
-    Type("ZW");  // past the end overwriting becomes inserting
-    EXPECT_EQ(Text(), "XYZW");
+    Type("XYZWUVT");  // past the end overwriting becomes inserting
+    EXPECT_EQ(Text(), "XYZWUVT");
     // Another edit line finds the mode as this one left it.
     ZEdit other;
     Place(other, "", 2, 3, 10, 1);
@@ -78,294 +73,205 @@ TEST_F(EditTest, InsertTogglesTheSharedOverwriteMode) {
     EXPECT_EQ(console->Cursor().size, 10);
 }
 
-TEST_F(EditTest, FullLimitedFieldTakesNoMoreCharactersInInsertMode) {
+// A full field keeps the caret on its last cell; overwriting there overwrites it again and again.
+TEST_F(EditTest, FullLimitedFieldTakesCharactersOnlyInOverwriteMode) {
     OpenEdit("0123456789", WF_LIMIT);
-    EXPECT_EQ(edit.GetCaret(), 9);  // a full field keeps the caret on its last cell
-    Press({Key(KC_HOME)});
+    EXPECT_EQ(edit->GetCaret(), 9);
+    Press({kHome});
     Type("ab");
-    EXPECT_EQ(Text(), "0123456789");
     EXPECT_EQ(Shown(), "0123456789");
-}
-
-TEST_F(EditTest, FullLimitedFieldIsOverwrittenInOverwriteMode) {
-    OpenEdit("0123456789", WF_LIMIT);
     SetOverwriteMode(true);
-    Press({Key(KC_HOME), Key(KC_RIGHT)});
+    Press({kRight});
     Type("ab");
     EXPECT_EQ(Text(), "0ab3456789");
-    Press({Key(KC_END)});
-    Type("xyz");  // the last cell is overwritten again and again
+    Press({kEnd});
+    Type("xyz");
     EXPECT_EQ(Text(), "0ab345678z");
 }
 
-TEST_F(EditTest, LongTextScrollsToKeepTheCaretVisible) {
+TEST_F(EditTest, LongTextScrollsMultiRowFieldsFlowAndPasswordsShowStars) {
     OpenEdit("abcdefghijklmno");
     EXPECT_EQ(Shown(), "ghijklmno ");
-    EXPECT_EQ(edit.GetScroll(), 6);
+    EXPECT_EQ(edit->GetScroll(), 6);
     EXPECT_EQ(CursorCell(), std::make_pair(9, 0));
-    Press({Key(KC_HOME)});
+    Press({kHome});
     EXPECT_EQ(Shown(), "abcdefghij");
     EXPECT_EQ(CursorCell(), std::make_pair(0, 0));
-}
-
-TEST_F(EditTest, MultiRowFieldFlowsTheTextOverItsRows) {
     OpenEdit("", 0, 5, 2);
     Type("abcdefg");
-    EXPECT_EQ(Shown(5, 0), "abcde");
-    EXPECT_EQ(Shown(5, 1), "fg   ");
+    EXPECT_EQ(Shown(5, 0) + "|" + Shown(5, 1), "abcde|fg   ");
     EXPECT_EQ(CursorCell(), std::make_pair(2, 1));
-}
-
-TEST_F(EditTest, PasswordFieldShowsStars) {
     OpenEdit("secret", WF_PASSWORD);
     EXPECT_EQ(Shown(), "******    ");
 }
 
 TEST_F(EditTest, BackspaceAndDeleteRemoveOneCharacter) {
-    struct Case {
-        const char* name;
+    const struct {
         int caret;
         uint32_t key;
         const char* text;
         int caretAfter;
+    } cases[] = {
+        {2, Key(KC_BACK), "acd", 1}, {0, Key(KC_BACK), "abcd", 0}, {4, Key(KC_BACK), "abc", 3},
+        {2, Key(KC_DEL), "abd", 2},  {4, Key(KC_DEL), "abcd", 4},
     };
-    const Case cases[] = {
-        {"backspace in the middle", 2, Key(KC_BACK), "acd", 1},
-        {"backspace at the start", 0, Key(KC_BACK), "abcd", 0},
-        {"backspace at the end", 4, Key(KC_BACK), "abc", 3},
-        {"delete in the middle", 2, Key(KC_DEL), "abd", 2},
-        {"delete at the end", 4, Key(KC_DEL), "abcd", 4},
-    };
-    for (const Case& removal : cases) {
-        SCOPED_TRACE(removal.name);
-        ZEdit line;
-        Place(line, "abcd", 2, 1, 10, 1);
-        line.SetCaret(removal.caret);
-        Press({removal.key});
-        EXPECT_EQ(std::string(line.GetTitle()), removal.text);
-        EXPECT_EQ(line.GetCaret(), removal.caretAfter);
-        line.Destroy();
+    for (const auto& c : cases) {
+        OpenEdit("abcd");
+        edit->SetCaret(c.caret);
+        Press({c.key});
+        EXPECT_EQ(Text(), c.text) << c.caret;
+        EXPECT_EQ(edit->GetCaret(), c.caretAfter) << c.caret;
     }
+    // At the start of the line Backspace has nothing to remove: it drops the selection only.
+    edit->SetSelection(1, 2);
+    edit->SetCaret(0);
+    Press({Key(KC_BACK)});
+    EXPECT_EQ(Text(), "abcd");
+    EXPECT_EQ(edit->GetCaret(), 0);
+    EXPECT_EQ(Selection(), std::make_pair(-1, -1));
+    EXPECT_EQ(AttrAt(3, 1), Colour(kTextColour));
 }
 
+// Word characters: letters, digits and bytes from 128; '-' and spaces are not.
 TEST_F(EditTest, CtrlLeftAndRightMoveByWords) {
-    // Word characters: letters, digits and bytes from 128; '-' and spaces are not.
     OpenEdit("foo bar  x-\xE4y");
-    struct Step {
-        uint32_t key;
-        int caret;
-    };
-    const Step steps[] = {
-        {Key(KC_HOME), 0},          {Key(KC_RIGHT, kCtrl), 3},  {Key(KC_RIGHT, kCtrl), 7},
-        {Key(KC_RIGHT, kCtrl), 10}, {Key(KC_RIGHT, kCtrl), 13}, {Key(KC_RIGHT, kCtrl), 13},
-        {Key(KC_LEFT, kCtrl), 11},  {Key(KC_LEFT, kCtrl), 9},   {Key(KC_LEFT, kCtrl), 4},
-        {Key(KC_LEFT, kCtrl), 0},   {Key(KC_LEFT, kCtrl), 0},   {Key(KC_RIGHT), 1},
-        {Key(KC_RIGHT, kCtrl), 3},
+    const std::pair<uint32_t, int> steps[] = {
+        {kHome, 0},         {Ctrl(KC_RIGHT), 3}, {Ctrl(KC_RIGHT), 7}, {Ctrl(KC_RIGHT), 10},
+        {Ctrl(KC_RIGHT), 13}, {Ctrl(KC_RIGHT), 13}, {Ctrl(KC_LEFT), 11}, {Ctrl(KC_LEFT), 9},
+        {Ctrl(KC_LEFT), 4}, {Ctrl(KC_LEFT), 0},  {Ctrl(KC_LEFT), 0},  {kRight, 1},
+        {Ctrl(KC_RIGHT), 3},
     };
     for (size_t i = 0; i < std::size(steps); ++i) {
-        Press({steps[i].key});
-        EXPECT_EQ(edit.GetCaret(), steps[i].caret) << "step " << i;
+        Press({steps[i].first});
+        EXPECT_EQ(edit->GetCaret(), steps[i].second) << "step " << i;
     }
 }
 
 TEST_F(EditTest, ShiftExtendsTheSelectionFromTheOldCaret) {
-    struct Case {
-        const char* name;
+    const uint32_t sl = Shift(KC_LEFT), sr = Shift(KC_RIGHT), sh = Shift(KC_HOME),
+                   se = Shift(KC_END);
+    const struct {
         int caret;
         std::vector<uint32_t> keys;
         std::pair<int, int> selection;
+    } cases[] = {
+        {0, {sr, sr, sr}, {0, 2}},
+        {5, {sh}, {0, 4}},
+        {2, {se}, {2, 10}},
+        {4, {sr, sr, sh}, {0, 3}},  // back over the start flips the range
+        {4, {sl, sl, se}, {4, 10}},  // forward over the end flips the range
+        {2, {sr, sr, sl}, {2, 2}},
+        {2, {sr, sl}, {-1, -1}},  // back to the anchor clears
+        {0, {ShiftCtrl(KC_RIGHT)}, {0, 4}},
+        {0, {sh}, {0, -1}},  // a caret that does not move leaves an empty range
+        {0, {sr, sr, sr, kLeft}, {-1, -1}},
     };
-    const Case cases[] = {
-        {"shift+right three times",
-         0,
-         {Key(KC_RIGHT, kShift), Key(KC_RIGHT, kShift), Key(KC_RIGHT, kShift)},
-         {0, 2}},
-        {"shift+home", 5, {Key(KC_HOME, kShift)}, {0, 4}},
-        {"shift+end", 2, {Key(KC_END, kShift)}, {2, 10}},
-        {"back over the start flips the range",
-         4,
-         {Key(KC_RIGHT, kShift), Key(KC_RIGHT, kShift), Key(KC_HOME, kShift)},
-         {0, 3}},
-        {"forward over the end flips the range",
-         4,
-         {Key(KC_LEFT, kShift), Key(KC_LEFT, kShift), Key(KC_END, kShift)},
-         {4, 10}},
-        {"shrinking from the end",
-         2,
-         {Key(KC_RIGHT, kShift), Key(KC_RIGHT, kShift), Key(KC_LEFT, kShift)},
-         {2, 2}},
-        {"back to the anchor clears", 2, {Key(KC_RIGHT, kShift), Key(KC_LEFT, kShift)}, {-1, -1}},
-        {"shift+ctrl+right selects a word", 0, {Key(KC_RIGHT, kShift | kCtrl)}, {0, 4}},
-        {"a caret that does not move leaves an empty range", 0, {Key(KC_HOME, kShift)}, {0, -1}},
-        {"a key without shift clears",
-         0,
-         {Key(KC_RIGHT, kShift), Key(KC_RIGHT, kShift), Key(KC_RIGHT, kShift), Key(KC_LEFT)},
-         {-1, -1}},
-    };
-    for (const Case& selectionCase : cases) {
-        SCOPED_TRACE(selectionCase.name);
-        ZEdit line;
-        Place(line, "hello world", 2, 1, 20, 1);
-        line.SetCaret(selectionCase.caret);
-        for (uint32_t key : selectionCase.keys) Press({key});
-        int start = 0, end = 0;
-        line.GetSelection(&start, &end);
-        EXPECT_EQ(std::make_pair(start, end), selectionCase.selection);
-        line.Destroy();
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        OpenEdit("hello world", 0, 20);
+        edit->SetCaret(cases[i].caret);
+        for (uint32_t key : cases[i].keys) Press({key});
+        EXPECT_EQ(Selection(), cases[i].selection) << "case " << i;
     }
 }
 
-TEST_F(EditTest, SelectionIsShownOnlyWhileTheEditLineHasTheFocus) {
+TEST_F(EditTest, SelectionIsShownWhileFocusedAndTypingReplacesIt) {
     OpenEdit("hello");
-    Press({Key(KC_HOME), Key(KC_RIGHT, kShift), Key(KC_RIGHT, kShift)});
-    EXPECT_EQ(AttrAt(2, 1), Palette(kSelectionColour));
-    EXPECT_EQ(AttrAt(3, 1), Palette(kSelectionColour));
-    EXPECT_EQ(AttrAt(4, 1), Palette(kTextColour));
+    Press({kHome, Shift(KC_RIGHT), Shift(KC_RIGHT)});
+    EXPECT_EQ(std::vector<uint8_t>({AttrAt(2, 1), AttrAt(3, 1), AttrAt(4, 1)}),
+              std::vector<uint8_t>({Colour(kSelectionColour), Colour(kSelectionColour),
+                                    Colour(kTextColour)}));
     ZEdit other;
     Place(other, "", 2, 3, 10, 1);
-    EXPECT_EQ(AttrAt(2, 1), Palette(kTextColour));
-    edit.Activate(true);
-    EXPECT_EQ(AttrAt(2, 1), Palette(kSelectionColour));
-}
-
-TEST_F(EditTest, TypingReplacesTheSelection) {
+    EXPECT_EQ(AttrAt(2, 1), Colour(kTextColour));
+    edit->Activate(true);
+    EXPECT_EQ(AttrAt(2, 1), Colour(kSelectionColour));
     for (bool overwrite : {false, true}) {
-        SCOPED_TRACE(overwrite ? "overwrite" : "insert");
         SetOverwriteMode(overwrite);
-        ZEdit line;
-        Place(line, "hello world", 2, 1, 20, 1);
-        line.SetCaret(0);
-        Press({Key(KC_END, kShift)});
+        OpenEdit("hello world", 0, 20);
+        edit->SetCaret(0);
+        Press({Shift(KC_END)});
         Type("bye");
-        EXPECT_EQ(std::string(line.GetTitle()), "bye");
-        line.Destroy();
+        EXPECT_EQ(Text(), "bye") << overwrite;
     }
 }
 
-TEST_F(EditTest, CtrlWithACharacterInsertsNothing) {
-    OpenEdit("abc");
-    Press({CharKey('x', kCtrl)});
-    EXPECT_EQ(Text(), "abc");
-}
-
-TEST_F(EditTest, CtrlInsertCopiesAndShiftDeleteCuts) {
+// The password never reaches the clipboard; copying the empty range a Shift key without a caret
+// move leaves used to empty the clipboard.
+TEST_F(EditTest, CopyCutAndDeleteOfTheSelection) {
     OpenEdit("hello world");
-    Press({Key(KC_HOME), Key(KC_RIGHT, kShift | kCtrl), Key(KC_INS, kCtrl)});
+    Press({kHome, ShiftCtrl(KC_RIGHT), Ctrl(KC_INS)});
     EXPECT_EQ(Clipboard(), "hello");
     EXPECT_EQ(Text(), "hello world");
     EXPECT_FALSE(OverwriteMode());  // copying does not toggle the mode
-    Press({Key(KC_END), Key(KC_LEFT, kShift | kCtrl), Key(KC_DEL, kShift)});
+    Press({kEnd, ShiftCtrl(KC_LEFT), Shift(KC_DEL)});
     EXPECT_EQ(Clipboard(), "world");
     EXPECT_EQ(Text(), "hello ");
     EXPECT_EQ(Selection(), std::make_pair(-1, -1));
-    EXPECT_EQ(edit.GetCaret(), 6);
-}
-
-TEST_F(EditTest, DeleteWithASelectionRemovesItWithoutCopying) {
+    EXPECT_EQ(edit->GetCaret(), 6);
     ClipBrdPut("kept", 4);
-    OpenEdit("hello world");
-    Press({Key(KC_HOME), Key(KC_RIGHT, kShift | kCtrl), Key(KC_DEL)});
-    EXPECT_EQ(Text(), " world");
+    Press({kHome, ShiftCtrl(KC_RIGHT), Key(KC_DEL)});
+    EXPECT_EQ(Text(), " ");
+    Press({kEnd, Shift(KC_END)});
+    EXPECT_EQ(Selection(), std::make_pair(1, 0));
+    Press({ShiftCtrl(KC_INS)});
     EXPECT_EQ(Clipboard(), "kept");
-}
-
-TEST_F(EditTest, PasteReplacesControlCharactersAndLeavesTheCaretBeforeTheText) {
-    ClipBrdPut("a\tb", 3);
-    OpenEdit("[]");
-    Press({Key(KC_LEFT), Key(KC_INS, kShift)});
-    EXPECT_EQ(Text(), "[a b]");
-    EXPECT_EQ(edit.GetCaret(), 1);
-}
-
-TEST_F(EditTest, PasteReplacesTheSelection) {
-    ClipBrdPut("XY", 2);
-    OpenEdit("hello world");
-    Press({Key(KC_HOME), Key(KC_RIGHT, kShift | kCtrl), Key(KC_INS, kShift)});
-    EXPECT_EQ(Text(), "XY world");
-    EXPECT_EQ(edit.GetCaret(), 0);
-}
-
-// Shift+Insert used to extend the selection from the caret before the paste, so that the pasted
-// text ended up selected and the next typed character deleted it.
-TEST_F(EditTest, PastedTextIsNotSelectedAfterwards) {
-    ClipBrdPut("XY", 2);
-    OpenEdit("hello world");
-    Press({Key(KC_HOME), Key(KC_RIGHT, kShift | kCtrl), Key(KC_INS, kShift)});
-    EXPECT_EQ(Selection(), std::make_pair(-1, -1));
-    Type("z");
-    EXPECT_EQ(Text(), "zXY world");
-}
-
-TEST_F(EditTest, EmptyOrMissingClipboardPastesNothing) {
-    OpenEdit("abc");
-    Press({Key(KC_INS, kShift)});
-    EXPECT_EQ(Text(), "abc");
-    ClipBrdPut("", 0);
-    Press({Key(KC_INS, kShift)});
-    EXPECT_EQ(Text(), "abc");
-}
-
-TEST_F(EditTest, PasteThatDoesNotFitALimitedFieldDoesNothingButRing) {
-    ClipBrdPut("12345", 5);
-    OpenEdit("abcdef", WF_LIMIT);
-    Press({Key(KC_INS, kShift)});
-    EXPECT_EQ(Text(), "abcdef");
-    // The same for text pasted into the terminal, which arrives as one event.
-    console->PushPaste("xyz\tw");
-    Press({});
-    EXPECT_EQ(Text(), "abcdef");
-    EXPECT_EQ(console->BellCount(), 2);
-    ClipBrdPut("1234", 4);
-    Press({Key(KC_INS, kShift)});
-    EXPECT_EQ(Text(), "abcdef1234");
-}
-
-// The selection used to be deleted before the fit was checked, so a refused paste still lost
-// the selected text.
-TEST_F(EditTest, RefusedPasteKeepsTheSelection) {
-    ClipBrdPut("123456", 6);
-    OpenEdit("abcdefghi", WF_LIMIT);
-    Press({Key(KC_HOME), Key(KC_RIGHT, kShift), Key(KC_INS, kShift)});
-    EXPECT_EQ(Text(), "abcdefghi");
-    EXPECT_EQ(Selection(), std::make_pair(0, 0));
-    // Replacing five characters makes room.
-    Press({Key(KC_HOME), Key(KC_END, kShift), Key(KC_LEFT, kShift), Key(KC_LEFT, kShift),
-           Key(KC_LEFT, kShift), Key(KC_LEFT, kShift), Key(KC_INS, kShift)});
-    EXPECT_EQ(Text(), "123456fghi");
-}
-
-TEST_F(EditTest, PasswordNeverReachesTheClipboard) {
-    ClipBrdPut("kept", 4);
     OpenEdit("secret", WF_PASSWORD);
-    Press({Key(KC_HOME), Key(KC_END, kShift), Key(KC_INS, kCtrl)});
-    EXPECT_EQ(Clipboard(), "kept");
-    Press({Key(KC_HOME), Key(KC_END, kShift), Key(KC_DEL, kShift)});
+    Press({kHome, Shift(KC_END), Ctrl(KC_INS), kHome, Shift(KC_END), Shift(KC_DEL)});
     EXPECT_EQ(Clipboard(), "kept");
     EXPECT_EQ(Text(), "");  // the cut still removes the text
 }
 
-// Copying the empty range that a Shift key without a caret move leaves used to empty the
-// clipboard.
-TEST_F(EditTest, CopyingAnEmptyRangeKeepsTheClipboard) {
-    ClipBrdPut("kept", 4);
-    OpenEdit("abc");
-    Press({Key(KC_END, kShift)});
-    EXPECT_EQ(Selection(), std::make_pair(3, 2));
-    Press({Key(KC_INS, kCtrl | kShift)});
-    EXPECT_EQ(Clipboard(), "kept");
+// Regressions: the pasted text used to end up selected, so the next typed character deleted it;
+// and a refused paste used to delete the selection before the fit was checked.
+TEST_F(EditTest, PasteReplacesControlCharactersAndTheSelectionOrIsRefused) {
+    const uint32_t paste = Shift(KC_INS);
+    const struct {
+        const char* clipboard;  // null: none
+        const char* text;
+        uint32_t flags;
+        std::vector<uint32_t> keys;
+        const char* result;
+    } cases[] = {
+        {"a\tb", "[]", 0, {kLeft, paste, CharKey('z')}, "[za b]"},
+        {"XY", "hello world", 0, {kHome, ShiftCtrl(KC_RIGHT), paste, CharKey('z')}, "zXY world"},
+        {nullptr, "abc", 0, {paste}, "abc"},
+        {"", "abc", 0, {paste}, "abc"},
+        {"12345", "abcdef", WF_LIMIT, {paste}, "abcdef"},
+        {"1234", "abcdef", WF_LIMIT, {paste}, "abcdef1234"},
+        {"123456", "abcdefghi", WF_LIMIT, {kHome, Shift(KC_RIGHT), paste}, "abcdefghi"},
+        {"123456", "abcdefghi", WF_LIMIT,
+         {kHome, Shift(KC_END), Shift(KC_LEFT), Shift(KC_LEFT), Shift(KC_LEFT), Shift(KC_LEFT),
+          paste},
+         "123456fghi"},
+    };
+    for (const auto& c : cases) {
+        ClearClipboardForTesting();
+        if (c.clipboard != nullptr) ClipBrdPut(c.clipboard, static_cast<int>(std::strlen(c.clipboard)));
+        OpenEdit(c.text, c.flags);
+        Press(c.keys);
+        EXPECT_EQ(Text(), c.result) << c.result;
+    }
+    // Text pasted into the terminal arrives as one event, refused the same way, with a bell.
+    const int bells = console->BellCount();
+    OpenEdit("abcdef", WF_LIMIT);
+    console->PushPaste("xyz\tw");
+    Press({});
+    EXPECT_EQ(Text(), "abcdef");
+    EXPECT_EQ(console->BellCount(), bells + 1);
 }
 
-TEST_F(EditTest, OtherKeysGoToTheOwner) {
+TEST_F(EditTest, OtherKeysGoToTheOwnerWhoseResultIsReturned) {
     OpenEdit("abc");
-    const std::vector<uint32_t> keys = {Key(KC_ENTER),        Key(KC_ESC),  Key(KC_TAB),
-                                        Key(KC_UP),           Key(KC_PGDN), Key(KC_F3),
+    const std::vector<uint32_t> keys = {kEnter, kEsc,  kTab, kUp, Key(KC_PGDN), Key(KC_F3),
                                         CharKey('a', KF_LALT)};
-    for (uint32_t key : keys) Press({key});
-    EXPECT_EQ(dialog.keys, keys);
+    Press(keys);
+    Press({CharKey('x', KF_LCTRL)});  // inserts nothing
     EXPECT_EQ(Text(), "abc");
-}
-
-TEST_F(EditTest, DisabledEditLinePassesEveryKeyToTheOwner) {
+    EXPECT_EQ(dialog.keys, keys);
+    dialog.keyResult = 5;
+    EXPECT_EQ(edit->OnKey(kEnter), 5);
+    EXPECT_EQ(edit->OnKey(CharKey('x')), 0);
+    dialog.keys.clear();
     OpenEdit("abc", WF_DISABLED);
     Press({CharKey('x'), Key(KC_BACK), Key(KC_INS)});
     EXPECT_EQ(Text(), "abc");
@@ -373,60 +279,42 @@ TEST_F(EditTest, DisabledEditLinePassesEveryKeyToTheOwner) {
     EXPECT_EQ(dialog.keys.size(), 3u);
 }
 
-TEST_F(EditTest, OwnersResultIsReturned) {
-    OpenEdit("abc");
-    dialog.keyResult = 5;
-    EXPECT_EQ(edit.OnKey(Key(KC_ENTER)), 5);
-    EXPECT_EQ(edit.OnKey(CharKey('x')), 0);
-}
-
-TEST_F(EditTest, SetSelectionNormalisesItsRange) {
-    struct Case {
-        int start, end;
-        std::pair<int, int> stored;
-    };
-    const Case cases[] = {
-        {0, -1, {0, 4}}, {1, 3, {1, 3}}, {2, 5, {2, 4}}, {2, 99, {2, 4}}, {-1, 3, {-1, -1}},
-    };
+TEST_F(EditTest, SetSelectionNormalisesAndDeleteSelectionRemovesTheRange) {
     OpenEdit("hello");
-    for (const Case& range : cases) {
-        SCOPED_TRACE(std::to_string(range.start) + ".." + std::to_string(range.end));
-        edit.SetSelection(range.start, range.end);
-        EXPECT_EQ(Selection(), range.stored);
+    const int cases[][4] = {
+        {0, -1, 0, 4}, {1, 3, 1, 3}, {2, 5, 2, 4}, {2, 99, 2, 4}, {-1, 3, -1, -1}};
+    for (const auto& c : cases) {
+        edit->SetSelection(c[0], c[1]);
+        EXPECT_EQ(Selection(), std::make_pair(c[2], c[3])) << c[0] << "," << c[1];
     }
-}
-
-TEST_F(EditTest, DeleteSelectionRemovesTheRangeAndMovesTheCaret) {
+    EXPECT_EQ(edit->DeleteSelection(), -1);
     OpenEdit("hello world", 0, 20);
-    EXPECT_EQ(edit.DeleteSelection(), -1);
-    edit.SetSelection(2, 6);
-    EXPECT_EQ(edit.DeleteSelection(), 0);
+    edit->SetSelection(2, 6);
+    EXPECT_EQ(edit->DeleteSelection(), 0);
     EXPECT_EQ(Text(), "heorld");
-    EXPECT_EQ(edit.GetCaret(), 2);
+    EXPECT_EQ(edit->GetCaret(), 2);
     EXPECT_EQ(Selection(), std::make_pair(-1, -1));
     EXPECT_EQ(Shown(12), "heorld      ");
 }
 
-TEST_F(EditTest, CaretBeyondAShortenedTextGoesBackToTheStart) {
-    OpenEdit("hello world");
-    edit.SetTitle("hi");
-    EXPECT_EQ(edit.GetCaret(), 0);
-    EXPECT_EQ(CursorCell(), std::make_pair(0, 0));
-}
-
 // A caret left beyond the text by a SetTitle on a hidden edit line (which is not drawn) used to
 // index past the text on the next key.
-TEST_F(EditTest, KeysAfterTheTextShrankWhileHiddenStayInsideIt) {
+TEST_F(EditTest, CaretBeyondAShortenedTextStaysInsideIt) {
     OpenEdit("hello world");
-    edit.Show(false);
-    edit.SetTitle("hi");
-    edit.SetSelection(5, 8);
-    EXPECT_EQ(edit.OnKey(CharKey('x')), 0);
+    edit->SetTitle("hi");
+    EXPECT_EQ(edit->GetCaret(), 0);
+    EXPECT_EQ(CursorCell(), std::make_pair(0, 0));
+    edit->SetTitle("hello world");
+    edit->SetCaret(11);
+    edit->Show(false);
+    edit->SetTitle("hi");
+    edit->SetSelection(5, 8);
+    EXPECT_EQ(edit->OnKey(CharKey('x')), 0);
     EXPECT_EQ(Text(), "xhi");
-    edit.SetTitle("hi");
-    edit.SetCaret(9);
-    EXPECT_EQ(edit.OnKey(Key(KC_BACK)), 0);
-    EXPECT_EQ(edit.OnKey(Key(KC_DEL)), 0);
+    edit->SetTitle("hi");
+    edit->SetCaret(9);
+    EXPECT_EQ(edit->OnKey(Key(KC_BACK)), 0);
+    EXPECT_EQ(edit->OnKey(Key(KC_DEL)), 0);
     EXPECT_EQ(Text(), "i");
 }
 

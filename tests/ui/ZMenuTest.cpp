@@ -1,14 +1,14 @@
-// Menus on the in-memory console: the bar and the pop-up as drawn, every key with its
-// wrap-around and skipping, hot keys, menus with nothing to select, submenus opened, placed
-// inside the screen and left again, the item operations, closing, modal runs, and the menu
-// bar built from menu 1 of both language modules.
+// Menus, the key bar and the clock on the in-memory console.
+#include <cstdio>
+#include <ctime>
 #include <deque>
 #include <string>
 #include <vector>
 
-#include "kq/kernel.h"
-#include "kq/resource_ids.h"
-#include "ui/MenuTestSupport.h"
+#include "console/KeyRecord.h"
+#include "ui/ControlTestSupport.h"
+#include "ui/ZClock.h"
+#include "ui/ZKeyBar.h"
 #include "ui/ZMenu.h"
 
 namespace kq::ui::testing {
@@ -88,51 +88,43 @@ class MenuTest : public PaletteDesktopTest {
     Application app;
 };
 
-// ---------------------------------------------------------------------------------------------
-// Drawing
-// ---------------------------------------------------------------------------------------------
+std::vector<uint32_t> Ids(const ZMenu& menu) {
+    std::vector<uint32_t> ids;
+    for (int i = 0; i < menu.ItemCount(); ++i) ids.push_back(menu.ItemAt(i)->id);
+    return ids;
+}
 
-TEST_F(MenuTest, PopupShowsNameHotKeyAndKeyNameEndingThreeColumnsFromTheRight) {
-    const MenuTree tree{{1, "~Copy\tF5"}, {2, "~Move\tF6"}};
+// The pop-up is as wide as the longest text (8) + 4 columns; the key name ends three columns from
+// the right. The selected row is in colour 3 with its hot key in 4, the others in 0 and 1.
+TEST_F(MenuTest, PopupDrawsItsItemsAndFrame) {
+    const MenuTree tree{{1, "~Copy\tF5"}, {2, "~Move\tF6"}, {0, "", kSeparator},
+                        {3, "~Greyed", kGreyed}, {4, "~Checked", kChecked},
+                        {5, "~More", 0, {{6, "~Inner"}}}};
     ZMenu popup;
     OpenPopup(popup, tree, 10, 5);
-    // The longest text (8) + 4 columns; two items and the frame.
-    EXPECT_EQ(popup.ScreenRect(), ZRec(10, 5, 12, 4));
+    EXPECT_EQ(popup.ScreenRect(), ZRec(10, 5, 12, 8));
+    const std::string line(10, '\xC4');
+    EXPECT_EQ(console->Text(10, 5, 12), "\xDA" + line + "\xBF");
     EXPECT_EQ(console->Text(10, 6, 12), "\xB3 Copy  F5 \xB3");
     EXPECT_EQ(console->Text(10, 7, 12), "\xB3 Move  F6 \xB3");
-    // The selected first row: colour 3, its hot key colour 4; the other row 0 and 1.
-    EXPECT_EQ(console->Attr(11, 6), Colour(ZMenu::kColourSelected));
-    EXPECT_EQ(console->Attr(12, 6), Colour(ZMenu::kColourSelectedHotKey));
-    EXPECT_EQ(console->Attr(13, 6), Colour(ZMenu::kColourSelected));
-    EXPECT_EQ(console->Attr(19, 6), Colour(ZMenu::kColourSelected));
+    EXPECT_EQ(console->Text(10, 8, 12), "\xC3" + line + "\xB4");
+    EXPECT_EQ(console->Text(10, 10, 12), "\xB3\xFB" "Checked  \xB3");
+    EXPECT_EQ(console->Text(12, 11, 9), "More    \x10");
+    EXPECT_EQ(console->Text(10, 12, 12), "\xC0" + line + "\xD9");
+    const std::pair<int, int> colours[] = {
+        {11, ZMenu::kColourSelected}, {12, ZMenu::kColourSelectedHotKey},
+        {13, ZMenu::kColourSelected}, {19, ZMenu::kColourSelected}};
+    for (const auto& [x, colour] : colours) EXPECT_EQ(console->Attr(x, 6), Colour(colour)) << x;
     EXPECT_EQ(console->Attr(12, 7), Colour(ZMenu::kColourHotKey));
     EXPECT_EQ(console->Attr(13, 7), Colour(ZMenu::kColourNormal));
-    EXPECT_EQ(console->Text(10, 5, 12), "\xDA\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xBF");
-    EXPECT_EQ(console->Text(10, 8, 12), "\xC0\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xD9");
+    for (int x = 11; x <= 20; ++x) EXPECT_EQ(console->Attr(x, 9), Colour(ZMenu::kColourGreyed));
+    EXPECT_EQ(console->Attr(12, 10), Colour(ZMenu::kColourHotKey));
 }
 
-TEST_F(MenuTest, PopupDrawsSeparatorsGreyedCheckedAndSubmenuItems) {
-    const MenuTree tree{{1, "~Open"},
-                        {0, "", kSeparator},
-                        {2, "~Greyed", kGreyed},
-                        {3, "~Checked", kChecked},
-                        {4, "~More", 0, {{5, "~Inner"}}}};
-    ZMenu popup;
-    OpenPopup(popup, tree, 10, 5);
-    ASSERT_EQ(popup.ScreenRect(), ZRec(10, 5, 12, 7));
-    EXPECT_EQ(console->Text(10, 7, 12), "\xC3\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xB4");
-    for (int x = 11; x <= 20; ++x) EXPECT_EQ(console->Attr(x, 8), Colour(ZMenu::kColourGreyed));
-    EXPECT_EQ(console->Text(10, 9, 12),
-              "\xB3\xFB"
-              "Checked  \xB3");
-    EXPECT_EQ(console->Attr(12, 9), Colour(ZMenu::kColourHotKey));
-    EXPECT_EQ(console->Char(20, 10), 0x10);
-    EXPECT_EQ(console->Text(12, 10, 4), "More");
-}
-
-TEST_F(MenuTest, BarLaysItemsOutFromColumnOneWithSeparatorsAsABar) {
+// Items from column one, a separator as a bar; the first item that does not fit ends the row.
+TEST_F(MenuTest, BarLaysItsItemsOut) {
     const MenuTree tree{{1, "~Left"}, {2, "~Files"}, {0, "", kSeparator}, {3, "~Commands"}};
-    ZMenu bar;
+    ZMenu bar, narrow;
     OpenBar(bar, tree);
     EXPECT_EQ(console->Text(0, 0, 27), "  Left  Files  | Commands  ");
     for (int x = 1; x <= 6; ++x) {
@@ -142,130 +134,89 @@ TEST_F(MenuTest, BarLaysItemsOutFromColumnOneWithSeparatorsAsABar) {
     EXPECT_EQ(console->Attr(8, 0), Colour(ZMenu::kColourHotKey));
     EXPECT_EQ(console->Attr(9, 0), Colour(ZMenu::kColourNormal));
     EXPECT_EQ(MenuBarItemColumn(bar, 3), 16);
-}
-
-TEST_F(MenuTest, BarStopsAtTheFirstItemThatDoesNotFit) {
-    const MenuTree tree{{1, "~Left"}, {2, "~Files"}, {3, "~C"}};
-    ZMenu bar;
-    OpenBar(bar, tree, WF_VISIBLE, 0, 13);
-    // Files would need columns 7 to 13; the short item after it is not drawn either.
+    const MenuTree cut{{1, "~Left"}, {2, "~Files"}, {3, "~C"}};
+    bar.Destroy();
+    OpenBar(narrow, cut, WF_VISIBLE, 0, 13);
     EXPECT_EQ(console->Text(0, 0, 13), "  Left       ");
 }
 
-// ---------------------------------------------------------------------------------------------
-// Keys
-// ---------------------------------------------------------------------------------------------
-
-struct SelectionCase {
-    const char* name;
-    std::vector<uint32_t> keys;
-    int selected;
-};
-
-TEST_F(MenuTest, PopupKeysWrapAroundAndSkipSeparatorsAndGreyedItems) {
+TEST_F(MenuTest, SelectionKeysWrapAroundAndSkipSeparatorsAndGreyedItems) {
     // 0 separator, 1 Alpha, 2 separator, 3 Beta greyed, 4 Gamma, 5 Delta, 6 Omega greyed.
-    const MenuTree tree{{0, "", kSeparator},   {1, "~Alpha"}, {0, "", kSeparator},
-                        {3, "~Beta", kGreyed}, {4, "~Gamma"}, {5, "~Delta"},
-                        {6, "~Omega", kGreyed}};
-    const SelectionCase cases[] = {
-        {"opening skips the leading separator", {}, 1},
-        {"down skips separator and greyed", {kDown}, 4},
-        {"down", {kDown, kDown}, 5},
-        {"down from the last selectable wraps", {kDown, kDown, kDown}, 1},
-        {"up from the first selectable wraps", {kUp}, 5},
-        {"up", {kUp, kUp}, 4},
-        {"end: the last selectable", {kEnd}, 5},
-        {"home: the first selectable", {kEnd, kHome}, 1},
-    };
-    for (const SelectionCase& test : cases) {
-        SCOPED_TRACE(test.name);
-        ZMenu popup;
-        OpenPopup(popup, tree, 5, 3);
-        Press(test.keys);
-        EXPECT_EQ(popup.Selected(), test.selected);
-        EXPECT_TRUE(app.commands.empty());
-    }
-}
-
-TEST_F(MenuTest, BarKeysWrapAroundAndHomeAndEndActAsRight) {
+    const MenuTree column{{0, "", kSeparator},   {1, "~Alpha"}, {0, "", kSeparator},
+                          {3, "~Beta", kGreyed}, {4, "~Gamma"}, {5, "~Delta"},
+                          {6, "~Omega", kGreyed}};
     // 0 Left, 1 Files, 2 separator, 3 Commands, 4 Options greyed.
-    const MenuTree tree{{1, "~Left"},
-                        {2, "~Files"},
-                        {0, "", kSeparator},
-                        {3, "~Commands"},
-                        {4, "~Options", kGreyed}};
-    const SelectionCase cases[] = {
-        {"right", {kRight}, 1},
-        {"right skips the separator", {kRight, kRight}, 3},
-        {"right wraps past the greyed last item", {kRight, kRight, kRight}, 0},
-        {"left wraps", {kLeft}, 3},
-        {"home acts as right", {kHome}, 1},
-        {"end acts as right", {kEnd, kEnd}, 3},
+    const MenuTree row{{1, "~Left"}, {2, "~Files"}, {0, "", kSeparator}, {3, "~Commands"},
+                       {4, "~Options", kGreyed}};
+    const struct {
+        bool bar;
+        std::vector<uint32_t> keys;
+        int selected;
+    } cases[] = {
+        {false, {}, 1},  // opening skips the leading separator
+        {false, {kDown}, 4},
+        {false, {kDown, kDown}, 5},
+        {false, {kDown, kDown, kDown}, 1},
+        {false, {kUp}, 5},
+        {false, {kUp, kUp}, 4},
+        {false, {kEnd}, 5},
+        {false, {kEnd, kHome}, 1},
+        {true, {kRight}, 1},
+        {true, {kRight, kRight}, 3},
+        {true, {kRight, kRight, kRight}, 0},
+        {true, {kLeft}, 3},
+        {true, {kHome}, 1},  // Home and End act as Right on a bar
+        {true, {kEnd, kEnd}, 3},
     };
-    for (const SelectionCase& test : cases) {
-        SCOPED_TRACE(test.name);
-        ZMenu bar;
-        OpenBar(bar, tree);
-        Press(test.keys);
-        EXPECT_EQ(bar.Selected(), test.selected);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        ZMenu menu;
+        if (cases[i].bar) {
+            OpenBar(menu, row);
+        } else {
+            OpenPopup(menu, column, 5, 3);
+        }
+        Press(cases[i].keys);
+        EXPECT_EQ(menu.Selected(), cases[i].selected) << "case " << i;
     }
+    EXPECT_TRUE(app.commands.empty());
 }
 
-TEST_F(MenuTest, KeysTheMenuDoesNotUseGoToItsOwner) {
-    const MenuTree tree{{1, "~Left"}};
-    ZMenu bar;
-    OpenBar(bar, tree);
-    const uint32_t tab = Key(KC_TAB, 9);
-    const uint32_t f3 = Key(KC_F3);
-    const uint32_t insert = Key(KC_INS);
-    const uint32_t alt = Key(KC_ALT, 0, KF_LALT);
-    Press({kUp, tab, f3, insert, alt});
-    EXPECT_EQ(app.keys, (std::vector<uint32_t>{kUp, tab, f3, insert, alt}));
-    EXPECT_EQ(bar.Selected(), 0);
-}
-
-TEST_F(MenuTest, HotKeysChooseTheirItemInEitherCaseAndSkipGreyedItems) {
+// Hot keys choose their item in either case and skip greyed items; keys the menu does not use
+// go to its owner.
+TEST_F(MenuTest, HotKeysAndKeysForTheOwner) {
     const MenuTree tree{{1, "~Open"}, {2, "~Save", kGreyed}, {3, "Save ~as"}, {4, "~quit"}};
     ZMenu popup;
     OpenPopup(popup, tree, 5, 3);
     Press({Letter('Q')});
     EXPECT_EQ(popup.Selected(), 3);
-    Press({Letter('a')});
-    EXPECT_EQ(popup.Selected(), 2);
-    // The greyed item's hot key does nothing, and no other key reaches the owner.
-    Press({Letter('s'), Letter('z')});
+    Press({Letter('a'), Letter('s'), Letter('z')});
     EXPECT_EQ(popup.Selected(), 2);
     EXPECT_EQ(app.commands, (std::vector<int>{4, 3}));
     EXPECT_TRUE(app.keys.empty());
-}
-
-TEST_F(MenuTest, HotKeyOnTheBarOpensThatItemsPopup) {
-    const MenuTree tree{{1, "~Left", 0, {{11, "~Sort"}}}, {2, "~Files", 0, {{21, "~View"}}}};
+    const std::vector<uint32_t> unused = {kUp, kTab, Key(KC_F3), Key(KC_INS),
+                                          Key(KC_ALT, 0, KF_LALT)};
+    const MenuTree one{{1, "~Left"}};
     ZMenu bar;
-    OpenBar(bar, tree);
-    Press({Key('f', 'f', KF_LALT)});
-    ZMenu* files = Submenu(bar, 2);
-    ASSERT_NE(files, nullptr);
-    EXPECT_TRUE(Visible(files));
-    EXPECT_EQ(ZDesktop::GetFocus(), files);
-    EXPECT_EQ(bar.Selected(), 1);
+    OpenBar(bar, one);
+    Press(unused);
+    EXPECT_EQ(app.keys, unused);
+    EXPECT_EQ(bar.Selected(), 0);
 }
 
 // A menu whose items are all separators or greyed has nothing to select: every selection key
-// must come back (no endless search) and leave nothing selected, in particular no index past
-// the last item.
+// must come back (no endless search) and leave nothing selected, in particular no index past the
+// last item.
 TEST_F(MenuTest, NothingSelectableMenuNeitherLoopsNorStepsPastItsLastItem) {
     const MenuTree nothing{{0, "", kSeparator}, {2, "~Greyed", kGreyed}, {0, "", kSeparator}};
     const MenuTree empty{};
     const std::vector<uint32_t> keys = {kDown,  kDown, kUp,    kHome,      kEnd,
                                         kRight, kLeft, kEnter, Letter('g')};
     for (const MenuTree* tree : {&nothing, &empty}) {
-        ZMenu popup;
+        ZMenu popup, bar;
         OpenPopup(popup, *tree, 5, 3);
         EXPECT_EQ(popup.Selected(), -1);
         Press(keys);
         EXPECT_EQ(popup.Selected(), -1);
-        ZMenu bar;
         OpenBar(bar, *tree);
         Press(keys);
         EXPECT_EQ(bar.Selected(), -1);
@@ -273,15 +224,14 @@ TEST_F(MenuTest, NothingSelectableMenuNeitherLoopsNorStepsPastItsLastItem) {
     EXPECT_TRUE(app.commands.empty());
 }
 
-// ---------------------------------------------------------------------------------------------
-// Submenus
-// ---------------------------------------------------------------------------------------------
-
 class SubmenuTest : public MenuTest {
   protected:
     void SetUp() override {
         MenuTest::SetUp();
         OpenBar(bar, tree);
+        left = Submenu(bar, 1);
+        files = Submenu(bar, 2);
+        sort = Submenu(*left, 11);
     }
 
     const MenuTree tree{
@@ -289,47 +239,46 @@ class SubmenuTest : public MenuTest {
         {2, "~Files", 0, {{21, "~View"}, {22, "~Copy"}}},
         {3, "~Commands", 0, {{31, "~Help"}}}};
     ZMenu bar;
+    ZMenu* left = nullptr;
+    ZMenu* files = nullptr;
+    ZMenu* sort = nullptr;
 };
 
-TEST_F(SubmenuTest, DownOnTheBarOpensThePopupBelowTheItemsFirstCell) {
+// Opening an item chooses it: the owner hears of it, and of the command chosen in the pop-up.
+// Submenus are at least 10 columns wide.
+TEST_F(SubmenuTest, DownOnTheBarOpensThePopupBelowTheItemAndCommandsClimbToTheOwner) {
     Press({kRight, kDown});
-    ZMenu* files = Submenu(bar, 2);
     ASSERT_NE(files, nullptr);
-    // Submenus are at least 10 columns wide.
     EXPECT_EQ(files->ScreenRect(), ZRec(7, 1, 10, 4));
     EXPECT_EQ(console->Char(7, 1), 0xDA);
     EXPECT_EQ(ZDesktop::GetFocus(), files);
     EXPECT_EQ(files->ParentMenu(), &bar);
-    // Opening an item chooses it: the owner hears of it.
-    EXPECT_EQ(app.commands, (std::vector<int>{2}));
-}
-
-TEST_F(SubmenuTest, CommandChosenInASubmenuClimbsToTheBarsOwner) {
-    Press({kRight, kDown, kDown, kEnter});
+    Press({kDown, kEnter});
     EXPECT_EQ(app.commands, (std::vector<int>{2, 22}));
 }
 
-TEST_F(SubmenuTest, EscInASubmenuHidesItAndGivesTheFocusBackToTheWindowBelow) {
-    Press({kDown, kRight});
-    ZMenu* left = Submenu(bar, 1);
-    ZMenu* sort = Submenu(*left, 11);
-    ASSERT_TRUE(Visible(sort));
-    const ZRec sortRect = sort->ScreenRect();
-    EXPECT_EQ(sortRect.x, left->ScreenRect().x + left->ScreenRect().w);
-    Press({kEsc});
-    EXPECT_FALSE(Visible(sort));
-    EXPECT_EQ(ZDesktop::GetFocus(), left);
-    EXPECT_EQ(console->Char(sortRect.x + sortRect.w - 1, sortRect.y + 1), '.');
-    Press({kEsc});
-    EXPECT_FALSE(Visible(left));
-    EXPECT_EQ(ZDesktop::GetFocus(), &bar);
-    EXPECT_EQ(bar.Selected(), 0);
+TEST_F(SubmenuTest, EscAndLeftInANestedSubmenuReturnToItsParentPopupOnly) {
+    for (const uint32_t key : {kEsc, kLeft}) {
+        Press({kDown, kRight});
+        ASSERT_TRUE(Visible(sort));
+        const ZRec rect = sort->ScreenRect();
+        EXPECT_EQ(rect.x, left->ScreenRect().x + left->ScreenRect().w);
+        Press({key});
+        EXPECT_FALSE(Visible(sort));
+        EXPECT_EQ(ZDesktop::GetFocus(), left);
+        EXPECT_EQ(console->Char(rect.x + rect.w - 1, rect.y + 1), '.');
+        EXPECT_EQ(bar.Selected(), 0);
+        Press({kEsc});
+        EXPECT_FALSE(Visible(left));
+        EXPECT_EQ(ZDesktop::GetFocus(), &bar);
+    }
+    // Right on the nested menu's plain item stays where it is.
+    Press({kDown, kRight, kDown, kRight});
+    EXPECT_EQ(ZDesktop::GetFocus(), sort);
+    EXPECT_EQ(sort->Selected(), 1);
 }
 
 TEST_F(SubmenuTest, LeftAndRightInAPopupMoveToTheNeighbouringPopupOfTheBar) {
-    ZMenu* left = Submenu(bar, 1);
-    ZMenu* files = Submenu(bar, 2);
-    ZMenu* commands = Submenu(bar, 3);
     // Right on an item without submenu: the next bar item's pop-up.
     Press({kDown, kDown, kRight});
     EXPECT_FALSE(Visible(left));
@@ -341,59 +290,35 @@ TEST_F(SubmenuTest, LeftAndRightInAPopupMoveToTheNeighbouringPopupOfTheBar) {
     EXPECT_EQ(ZDesktop::GetFocus(), left);
     Press({kLeft});
     EXPECT_FALSE(Visible(left));
-    EXPECT_EQ(ZDesktop::GetFocus(), commands);
+    EXPECT_EQ(ZDesktop::GetFocus(), Submenu(bar, 3));
     EXPECT_EQ(bar.Selected(), 2);
 }
 
-TEST_F(SubmenuTest, LeftInANestedSubmenuReturnsToItsParentPopupOnly) {
-    Press({kDown, kRight});
-    ZMenu* left = Submenu(bar, 1);
-    ZMenu* sort = Submenu(*left, 11);
-    ASSERT_EQ(ZDesktop::GetFocus(), sort);
-    Press({kLeft});
+TEST_F(SubmenuTest, HotKeyOnTheBarOpensThatItemsPopupAndCloseHidesThemAll) {
+    Press({Key('f', 'f', KF_LALT)});
+    EXPECT_TRUE(Visible(files));
+    EXPECT_EQ(ZDesktop::GetFocus(), files);
+    EXPECT_EQ(bar.Selected(), 1);
+    Press({kLeft, kRight});
+    ASSERT_TRUE(Visible(sort));
+    EXPECT_EQ(bar.Close(), 0);
+    EXPECT_FALSE(Visible(left));
     EXPECT_FALSE(Visible(sort));
-    EXPECT_EQ(ZDesktop::GetFocus(), left);
-    EXPECT_EQ(bar.Selected(), 0);
-    // Right on the nested menu's plain item stays where it is.
-    Press({kRight, kDown, kRight});
-    EXPECT_EQ(ZDesktop::GetFocus(), sort);
-    EXPECT_EQ(sort->Selected(), 1);
+    EXPECT_TRUE(Visible(&bar));  // a bar without WF_AUTOHIDE stays
+    EXPECT_EQ(bar.Selected(), -1);
+    EXPECT_EQ(ZDesktop::GetFocus(), &app);
+    EXPECT_EQ(console->Attr(2, 0), Colour(ZMenu::kColourHotKey));
 }
 
-TEST_F(MenuTest, SubmenuAtTheScreensRightEdgeIsMovedLeftToEndAtTheEdge) {
-    const MenuTree tree{{1, "~Right", 0, {{11, "~Reverse order\tCtrl+F10"}}}};
-    ZMenu bar;
-    OpenBar(bar, tree, WF_VISIBLE, 60, 20);
-    Press({kDown});
-    ZMenu* right = Submenu(bar, 1);
-    ASSERT_NE(right, nullptr);
-    // 61 + 27 would end beyond column 79.
-    EXPECT_EQ(right->ScreenRect(), ZRec(53, 1, 27, 3));
-    EXPECT_EQ(console->Char(79, 1), 0xBF);
+// Choosing outside a modal run (the pop-up opened from the loop) must not leave the run's done
+// flag behind: the next Run would return at once with the old id.
+TEST_F(SubmenuTest, BarRunEndsWithTheItemWhosePopupOpened) {
+    Press({kDown, kEsc});
+    ASSERT_EQ(ZDesktop::GetFocus(), &bar);
+    for (uint32_t key : {kRight, kRight, kDown}) console->PushKey(key);
+    EXPECT_EQ(bar.Run(), 3);
+    EXPECT_EQ(ZDesktop::GetFocus(), Submenu(bar, 3));
 }
-
-TEST_F(MenuTest, NestedSubmenuNearTheBottomRightCornerStaysOnTheScreen) {
-    const MenuTree tree{
-        {1, "~a"},
-        {2, "~b"},
-        {3,
-         "~Deep",
-         0,
-         {{31, "~one"}, {32, "~two"}, {33, "~three"}, {34, "~four"}, {35, "~five"}, {36, "~six"}}}};
-    ZMenu popup;
-    OpenPopup(popup, tree, 66, 18);
-    Press({kEnd, kRight});
-    ZMenu* deep = Submenu(popup, 3);
-    ASSERT_NE(deep, nullptr);
-    ASSERT_TRUE(Visible(deep));
-    // Beside the pop-up at (75, 20) it would stick out at the right and at the bottom.
-    EXPECT_EQ(deep->ScreenRect(), ZRec(70, 17, 10, 8));
-    EXPECT_EQ(console->Char(79, 24), 0xD9);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Modal runs
-// ---------------------------------------------------------------------------------------------
 
 TEST_F(MenuTest, PopupRunReturnsTheChosenIdAndEscGivesMinusOne) {
     const MenuTree tree{{1, "~Open"}, {2, "~Save"}};
@@ -409,94 +334,75 @@ TEST_F(MenuTest, PopupRunReturnsTheChosenIdAndEscGivesMinusOne) {
     EXPECT_EQ(ZDesktop::GetFocus(), &app);
 }
 
-TEST_F(SubmenuTest, BarRunEndsWithTheItemWhosePopupOpened) {
-    console->PushKey(kRight);
-    console->PushKey(kDown);
-    EXPECT_EQ(bar.Run(), 2);
-    EXPECT_EQ(ZDesktop::GetFocus(), Submenu(bar, 2));
+// A submenu that would stick out at the right or the bottom is moved back onto the screen; a
+// pop-up with a negative position is centred in its parent.
+TEST_F(MenuTest, MenusArePlacedInsideTheScreen) {
+    const MenuTree right{{1, "~Right", 0, {{11, "~Reverse order\tCtrl+F10"}}}};
+    ZMenu bar;
+    OpenBar(bar, right, WF_VISIBLE, 60, 20);
+    Press({kDown});
+    EXPECT_EQ(Submenu(bar, 1)->ScreenRect(), ZRec(53, 1, 27, 3));
+    EXPECT_EQ(console->Char(79, 1), 0xBF);
+    Press({kEsc});
+
+    const MenuTree corner{
+        {1, "~a"},
+        {2, "~b"},
+        {3, "~Deep", 0, {{31, "~1"}, {32, "~2"}, {33, "~3"}, {34, "~4"}, {35, "~5"}, {36, "~6"}}}};
+    ZMenu popup;
+    OpenPopup(popup, corner, 66, 18);
+    Press({kEnd, kRight});
+    ASSERT_TRUE(Visible(Submenu(popup, 3)));
+    EXPECT_EQ(Submenu(popup, 3)->ScreenRect(), ZRec(70, 17, 10, 8));
+    EXPECT_EQ(console->Char(79, 24), 0xD9);
+
+    const MenuTree one{{10, "~Centred"}};
+    ZMenu centred;
+    centred.CreateFromMenu(one.Root(), ZRec(-1, -1, 0, 0), ZRec(0, 0, 4, 0), nullptr, WF_POPUP, 1);
+    EXPECT_EQ(centred.ScreenRect(), ZRec(34, 11, 12, 3));
 }
 
-// Choosing outside a modal run (the pop-up opened from the loop) must not leave the run's done
-// flag behind: the next Run would return at once with the old id.
-TEST_F(SubmenuTest, ChoosingOutsideARunDoesNotEndTheNextRun) {
-    Press({kDown, kEsc});
-    ASSERT_EQ(ZDesktop::GetFocus(), &bar);
-    console->PushKey(kRight);
-    console->PushKey(kRight);
-    console->PushKey(kDown);
-    EXPECT_EQ(bar.Run(), 3);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Item operations
-// ---------------------------------------------------------------------------------------------
-
-std::vector<uint32_t> Ids(const ZMenu& menu) {
-    std::vector<uint32_t> ids;
-    for (int i = 0; i < menu.ItemCount(); ++i) ids.push_back(menu.ItemAt(i)->id);
-    return ids;
-}
-
-TEST_F(MenuTest, InsertItemPutsTheCopyBeforeTheIdOrAtAnEnd) {
-    struct Case {
-        int before;
-        std::vector<uint32_t> ids;
-    };
-    const Case cases[] = {
+TEST_F(MenuTest, InsertItem) {
+    const std::pair<int, std::vector<uint32_t>> cases[] = {
         {-1, {10, 20, 99}}, {0, {99, 10, 20}},  {-5, {99, 10, 20}},
         {20, {10, 99, 20}}, {10, {99, 10, 20}}, {77, {10, 20, 99}},
     };
     const MenuTree tree{{10, "~Alpha"}, {20, "~Beta"}};
     char text[] = "~Gamma";
-    for (const Case& test : cases) {
-        SCOPED_TRACE(test.before);
+    for (const auto& [before, ids] : cases) {
         ZMenu popup;
         OpenPopup(popup, tree, 5, 3);
-        EXPECT_EQ(popup.InsertItem(ResMenuItem{99, 0, nullptr, text}, test.before), 0);
-        EXPECT_EQ(Ids(popup), test.ids);
+        EXPECT_EQ(popup.InsertItem(ResMenuItem{99, 0, nullptr, text}, before), 0);
+        EXPECT_EQ(Ids(popup), ids) << before;
         EXPECT_EQ(popup.ScreenRect(), ZRec(5, 3, 10, 5));
     }
-}
-
-TEST_F(MenuTest, InsertItemWidensThePopupAndKeepsTheHighlightOnItsItem) {
-    const MenuTree tree{{10, "~Alpha"}, {20, "~Beta"}};
+    ZMenu bar;  // on a bar the size stays
+    OpenBar(bar, tree);
+    bar.InsertItem(ResMenuItem{30, 0, nullptr, text}, -1);
+    EXPECT_EQ(bar.ScreenRect(), ZRec(0, 0, 80, 1));
+    EXPECT_EQ(console->Text(0, 0, 22), "  Alpha  Beta  Gamma  ");
+    bar.Destroy();
+    // A longer item widens the pop-up and keeps the highlight; a submenu item builds its menu.
+    const MenuTree inner{{41, "~Inner"}};
     ZMenu popup;
     OpenPopup(popup, tree, 5, 3);
     Press({kDown});
-    ASSERT_EQ(popup.Selected(), 1);
-    char text[] = "A much longer ~item";
-    popup.InsertItem(ResMenuItem{30, 0, nullptr, text}, 0);
+    char longer[] = "A much longer ~item";
+    popup.InsertItem(ResMenuItem{30, 0, nullptr, longer}, 0);
     EXPECT_EQ(popup.ScreenRect(), ZRec(5, 3, 23, 5));
     EXPECT_EQ(popup.Selected(), 2);
     EXPECT_EQ(console->Text(7, 4, 19), "A much longer item ");
     EXPECT_EQ(console->Char(27, 7), 0xD9);
-}
-
-TEST_F(MenuTest, InsertedSubmenuItemGetsItsPopupAtOnce) {
-    const MenuTree tree{{10, "~Alpha"}};
-    const MenuTree inner{{41, "~Inner"}};
-    ZMenu popup;
-    OpenPopup(popup, tree, 5, 3);
-    char text[] = "~More";
-    popup.InsertItem(ResMenuItem{40, MENU_TYPE_SUBMENU, const_cast<ResMenu*>(inner.Root()), text},
+    char more[] = "~More";
+    popup.InsertItem(ResMenuItem{40, MENU_TYPE_SUBMENU, const_cast<ResMenu*>(inner.Root()), more},
                      -1);
-    ZMenu* more = Submenu(popup, 40);
-    ASSERT_NE(more, nullptr);
-    EXPECT_FALSE(Visible(more));
-    EXPECT_EQ(more->ParentMenu(), &popup);
+    ZMenu* submenu = Submenu(popup, 40);
+    ASSERT_NE(submenu, nullptr);
+    EXPECT_FALSE(Visible(submenu));
+    EXPECT_EQ(submenu->ParentMenu(), &popup);
     Press({kEnd, kRight});
-    EXPECT_EQ(ZDesktop::GetFocus(), more);
-    EXPECT_EQ(more->ItemAt(0)->text, "~Inner");
-}
-
-TEST_F(MenuTest, InsertItemOnABarKeepsItsSize) {
-    const MenuTree tree{{10, "~Alpha"}};
-    ZMenu bar;
-    OpenBar(bar, tree);
-    char text[] = "~Beta";
-    bar.InsertItem(ResMenuItem{20, 0, nullptr, text}, -1);
-    EXPECT_EQ(bar.ScreenRect(), ZRec(0, 0, 80, 1));
-    EXPECT_EQ(console->Text(0, 0, 14), "  Alpha  Beta ");
+    EXPECT_EQ(ZDesktop::GetFocus(), submenu);
+    EXPECT_EQ(submenu->ItemAt(0)->text, "~Inner");
 }
 
 TEST_F(MenuTest, RemoveItemAtEitherEndShrinksThePopupAndDestroysTheSubmenu) {
@@ -511,8 +417,7 @@ TEST_F(MenuTest, RemoveItemAtEitherEndShrinksThePopupAndDestroysTheSubmenu) {
     EXPECT_EQ(popup.RemoveItem(30), 0);
     EXPECT_EQ(Ids(popup), (std::vector<uint32_t>{20}));
     EXPECT_EQ(popup.ScreenRect(), ZRec(5, 3, 10, 3));
-    // The rows the pop-up left show the window below again.
-    EXPECT_EQ(console->Char(6, 6), '.');
+    EXPECT_EQ(console->Char(6, 6), '.');  // the rows the pop-up left show the window below
     EXPECT_EQ(popup.RemoveItem(20), 0);
     EXPECT_EQ(popup.ItemCount(), 0);
     Press({kDown, kEnter});
@@ -525,6 +430,7 @@ TEST_F(MenuTest, SetItemTypeGreysAnItemWhichTheKeysThenSkip) {
     OpenPopup(popup, tree, 5, 3);
     EXPECT_EQ(popup.SetItemType(99, kGreyed), -1);
     EXPECT_EQ(popup.GetItemType(99), -1);
+    EXPECT_EQ(popup.GetItem(99), nullptr);
     EXPECT_EQ(popup.SetItemType(20, kGreyed), 0);
     EXPECT_EQ(popup.GetItemType(20), static_cast<int>(kGreyed));
     EXPECT_EQ(console->Attr(7, 5), Colour(ZMenu::kColourGreyed));
@@ -532,38 +438,12 @@ TEST_F(MenuTest, SetItemTypeGreysAnItemWhichTheKeysThenSkip) {
     EXPECT_EQ(console->Char(6, 6), 0xFB);
     Press({kDown});
     EXPECT_EQ(popup.Selected(), 2);
-    EXPECT_EQ(popup.GetItem(99), nullptr);
-    ASSERT_NE(popup.GetItem(30), nullptr);
     EXPECT_EQ(popup.GetItem(30)->text, "~Gamma");
 }
 
-TEST_F(MenuTest, PopupWithANegativePositionIsCentredInItsParent) {
-    const MenuTree tree{{10, "~Centred"}};
-    ZMenu popup;
-    popup.CreateFromMenu(tree.Root(), ZRec(-1, -1, 0, 0), ZRec(0, 0, 4, 0), nullptr, WF_POPUP, 1);
-    EXPECT_EQ(popup.ScreenRect(), ZRec(34, 11, 12, 3));
-}
-
-// ---------------------------------------------------------------------------------------------
-// Closing and destroying
-// ---------------------------------------------------------------------------------------------
-
-TEST_F(SubmenuTest, CloseHidesEveryPopupAndGivesTheFocusToTheApplication) {
-    Press({kDown, kRight});
-    ZMenu* left = Submenu(bar, 1);
-    ZMenu* sort = Submenu(*left, 11);
-    ASSERT_TRUE(Visible(sort));
-    EXPECT_EQ(bar.Close(), 0);
-    EXPECT_FALSE(Visible(left));
-    EXPECT_FALSE(Visible(sort));
-    EXPECT_TRUE(Visible(&bar));  // a bar without WF_AUTOHIDE stays
-    EXPECT_EQ(bar.Selected(), -1);
-    EXPECT_EQ(ZDesktop::GetFocus(), &app);
-    EXPECT_EQ(console->Attr(2, 0), Colour(ZMenu::kColourHotKey));
-}
-
-TEST_F(MenuTest, AutoHideBarHidesItselfOnEscAndOnClose) {
-    const MenuTree tree{{1, "~Left"}, {2, "~Files"}};
+TEST_F(MenuTest, AutoHideBarHidesOnEscAndCloseAndDestroyDetachesTheSubmenus) {
+    const size_t before = ZDesktop::Desktop()->Children().size();
+    const MenuTree tree{{1, "~Left", 0, {{11, "~Sort", 0, {{111, "~Name"}}}}}, {2, "~Files"}};
     ZMenu bar;
     OpenBar(bar, tree, WF_VISIBLE | WF_AUTOHIDE);
     Press({kEsc});
@@ -573,13 +453,6 @@ TEST_F(MenuTest, AutoHideBarHidesItselfOnEscAndOnClose) {
     bar.Activate(true);
     EXPECT_EQ(bar.Close(), 0);
     EXPECT_FALSE(Visible(&bar));
-}
-
-TEST_F(MenuTest, DestroyDetachesTheMenuWithItsSubmenus) {
-    const size_t before = ZDesktop::Desktop()->Children().size();
-    const MenuTree tree{{1, "~Left", 0, {{11, "~Sort", 0, {{111, "~Name"}}}}}, {2, "~Files"}};
-    ZMenu bar;
-    OpenBar(bar, tree);
     EXPECT_EQ(ZDesktop::Desktop()->Children().size(), before + 3);
     EXPECT_EQ(bar.Destroy(), 0);
     EXPECT_EQ(ZDesktop::Desktop()->Children().size(), before);
@@ -588,104 +461,181 @@ TEST_F(MenuTest, DestroyDetachesTheMenuWithItsSubmenus) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Menu 1 of the language modules
-// ---------------------------------------------------------------------------------------------
+// The key bar.
 
-struct LanguageModule {
-    const char* name;
-    const char* path;
-};
+namespace vk = kq::console::vk;
+namespace cks = kq::console::cks;
 
-class MenuBarFromLanguageTest : public MenuTest,
-                                public ::testing::WithParamInterface<LanguageModule> {
+// The row a key bar of the given width shows for labels in cells of cellWidth columns.
+std::string ExpectedRow(int width, int cellWidth, const std::vector<std::string>& labels) {
+    std::string row;
+    for (int key = 1; key <= ZKeyBar::kKeyCount && static_cast<int>(row.size()) < width; ++key) {
+        char number[12];
+        std::snprintf(number, sizeof number, "%2d", key);
+        std::string label = key <= static_cast<int>(labels.size()) ? labels[key - 1] : "";
+        label.resize(static_cast<size_t>(cellWidth - 2), ' ');
+        row += number + label;
+    }
+    row.resize(static_cast<size_t>(width), ' ');
+    return row;
+}
+
+class KeyBarTest : public PaletteDesktopTest {
   protected:
     void SetUp() override {
-        if (GetParam().path[0] == '\0') GTEST_SKIP() << "the language modules were not built";
-        MenuTest::SetUp();
-        opened_ = true;
-        module_ = KeLoadDll(GetParam().path);
-        ASSERT_NE(module_, 0);
-        ASSERT_NE(module_, -1);
-        ResSetLanguage(module_);
-    }
-    void TearDown() override {
-        if (!opened_) return;
-        MenuTest::TearDown();
-        ResSetLanguage(0);
-        if (module_ != 0 && module_ != -1) KeFreeDll(module_);
+        PaletteDesktopTest::SetUp();
+        keyBar = ZKeyBar::Get();
+        ASSERT_NE(keyBar, nullptr);
+        EXPECT_EQ(keyBar->ScreenRect(), ZRec(0, 24, 80, 1));
+        EXPECT_EQ(keyBar->GetFlags() & WF_VISIBLE, 0u);
+        EXPECT_EQ(console->RowText(24), std::string(80, ' '));
+        keyBar->Show(true);
     }
 
-    bool opened_ = false;
-    KeHandle module_ = 0;
+    ZKeyBar* keyBar = nullptr;
 };
 
-TEST_P(MenuBarFromLanguageTest, EveryTopItemOpensItsPopupInsideTheScreenAndEscClosesIt) {
-    ZMenu bar;
-    ASSERT_EQ(bar.CreateFromResource(IDM_MENU_BAR, ZRec(0, 0, 0, 0), ZRec(0, 0, 80, 1), nullptr,
-                                     WF_VISIBLE),
-              0);
-    bar.SetOwner(&app);
-    bar.Activate(true);
-    EXPECT_EQ(bar.GetId(), IDM_MENU_BAR);
-    ASSERT_EQ(Ids(bar),
-              (std::vector<uint32_t>{IDM_LEFT, IDM_FILES, IDM_COMMANDS, IDM_OPTIONS, IDM_RIGHT}));
-    for (int i = 0; i < bar.ItemCount(); ++i) {
-        SCOPED_TRACE(bar.ItemAt(i)->text);
-        ZMenu* popup = bar.ItemAt(i)->submenu.get();
-        ASSERT_NE(popup, nullptr);
-        Press({kDown});
-        ASSERT_EQ(ZDesktop::GetFocus(), popup);
-        const ZRec rect = popup->ScreenRect();
-        EXPECT_EQ(rect.x, std::min(MenuBarItemColumn(bar, i), 80 - rect.w));
-        EXPECT_EQ(rect.y, 1);
-        EXPECT_LE(rect.y + rect.h, 25);
-        EXPECT_EQ(console->Char(rect.x, rect.y), 0xDA);
-        EXPECT_EQ(console->Char(rect.x + rect.w - 1, rect.y + rect.h - 1), 0xD9);
-        Press({kEsc});
-        EXPECT_FALSE(Visible(popup));
-        EXPECT_EQ(ZDesktop::GetFocus(), &bar);
-        EXPECT_EQ(bar.Selected(), i);
-        Press({kRight});
+// The desktop attaches it hidden on the bottom row; labels are separated by control characters
+// and cut to their cells; resizes move it.
+TEST_F(KeyBarTest, LabelsAreSeparatedByControlCharactersAndCutToTheirCells) {
+    keyBar->SetKeyBar("Help\x01Menu", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    // 80 columns: cells of 8, F11 and F12 fall off the row.
+    EXPECT_EQ(console->RowText(24), ExpectedRow(80, 8, {"Help", "Menu"}));
+    EXPECT_EQ(console->Attr(0, 24), Colour(ZKeyBar::kColourNumber));
+    EXPECT_EQ(console->Attr(1, 24), Colour(ZKeyBar::kColourNumber));
+    EXPECT_EQ(console->Attr(2, 24), Colour(ZKeyBar::kColourLabel));
+    EXPECT_EQ(console->Attr(15, 24), Colour(ZKeyBar::kColourLabel));
+
+    keyBar->SetKeyBar(
+        "Averylonglabel\x02\x03Third\x1F"
+        "Fourth",
+        nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(console->RowText(24), ExpectedRow(80, 8, {"Averyl", "", "Third", "Fourth"}));
+
+    keyBar->SetKeyBar(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(console->RowText(24), ExpectedRow(80, 8, {}));
+    // 120 columns: cells of 10, all twelve keys.
+    keyBar->SetKeyBar("Help\x01Menu", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    console->SetSize(120, 30);
+    ASSERT_TRUE(DesktopTakeResize());
+    EXPECT_EQ(keyBar->ScreenRect(), ZRec(0, 29, 120, 1));
+    EXPECT_EQ(console->RowText(29), ExpectedRow(120, 10, {"Help", "Menu"}));
+}
+
+TEST_F(KeyBarTest, ModifierPressesAndReleasesSwitchTheLabelSet) {
+    keyBar->SetKeyBar("plain", "shift", "alt", "ctrl", "altshift", "ctrlshift", "ctrlalt");
+    struct Step {
+        const char* name;
+        kq::console::KeyRecord record;  // as the terminal reports it
+        const char* shown;
+    };
+    const auto press = [](uint16_t key, uint32_t state) {
+        return kq::console::KeyRecord{key, 0, true, 1, state};
+    };
+    const auto release = [](uint16_t key, uint32_t state) {
+        return kq::console::KeyRecord{key, 0, false, 1, state};
+    };
+    const Step steps[] = {
+        {"Shift", press(vk::kShift, cks::kShift), "shift"},
+        {"Shift released", release(vk::kShift, 0), "plain"},
+        {"Ctrl", press(vk::kControl, cks::kLeftCtrl), "ctrl"},
+        {"Ctrl+Shift", press(vk::kShift, cks::kLeftCtrl | cks::kShift), "ctrlshift"},
+        {"Shift released, Ctrl held", release(vk::kShift, cks::kLeftCtrl), "ctrl"},
+        {"Ctrl+Alt", press(vk::kMenu, cks::kLeftCtrl | cks::kLeftAlt), "ctrlalt"},
+        {"Ctrl released, Alt held", release(vk::kControl, cks::kLeftAlt), "alt"},
+        {"Alt+Shift", press(vk::kShift, cks::kLeftAlt | cks::kShift), "altshift"},
+        {"Ctrl+Alt+Shift", press(vk::kControl, cks::kLeftCtrl | cks::kLeftAlt | cks::kShift),
+         "ctrlshift"},
+        {"all released", release(vk::kMenu, 0), "plain"},
+        {"right Alt", press(vk::kRMenu, cks::kRightAlt), "alt"},
+        {"right Ctrl with right Alt", press(vk::kRControl, cks::kRightCtrl | cks::kRightAlt),
+         "ctrlalt"},
+        {"both released", release(vk::kRControl, 0), "plain"},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        console->PushRecord(step.record);
+        RunQueuedKeys(*console);
+        std::string label = step.shown;
+        label.resize(6, ' ');  // the label column of an 8-column cell
+        EXPECT_EQ(console->Text(2, 24, 6), label);
     }
-    EXPECT_EQ(bar.Selected(), 0);
 }
 
-TEST_P(MenuBarFromLanguageTest, HotKeysOpenThePopupsAndTheSortModesOpenBesideTheirPanelMenu) {
-    ZMenu bar;
-    ASSERT_EQ(bar.CreateFromResource(IDM_MENU_BAR, ZRec(0, 0, 0, 0), ZRec(0, 0, 80, 1), nullptr,
-                                     WF_VISIBLE, module_),
-              0);
-    bar.SetOwner(&app);
-    bar.Activate(true);
-    for (int i = bar.ItemCount() - 1; i >= 0; --i) {
-        const char hotKey = MenuHotKey(bar.ItemAt(i)->text);
-        SCOPED_TRACE(hotKey);
-        Press({Letter(hotKey)});
-        EXPECT_EQ(ZDesktop::GetFocus(), bar.ItemAt(i)->submenu.get());
-        Press({kEsc});
+TEST_F(KeyBarTest, OnlyModifierKeysSwitchTheLabelSet) {
+    keyBar->SetKeyBar("plain", "shift", nullptr, nullptr, nullptr, nullptr, nullptr);
+    // A shifted function key carries the Shift flag, but it is not a modifier key.
+    Press({Key(KC_F3, 0, KF_SHIFT), Key('a', 'A', KF_SHIFT)});
+    EXPECT_EQ(keyBar->Modifiers(), 0);
+    EXPECT_EQ(console->Text(2, 24, 5), "plain");
+    // A set that is null shows the numbers only.
+    Press({Key(KC_SHIFT, 0, KF_SHIFT)});
+    EXPECT_EQ(keyBar->CurrentLabelSet(), ZKeyBar::kShift);
+    keyBar->SetKeyBar("plain", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(console->RowText(24), ExpectedRow(80, 8, {}));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The clock.
+
+constexpr int64_t kOddSecond = 1700000001;
+
+// "hh:mm" or "hh mm" of the local time at seconds, as the clock must show it.
+std::string LocalTime(int64_t seconds, char separator) {
+    const auto value = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    localtime_r(&value, &local);
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d%c%02d", local.tm_hour, separator, local.tm_min);
+    return text;
+}
+
+class CountingClock : public ZClock {
+  public:
+    explicit CountingClock(TimeSource now) : ZClock(std::move(now)) {}
+    int Draw() override {
+        ++draws;
+        return ZClock::Draw();
     }
-    // Right in the right panel's menu opens its sort modes, ending at the right edge at most.
-    Press({kEnd, kEnd, kEnd, kEnd, kDown, kRight});
-    ZMenu* sort = Submenu(*Submenu(bar, IDM_RIGHT), IDM_RIGHT_SORT);
-    ASSERT_NE(sort, nullptr);
-    EXPECT_EQ(ZDesktop::GetFocus(), sort);
-    EXPECT_EQ(sort->ScreenRect().x + sort->ScreenRect().w, 80);
-    Press({kUp, kEnter});
-    EXPECT_EQ(app.commands.back(), CMD_REVERSE);
+    int draws = 0;
+};
+
+class ClockTest : public PaletteDesktopTest {
+  protected:
+    int64_t now = kOddSecond;
+    CountingClock clock{[this] { return now; }};
+};
+
+// The desktop's loop ticks the clock; a second set back keeps what it shows.
+TEST_F(ClockTest, ColonOnOddSecondsAndRepaintsOnlyWhenTheSecondChanges) {
+    Open(clock, 72, 0, 6, 1);
+    EXPECT_EQ(clock.LastShown(), 0);
+    Press({});
+    EXPECT_EQ(clock.LastShown(), kOddSecond);
+    EXPECT_EQ(console->Text(72, 0, 6), LocalTime(now, ':') + " ");
+    EXPECT_EQ(console->Attr(72, 0), Colour(ZClock::kColour));
+    EXPECT_EQ(console->Attr(77, 0), Colour(ZClock::kColour));
+    const int draws = clock.draws;
+    clock.Tick();
+    now -= 5;
+    clock.Tick();
+    EXPECT_EQ(clock.draws, draws);
+    EXPECT_EQ(clock.LastShown(), kOddSecond);
+    now = kOddSecond + 1;
+    clock.Tick();
+    EXPECT_EQ(clock.draws, draws + 1);
+    EXPECT_EQ(console->Text(72, 0, 5), LocalTime(now, ' '));
+    ++now;
+    clock.Tick();
+    EXPECT_EQ(console->Text(72, 0, 5), LocalTime(now, ':'));
 }
 
-TEST_P(MenuBarFromLanguageTest, MissingMenuLeavesTheWindowUnattached) {
-    ZMenu bar;
-    EXPECT_EQ(bar.CreateFromResource(4711, ZRec(0, 0, 0, 0), ZRec(0, 0, 80, 1), nullptr, WF_VISIBLE,
-                                     module_),
-              -1);
-    EXPECT_FALSE(bar.IsAttached());
+TEST_F(ClockTest, NarrowerThanSixColumnsShowsOnlyItsBackground) {
+    Open(clock, 70, 0, 5, 1);
+    clock.Tick();
+    EXPECT_EQ(console->Text(70, 0, 5), "     ");
+    EXPECT_EQ(console->Attr(70, 0), Colour(ZClock::kColour));
 }
-
-INSTANTIATE_TEST_SUITE_P(Modules, MenuBarFromLanguageTest,
-                         ::testing::Values(LanguageModule{"English", KQ_LANG_ENGLISH},
-                                           LanguageModule{"German", KQ_LANG_GERMAN}),
-                         [](const auto& module) { return std::string(module.param.name); });
 
 }  // namespace
 }  // namespace kq::ui::testing
