@@ -1,9 +1,11 @@
-// The panel tests' host, test plugin and fixture.
+// The panel tests' plugin and fixture.
 #include "panels/PanelTestSupport.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <sstream>
 #include <thread>
 
@@ -14,12 +16,6 @@ namespace kq::panels::testing {
 namespace {
 
 constexpr PluginHandle kFakeHandle = 42;
-
-char* CopyOf(const std::string& text) {
-    auto* copy = static_cast<char*>(std::malloc(text.size() + 1));
-    std::memcpy(copy, text.c_str(), text.size() + 1);
-    return copy;
-}
 
 PluginHandle Open(intptr_t, uint32_t start, void* owner) {
     ++Fake().opens;
@@ -33,28 +29,30 @@ int32_t Close(PluginHandle handle) {
 }
 int32_t SetDirectory(PluginHandle, const char* path, intptr_t) {
     Fake().directoryRequests.emplace_back(path != nullptr ? path : "<null>");
-    if (Fake().setDirectoryResult == 0) Fake().directory = path;
-    return Fake().setDirectoryResult;
+    if (Fake().setDirectoryResult != 0) return Fake().setDirectoryResult;
+    Fake().directory = path[0] == '/' ? path : Fake().directory + "/" + path;
+    return 0;
 }
-uint32_t GetFlags(PluginHandle) {
-    return Fake().flags;
-}
-const char* GetDirectory(PluginHandle) {
-    return Fake().directory.c_str();
-}
+uint32_t GetFlags(PluginHandle) { return Fake().flags; }
+const char* GetDirectory(PluginHandle) { return Fake().directory.c_str(); }
 int32_t FindFiles(PluginHandle, PluginItem** items, int32_t* count, intptr_t) {
     if (Fake().findResult != 0) return Fake().findResult;
-    const size_t total = Fake().items.size();
+    const std::vector<FakeItem>* listing = &Fake().items;
+    if (!Fake().tree.empty()) {
+        const auto found = Fake().tree.find(Fake().directory);
+        if (found == Fake().tree.end()) return -1;
+        listing = &found->second;
+    }
+    const size_t total = listing->size();
     auto* array = static_cast<PluginItem*>(std::calloc(total > 0 ? total : 1, sizeof(PluginItem)));
     for (size_t i = 0; i < total; ++i) {
-        const FakeItem& source = Fake().items[i];
-        PluginItem& item = array[i];
-        item.size = sizeof(PluginItem);
-        item.name = CopyOf(source.name);
-        item.fileSize = source.size;
-        item.attributes = source.attributes;
-        item.modified = source.modified;
-        item.flags = source.flags;
+        const FakeItem& from = (*listing)[i];
+        array[i].size = sizeof(PluginItem);
+        array[i].name = ::strdup(from.name.c_str());
+        array[i].fileSize = from.size;
+        array[i].attributes = from.attributes;
+        array[i].modified = from.modified;
+        array[i].flags = from.flags;
     }
     *items = array;
     *count = static_cast<int32_t>(total);
@@ -68,8 +66,6 @@ int32_t FindClose(PluginHandle, PluginItem* items, int32_t count) {
     return 0;
 }
 int32_t Compare(const PluginItem* first, const PluginItem* second, int32_t mode) {
-    ++Fake().compareCalls;
-    if (Fake().randomCompare) return static_cast<int32_t>(Fake().random() % 3) - 1;
     if (mode != PLUGIN_SORT_NAME) return 0;
     const int result = std::strcmp(first->name, second->name);
     return result < 0 ? -1 : (result > 0 ? 1 : 0);
@@ -91,10 +87,6 @@ int32_t GetKeyBar(const char** plain, const char** shift, const char** alt, cons
 FakePlugin& Fake() {
     static FakePlugin fake;
     return fake;
-}
-
-void ResetFake() {
-    Fake() = FakePlugin{};
 }
 
 PluginEntry FakeEntry(bool withCompare) {
@@ -125,10 +117,9 @@ time_t LocalTime(int year, int month, int day, int hour, int minute) {
 
 void PanelTest::SetUp() {
     setenv("KQ_CODEPAGE", "437", 1);
-    char pattern[] = "/tmp/kq-panels-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder = pattern;
-    setenv("KQ_CONFIG_HOME", (folder + "/config").c_str(), 1);
+    setenv("KQ_CONFIG_HOME", temp.Path("config").c_str(), 1);
+    tree = temp.Path("tree");
+    ASSERT_EQ(FsGetCwd(savedCwd_), 0);
     ASSERT_EQ(CfgInit("kq-panel-test"), 0);
     host.panels = CfgOpen("Panels");
 #ifdef KQ_LANG_ENGLISH
@@ -138,7 +129,7 @@ void PanelTest::SetUp() {
         ResSetLanguage(language_);
     }
 #endif
-    ResetFake();
+    Fake() = FakePlugin{};
     while (kq::plugins::PluginCount() > 0) kq::plugins::UnregisterLastPlugin();
     ASSERT_EQ(FS_ZInitialise(nullptr, 0), 0);
     ASSERT_TRUE(kq::plugins::RegisterPlugin(kq::plugins::InternalPluginEntry()));
@@ -157,8 +148,7 @@ void PanelTest::TearDown() {
     if (language_ != 0) KeFreeDll(language_);
     CfgClose(host.panels);
     CfgShutdown();
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
+    FsSetCwd(savedCwd_);
 }
 
 void PanelTest::OpenPanel(ZFilePanel& panel, int x, int y, int w, int h, int plugin) {
@@ -168,36 +158,63 @@ void PanelTest::OpenPanel(ZFilePanel& panel, int x, int y, int w, int h, int plu
     ASSERT_EQ(panel.Bind(plugin, 0), 0);
 }
 
-void PanelTest::SetPanelSetting(const char* name, uint32_t value) {
-    ASSERT_EQ(CfgSetDw(host.panels, name, value), 0);
-}
-
-ZRec PanelTest::At(const ZFilePanel& panel, int x, int y) {
-    const ZRec screen = panel.ScreenRect();
-    return ZRec(static_cast<int16_t>(screen.x + x), static_cast<int16_t>(screen.y + y), 1, 1);
+void PanelTest::PlaceOnTree(ZFilePanel& panel, const Names& folders, const Names& files, int x) {
+    std::filesystem::create_directories(tree);
+    for (const std::string& name : folders) temp.MakeFolder("tree/" + name);
+    for (const std::string& name : files) temp.WriteFile("tree/" + name, "x");
+    Place(panel, x, kLocal);
+    ASSERT_EQ(panel.ChangeDirectory(tree.c_str(), 0), 0);
 }
 
 std::string PanelTest::PanelText(const ZFilePanel& panel, int x, int y, int count) const {
-    const ZRec cell = At(panel, x, y);
-    return console->Text(cell.x, cell.y, count);
+    const ZRec screen = panel.ScreenRect();
+    return console->Text(screen.x + x, screen.y + y, count);
 }
 
 uint8_t PanelTest::PanelChar(const ZFilePanel& panel, int x, int y) const {
-    const ZRec cell = At(panel, x, y);
-    return console->Char(cell.x, cell.y);
+    const ZRec screen = panel.ScreenRect();
+    return console->Char(screen.x + x, screen.y + y);
 }
 
 uint8_t PanelTest::PanelAttr(const ZFilePanel& panel, int x, int y) const {
-    const ZRec cell = At(panel, x, y);
-    return console->Attr(cell.x, cell.y);
+    const ZRec screen = panel.ScreenRect();
+    return console->Attr(screen.x + x, screen.y + y);
 }
 
-std::vector<std::string> PanelTest::RowNames(const ZFilePanel& panel) {
-    std::vector<std::string> names;
+Names PanelTest::RowNames(const ZFilePanel& panel) {
+    Names names;
     for (int row = 0; row < panel.RowCount(); ++row) {
         names.emplace_back(panel.CellText(row, ZFilePanel::kFieldName));
     }
     return names;
+}
+
+int PanelTest::RowOf(const ZFilePanel& panel, const std::string& name) {
+    const Names names = RowNames(panel);
+    const auto found = std::find(names.begin(), names.end(), name);
+    return found == names.end() ? -1 : static_cast<int>(found - names.begin());
+}
+
+std::string PanelTest::Current(const ZFilePanel& panel) {
+    const char* name = panel.CellText(panel.Cursor(), ZFilePanel::kFieldName);
+    return name != nullptr ? name : "<none>";
+}
+
+Names PanelTest::SelectedNames(const ZFilePanel& panel) {
+    Names names;
+    for (int row = 0; row < panel.RowCount(); ++row) {
+        const bool flag = (panel.RowFlags(row) & ZListPanel::kRowSelected) != 0;
+        EXPECT_EQ(flag, (panel.ItemAt(row)->flags & PLUGIN_ITEM_SELECTED) != 0) << row;
+        if (flag) names.emplace_back(panel.CellText(row, ZFilePanel::kFieldName));
+    }
+    return names;
+}
+
+void PanelTest::Answer(const std::string& text, uint32_t last) {
+    for (const char c : text) {
+        console->PushKey(Key(static_cast<uint8_t>(c), static_cast<uint8_t>(c)));
+    }
+    console->PushKey(last);
 }
 
 std::string PanelTest::MessageText() const {
