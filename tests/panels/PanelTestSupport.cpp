@@ -1,9 +1,7 @@
 // The panel tests' plugin and fixture.
 #include "panels/PanelTestSupport.h"
 
-#include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <sstream>
@@ -13,76 +11,6 @@
 #include "plugins/PluginTable.h"
 
 namespace kq::panels::testing {
-namespace {
-
-constexpr PluginHandle kFakeHandle = 42;
-
-PluginHandle Open(intptr_t, uint32_t start, void* owner) {
-    ++Fake().opens;
-    Fake().openStart = start;
-    Fake().owner = owner;
-    return kFakeHandle;
-}
-int32_t Close(PluginHandle handle) {
-    if (handle == kFakeHandle) ++Fake().closes;
-    return 0;
-}
-int32_t SetDirectory(PluginHandle, const char* path, intptr_t) {
-    Fake().directoryRequests.emplace_back(path != nullptr ? path : "<null>");
-    if (Fake().setDirectoryResult != 0) return Fake().setDirectoryResult;
-    Fake().directory = path[0] == '/' ? path : Fake().directory + "/" + path;
-    return 0;
-}
-uint32_t GetFlags(PluginHandle) { return Fake().flags; }
-const char* GetDirectory(PluginHandle) { return Fake().directory.c_str(); }
-int32_t FindFiles(PluginHandle, PluginItem** items, int32_t* count, intptr_t) {
-    if (Fake().findResult != 0) return Fake().findResult;
-    const std::vector<FakeItem>* listing = &Fake().items;
-    if (!Fake().tree.empty()) {
-        const auto found = Fake().tree.find(Fake().directory);
-        if (found == Fake().tree.end()) return -1;
-        listing = &found->second;
-    }
-    const size_t total = listing->size();
-    auto* array = static_cast<PluginItem*>(std::calloc(total > 0 ? total : 1, sizeof(PluginItem)));
-    for (size_t i = 0; i < total; ++i) {
-        const FakeItem& from = (*listing)[i];
-        array[i].size = sizeof(PluginItem);
-        array[i].name = ::strdup(from.name.c_str());
-        array[i].fileSize = from.size;
-        array[i].attributes = from.attributes;
-        array[i].modified = from.modified;
-        array[i].flags = from.flags;
-    }
-    *items = array;
-    *count = static_cast<int32_t>(total);
-    ++Fake().listings;
-    return 0;
-}
-int32_t FindClose(PluginHandle, PluginItem* items, int32_t count) {
-    ++Fake().releases;
-    for (int32_t i = 0; i < count; ++i) std::free(items[i].name);
-    std::free(items);
-    return 0;
-}
-int32_t Compare(const PluginItem* first, const PluginItem* second, int32_t mode) {
-    if (mode != PLUGIN_SORT_NAME) return 0;
-    const int result = std::strcmp(first->name, second->name);
-    return result < 0 ? -1 : (result > 0 ? 1 : 0);
-}
-int32_t ProcessInput(PluginHandle, uint32_t* key) {
-    Fake().keys.push_back(*key);
-    return *key == Fake().consumedKey ? 0 : 1;
-}
-const char kPlainLabels[] = "One\001Two";
-int32_t GetKeyBar(const char** plain, const char** shift, const char** alt, const char** ctrl,
-                  const char** altShift, const char** ctrlShift, const char** ctrlAlt) {
-    *plain = kPlainLabels;
-    *shift = *alt = *ctrl = *altShift = *ctrlShift = *ctrlAlt = nullptr;
-    return 0;
-}
-
-}  // namespace
 
 FakePlugin& Fake() {
     static FakePlugin fake;
@@ -91,16 +19,60 @@ FakePlugin& Fake() {
 
 PluginEntry FakeEntry(bool withCompare) {
     PluginEntry entry{};
-    entry.ZOpenPlugin = Open;
-    entry.ZClosePlugin = Close;
-    entry.ZSetDirectory = SetDirectory;
-    entry.ZGetFlags = GetFlags;
-    entry.ZGetDirectory = GetDirectory;
-    entry.ZFindFiles = FindFiles;
-    entry.ZFindClose = FindClose;
-    entry.ZCompare = withCompare ? Compare : nullptr;
-    entry.ZProcessInput = ProcessInput;
-    entry.ZGetKeyBar = GetKeyBar;
+    entry.ZOpenPlugin = [](intptr_t, uint32_t start, void* owner) -> PluginHandle {
+        ++Fake().opens;
+        Fake().openStart = start;
+        Fake().owner = owner;
+        return 42;
+    };
+    entry.ZClosePlugin = [](PluginHandle) { return ++Fake().closes, 0; };
+    entry.ZSetDirectory = [](PluginHandle, const char* path, intptr_t) {
+        Fake().directoryRequests.emplace_back(path);
+        if (Fake().setDirectoryResult != 0) return Fake().setDirectoryResult;
+        Fake().directory = path[0] == '/' ? path : Fake().directory + "/" + path;
+        return 0;
+    };
+    entry.ZGetFlags = [](PluginHandle) { return Fake().flags; };
+    entry.ZGetDirectory = [](PluginHandle) { return Fake().directory.c_str(); };
+    entry.ZFindFiles = [](PluginHandle, PluginItem** items, int32_t* count, intptr_t) {
+        const auto found = Fake().tree.find(Fake().directory);
+        if (Fake().findResult != 0) return Fake().findResult;
+        if (!Fake().tree.empty() && found == Fake().tree.end()) return -1;
+        const std::vector<FakeItem>& listing = Fake().tree.empty() ? Fake().items : found->second;
+        *items = static_cast<PluginItem*>(std::calloc(listing.size() + 1, sizeof(PluginItem)));
+        for (size_t i = 0; i < listing.size(); ++i) {
+            (*items)[i].size = sizeof(PluginItem);
+            (*items)[i].name = ::strdup(listing[i].name.c_str());
+            (*items)[i].fileSize = listing[i].size;
+            (*items)[i].attributes = listing[i].attributes;
+            (*items)[i].modified = listing[i].modified;
+            (*items)[i].flags = listing[i].flags;
+        }
+        *count = static_cast<int32_t>(listing.size());
+        return ++Fake().listings, 0;
+    };
+    entry.ZFindClose = [](PluginHandle, PluginItem* items, int32_t count) {
+        for (int32_t i = 0; i < count; ++i) std::free(items[i].name);
+        std::free(items);
+        return ++Fake().releases, 0;
+    };
+    if (withCompare) {  // by name, case-sensitive
+        entry.ZCompare = [](const PluginItem* first, const PluginItem* second, int32_t mode) {
+            const int order = mode == PLUGIN_SORT_NAME ? std::strcmp(first->name, second->name) : 0;
+            return order < 0 ? -1 : (order > 0 ? 1 : 0);
+        };
+    }
+    entry.ZProcessInput = [](PluginHandle, uint32_t* key) {
+        Fake().keys.push_back(*key);
+        return *key == Fake().consumedKey ? 0 : 1;
+    };
+    entry.ZGetKeyBar = [](const char** plain, const char** shift, const char** alt,
+                          const char** ctrl, const char** altShift, const char** ctrlShift,
+                          const char** ctrlAlt) {
+        *plain = "One\001Two";
+        *shift = *alt = *ctrl = *altShift = *ctrlShift = *ctrlAlt = nullptr;
+        return 0;
+    };
     return entry;
 }
 
@@ -166,21 +138,6 @@ void PanelTest::PlaceOnTree(ZFilePanel& panel, const Names& folders, const Names
     ASSERT_EQ(panel.ChangeDirectory(tree.c_str(), 0), 0);
 }
 
-std::string PanelTest::PanelText(const ZFilePanel& panel, int x, int y, int count) const {
-    const ZRec screen = panel.ScreenRect();
-    return console->Text(screen.x + x, screen.y + y, count);
-}
-
-uint8_t PanelTest::PanelChar(const ZFilePanel& panel, int x, int y) const {
-    const ZRec screen = panel.ScreenRect();
-    return console->Char(screen.x + x, screen.y + y);
-}
-
-uint8_t PanelTest::PanelAttr(const ZFilePanel& panel, int x, int y) const {
-    const ZRec screen = panel.ScreenRect();
-    return console->Attr(screen.x + x, screen.y + y);
-}
-
 Names PanelTest::RowNames(const ZFilePanel& panel) {
     Names names;
     for (int row = 0; row < panel.RowCount(); ++row) {
@@ -226,8 +183,7 @@ std::string PanelTest::MessageText() const {
         const size_t left = top.find_last_of("\xC9\xDA", title);
         const size_t right = top.find_first_of("\xBB\xBF", title);
         std::string text;  // the words of the rows inside the frame: the wrapped text whole
-        for (int row = y + 1; row < console->Rows() && console->Char(left, row) != 0xC8 &&
-                              console->Char(left, row) != 0xC0;
+        for (int row = y + 1; row < console->Rows() && (console->Char(left, row) & 0xF7) != 0xC0;
              ++row) {
             std::istringstream words(console->Text(left + 1, row, right - left - 1));
             for (std::string word; words >> word;) text += (text.empty() ? "" : " ") + word;
@@ -239,14 +195,11 @@ std::string PanelTest::MessageText() const {
 
 bool PanelTest::ShownWhile(const std::function<void()>& action, const std::string& text) {
     // The action runs here, on the UI thread that serves the box; a watcher reads the screen.
-    std::atomic<bool> ended{false};
-    std::atomic<bool> shown{false};
+    std::atomic<bool> ended{false}, shown{false};
     std::thread watcher([&] {
         // The limit only keeps a box that never shows the text from hanging the run.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!ended && !shown && std::chrono::steady_clock::now() < deadline) {
+        for (int i = 0; i < 20000 && !ended && !shown; ++i, KeSleep(1)) {
             shown = MessageText().find(text) != std::string::npos;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         if (!ended) console->PushKey(kq::ui::testing::kEnter);
     });

@@ -144,9 +144,15 @@ class PanelTest : public kq::ui::testing::PaletteDesktopTest {
         ASSERT_EQ(CfgSetDw(host.panels, name, value), 0);
     }
     bool HasLanguage() const { return language_ != 0; }
-    std::string PanelText(const ZFilePanel& panel, int x, int y, int count) const;
-    uint8_t PanelChar(const ZFilePanel& panel, int x, int y) const;
-    uint8_t PanelAttr(const ZFilePanel& panel, int x, int y) const;
+    std::string PanelText(const ZFilePanel& panel, int x, int y, int count) const {
+        return console->Text(panel.ScreenRect().x + x, panel.ScreenRect().y + y, count);
+    }
+    uint8_t PanelChar(const ZFilePanel& panel, int x, int y) const {
+        return console->Char(panel.ScreenRect().x + x, panel.ScreenRect().y + y);
+    }
+    uint8_t PanelAttr(const ZFilePanel& panel, int x, int y) const {
+        return console->Attr(panel.ScreenRect().x + x, panel.ScreenRect().y + y);
+    }
     static Names RowNames(const ZFilePanel& panel);
     static int RowOf(const ZFilePanel& panel, const std::string& name);
     static std::string Current(const ZFilePanel& panel);
