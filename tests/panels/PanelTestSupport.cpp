@@ -112,6 +112,7 @@ void PanelTest::SetUp() {
 }
 
 void PanelTest::TearDown() {
+    host.menuBar = nullptr;
     PaletteDesktopTest::TearDown();
     SetPanelHost(nullptr);
     while (kq::plugins::PluginCount() > 0) kq::plugins::UnregisterLastPlugin();

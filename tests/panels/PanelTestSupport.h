@@ -144,6 +144,25 @@ class PanelTest : public kq::ui::testing::PaletteDesktopTest {
         ASSERT_EQ(CfgSetDw(host.panels, name, value), 0);
     }
     bool HasLanguage() const { return language_ != 0; }
+    // The language module's menu bar as the host's; false without the module.
+    bool OpenMenuBar() {
+        if (!HasLanguage() || menuBar.CreateFromResource(IDM_MENU_BAR, ZRec(0, 0, 0, 0),
+                                                         ZRec(0, 0, 80, 1), nullptr, WF_VISIBLE)) {
+            return false;
+        }
+        host.menuBar = &menuBar;
+        return true;
+    }
+    // Which of the sort ids first .. first + 9 and reverse carry a check mark.
+    Ids Checked(int first, int reverse) {
+        Ids checked;
+        for (int id = first; id <= first + 10; ++id) {
+            if (IsChecked(&menuBar, id == first + 10 ? reverse : id)) {
+                checked.push_back(id == first + 10 ? reverse : id);
+            }
+        }
+        return checked;
+    }
     std::string PanelText(const ZFilePanel& panel, int x, int y, int count) const {
         return console->Text(panel.ScreenRect().x + x, panel.ScreenRect().y + y, count);
     }
@@ -167,6 +186,7 @@ class PanelTest : public kq::ui::testing::PaletteDesktopTest {
     bool ShownWhile(const std::function<void()>& action, const std::string& text);
 
     RecordingHost host;
+    ZMenu menuBar;
     kq::test::TempFolder temp{"kq-panels"};
     std::string tree;
 

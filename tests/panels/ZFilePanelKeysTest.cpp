@@ -248,12 +248,7 @@ TEST_F(PanelKeysTest, CopyMoveAndDeleteOnTheParentWithNothingSelectedDoNothing) 
 // ---- Sort modes, hidden names and selecting ----
 
 TEST_F(PanelKeysTest, SortCommandsSetTheModeKeepTheReverseFlagAndTheCursorsItem) {
-    ZMenu menuBar;
-    if (HasLanguage()) {
-        ASSERT_EQ(menuBar.CreateFromResource(IDM_MENU_BAR, ZRec(0, 0, 0, 0), ZRec(0, 0, 80, 1),
-                                             nullptr, WF_VISIBLE), 0);
-        host.menuBar = &menuBar;
-    }
+    const bool menu = OpenMenuBar();
     Fake().items = {Dir(".."), Dir("docs.txt"), Dir("src"), File("a.txt"), File("readme")};
     ZFilePanel panel;
     Place(panel, 40);
@@ -269,16 +264,13 @@ TEST_F(PanelKeysTest, SortCommandsSetTheModeKeepTheReverseFlagAndTheCursorsItem)
     EXPECT_EQ(Current(panel), "a.txt");
     EXPECT_EQ(panel.OnCommand(CMD_SORT_RIGHT + 6), 0);
     EXPECT_TRUE(panel.IsReversed());
-    if (HasLanguage()) {
-        EXPECT_TRUE(IsChecked(&menuBar, CMD_REVERSE));
+    if (menu) {
+        EXPECT_EQ(Checked(CMD_SORT_RIGHT, CMD_REVERSE), (Ids{CMD_SORT_RIGHT + 6, CMD_REVERSE}));
         EXPECT_FALSE(IsChecked(&menuBar, CMD_REVERSE_LEFT));
-        EXPECT_TRUE(IsChecked(&menuBar, CMD_SORT_RIGHT + 6));
-        EXPECT_FALSE(IsChecked(&menuBar, CMD_SORT_RIGHT + 1));
     }
     EXPECT_EQ(panel.OnCommand(CMD_REVERSE), 0);
     EXPECT_FALSE(panel.IsReversed());
-    EXPECT_FALSE(HasLanguage() && IsChecked(&menuBar, CMD_REVERSE));
-    host.menuBar = nullptr;
+    EXPECT_FALSE(menu && IsChecked(&menuBar, CMD_REVERSE));
 }
 
 // "ShowHidden" goes from absent to 0 and back; while 0 hidden names (never "..") are left out,

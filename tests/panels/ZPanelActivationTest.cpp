@@ -9,8 +9,6 @@
 namespace kq::panels::testing {
 namespace {
 
-using kq::ui::testing::Application;
-
 class PanelActivationTest : public PanelTest {
   protected:
     void SetUp() override {
@@ -25,45 +23,22 @@ class PanelActivationTest : public PanelTest {
     void TearDown() override {
         left.Destroy();
         right.Destroy();
-        host.menuBar = nullptr;
         PanelTest::TearDown();
     }
-
-    // The position of a window among the desktop's children, bottom first.
+    // The position among the desktop's children, bottom first.
     static int ZOrder(const ZWindow* window) {
         const auto& children = ZDesktop::Desktop()->Children();
         return static_cast<int>(std::find(children.begin(), children.end(), window) -
                                 children.begin());
     }
-    static bool Focusable(const ZWindow& window) {
-        return (window.GetFlags() & WF_FOCUSABLE) != 0;
-    }
+    static bool Focusable(const ZWindow& window) { return window.GetFlags() & WF_FOCUSABLE; }
 
-    bool OpenMenuBar() {
-        if (menuBar.CreateFromResource(IDM_MENU_BAR, ZRec(0, 0, 0, 0), ZRec(0, 0, 80, 1), nullptr,
-                                       WF_VISIBLE) != 0) {
-            return false;
-        }
-        host.menuBar = &menuBar;
-        return true;
-    }
-    // The ids among first .. first + 9 and reverse whose items carry a check mark.
-    Ids Checked(int first, int reverse) {
-        Ids checked;
-        for (int id = first; id <= first + 10; ++id) {
-            const int item = id == first + 10 ? reverse : id;
-            if (IsChecked(&menuBar, item)) checked.push_back(item);
-        }
-        return checked;
-    }
-
-    Application commandLine;
-    ZMenu menuBar;
+    kq::ui::testing::Application commandLine;
     ZFilePanel left, right;
 };
 
 TEST_F(PanelActivationTest, ActivatedPanelBecomesTheHostsActiveOneAndTheCommandLineKeepsTheFocus) {
-    const bool menu = HasLanguage() && OpenMenuBar();
+    const bool menu = OpenMenuBar();
     right.Show(false);  // a hidden other panel stays hidden
     left.Activate(true);
     EXPECT_EQ(right.GetFlags() & WF_VISIBLE, 0u);
@@ -87,12 +62,11 @@ TEST_F(PanelActivationTest, PassivePanelRisingDuringActivationIsNotDrawnWithACur
     Fake().items = {File("a")};
     left.Reload();
     right.Reload();
-    left.Activate(true);
-    EXPECT_EQ(console->Attr(1, 3), Colour(ZPanel::kColourCursor));
-    EXPECT_NE(console->Attr(41, 3), Colour(ZPanel::kColourCursor));
-    right.Activate(true);
-    EXPECT_NE(console->Attr(1, 3), Colour(ZPanel::kColourCursor));
-    EXPECT_EQ(console->Attr(41, 3), Colour(ZPanel::kColourCursor));
+    for (const int x : {1, 41}) {
+        (x == 1 ? left : right).Activate(true);
+        EXPECT_EQ(console->Attr(x, 3), Colour(ZPanel::kColourCursor));
+        EXPECT_NE(console->Attr(x == 1 ? 41 : 1, 3), Colour(ZPanel::kColourCursor));
+    }
 }
 
 TEST_F(PanelActivationTest, ActivationSetsThePromptAndForLocalPathsTheCurrentDirectory) {
@@ -111,9 +85,7 @@ TEST_F(PanelActivationTest, ActivationSetsThePromptAndForLocalPathsTheCurrentDir
 }
 
 TEST_F(PanelActivationTest, KeyBarShowsThePluginsLabelsOrTheLocalOnes) {
-    ZKeyBar* keyBar = ZKeyBar::Get();
-    ASSERT_NE(keyBar, nullptr);
-    keyBar->Show(true);
+    ZKeyBar::Get()->Show(true);
     left.Activate(true);
     EXPECT_EQ(console->Text(0, 24, 5), " 1One");
     if (!HasLanguage()) return;
@@ -126,22 +98,18 @@ TEST_F(PanelActivationTest, KeyBarShowsThePluginsLabelsOrTheLocalOnes) {
 }
 
 TEST_F(PanelActivationTest, SortCheckMarksFollowEachPanelsModeAndReverseFlag) {
-    if (!HasLanguage() || !OpenMenuBar()) GTEST_SKIP() << "no language module";
+    if (!OpenMenuBar()) GTEST_SKIP() << "no language module";
     left.Activate(true);
     EXPECT_EQ(Checked(CMD_SORT_LEFT, CMD_REVERSE_LEFT), (Ids{CMD_SORT_LEFT + 1}));
     left.SetSortOrder(3, true);
-    EXPECT_EQ(Checked(CMD_SORT_LEFT, CMD_REVERSE_LEFT),
-              (Ids{CMD_SORT_LEFT + 3, CMD_REVERSE_LEFT}));
+    EXPECT_EQ(Checked(CMD_SORT_LEFT, CMD_REVERSE_LEFT), (Ids{CMD_SORT_LEFT + 3, CMD_REVERSE_LEFT}));
     // Fault caught: the passive panel's marks went stale when it was sorted from the menu.
     right.SetSortOrder(0, true);
-    EXPECT_EQ(Checked(CMD_SORT_RIGHT, CMD_REVERSE),
-              (Ids{CMD_SORT_RIGHT, CMD_REVERSE}));
+    EXPECT_EQ(Checked(CMD_SORT_RIGHT, CMD_REVERSE), (Ids{CMD_SORT_RIGHT, CMD_REVERSE}));
     right.SetSortOrder(0, false);
     right.Activate(true);
     EXPECT_EQ(Checked(CMD_SORT_RIGHT, CMD_REVERSE), (Ids{CMD_SORT_RIGHT}));
-    // The left panel's marks stay as they were.
-    EXPECT_EQ(Checked(CMD_SORT_LEFT, CMD_REVERSE_LEFT),
-              (Ids{CMD_SORT_LEFT + 3, CMD_REVERSE_LEFT}));
+    EXPECT_EQ(Checked(CMD_SORT_LEFT, CMD_REVERSE_LEFT), (Ids{CMD_SORT_LEFT + 3, CMD_REVERSE_LEFT}));
 }
 
 TEST_F(PanelActivationTest, WithoutAHostThePanelActivatesItself) {
