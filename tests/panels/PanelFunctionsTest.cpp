@@ -32,21 +32,13 @@ TEST(PanelFormatNumberTest, ShortensToTheWidthOrWritesNothing) {
         uint32_t flags;
         const char* expected;  // the buffer of 12 '#' afterwards; all '#': -1 returned
     } cases[] = {
-        {1234567890, 9, kBoth, "   1,234M###"},
-        {999999999, 9, kBoth, " 999,999k###"},
-        {123456789, 9, kFormatRightAlign, "123456789###"},
-        {0, 9, kFormatRightAlign, "        0###"},
-        {1234567890, 9, kFormatRightAlign, " 1234567k###"},
-        {12345, 5, kFormatThousands, "12k#########"},
-        {1234, 5, kFormatThousands, "1,234#######"},
-        {1000, 2, kFormatThousands, "1k##########"},
-        {1234567, 12, kBoth, "   1,234,567"},
-        {123456789012ull, 5, kFormatRightAlign, " 123G#######"},
-        {UINT64_MAX, 5, 0, "############"},
-        {1234567890123ull, 4, kFormatThousands, "############"},
-        {5, 1, kBoth, "############"},
-        {5, 0, kBoth, "############"},
-        {5, -3, kBoth, "############"},
+        {1234567890, 9, kBoth, "   1,234M###"}, {999999999, 9, kBoth, " 999,999k###"},
+        {123456789, 9, kFormatRightAlign, "123456789###"}, {0, 9, kFormatRightAlign, "        0###"},
+        {1234567890, 9, kFormatRightAlign, " 1234567k###"}, {12345, 5, kFormatThousands, "12k#########"},
+        {1234, 5, kFormatThousands, "1,234#######"}, {1000, 2, kFormatThousands, "1k##########"},
+        {1234567, 12, kBoth, "   1,234,567"}, {123456789012ull, 5, kFormatRightAlign, " 123G#######"},
+        {UINT64_MAX, 5, 0, "############"}, {1234567890123ull, 4, kFormatThousands, "############"},
+        {5, 1, kBoth, "############"}, {5, 0, kBoth, "############"}, {5, -3, kBoth, "############"},
     };
     for (const auto& c : cases) {
         std::string buffer(12, '#');
