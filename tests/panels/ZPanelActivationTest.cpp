@@ -112,7 +112,14 @@ TEST_F(PanelActivationTest, SortCheckMarksFollowEachPanelsModeAndReverseFlag) {
     EXPECT_EQ(Checked(CMD_SORT_LEFT, CMD_REVERSE_LEFT), (Ids{CMD_SORT_LEFT + 3, CMD_REVERSE_LEFT}));
 }
 
-TEST_F(PanelActivationTest, WithoutAHostThePanelActivatesItself) {
+TEST_F(PanelActivationTest, WithoutAHostThePanelActivatesItselfAndDestroyedItIsNoLongerActive) {
+    {
+        ZFilePanel third;
+        OpenPanel(third, 20, 5, 30, 10);
+        third.Activate(true);
+        EXPECT_EQ(host.active, &third);
+    }
+    EXPECT_EQ(host.active, nullptr);
     SetPanelHost(nullptr);
     left.Activate(true);
     EXPECT_EQ(ZDesktop::GetFocus(), &left);
@@ -122,16 +129,6 @@ TEST_F(PanelActivationTest, WithoutAHostThePanelActivatesItself) {
     EXPECT_EQ(left.TitleRows(), 1);
     EXPECT_EQ(console->Char(1, 2), 'n');
     SetPanelHost(&host);
-}
-
-TEST_F(PanelActivationTest, DestroyedPanelIsNoLongerTheHostsActivePanel) {
-    {
-        ZFilePanel third;
-        OpenPanel(third, 20, 5, 30, 10);
-        third.Activate(true);
-        EXPECT_EQ(host.active, &third);
-    }
-    EXPECT_EQ(host.active, nullptr);
 }
 
 }  // namespace
