@@ -78,12 +78,8 @@ PluginEntry FakeEntry(bool withCompare) {
 
 time_t LocalTime(int year, int month, int day, int hour, int minute) {
     std::tm local{};
-    local.tm_year = year - 1900;
-    local.tm_mon = month - 1;
-    local.tm_mday = day;
-    local.tm_hour = hour;
-    local.tm_min = minute;
-    local.tm_isdst = -1;
+    local.tm_year = year - 1900, local.tm_mon = month - 1, local.tm_mday = day;
+    local.tm_hour = hour, local.tm_min = minute, local.tm_isdst = -1;
     return std::mktime(&local);
 }
 
