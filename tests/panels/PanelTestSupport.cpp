@@ -1,9 +1,9 @@
-// The panel tests' host, test plugin and fixture.
+// The panel tests' plugin and fixture.
 #include "panels/PanelTestSupport.h"
 
 #include <atomic>
-#include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <sstream>
 #include <thread>
 
@@ -11,124 +11,83 @@
 #include "plugins/PluginTable.h"
 
 namespace kq::panels::testing {
-namespace {
-
-constexpr PluginHandle kFakeHandle = 42;
-
-char* CopyOf(const std::string& text) {
-    auto* copy = static_cast<char*>(std::malloc(text.size() + 1));
-    std::memcpy(copy, text.c_str(), text.size() + 1);
-    return copy;
-}
-
-PluginHandle Open(intptr_t, uint32_t start, void* owner) {
-    ++Fake().opens;
-    Fake().openStart = start;
-    Fake().owner = owner;
-    return kFakeHandle;
-}
-int32_t Close(PluginHandle handle) {
-    if (handle == kFakeHandle) ++Fake().closes;
-    return 0;
-}
-int32_t SetDirectory(PluginHandle, const char* path, intptr_t) {
-    Fake().directoryRequests.emplace_back(path != nullptr ? path : "<null>");
-    if (Fake().setDirectoryResult == 0) Fake().directory = path;
-    return Fake().setDirectoryResult;
-}
-uint32_t GetFlags(PluginHandle) {
-    return Fake().flags;
-}
-const char* GetDirectory(PluginHandle) {
-    return Fake().directory.c_str();
-}
-int32_t FindFiles(PluginHandle, PluginItem** items, int32_t* count, intptr_t) {
-    if (Fake().findResult != 0) return Fake().findResult;
-    const size_t total = Fake().items.size();
-    auto* array = static_cast<PluginItem*>(std::calloc(total > 0 ? total : 1, sizeof(PluginItem)));
-    for (size_t i = 0; i < total; ++i) {
-        const FakeItem& source = Fake().items[i];
-        PluginItem& item = array[i];
-        item.size = sizeof(PluginItem);
-        item.name = CopyOf(source.name);
-        item.fileSize = source.size;
-        item.attributes = source.attributes;
-        item.modified = source.modified;
-        item.flags = source.flags;
-    }
-    *items = array;
-    *count = static_cast<int32_t>(total);
-    ++Fake().listings;
-    return 0;
-}
-int32_t FindClose(PluginHandle, PluginItem* items, int32_t count) {
-    ++Fake().releases;
-    for (int32_t i = 0; i < count; ++i) std::free(items[i].name);
-    std::free(items);
-    return 0;
-}
-int32_t Compare(const PluginItem* first, const PluginItem* second, int32_t mode) {
-    ++Fake().compareCalls;
-    if (Fake().randomCompare) return static_cast<int32_t>(Fake().random() % 3) - 1;
-    if (mode != PLUGIN_SORT_NAME) return 0;
-    const int result = std::strcmp(first->name, second->name);
-    return result < 0 ? -1 : (result > 0 ? 1 : 0);
-}
-int32_t ProcessInput(PluginHandle, uint32_t* key) {
-    Fake().keys.push_back(*key);
-    return *key == Fake().consumedKey ? 0 : 1;
-}
-const char kPlainLabels[] = "One\001Two";
-int32_t GetKeyBar(const char** plain, const char** shift, const char** alt, const char** ctrl,
-                  const char** altShift, const char** ctrlShift, const char** ctrlAlt) {
-    *plain = kPlainLabels;
-    *shift = *alt = *ctrl = *altShift = *ctrlShift = *ctrlAlt = nullptr;
-    return 0;
-}
-
-}  // namespace
 
 FakePlugin& Fake() {
     static FakePlugin fake;
     return fake;
 }
 
-void ResetFake() {
-    Fake() = FakePlugin{};
-}
-
 PluginEntry FakeEntry(bool withCompare) {
     PluginEntry entry{};
-    entry.ZOpenPlugin = Open;
-    entry.ZClosePlugin = Close;
-    entry.ZSetDirectory = SetDirectory;
-    entry.ZGetFlags = GetFlags;
-    entry.ZGetDirectory = GetDirectory;
-    entry.ZFindFiles = FindFiles;
-    entry.ZFindClose = FindClose;
-    entry.ZCompare = withCompare ? Compare : nullptr;
-    entry.ZProcessInput = ProcessInput;
-    entry.ZGetKeyBar = GetKeyBar;
+    entry.ZOpenPlugin = [](intptr_t, uint32_t start, void* owner) -> PluginHandle {
+        ++Fake().opens;
+        Fake().openStart = start;
+        Fake().owner = owner;
+        return 42;
+    };
+    entry.ZClosePlugin = [](PluginHandle) { return ++Fake().closes, 0; };
+    entry.ZSetDirectory = [](PluginHandle, const char* path, intptr_t) {
+        Fake().directoryRequests.emplace_back(path);
+        if (Fake().setDirectoryResult != 0) return Fake().setDirectoryResult;
+        Fake().directory = path[0] == '/' ? path : Fake().directory + "/" + path;
+        return 0;
+    };
+    entry.ZGetFlags = [](PluginHandle) { return Fake().flags; };
+    entry.ZGetDirectory = [](PluginHandle) { return Fake().directory.c_str(); };
+    entry.ZFindFiles = [](PluginHandle, PluginItem** items, int32_t* count, intptr_t) {
+        const auto found = Fake().tree.find(Fake().directory);
+        if (Fake().findResult != 0) return Fake().findResult;
+        if (!Fake().tree.empty() && found == Fake().tree.end()) return -1;
+        const std::vector<FakeItem>& listing = Fake().tree.empty() ? Fake().items : found->second;
+        *items = static_cast<PluginItem*>(std::calloc(listing.size() + 1, sizeof(PluginItem)));
+        for (size_t i = 0; i < listing.size(); ++i) {
+            (*items)[i].size = sizeof(PluginItem);
+            (*items)[i].name = ::strdup(listing[i].name.c_str());
+            (*items)[i].fileSize = listing[i].size;
+            (*items)[i].attributes = listing[i].attributes;
+            (*items)[i].modified = listing[i].modified;
+            (*items)[i].flags = listing[i].flags;
+        }
+        *count = static_cast<int32_t>(listing.size());
+        return ++Fake().listings, 0;
+    };
+    entry.ZFindClose = [](PluginHandle, PluginItem* items, int32_t count) {
+        for (int32_t i = 0; i < count; ++i) std::free(items[i].name);
+        std::free(items);
+        return ++Fake().releases, 0;
+    };
+    if (withCompare) {  // by name, case-sensitive
+        entry.ZCompare = [](const PluginItem* first, const PluginItem* second, int32_t mode) {
+            const int order = mode == PLUGIN_SORT_NAME ? std::strcmp(first->name, second->name) : 0;
+            return order < 0 ? -1 : (order > 0 ? 1 : 0);
+        };
+    }
+    entry.ZProcessInput = [](PluginHandle, uint32_t* key) {
+        Fake().keys.push_back(*key);
+        return *key == Fake().consumedKey ? 0 : 1;
+    };
+    entry.ZGetKeyBar = [](const char** plain, const char** shift, const char** alt,
+                          const char** ctrl, const char** altShift, const char** ctrlShift,
+                          const char** ctrlAlt) {
+        *plain = "One\001Two";
+        *shift = *alt = *ctrl = *altShift = *ctrlShift = *ctrlAlt = nullptr;
+        return 0;
+    };
     return entry;
 }
 
 time_t LocalTime(int year, int month, int day, int hour, int minute) {
     std::tm local{};
-    local.tm_year = year - 1900;
-    local.tm_mon = month - 1;
-    local.tm_mday = day;
-    local.tm_hour = hour;
-    local.tm_min = minute;
-    local.tm_isdst = -1;
+    local.tm_year = year - 1900, local.tm_mon = month - 1, local.tm_mday = day;
+    local.tm_hour = hour, local.tm_min = minute, local.tm_isdst = -1;
     return std::mktime(&local);
 }
 
 void PanelTest::SetUp() {
     setenv("KQ_CODEPAGE", "437", 1);
-    char pattern[] = "/tmp/kq-panels-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder = pattern;
-    setenv("KQ_CONFIG_HOME", (folder + "/config").c_str(), 1);
+    setenv("KQ_CONFIG_HOME", temp.Path("config").c_str(), 1);
+    tree = temp.Path("tree");
+    ASSERT_EQ(FsGetCwd(savedCwd_), 0);
     ASSERT_EQ(CfgInit("kq-panel-test"), 0);
     host.panels = CfgOpen("Panels");
 #ifdef KQ_LANG_ENGLISH
@@ -138,7 +97,7 @@ void PanelTest::SetUp() {
         ResSetLanguage(language_);
     }
 #endif
-    ResetFake();
+    Fake() = FakePlugin{};
     while (kq::plugins::PluginCount() > 0) kq::plugins::UnregisterLastPlugin();
     ASSERT_EQ(FS_ZInitialise(nullptr, 0), 0);
     ASSERT_TRUE(kq::plugins::RegisterPlugin(kq::plugins::InternalPluginEntry()));
@@ -149,6 +108,7 @@ void PanelTest::SetUp() {
 }
 
 void PanelTest::TearDown() {
+    host.menuBar = nullptr;
     PaletteDesktopTest::TearDown();
     SetPanelHost(nullptr);
     while (kq::plugins::PluginCount() > 0) kq::plugins::UnregisterLastPlugin();
@@ -157,8 +117,7 @@ void PanelTest::TearDown() {
     if (language_ != 0) KeFreeDll(language_);
     CfgClose(host.panels);
     CfgShutdown();
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
+    FsSetCwd(savedCwd_);
 }
 
 void PanelTest::OpenPanel(ZFilePanel& panel, int x, int y, int w, int h, int plugin) {
@@ -168,36 +127,48 @@ void PanelTest::OpenPanel(ZFilePanel& panel, int x, int y, int w, int h, int plu
     ASSERT_EQ(panel.Bind(plugin, 0), 0);
 }
 
-void PanelTest::SetPanelSetting(const char* name, uint32_t value) {
-    ASSERT_EQ(CfgSetDw(host.panels, name, value), 0);
+void PanelTest::PlaceOnTree(ZFilePanel& panel, const Names& folders, const Names& files, int x) {
+    std::filesystem::create_directories(tree);
+    for (const std::string& name : folders) temp.MakeFolder("tree/" + name);
+    for (const std::string& name : files) temp.WriteFile("tree/" + name, "x");
+    Place(panel, x, kLocal);
+    ASSERT_EQ(panel.ChangeDirectory(tree.c_str(), 0), 0);
 }
 
-ZRec PanelTest::At(const ZFilePanel& panel, int x, int y) {
-    const ZRec screen = panel.ScreenRect();
-    return ZRec(static_cast<int16_t>(screen.x + x), static_cast<int16_t>(screen.y + y), 1, 1);
-}
-
-std::string PanelTest::PanelText(const ZFilePanel& panel, int x, int y, int count) const {
-    const ZRec cell = At(panel, x, y);
-    return console->Text(cell.x, cell.y, count);
-}
-
-uint8_t PanelTest::PanelChar(const ZFilePanel& panel, int x, int y) const {
-    const ZRec cell = At(panel, x, y);
-    return console->Char(cell.x, cell.y);
-}
-
-uint8_t PanelTest::PanelAttr(const ZFilePanel& panel, int x, int y) const {
-    const ZRec cell = At(panel, x, y);
-    return console->Attr(cell.x, cell.y);
-}
-
-std::vector<std::string> PanelTest::RowNames(const ZFilePanel& panel) {
-    std::vector<std::string> names;
+Names PanelTest::RowNames(const ZFilePanel& panel) {
+    Names names;
     for (int row = 0; row < panel.RowCount(); ++row) {
         names.emplace_back(panel.CellText(row, ZFilePanel::kFieldName));
     }
     return names;
+}
+
+int PanelTest::RowOf(const ZFilePanel& panel, const std::string& name) {
+    const Names names = RowNames(panel);
+    const auto found = std::find(names.begin(), names.end(), name);
+    return found == names.end() ? -1 : static_cast<int>(found - names.begin());
+}
+
+std::string PanelTest::Current(const ZFilePanel& panel) {
+    const char* name = panel.CellText(panel.Cursor(), ZFilePanel::kFieldName);
+    return name != nullptr ? name : "<none>";
+}
+
+Names PanelTest::SelectedNames(const ZFilePanel& panel) {
+    Names names;
+    for (int row = 0; row < panel.RowCount(); ++row) {
+        const bool flag = (panel.RowFlags(row) & ZListPanel::kRowSelected) != 0;
+        EXPECT_EQ(flag, (panel.ItemAt(row)->flags & PLUGIN_ITEM_SELECTED) != 0) << row;
+        if (flag) names.emplace_back(panel.CellText(row, ZFilePanel::kFieldName));
+    }
+    return names;
+}
+
+void PanelTest::Answer(const std::string& text, uint32_t last) {
+    for (const char c : text) {
+        console->PushKey(Key(static_cast<uint8_t>(c), static_cast<uint8_t>(c)));
+    }
+    console->PushKey(last);
 }
 
 std::string PanelTest::MessageText() const {
@@ -209,8 +180,7 @@ std::string PanelTest::MessageText() const {
         const size_t left = top.find_last_of("\xC9\xDA", title);
         const size_t right = top.find_first_of("\xBB\xBF", title);
         std::string text;  // the words of the rows inside the frame: the wrapped text whole
-        for (int row = y + 1; row < console->Rows() && console->Char(left, row) != 0xC8 &&
-                              console->Char(left, row) != 0xC0;
+        for (int row = y + 1; row < console->Rows() && (console->Char(left, row) & 0xF7) != 0xC0;
              ++row) {
             std::istringstream words(console->Text(left + 1, row, right - left - 1));
             for (std::string word; words >> word;) text += (text.empty() ? "" : " ") + word;
@@ -222,14 +192,11 @@ std::string PanelTest::MessageText() const {
 
 bool PanelTest::ShownWhile(const std::function<void()>& action, const std::string& text) {
     // The action runs here, on the UI thread that serves the box; a watcher reads the screen.
-    std::atomic<bool> ended{false};
-    std::atomic<bool> shown{false};
+    std::atomic<bool> ended{false}, shown{false};
     std::thread watcher([&] {
         // The limit only keeps a box that never shows the text from hanging the run.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!ended && !shown && std::chrono::steady_clock::now() < deadline) {
+        for (int i = 0; i < 20000 && !ended && !shown; ++i, KeSleep(1)) {
             shown = MessageText().find(text) != std::string::npos;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         if (!ended) console->PushKey(kq::ui::testing::kEnter);
     });

@@ -1,33 +1,41 @@
-// Shared pieces of the panel tests: a panel host that records what the panels ask of the
-// shell, a plugin with a listing the test sets item by item, the language module and a
-// settings store in a temporary folder, and the desktop with the default palette.
+// Shared pieces of the panel tests: a host that records what panels ask of the shell, a plugin
+// whose listing the test sets item by item, panels that record commands, and the fixture with
+// the language module, a settings store and a scratch folder.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <ctime>
-#include <filesystem>
 #include <functional>
-#include <random>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "kq/config.h"
 #include "kq/fs.h"
 #include "kq/kernel.h"
+#include "kq/keys.h"
 #include "kq/plugin.h"
-#include "kq/resources.h"
+#include "kq/resource_ids.h"
 #include "panels/PanelHost.h"
 #include "panels/ZFilePanel.h"
+#include "support/TempFolder.h"
 #include "ui/MenuTestSupport.h"
 #include "ui/ZMenu.h"
 
 namespace kq::panels::testing {
 
-// What a panel asks of the shell, recorded; the test decides the menu bar and command line.
+using Names = std::vector<std::string>;
+using Ids = std::vector<int>;
+using kq::ui::testing::kEnter;
+using kq::ui::testing::kEsc;
+using kq::ui::testing::Key;
+constexpr uint32_t Ctrl(uint32_t code, uint32_t character = 0) {
+    return Key(code, character, KF_LCTRL);
+}
+constexpr uint32_t Shift(uint32_t code) { return Key(code, 0, KF_SHIFT); }
+
 class RecordingHost : public PanelHost {
   public:
     ZPanel* ActivePanel() override { return active; }
@@ -40,17 +48,12 @@ class RecordingHost : public PanelHost {
         prompts.emplace_back(directory != nullptr ? directory : "<null>");
     }
     const char* CommandLineText() override { return line.c_str(); }
-    void SetCommandLineText(const char* text) override {
-        line = text != nullptr ? text : "";
-        cursor = 0;
-    }
+    void SetCommandLineText(const char* text) override { line = text, cursor = 0; }
     int CommandLineCursor() override { return cursor; }
     void SetCommandLineCursor(int position) override { cursor = position; }
-    // Records the line as run and clears it, as the shell does.
-    int ExecuteCommandLine() override {
+    int ExecuteCommandLine() override {  // runs the line and clears it, as the shell does
         executed.push_back(line);
-        line.clear();
-        cursor = 0;
+        line.clear(), cursor = 0;
         return 0;
     }
 
@@ -58,13 +61,24 @@ class RecordingHost : public PanelHost {
     ZMenu* menuBar = nullptr;
     ZWindow* commandLine = nullptr;
     CfgSection panels = 0;
-    std::vector<std::string> prompts;
+    Names prompts, executed;
     std::string line;
     int cursor = 0;
-    std::vector<std::string> executed;
 };
 
-// One item of the test plugin's listing.
+// A window (a panel with passOn false: only that) recording the commands it receives.
+template <class Base>
+class Recording : public Base {
+  public:
+    int OnCommand(int id) override {
+        commands.push_back(id);
+        return passOn ? Base::OnCommand(id) : 0;
+    }
+    Ids commands;
+    bool passOn = false;
+};
+using RecordingPanel = Recording<ZFilePanel>;
+
 struct FakeItem {
     std::string name;
     uint32_t attributes = FA_ARCHIVE;
@@ -72,78 +86,113 @@ struct FakeItem {
     time_t modified = 0;
     uint32_t flags = 0;
 };
-
-inline FakeItem Dir(std::string name, uint64_t size = 0) {
-    return FakeItem{std::move(name), FA_DIR, size, 0, 0};
-}
+inline FakeItem Dir(std::string name, uint64_t size = 0) { return {std::move(name), FA_DIR, size}; }
 inline FakeItem File(std::string name, uint64_t size = 0, uint32_t flags = 0) {
-    return FakeItem{std::move(name), FA_ARCHIVE, size, 0, flags};
+    return {std::move(name), FA_ARCHIVE, size, 0, flags};
 }
 
-// The test plugin's state: its listing and what it was asked.
+// The test plugin's listing and what it was asked.
 struct FakePlugin {
     std::vector<FakeItem> items;
+    // When set, the listing of each directory instead of items; others cannot be listed.
+    std::map<std::string, std::vector<FakeItem>> tree;
     std::string directory = "/fake";
-    int32_t findResult = 0;
-    int32_t setDirectoryResult = 0;
+    int32_t findResult = 0, setDirectoryResult = 0;
     uint32_t flags = 0;
     uint32_t consumedKey = 0;  // ZProcessInput takes this key and no other
-    bool randomCompare = false;
-    std::mt19937 random{12345};
-    long compareCalls = 0;
-
-    int opens = 0;
-    int closes = 0;
-    int listings = 0;  // ZFindFiles calls that handed out an array
-    int releases = 0;  // ZFindClose calls
+    int opens = 0, closes = 0, listings = 0, releases = 0;
     uint32_t openStart = 0;
     void* owner = nullptr;
-    std::vector<std::string> directoryRequests;
+    Names directoryRequests;
     std::vector<uint32_t> keys;
 };
-
 FakePlugin& Fake();
-void ResetFake();
-// The record: every entry point the tests use; without ZCompare the local one sorts.
+// Every entry point the tests use; without ZCompare the local one sorts.
 PluginEntry FakeEntry(bool withCompare);
-
-// A time stamp of the local time zone.
 time_t LocalTime(int year, int month, int day, int hour, int minute);
 
-// The temporary settings folder, the language module, plugin 0 (the local plugin) and the
-// test plugin (numbers 1: own compare, 2: the local compare), and a registered host.
+// Whether the item with id, anywhere in the menu's pop-ups, carries a check mark.
+inline bool IsChecked(ZMenu* menu, int id) {
+    if (menu->GetItem(id) != nullptr) return (menu->GetItemType(id) & MENU_TYPE_CHECKED) != 0;
+    for (int i = 0; i < menu->ItemCount(); ++i) {
+        const ZMenuItem* item = menu->ItemAt(i);
+        if (item != nullptr && item->submenu && IsChecked(item->submenu.get(), id)) return true;
+    }
+    return false;
+}
+
+// Plugin 0 is the local plugin, 1 the test plugin with its own compare, 2 with the local one.
 class PanelTest : public kq::ui::testing::PaletteDesktopTest {
   protected:
+    static constexpr int kLocal = 0;
     static constexpr int kFakePlugin = 1;
     static constexpr int kFakePluginLocalCompare = 2;
 
     void SetUp() override;
     void TearDown() override;
 
-    // A panel attached to the desktop at (x, y), visible, bound to plugin.
     void OpenPanel(ZFilePanel& panel, int x, int y, int w, int h, int plugin = kFakePlugin);
-    // Sets a value of the "Panels" section.
-    void SetPanelSetting(const char* name, uint32_t value);
+    // A 40 x 20 panel at (x, 1) that becomes the host's active panel.
+    void Place(ZFilePanel& panel, int x = 0, int plugin = kFakePlugin) {
+        OpenPanel(panel, x, 1, 40, 20, plugin);
+        host.active = &panel;
+        panel.Redraw();
+    }
+    // Makes tree/... below the scratch folder and a local panel on tree.
+    void PlaceOnTree(ZFilePanel& panel, const Names& folders, const Names& files, int x = 0);
+    void SetPanelSetting(const char* name, uint32_t value) {
+        ASSERT_EQ(CfgSetDw(host.panels, name, value), 0);
+    }
     bool HasLanguage() const { return language_ != 0; }
-    // The screen cell of panel cell (x, y).
-    static ZRec At(const ZFilePanel& panel, int x, int y);
-    std::string PanelText(const ZFilePanel& panel, int x, int y, int count) const;
-    uint8_t PanelChar(const ZFilePanel& panel, int x, int y) const;
-    uint8_t PanelAttr(const ZFilePanel& panel, int x, int y) const;
-    // The names of the panel's rows in order.
-    static std::vector<std::string> RowNames(const ZFilePanel& panel);
-    // The text of the error message box on the screen, its rows joined by blanks; empty when
-    // none is shown.
+    // The language module's menu bar as the host's; false without the module.
+    bool OpenMenuBar() {
+        if (!HasLanguage() || menuBar.CreateFromResource(IDM_MENU_BAR, ZRec(0, 0, 0, 0),
+                                                         ZRec(0, 0, 80, 1), nullptr, WF_VISIBLE)) {
+            return false;
+        }
+        host.menuBar = &menuBar;
+        return true;
+    }
+    // Which of the sort ids first .. first + 9 and reverse carry a check mark.
+    Ids Checked(int first, int reverse) {
+        Ids checked;
+        for (int id = first; id <= first + 10; ++id) {
+            if (IsChecked(&menuBar, id == first + 10 ? reverse : id)) {
+                checked.push_back(id == first + 10 ? reverse : id);
+            }
+        }
+        return checked;
+    }
+    std::string PanelText(const ZFilePanel& panel, int x, int y, int count) const {
+        return console->Text(panel.ScreenRect().x + x, panel.ScreenRect().y + y, count);
+    }
+    uint8_t PanelChar(const ZFilePanel& panel, int x, int y) const {
+        return console->Char(panel.ScreenRect().x + x, panel.ScreenRect().y + y);
+    }
+    uint8_t PanelAttr(const ZFilePanel& panel, int x, int y) const {
+        return console->Attr(panel.ScreenRect().x + x, panel.ScreenRect().y + y);
+    }
+    static Names RowNames(const ZFilePanel& panel);
+    static int RowOf(const ZFilePanel& panel, const std::string& name);
+    static std::string Current(const ZFilePanel& panel);
+    // The selected rows' names; checks that row and item flags agree.
+    static Names SelectedNames(const ZFilePanel& panel);
+    // Queues typed text and a last key for the next dialog.
+    void Answer(const std::string& text, uint32_t last);
+    // The text of the error box on the screen, its rows joined by blanks; empty without one.
     std::string MessageText() const;
-    // Runs action, which is to show an error message; once the message holds text, Enter
-    // closes it. Whether the text was shown before the action ended.
+    // Runs action, which is to show an error box; once the box holds text, Enter closes it.
+    // Whether the text was shown.
     bool ShownWhile(const std::function<void()>& action, const std::string& text);
 
     RecordingHost host;
-    std::string folder;
+    ZMenu menuBar;
+    kq::test::TempFolder temp{"kq-panels"};
+    std::string tree;
 
   private:
     KeHandle language_ = 0;
+    char savedCwd_[FS_MAX_PATH] = {};
 };
 
 }  // namespace kq::panels::testing

@@ -1,289 +1,187 @@
-// The file panel's keys: selecting with Insert and Shift, the commands its keys send to itself
-// and to the shell, entering rows, running files and Ctrl+Enter on the command line, on the
-// test plugin and on the local plugin in a temporary tree.
-#include <filesystem>
-#include <fstream>
-#include <string>
-
-#include "kq/fs.h"
-#include "kq/resource_ids.h"
-#include "panels/PanelKeysTestSupport.h"
+// The panels' keys and commands on the test plugin: cursor keys, selecting with Insert and
+// Shift, the commands keys send, entering and running rows, the command line, sort modes,
+// hidden names and selecting by mask through the dialog.
+#include "panels/PanelTestSupport.h"
 
 namespace kq::panels::testing {
 namespace {
 
-namespace fs = std::filesystem;
-using Ids = std::vector<int>;
-using Lines = std::vector<std::string>;
-
-class FilePanelKeysTest : public PanelTest {
+class PanelKeysTest : public PanelTest {
   protected:
     void SetUp() override {
         PanelTest::SetUp();
         Fake().items = {Dir(".."), Dir("sub"), File("a"), File("b"), File("c")};
         host.commandLine = &shell;
     }
-
-    void Place(ZFilePanel& panel, int x = 0) {
-        OpenPanel(panel, x, 1, 40, 20);
-        host.active = &panel;
+    std::string StoredMask() {
+        char text[600] = {};
+        return CfgQuerySz(host.panels, "FileSelect", text, sizeof text) == 0 ? text : "<absent>";
     }
-
-    static bool Selected(const ZFilePanel& panel, int row) {
-        const bool flag = (panel.RowFlags(row) & ZListPanel::kRowSelected) != 0;
-        // The row flag and the item's flag go together.
-        EXPECT_EQ(flag, (panel.ItemAt(row)->flags & PLUGIN_ITEM_SELECTED) != 0) << row;
-        return flag;
-    }
-
-    RecordingShell shell;
+    Recording<ZWindow> shell;
 };
 
-// ---- Selecting ----
-
-TEST_F(FilePanelKeysTest, InsertTogglesAndMovesDownButStaysOnTheLastRow) {
+TEST_F(PanelKeysTest, CursorKeysStayInsideTheTableAndMoveByPagesAndColumns) {
+    Fake().items.clear();
+    for (int i = 0; i < 40; ++i) Fake().items.push_back(File("f" + std::to_string(100 + i)));
     ZFilePanel panel;
     Place(panel);
-    panel.SetCurrentRow(2);
-    EXPECT_EQ(panel.OnKey(Pressed(KC_INS)), 0);
-    EXPECT_TRUE(Selected(panel, 2));
-    EXPECT_EQ(panel.Cursor(), 3);
-    EXPECT_EQ(panel.RowTotals().selectedCount, 1);
-
-    panel.SetCurrentRow(4);
-    EXPECT_EQ(panel.OnKey(Pressed(KC_INS)), 0);
-    EXPECT_TRUE(Selected(panel, 4));
-    EXPECT_EQ(panel.Cursor(), 4);
-    EXPECT_EQ(panel.OnKey(Pressed(KC_INS)), 0);
-    EXPECT_FALSE(Selected(panel, 4));
-    EXPECT_EQ(panel.Cursor(), 4);
-    EXPECT_EQ(panel.RowTotals().selectedCount, 1);
-}
-
-TEST_F(FilePanelKeysTest, KeypadZeroSelectsOnlyWithNumLockOff) {
-    ZFilePanel panel;
-    Place(panel);
-    panel.SetCurrentRow(2);
-    EXPECT_EQ(panel.OnKey(Pressed(KC_NUM0)), 0);
-    EXPECT_TRUE(Selected(panel, 2));
-    EXPECT_EQ(panel.Cursor(), 3);
-    EXPECT_EQ(panel.OnKey(Pressed(KC_NUM0, '0')), 1);
-    EXPECT_FALSE(Selected(panel, 3));
-    EXPECT_EQ(panel.Cursor(), 3);
-}
-
-TEST_F(FilePanelKeysTest, InsertNeverSelectsTheParentEntryNorWithModifiers) {
-    ZFilePanel panel;
-    Place(panel);
-    EXPECT_EQ(panel.OnKey(Pressed(KC_INS)), 1);
-    EXPECT_FALSE(Selected(panel, 0));
-    EXPECT_EQ(panel.Cursor(), 0);
-    panel.SetCurrentRow(2);
-    EXPECT_EQ(panel.OnKey(Pressed(KC_INS, 0, KF_LCTRL)), 1);
-    EXPECT_EQ(panel.OnKey(Pressed(KC_INS, 0, KF_SHIFT)), 1);
-    EXPECT_FALSE(Selected(panel, 2));
-}
-
-TEST_F(FilePanelKeysTest, ShiftDownOnTheLastRowNeitherTogglesNorMoves) {
-    ZFilePanel panel;
-    Place(panel);
-    panel.SetCurrentRow(4);
-    EXPECT_EQ(panel.OnKey(Shift(KC_DOWN)), 1);
-    EXPECT_FALSE(Selected(panel, 4));
-    EXPECT_EQ(panel.Cursor(), 4);
-
-    panel.SetCurrentRow(2);
-    EXPECT_EQ(panel.OnKey(Shift(KC_DOWN)), 0);
-    EXPECT_TRUE(Selected(panel, 2));
-    EXPECT_EQ(panel.Cursor(), 3);
-}
-
-TEST_F(FilePanelKeysTest, ShiftUpTogglesAndMovesUpButNotFromTheFirstRowOrTheParent) {
-    ZFilePanel panel;
-    Fake().items = {File("a"), File("b"), File("c")};
-    Place(panel);
-    EXPECT_EQ(panel.OnKey(Shift(KC_UP)), 1);
-    EXPECT_FALSE(Selected(panel, 0));
-    EXPECT_EQ(panel.Cursor(), 0);
-
-    panel.SetCurrentRow(2);
-    EXPECT_EQ(panel.OnKey(Shift(KC_UP)), 0);
-    EXPECT_TRUE(Selected(panel, 2));
-    EXPECT_EQ(panel.Cursor(), 1);
-    EXPECT_EQ(panel.OnKey(Shift(KC_UP)), 0);
-    EXPECT_TRUE(Selected(panel, 1));
-    EXPECT_EQ(panel.Cursor(), 0);
-
-    ZFilePanel withParent;
-    Fake().items = {Dir(".."), File("a")};
-    Place(withParent, 40);
-    EXPECT_EQ(withParent.OnKey(Shift(KC_DOWN)), 1);
-    EXPECT_FALSE(Selected(withParent, 0));
-    EXPECT_EQ(withParent.Cursor(), 0);
-}
-
-// ---- Commands sent by keys ----
-
-TEST_F(FilePanelKeysTest, KeysSendTheirCommandsToThePanel) {
+    ASSERT_EQ(panel.RowsPerColumn(), 15);
     const struct {
+        int columns, start;
         uint32_t key;
-        int row;
-        int command;
+        int expected, top;  // top -1: not checked
     } cases[] = {
-        {Pressed(KC_NUMMUL, '*'), 2, CMD_INVERT_SELECTION},
-        {Pressed(KC_NUMADD, '+'), 2, CMD_SELECT},
-        {Pressed(KC_NUMSUB, '-'), 2, CMD_UNSELECT},
-        {Pressed(KC_F3), 1, CMD_DIR_SIZES},  // a directory
-        {Pressed(KC_F3), 0, CMD_DIR_SIZES},  // ".." is one too
-        {Pressed(KC_F3), 2, CMD_VIEW},       // a file
-        {Pressed(KC_F4), 2, CMD_EDIT},
-        {Pressed(KC_F5), 2, CMD_COPY},
-        {Pressed(KC_F6), 2, CMD_MOVE},
-        {Pressed(KC_F7), 2, CMD_MAKE_DIR},
-        {Pressed(KC_F8), 2, CMD_DELETE},
-        {Pressed(KC_F8, 0, KF_SHIFT), 2, CMD_DELETE},
-        {Ctrl(KC_F10), 2, CMD_REVERSE},
-        {Ctrl('h', 0x08), 2, CMD_TOGGLE_HIDDEN},
-        {Ctrl('q', 0x11), 2, CMD_DIR_SIZES},
-        {Ctrl('r', 0x12), 2, CMD_RELOAD},
+        {1, 0, Key(KC_UP), 0, -1}, {1, 5, Key(KC_UP), 4, -1}, {1, 5, Key(KC_DOWN), 6, -1},
+        {1, 39, Key(KC_DOWN), 39, -1}, {1, 17, Key(KC_HOME), 0, -1}, {1, 3, Key(KC_END), 39, -1},
+        {1, 0, Key(KC_PGDN), 14, -1}, {1, 14, Key(KC_PGDN), 28, -1}, {1, 30, Key(KC_PGDN), 39, -1},
+        {1, 39, Key(KC_PGUP), 25, -1}, {1, 10, Key(KC_PGUP), 0, -1}, {1, 3, Key(KC_RIGHT), 18, -1},
+        {1, 20, Key(KC_LEFT), 5, -1}, {1, 14, Key(KC_LEFT), 0, -1}, {2, 0, Key(KC_PGDN), 29, -1},
+        {2, 35, Key(KC_PGUP), 6, -1}, {2, 0, Key(KC_RIGHT), 15, 0}, {2, 15, Key(KC_RIGHT), 30, 15},
+        {2, 30, Key(KC_RIGHT), 39, -1}, {2, 30, Key(KC_LEFT), 15, 15}, {2, 15, Key(KC_LEFT), 0, 0},
+        {2, 7, Key(KC_LEFT), 0, -1},
     };
-    RecordingPanel panel;
-    Place(panel);
-    for (const auto& entry : cases) {
-        panel.commands.clear();
-        panel.SetCurrentRow(entry.row);
-        EXPECT_EQ(panel.OnKey(entry.key), 0) << entry.command;
-        EXPECT_EQ(panel.commands, Ids{entry.command}) << std::hex << entry.key;
+    for (const auto& c : cases) {
+        panel.SetPanelColumns(c.columns);
+        panel.SetCurrentRow(c.start);
+        EXPECT_EQ(panel.OnKey(c.key), 0);
+        EXPECT_EQ(panel.Cursor(), c.expected) << c.start << " " << std::hex << c.key;
+        EXPECT_EQ(c.top < 0 ? -1 : panel.Top(), c.top) << c.start << " " << std::hex << c.key;
     }
-    EXPECT_TRUE(shell.commands.empty());
-}
-
-TEST_F(FilePanelKeysTest, FunctionKeysWithCtrlAreNoPanelCommands) {
-    RecordingPanel panel;
-    Place(panel);
-    panel.SetCurrentRow(2);
-    for (const uint32_t key :
-         {Ctrl(KC_F4), Ctrl(KC_F8), Ctrl(KC_F11), Pressed(KC_F5, 0, KF_RCTRL)}) {
-        panel.OnKey(key);
+    panel.SetPanelColumns(1);
+    const uint32_t keypad[][2] = {{KC_NUM8, KC_UP}, {KC_NUM2, KC_DOWN}, {KC_NUM7, KC_HOME},
+                                  {KC_NUM1, KC_END}, {KC_NUM9, KC_PGUP}, {KC_NUM3, KC_PGDN},
+                                  {KC_NUM4, KC_LEFT}, {KC_NUM6, KC_RIGHT}};
+    for (const auto& [pad, key] : keypad) {
+        panel.SetCurrentRow(20);
+        panel.OnKey(Key(key));
+        const int expected = panel.Cursor();
+        panel.SetCurrentRow(20);
+        EXPECT_EQ(panel.OnKey(Key(pad)), 0);  // Num Lock off: a cursor key
+        EXPECT_EQ(panel.Cursor(), expected) << pad;
+        panel.SetCurrentRow(20);
+        EXPECT_EQ(panel.OnKey(Key(pad, '0')), 1);  // on: it types its digit
+        EXPECT_EQ(panel.Cursor(), 20) << pad;
     }
-    // Ctrl+F4 and Ctrl+F8 are sort modes for the shell; nothing reaches the panel.
-    EXPECT_TRUE(panel.commands.empty());
-}
-
-TEST_F(FilePanelKeysTest, CtrlF3ToF9SendSortModesToTheShellForTheirSide) {
-    const uint32_t keys[] = {Ctrl(KC_F3), Ctrl(KC_F4), Ctrl(KC_F5), Ctrl(KC_F6),
-                             Ctrl(KC_F7), Ctrl(KC_F8), Ctrl(KC_F9)};
-    RecordingPanel left;
-    Place(left, 0);
-    for (const uint32_t key : keys) EXPECT_EQ(left.OnKey(key), 0);
-    EXPECT_EQ(shell.commands, (Ids{1041, 1042, 1043, 1044, 1045, 1046, 1040}));
-
-    shell.commands.clear();
-    RecordingPanel right;
-    Place(right, 40);
-    for (const uint32_t key : keys) EXPECT_EQ(right.OnKey(key), 0);
-    EXPECT_EQ(shell.commands, (Ids{1031, 1032, 1033, 1034, 1035, 1036, 1030}));
-    EXPECT_TRUE(left.commands.empty());
-    EXPECT_TRUE(right.commands.empty());
-}
-
-TEST_F(FilePanelKeysTest, CopyMoveAndDeleteOnTheParentWithNothingSelectedDoNothing) {
-    kq::ui::testing::Application owner;
-    Open(owner, 0, 22, 80, 1);
-    RecordingPanel panel;
-    panel.passOn = true;
-    Place(panel);
-    panel.SetOwner(&owner);
-    const int listings = Fake().listings;
-    for (const uint32_t key : {Pressed(KC_F5), Pressed(KC_F6), Pressed(KC_F8)}) {
-        EXPECT_EQ(panel.OnKey(key), 0);
+    for (const uint32_t key : {Key(KC_DOWN, 0, KF_LALT), Key(KC_DOWN, 0, KF_RCTRL),
+                               Key(KC_END, 0, KF_LCTRL), Key(KC_HOME, 0, KF_SHIFT),
+                               Key(KC_PGDN, 0, KF_RALT), KEY_EVENT(KC_DOWN, 0, 0),
+                               KEY_EVENT(KC_END, 0, 0), Key(KC_F12), Key('a', 'a')}) {
+        panel.SetCurrentRow(5);
+        EXPECT_EQ(panel.ZListPanel::OnKey(key), 1) << std::hex << key;
+        EXPECT_EQ(panel.Cursor(), 5) << std::hex << key;
     }
-    EXPECT_EQ(panel.commands, (Ids{CMD_COPY, CMD_MOVE, CMD_DELETE}));
-    EXPECT_TRUE(owner.commands.empty());
-    EXPECT_EQ(Fake().listings, listings);
-    EXPECT_TRUE(Fake().directoryRequests.empty());
-    EXPECT_EQ(panel.RowTotals().selectedCount, 0);
-    EXPECT_EQ(panel.Cursor(), 0);
-    EXPECT_TRUE(host.executed.empty());
+    panel.SetCurrentRow(0);  // every movement repaints the cursor bar
+    EXPECT_EQ(PanelAttr(panel, 2, 2), Colour(ZPanel::kColourCursor));
+    ASSERT_EQ(panel.OnKey(Key(KC_DOWN)), 0);
+    EXPECT_NE(PanelAttr(panel, 2, 2), Colour(ZPanel::kColourCursor));
+    EXPECT_EQ(PanelAttr(panel, 2, 3), Colour(ZPanel::kColourCursor));
+    ASSERT_EQ(panel.OnKey(Key(KC_END)), 0);
+    EXPECT_EQ(PanelText(panel, 1, 16, 4), "f139");
+    EXPECT_EQ(PanelAttr(panel, 2, 16), Colour(ZPanel::kColourCursor));
+    Fake().items.clear();  // an empty table takes the keys and has no cursor
+    panel.Reload();
+    EXPECT_EQ(panel.OnKey(Key(KC_DOWN)), 0);
+    EXPECT_EQ(panel.OnKey(Key(KC_END)), 0);
+    EXPECT_EQ(panel.Cursor(), -1);
 }
 
-// ---- Entering rows ----
-
-TEST_F(FilePanelKeysTest, EnterOnADirectoryEntersIt) {
-    ZFilePanel panel;
-    Place(panel);
-    panel.SetCurrentRow(1);
-    EXPECT_EQ(panel.OnKey(Pressed(KC_ENTER, 13)), 0);
-    EXPECT_EQ(Fake().directoryRequests, Lines{"sub"});
-    EXPECT_TRUE(host.executed.empty());
-}
-
-TEST_F(FilePanelKeysTest, EnterWithTextOnTheCommandLineIsTheShells) {
-    ZFilePanel panel;
-    Place(panel);
-    panel.SetCurrentRow(1);
-    host.line = "make";
-    EXPECT_EQ(panel.OnKey(Pressed(KC_ENTER, 13)), 1);
-    EXPECT_EQ(host.line, "make");
-    EXPECT_TRUE(Fake().directoryRequests.empty());
-    // And Shift+Enter or Alt+Enter are not the panel's either.
-    host.line.clear();
-    EXPECT_EQ(panel.OnKey(Pressed(KC_ENTER, 13, KF_SHIFT)), 1);
-    EXPECT_EQ(panel.OnKey(Pressed(KC_ENTER, 13, KF_LALT)), 1);
-    EXPECT_TRUE(Fake().directoryRequests.empty());
-}
-
-TEST_F(FilePanelKeysTest, EnterOnAFileRunsItsQuotedName) {
+TEST_F(PanelKeysTest, InsertAndShiftToggleTheRowAndMove) {
     const struct {
-        const char* name;
-        uint32_t flags;
-        const char* line;
+        bool parent;  // the listing starts with ".." (else a, b, c)
+        int start;
+        uint32_t key;
+        int result;
+        bool selected;
+        int cursor;
     } cases[] = {
-        {"prog", 0, "prog"},
-        {"prog", PLUGIN_FLAG_LOCAL_PATHS, "./prog"},
-        {"a; touch pwned", PLUGIN_FLAG_LOCAL_PATHS, "./'a; touch pwned'"},
-        {"$(x)", PLUGIN_FLAG_LOCAL_PATHS, "./'$(x)'"},
-        {"it's", 0, "'it'\\''s'"},
-        {"-rf", PLUGIN_FLAG_LOCAL_PATHS, "./'-rf'"},
-        {"my prog", 0, "'my prog'"},
+        {true, 2, Key(KC_INS), 0, true, 3},       {true, 4, Key(KC_INS), 0, true, 4},
+        {true, 0, Key(KC_INS), 1, false, 0},      {true, 2, Ctrl(KC_INS), 1, false, 2},
+        {true, 2, Shift(KC_INS), 1, false, 2},    {true, 2, Key(KC_NUM0), 0, true, 3},
+        {true, 3, Key(KC_NUM0, '0'), 1, false, 3}, {true, 4, Shift(KC_DOWN), 1, false, 4},
+        {true, 2, Shift(KC_DOWN), 0, true, 3},    {true, 0, Shift(KC_DOWN), 1, false, 0},
+        {true, 2, Shift(KC_UP), 0, true, 1},      {false, 1, Shift(KC_UP), 0, true, 0},
+        {false, 0, Shift(KC_UP), 1, false, 0},
     };
-    for (const auto& entry : cases) {
-        Fake().items = {File(entry.name)};
-        Fake().flags = entry.flags;
-        host.executed.clear();
+    for (const auto& c : cases) {
+        Fake().items = c.parent ? std::vector<FakeItem>{Dir(".."), Dir("sub"), File("a"), File("b"),
+                                                        File("c")}
+                                : std::vector<FakeItem>{File("a"), File("b"), File("c")};
         ZFilePanel panel;
         Place(panel);
-        EXPECT_EQ(panel.OnKey(Pressed(KC_ENTER, 13)), 0) << entry.name;
-        EXPECT_EQ(host.executed, Lines{entry.line}) << entry.name;
-        panel.Destroy();
+        panel.SetCurrentRow(c.start);
+        const std::string name = RowNames(panel)[c.start] + " " + std::to_string(c.key);
+        EXPECT_EQ(panel.OnKey(c.key), c.result) << name;
+        EXPECT_EQ(panel.RowTotals().selectedCount, c.selected ? 1 : 0) << name;
+        EXPECT_EQ(panel.Cursor(), c.cursor) << name;
+        EXPECT_EQ(SelectedNames(panel), c.selected ? Names{RowNames(panel)[c.start]} : Names{})
+            << name;
+        if (c.start == 4 && c.selected) {  // on the last row Insert toggles back
+            EXPECT_EQ(panel.OnKey(c.key), 0);
+            EXPECT_TRUE(SelectedNames(panel).empty());
+        }
     }
 }
 
-TEST_F(FilePanelKeysTest, CtrlEnterInsertsTheQuotedNameAndABlankAtTheCursor) {
-    Fake().items = {File("my file"), File("plain")};
-    ZFilePanel panel;
-    Place(panel);
-    host.line = "ls -l";
-    host.cursor = 3;
-    EXPECT_EQ(panel.OnKey(Ctrl(KC_ENTER, 10)), 0);
-    EXPECT_EQ(host.line, "ls 'my file' -l");
-    EXPECT_EQ(host.cursor, 13);
-    panel.SetCurrentRow(1);
-    EXPECT_EQ(panel.OnKey(Ctrl(KC_ENTER, 10)), 0);
-    EXPECT_EQ(host.line, "ls 'my file' plain -l");
-    EXPECT_EQ(host.cursor, 19);
-    EXPECT_TRUE(host.executed.empty());
+TEST_F(PanelKeysTest, KeysSendTheirCommandsToThePanelOrTheShell) {
+    const struct {
+        uint32_t key;
+        int row, command;
+    } cases[] = {
+        {Key(KC_NUMMUL, '*'), 2, CMD_INVERT_SELECTION}, {Key(KC_NUMADD, '+'), 2, CMD_SELECT},
+        {Key(KC_NUMSUB, '-'), 2, CMD_UNSELECT},  {Key(KC_F3), 1, CMD_DIR_SIZES},
+        {Key(KC_F3), 0, CMD_DIR_SIZES},  {Key(KC_F3), 2, CMD_VIEW}, {Key(KC_F4), 2, CMD_EDIT},
+        {Key(KC_F5), 2, CMD_COPY}, {Key(KC_F6), 2, CMD_MOVE}, {Key(KC_F7), 2, CMD_MAKE_DIR},
+        {Key(KC_F8), 2, CMD_DELETE}, {Key(KC_F8, 0, KF_SHIFT), 2, CMD_DELETE},
+        {Ctrl(KC_F10), 2, CMD_REVERSE}, {Ctrl('h', 0x08), 2, CMD_TOGGLE_HIDDEN},
+        {Ctrl('q', 0x11), 2, CMD_DIR_SIZES}, {Ctrl('r', 0x12), 2, CMD_RELOAD},
+    };
+    RecordingPanel left, right;
+    Place(right, 40);
+    Place(left, 0);
+    for (const auto& c : cases) {
+        left.commands.clear();
+        left.SetCurrentRow(c.row);
+        EXPECT_EQ(left.OnKey(c.key), 0) << c.command;
+        EXPECT_EQ(left.commands, Ids{c.command}) << std::hex << c.key;
+    }
+    left.commands.clear();
+    EXPECT_TRUE(shell.commands.empty());
+    // Ctrl+F3 to F9 are sort modes for the shell, for the panel's side; other Ctrl+F keys are
+    // no panel commands.
+    const Ids modes = {1, 2, 3, 4, 5, 6, 0, 3};  // the last: Ctrl+F5 with the right Ctrl
+    for (RecordingPanel* panel : {&left, &right}) {
+        host.active = panel;
+        for (uint32_t key = KC_F3; key <= KC_F9; ++key) EXPECT_EQ(panel->OnKey(Ctrl(key)), 0);
+        for (const uint32_t key : {Ctrl(KC_F11), Key(KC_F5, 0, KF_RCTRL)}) panel->OnKey(key);
+        EXPECT_TRUE(panel->commands.empty());
+    }
+    Ids expected;
+    for (const int base : {CMD_SORT_LEFT, CMD_SORT_RIGHT}) {
+        for (const int mode : modes) expected.push_back(base + mode);
+    }
+    EXPECT_EQ(shell.commands, expected);
 }
 
-TEST_F(FilePanelKeysTest, CtrlPgUpLeavesThroughTheParentOnly) {
+TEST_F(PanelKeysTest, EnteringRowsAndTheCommandLine) {
     ZFilePanel panel;
     Place(panel);
+    panel.SetCurrentRow(1);
+    host.line = "make";  // with text on the command line Enter is the shell's
+    EXPECT_EQ(panel.OnKey(kEnter), 1);
+    EXPECT_EQ(host.line, "make");
+    host.line.clear();
+    EXPECT_EQ(panel.OnKey(Key(KC_ENTER, 13, KF_SHIFT)), 1);
+    EXPECT_EQ(panel.OnKey(Key(KC_ENTER, 13, KF_LALT)), 1);
+    EXPECT_TRUE(Fake().directoryRequests.empty());
+    EXPECT_EQ(panel.OnKey(kEnter), 0);
+    panel.SetCurrentRow(1);
+    EXPECT_EQ(panel.OnKey(Ctrl(KC_PGDN)), 0);
     panel.SetCurrentRow(3);
-    EXPECT_EQ(panel.OnKey(Ctrl(KC_PGUP)), 0);
-    EXPECT_EQ(Fake().directoryRequests, Lines{".."});
-
-    // Without ".." first (a root) the key does nothing.
-    Fake().items = {File("a"), File("b")};
+    EXPECT_EQ(panel.OnKey(Ctrl(KC_PGUP)), 0);  // leaves through ".."
+    EXPECT_EQ(panel.OnKey(Ctrl('\\', 0x1C)), 0);  // as the terminal's decoder reports it
+    EXPECT_EQ(Fake().directoryRequests, (Names{"sub", "sub", "..", "/"}));
+    EXPECT_STREQ(panel.GetTitle(), "/");
+    Fake().items = {File("my file"), File("plain")};  // a root: Ctrl+PgUp does nothing
     Fake().directoryRequests.clear();
     panel.Reload();
     panel.SetCurrentRow(1);
@@ -291,89 +189,124 @@ TEST_F(FilePanelKeysTest, CtrlPgUpLeavesThroughTheParentOnly) {
     EXPECT_EQ(panel.Cursor(), 1);
     EXPECT_TRUE(Fake().directoryRequests.empty());
     EXPECT_TRUE(host.executed.empty());
-}
-
-TEST_F(FilePanelKeysTest, CtrlPgDnEntersTheCurrentRow) {
-    ZFilePanel panel;
-    Place(panel);
-    panel.SetCurrentRow(1);
-    EXPECT_EQ(panel.OnKey(Ctrl(KC_PGDN)), 0);
-    EXPECT_EQ(Fake().directoryRequests, Lines{"sub"});
-}
-
-TEST_F(FilePanelKeysTest, CtrlBackslashChangesToTheRoot) {
-    ZFilePanel panel;
-    Place(panel);
-    // As the terminal's decoder reports it: the backslash key with the FS control byte.
-    EXPECT_EQ(panel.OnKey(Ctrl('\\', 0x1C)), 0);
-    EXPECT_EQ(Fake().directoryRequests, Lines{"/"});
-    EXPECT_STREQ(panel.GetTitle(), "/");
-}
-
-// ---- The local plugin on a temporary tree ----
-
-class LocalPanelKeysTest : public FilePanelKeysTest {
-  protected:
-    void SetUp() override {
-        FilePanelKeysTest::SetUp();
-        tree = folder + "/tree";
-        fs::create_directories(tree + "/sub/deeper");
-        fs::create_directories(tree + "/another");
-        std::ofstream(tree + "/run me") << "x";
-        ASSERT_EQ(FsGetCwd(saved), 0);
-        OpenPanel(panel, 0, 1, 40, 20, 0);
-        host.active = &panel;
-        ASSERT_EQ(panel.ChangeDirectory(tree.c_str(), 0), 0);
-    }
-    void TearDown() override {
-        FsSetCwd(saved);
-        FilePanelKeysTest::TearDown();
-    }
-
-    int RowNamed(const std::string& name) const {
-        const std::vector<std::string> names = RowNames(panel);
-        for (size_t i = 0; i < names.size(); ++i) {
-            if (names[i] == name) return static_cast<int>(i);
-        }
-        return -1;
-    }
-
-    std::string tree;
-    char saved[FS_MAX_PATH] = {};
-    ZFilePanel panel;
-};
-
-TEST_F(LocalPanelKeysTest, EnterOnTheParentLeavesTheCursorOnTheDirectoryLeft) {
-    panel.SetCurrentRow(RowNamed("sub"));
-    ASSERT_EQ(panel.OnKey(Pressed(KC_ENTER, 13)), 0);
-    ASSERT_EQ(std::string(panel.GetTitle()), tree + "/sub");
-    ASSERT_EQ(RowNames(panel)[0], "..");
+    host.line = "ls -l";  // Ctrl+Enter inserts the quoted name and a blank at the cursor
+    host.cursor = 3;
     panel.SetCurrentRow(0);
-    ASSERT_EQ(panel.OnKey(Pressed(KC_ENTER, 13)), 0);
-    EXPECT_EQ(std::string(panel.GetTitle()), tree);
-    ASSERT_GE(panel.Cursor(), 0);
-    EXPECT_STREQ(panel.CellText(panel.Cursor(), ZFilePanel::kFieldName), "sub");
-    // "another" sorts before "sub": the cursor followed the name, not the index.
-    EXPECT_EQ(panel.Cursor(), RowNamed("sub"));
-    EXPECT_GT(panel.Cursor(), 1);
+    EXPECT_EQ(panel.OnKey(Ctrl(KC_ENTER, 10)), 0);
+    panel.SetCurrentRow(1);
+    EXPECT_EQ(panel.OnKey(Ctrl(KC_ENTER, 10)), 0);
+    EXPECT_EQ(host.line, "ls 'my file' plain -l");
+    EXPECT_EQ(host.cursor, 19);
+    EXPECT_TRUE(host.executed.empty());
 }
 
-TEST_F(LocalPanelKeysTest, CtrlPgUpFromADeeperDirectoryGoesUpOnTheDirectoryLeft) {
-    ASSERT_EQ(panel.ChangeDirectory((tree + "/sub/deeper").c_str(), 0), 0);
-    EXPECT_EQ(panel.OnKey(Ctrl(KC_PGUP)), 0);
-    EXPECT_EQ(std::string(panel.GetTitle()), tree + "/sub");
-    EXPECT_STREQ(panel.CellText(panel.Cursor(), ZFilePanel::kFieldName), "deeper");
+TEST_F(PanelKeysTest, EnterOnAFileRunsItsQuotedName) {
+    for (const uint32_t flags : {0u, static_cast<uint32_t>(PLUGIN_FLAG_LOCAL_PATHS)}) {
+        Fake().items = {File("a; touch pwned")};
+        Fake().flags = flags;
+        ZFilePanel panel;
+        Place(panel);
+        EXPECT_EQ(panel.OnKey(kEnter), 0);
+    }
+    EXPECT_EQ(host.executed, (Names{"'a; touch pwned'", "./'a; touch pwned'"}));
 }
 
-TEST_F(LocalPanelKeysTest, EnterOnAFileRunsItFromTheCurrentDirectory) {
-    panel.SetCurrentRow(RowNamed("run me"));
-    EXPECT_EQ(panel.OnKey(Pressed(KC_ENTER, 13)), 0);
-    EXPECT_EQ(host.executed, Lines{"./'run me'"});
+// ---- Sort modes, hidden names and selecting ----
+
+TEST_F(PanelKeysTest, SortCommandsSetTheModeKeepTheReverseFlagAndTheCursorsItem) {
+    const bool menu = OpenMenuBar();
+    Fake().items = {Dir(".."), Dir("docs.txt"), Dir("src"), File("a.txt"), File("readme")};
+    ZFilePanel panel;
+    Place(panel, 40);
+    for (int mode = 0; mode < ZFilePanel::kSortModeCount; ++mode) {
+        EXPECT_EQ(panel.OnCommand(CMD_SORT_RIGHT + mode), 0);
+        EXPECT_EQ(panel.SortMode(), mode);
+    }
+    panel.OnCommand(CMD_SORT_RIGHT + 1);
+    panel.SetCurrentRow(3);
+    ASSERT_EQ(panel.OnKey(Ctrl(KC_F10)), 0);
+    EXPECT_TRUE(panel.IsReversed());
+    EXPECT_EQ(RowNames(panel), (Names{"..", "src", "docs.txt", "readme", "a.txt"}));
+    EXPECT_EQ(Current(panel), "a.txt");
+    EXPECT_EQ(panel.OnCommand(CMD_SORT_RIGHT + 6), 0);
+    EXPECT_TRUE(panel.IsReversed());
+    if (menu) {
+        EXPECT_EQ(Checked(CMD_SORT_RIGHT, CMD_REVERSE), (Ids{CMD_SORT_RIGHT + 6, CMD_REVERSE}));
+        EXPECT_FALSE(IsChecked(&menuBar, CMD_REVERSE_LEFT));
+    }
+    EXPECT_EQ(panel.OnCommand(CMD_REVERSE), 0);
+    EXPECT_FALSE(panel.IsReversed());
+    EXPECT_FALSE(menu && IsChecked(&menuBar, CMD_REVERSE));
 }
 
-TEST_F(LocalPanelKeysTest, CtrlBackslashListsTheRoot) {
-    EXPECT_EQ(panel.OnKey(Ctrl('\\', 0x1C)), 0);
-    EXPECT_STREQ(panel.GetTitle(), "/");
+// "ShowHidden" goes from absent to 0 and back; while 0 hidden names (never "..") are left out,
+// and the cursor stays on its file.
+TEST_F(PanelKeysTest, CtrlHLeavesOutHiddenNamesAndBringsThemBack) {
+    Fake().items = {Dir(".."), FakeItem{".profile", FA_ARCHIVE | FA_HIDDEN, 10},
+                    FakeItem{".config", FA_DIR | FA_HIDDEN}, File("visible.txt", 5)};
+    ZFilePanel panel;
+    Place(panel);
+    panel.SetCurrentRow(3);
+    uint32_t value = 99;
+    ASSERT_NE(CfgQueryDw(host.panels, "ShowHidden", &value), 0);
+    for (const uint32_t expected : {0u, 1u, 0u}) {
+        EXPECT_EQ(panel.OnKey(Ctrl('h', 0x08)), 0);
+        ASSERT_EQ(CfgQueryDw(host.panels, "ShowHidden", &value), 0);
+        EXPECT_EQ(value, expected);
+        EXPECT_EQ(RowNames(panel).size(), expected == 0 ? 2u : 4u);
+        EXPECT_EQ(Current(panel), "visible.txt");
+    }
+    EXPECT_EQ(panel.RowTotals().fileCount, 1);
+    EXPECT_EQ(panel.RowTotals().directoryCount, 0);
+    SetPanelSetting("ShowHidden", 7);
+    EXPECT_EQ(panel.OnCommand(CMD_TOGGLE_HIDDEN), 0);
+    ASSERT_EQ(CfgQueryDw(host.panels, "ShowHidden", &value), 0);
+    EXPECT_EQ(value, 0u);
+}
+
+TEST_F(PanelKeysTest, InvertAndMasksSkipTheParentAndDirectoriesUnlessSelectFolders) {
+    Fake().items = {Dir(".."), Dir("docs.txt"), Dir("src"), File("a.txt"), File("b.TXT"),
+                    File("c.cpp"), File("readme")};
+    ZFilePanel panel;
+    Place(panel);
+    panel.SetRowSelected(3, true);
+    EXPECT_EQ(panel.OnKey(Key(KC_NUMMUL, '*')), 0);
+    EXPECT_EQ(SelectedNames(panel), (Names{"b.TXT", "c.cpp", "readme"}));
+    SetPanelSetting("SelectFolders", 1);
+    EXPECT_EQ(panel.OnCommand(CMD_INVERT_SELECTION), 0);
+    EXPECT_EQ(SelectedNames(panel), (Names{"docs.txt", "src", "a.txt"}));
+    if (!HasLanguage()) GTEST_SKIP() << "no language module";
+    for (int row = 0; row < panel.RowCount(); ++row) panel.SetRowSelected(row, false);
+    const Names all = {"docs.txt", "src", "a.txt", "b.TXT", "c.cpp", "readme"};
+    const struct {
+        std::string typed;
+        uint32_t last;
+        int command;
+        bool folders;
+        Names selected;
+        std::string stored;
+    } steps[] = {
+        {"*", kEsc, CMD_SELECT, false, {}, "<absent>"},  // cancelled: nothing changes
+        {"*.txt", kEnter, CMD_SELECT, false, {"a.txt", "b.TXT"}, "*.txt"},
+        // The stored mask comes back, all of it selected: typing replaces it.
+        {"r*", kEnter, CMD_SELECT, false, {"a.txt", "b.TXT", "readme"}, "r*"},
+        {"*", kEnter, CMD_SELECT, true, all, "*"},
+        // Directories keep their selection without "SelectFolders".
+        {"*.TXT", kEnter, CMD_UNSELECT, false, {"docs.txt", "src", "c.cpp", "readme"}, "*.TXT"},
+        {"", kEnter, CMD_SELECT, false, all, "*.TXT"},  // the stored mask as it stands
+        {"*", kEnter, CMD_UNSELECT, true, {}, "*"},
+        {std::string(512, '*'), kEnter, CMD_SELECT, false, {}, "*"},  // too long: refused
+    };
+    for (const auto& s : steps) {
+        SetPanelSetting("SelectFolders", s.folders ? 1 : 0);
+        Answer(s.typed, s.last);
+        EXPECT_EQ(panel.OnCommand(s.command), 0);
+        EXPECT_EQ(SelectedNames(panel), s.selected) << s.typed;
+        EXPECT_EQ(StoredMask(), s.stored) << s.typed;
+    }
+    Answer(std::string(511, '*'), kEnter);  // 511 characters are taken and stored
+    EXPECT_EQ(panel.OnCommand(CMD_SELECT), 0);
+    EXPECT_EQ(StoredMask(), std::string(511, '*'));
 }
 
 }  // namespace

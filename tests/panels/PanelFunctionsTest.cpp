@@ -1,0 +1,247 @@
+// The panels' plain functions: number format, mask matcher, shell quoting and the item sort.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "kq/fs.h"
+#include "panels/FormatNumber.h"
+#include "panels/MatchMask.h"
+#include "panels/PanelSort.h"
+#include "panels/ShellQuote.h"
+#include "plugins/LocalCompare.h"
+#include "support/ProcessTestSupport.h"
+#include "support/TempFolder.h"
+
+namespace kq::panels {
+namespace {
+
+using Names = std::vector<std::string>;
+
+TEST(PanelFormatNumberTest, ShortensToTheWidthOrWritesNothing) {
+    constexpr uint32_t kBoth = kFormatThousands | kFormatRightAlign;
+    const struct {
+        uint64_t value;
+        int width;
+        uint32_t flags;
+        const char* expected;  // the buffer of 12 '#' afterwards; all '#': -1 returned
+    } cases[] = {
+        {1234567890, 9, kBoth, "   1,234M###"}, {999999999, 9, kBoth, " 999,999k###"},
+        {123456789, 9, kFormatRightAlign, "123456789###"}, {0, 9, kFormatRightAlign, "        0###"},
+        {1234567890, 9, kFormatRightAlign, " 1234567k###"}, {12345, 5, kFormatThousands, "12k#########"},
+        {1234, 5, kFormatThousands, "1,234#######"}, {1000, 2, kFormatThousands, "1k##########"},
+        {1234567, 12, kBoth, "   1,234,567"}, {123456789012ull, 5, kFormatRightAlign, " 123G#######"},
+        {UINT64_MAX, 5, 0, "############"}, {1234567890123ull, 4, kFormatThousands, "############"},
+        {5, 1, kBoth, "############"}, {5, 0, kBoth, "############"}, {5, -3, kBoth, "############"},
+    };
+    for (const auto& c : cases) {
+        std::string buffer(12, '#');
+        const int expected = std::string(c.expected) == buffer ? -1 : 0;
+        EXPECT_EQ(FormatNumber(buffer.data(), c.width, c.value, c.flags), expected) << c.value;
+        EXPECT_EQ(buffer, c.expected) << c.value << " in " << c.width;
+    }
+    EXPECT_EQ(FormatNumber(nullptr, 9, 1, kBoth), -1);
+}
+
+TEST(MatchMaskTest, WildcardsCaseLengthAndBacktracking) {
+    setenv("KQ_CODEPAGE", "437", 1);
+    const struct {
+        const char* name;
+        const char* mask;
+        bool matches;
+    } cases[] = {
+        {"abc", "*.*", false}, {"a.b", "*.*", true}, {"abc", "*", true},
+        {".hidden", "*", true}, {"abc", "A?C", true}, {"abcd", "A?C", false},
+        {"ab", "A?C", false}, {"abd", "abc", false}, {"abc", "???", true},
+        {"abc", "????", false}, {"a", "a*", true}, {"ab", "*b", true},
+        {"ab", "*a", false}, {"abc", "*x", false}, {"abc", "*b*", true},
+        {"README.TXT", "*.txt", true}, {"readme.txt", "*.TXT", true}, {"MiXeD", "mixed", true},
+        {"", "*", false}, {"", "", false}, {"abc", "", false},
+        {"a", "abc", false}, {"a", "a**", false}, {"ab", "ab*", true},
+        {"a.b.txt", "*.txt", true}, {"archive.tar.gz", "*.tar", false}, {"banana", "*a", true},
+        {"banana", "*an", false}, {"aab", "*a?", true}, {"aab", "*a??", true},
+        {"aab", "*b??", false}, {"aXbYbZc", "a*b*c", true}, {"abcbd", "*b?", true},
+        {"mississippi", "*ss*pi", true}, {"mississippi", "*ss*px", false}, {"abc", "*?c", true},
+        {"abc", "a**c", true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(MatchMask(c.name, c.mask), c.matches) << c.name << " ~ " << c.mask;
+    }
+}
+
+TEST(ShellQuoteTest, QuotedTextsAndRunCommands) {
+    const struct {
+        const char* word;
+        const char* quoted;
+    } cases[] = {
+        {"plain", "plain"}, {"a_b+c-d/e@f%g=h:i,j", "a_b+c-d/e@f%g=h:i,j"}, {"", "''"},
+        {"two words", "'two words'"}, {"$(x)", "'$(x)'"}, {"it's", "'it'\\''s'"},
+        {"'", "''\\'''"}, {"-rf", "'-rf'"}, {"a-b", "a-b"}, {"*", "'*'"}, {"~", "'~'"},
+        {"say \"hi\"", "'say \"hi\"'"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ShellQuote(c.word), c.quoted) << c.word;
+    EXPECT_EQ(ShellRunCommand("prog", true), "./prog");
+    EXPECT_EQ(ShellRunCommand("prog", false), "prog");
+    EXPECT_EQ(ShellRunCommand("-x", true), "./'-x'");
+    EXPECT_EQ(ShellRunCommand("my prog", false), "'my prog'");
+}
+
+std::string Shell(const std::string& command) {
+    return kq::testing::RunCommand({"/bin/sh", "-c", command}, {}).output;
+}
+
+// What a real shell makes of quoted names: one word exactly, and a run of that file alone.
+TEST(ShellQuoteTest, TheShellSeesTheNameAsOneWordAndRunsOnlyThatFile) {
+    for (const char* name :
+         {"a; touch pwned", "$(x)", "`id`", "it's", "say \"hi\"", "two  spaces", "-rf", "--help",
+          "*", "a?b", "~user", "tab\there", "new\nline", "back\\slash", "a|b&c>d<e", "#comment",
+          "{a,b}", "$HOME", "!bang", "'", "ends with '", "'''", "x=1 y", "(sub)", "\xC3\xA9t"}) {
+        // printf repeats its format for every argument: two words would give two bars.
+        EXPECT_EQ(Shell("printf '%s|' " + ShellQuote(name)), std::string(name) + "|") << name;
+    }
+    kq::test::TempFolder folder("kq-quote");
+    for (const char* name : {"a; touch pwned", "-x $(touch pwned)", "it's `touch pwned`"}) {
+        const std::string path = folder.WriteFile(name, "#!/bin/sh\nprintf ran\n");
+        ASSERT_EQ(chmod(path.c_str(), 0755), 0);
+        EXPECT_EQ(Shell("cd " + ShellQuote(folder.root().string()) + " && " +
+                        ShellRunCommand(name, true)),
+                  "ran")
+            << name;
+        EXPECT_FALSE(std::filesystem::exists(folder.Path("pwned"))) << name;
+        std::filesystem::remove(path);
+    }
+}
+
+// Items named by the test; a trailing '/' marks a directory, the size is the listing index.
+struct Listing {
+    explicit Listing(Names listing) : names(std::move(listing)), items(names.size()) {
+        for (size_t i = 0; i < names.size(); ++i) {
+            const bool dir = !names[i].empty() && names[i].back() == '/';
+            if (dir) names[i].pop_back();
+            items[i].size = sizeof(PluginItem);
+            items[i].attributes = dir ? FA_DIR : FA_ARCHIVE;
+            items[i].name = names[i].data();
+            items[i].fileSize = i;
+            items[i].reserved11 = static_cast<uint32_t>(i);  // read by no compare
+            pointers.push_back(&items[i]);
+        }
+    }
+    Names Sorted(PluginCompareFn compare, int32_t mode, bool reverse) {
+        SortPanelItems(pointers.data(), pointers.size(), compare, mode, reverse);
+        Names sorted;
+        for (const PluginItem* item : pointers) {
+            sorted.push_back(std::string(item->name) + (IsDirectoryItem(*item) ? "/" : ""));
+        }
+        return sorted;
+    }
+    Names names;
+    std::vector<PluginItem> items;
+    std::vector<PluginItem*> pointers;
+};
+
+long g_calls = 0;
+int32_t RandomCompare(const PluginItem*, const PluginItem*, int32_t) {
+    static std::mt19937 random(7);
+    ++g_calls;
+    return static_cast<int32_t>(random() % 3) - 1;
+}
+int32_t CountingCompare(const PluginItem*, const PluginItem*, int32_t) {
+    ++g_calls;
+    return 1;
+}
+
+TEST(PanelSortTest, ParentFirstThenDirectoriesThenFilesInTheModesOrder) {
+    const Names mixed = {"..", "b.txt", "Adir/", "C.txt", "zdir/", "a.txt", "Mdir/"};
+    const struct {
+        Names listing;
+        PluginCompareFn compare;
+        int32_t mode;
+        bool reverse;
+        Names expected;
+    } cases[] = {
+        {mixed, FS_ZCompare, PLUGIN_SORT_NAME, false,
+         {"..", "Adir/", "Mdir/", "zdir/", "a.txt", "b.txt", "C.txt"}},
+        {mixed, FS_ZCompare, PLUGIN_SORT_NAME, true,
+         {"..", "zdir/", "Mdir/", "Adir/", "C.txt", "b.txt", "a.txt"}},
+        {{"..", "b", "Z/", "a", "A/"}, FS_ZCompare, 0, false, {"..", "Z/", "A/", "b", "a"}},
+        {{"b", "Z/", "a", "A/"}, FS_ZCompare, 0, true, {"Z/", "A/", "b", "a"}},
+        {{"a", "b/", "../", "c/"}, FS_ZCompare, PLUGIN_SORT_NAME, true, {"../", "c/", "b/", "a"}},
+        {{"a", "b/", "../"}, FS_ZCompare, 0, false, {"../", "b/", "a"}},
+        {{"...", "a"}, FS_ZCompare, PLUGIN_SORT_NAME, true, {"a", "..."}},
+        {{"b.txt", "a.c", "c", "d.txt"}, FS_ZCompare, PLUGIN_SORT_EXTENSION, false,
+         {"c", "a.c", "b.txt", "d.txt"}},
+        {{"only"}, FS_ZCompare, PLUGIN_SORT_NAME, true, {"only"}},
+        {{"b", "x/", "a"}, nullptr, PLUGIN_SORT_NAME, false, {"x/", "b", "a"}},
+        {{"b", "a", "c/"}, CountingCompare, 0, false, {"c/", "b", "a"}},
+    };
+    g_calls = 0;
+    for (const auto& c : cases) {
+        EXPECT_EQ(Listing(c.listing).Sorted(c.compare, c.mode, c.reverse), c.expected)
+            << c.listing.front() << " mode " << c.mode;
+    }
+    EXPECT_EQ(g_calls, 0);  // mode 0 never asks the compare
+    for (const bool reverse : {false, true}) {  // equal items keep the listing order
+        Listing equal({"e", "d", "c", "b", "a"});
+        for (PluginItem& item : equal.items) item.fileSize = 7;
+        EXPECT_EQ(equal.Sorted(FS_ZCompare, PLUGIN_SORT_SIZE, reverse),
+                  (Names{"e", "d", "c", "b", "a"}));
+    }
+}
+
+TEST(PanelSortTest, InconsistentCompareEndsWithAPermutationAndTheGroupsIntact) {
+    for (const size_t count : {2u, 3u, 17u, 1000u, 5003u}) {
+        Names names;
+        for (size_t i = 0; i < count; ++i) {
+            names.push_back("n" + std::to_string(i) + (i % 3 ? "" : "/"));
+        }
+        g_calls = 0;
+        Names sorted = Listing(names).Sorted(RandomCompare, PLUGIN_SORT_NAME, count % 2 == 0);
+        // Bounded work: a merge sort's compares, far from a quadratic sort's.
+        EXPECT_LE(static_cast<double>(g_calls), count * (std::log2(count) + 1));
+        const auto isFile = [](const std::string& n) { return n.back() != '/'; };
+        EXPECT_TRUE(std::all_of(std::find_if(sorted.begin(), sorted.end(), isFile), sorted.end(),
+                                isFile));
+        std::sort(sorted.begin(), sorted.end());
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(sorted, names) << count;
+    }
+}
+
+// The keyed sort gives exactly the plain one's order: names sharing their first eight bytes,
+// letter case, empty names, missing extensions, equal sizes and times, both directions.
+TEST(PanelSortTest, KeysOfTheLocalCompareGiveTheSameOrderAsTheCompareAlone) {
+    std::mt19937 random(2024);
+    const std::string alphabet = "aAbB.xX~";
+    Names names;
+    for (int i = 0; i < 600; ++i) {
+        std::string name = i % 5 == 0 ? "samePrefix" : "";
+        for (int c = static_cast<int>(random() % 13); c > 0; --c) name += alphabet[random() % 8];
+        names.push_back(name + (i % 7 == 0 ? "/" : ""));
+    }
+    const auto order = [&](int32_t mode, bool reverse, bool withKeys) {
+        Listing listing(names);
+        for (size_t i = 0; i < names.size(); ++i) {
+            listing.items[i].fileSize = (i * 7919) % 4;
+            listing.items[i].modified = static_cast<time_t>(i % 3) - 1;
+        }
+        SortPanelItems(listing.pointers.data(), listing.pointers.size(), &FS_ZCompare,
+                       withKeys ? &kq::plugins::LocalSortKey : nullptr, mode, reverse);
+        std::vector<uint32_t> indices;
+        for (const PluginItem* item : listing.pointers) indices.push_back(item->reserved11);
+        return indices;
+    };
+    for (int32_t mode = 1; mode <= 9; ++mode) {
+        for (const bool reverse : {false, true}) {
+            EXPECT_EQ(order(mode, reverse, false), order(mode, reverse, true)) << mode << reverse;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kq::panels
