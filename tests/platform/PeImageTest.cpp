@@ -1,6 +1,6 @@
-// The PE resource reader: real modules from windres + ld (PE32+, and PE32 rewritten by objcopy),
-// images written by the tests in both formats, and damaged or hostile ones, which must give null
-// or nothing without reading outside the file or looping. Also KeLoadDll's fallback to it.
+// The PE resource reader on images written by the tests in both formats (the real modules are
+// read in ResourcesTest), and on damaged or hostile ones, which must give null or nothing
+// without reading outside the file or looping. Also KeLoadDll's fallback to it.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,7 +13,6 @@
 #include "platform/Kernel.h"
 #include "platform/PeImage.h"
 #include "platform/PeImageWriter.h"
-#include "support/ProcessTestSupport.h"
 #include "support/TempFolder.h"
 
 namespace kq::platform {
@@ -30,35 +29,6 @@ constexpr PeFormat kFormats[] = {PeFormat::kPe32, PeFormat::kPe32Plus};
 
 std::vector<uint8_t> Bytes(std::span<const uint8_t> span) {
     return std::vector<uint8_t>(span.begin(), span.end());
-}
-
-TEST(PeImageTest, RealModulesOfBothFormatsHoldTheSameResources) {
-    if (*KQ_RESOURCE_TEST_MODULE == '\0') GTEST_SKIP() << "the MinGW binutils are not installed";
-    std::unique_ptr<PeImage> wide = PeImage::Load(KQ_RESOURCE_TEST_MODULE);
-    std::unique_ptr<PeImage> narrow = PeImage::Load(KQ_RESOURCE_TEST_MODULE32);
-    ASSERT_NE(wide, nullptr);
-    ASSERT_NE(narrow, nullptr);
-    const std::string read = kq::testing::ReadFile(KQ_RESOURCE_TEST_MODULE32);
-    const std::vector<uint8_t> file(read.begin(), read.end());
-    ASSERT_GT(file.size(), 0x40u);
-    const uint32_t peOffset = pe_test::Get32(file, 0x3C);
-    ASSERT_LT(peOffset + 26u, file.size());
-    EXPECT_EQ(file[peOffset + 24] | file[peOffset + 25] << 8, 0x10B);  // PE32 indeed
-
-    // An extended menu template starts with version 1 and offset 4.
-    EXPECT_EQ(Bytes(wide->Find(PeImage::kTypeMenu, 1)).at(2), 4);
-    EXPECT_EQ(Bytes(narrow->Find(PeImage::kTypeMenu, 1)), Bytes(wide->Find(PeImage::kTypeMenu, 1)));
-    for (uint16_t id : {100, 101, 102, 103, 104, 105}) {
-        EXPECT_FALSE(wide->Find(PeImage::kTypeDialog, id).empty()) << id;
-        EXPECT_EQ(Bytes(wide->Find(PeImage::kTypeDialog, id)),
-                  Bytes(narrow->Find(PeImage::kTypeDialog, id))) << id;
-    }
-    // String ids 1 and 65535 live in blocks 1 and 4096.
-    EXPECT_FALSE(narrow->Find(PeImage::kTypeString, 1).empty());
-    EXPECT_FALSE(narrow->Find(PeImage::kTypeString, 4096).empty());
-    EXPECT_TRUE(narrow->Find(PeImage::kTypeDialog, 99).empty());
-    EXPECT_TRUE(narrow->Find(PeImage::kTypeString, 3).empty());
-    EXPECT_TRUE(narrow->Find(99, 1).empty());
 }
 
 const std::vector<TestResource> kResources = {
