@@ -287,22 +287,19 @@ TEST_F(ConfigStoreTest, NullArgumentsAndNegativeSizesFail) {
     for (std::size_t i = 0; i < std::size(results); ++i) EXPECT_EQ(results[i], -1) << i;
 }
 
-// Every call that takes a handle, on `handle`: each must fail (also with the store closed:
-// then the handle's memory is gone, which AddressSanitizer would catch being touched).
-void ExpectEveryCallFails(CfgSection handle) {
+// Every call that takes a handle must fail on this one (with the store closed, its memory is
+// gone: AddressSanitizer would see it touched).
+void ExpectEveryCallFails(CfgSection h) {
     uint32_t dw = 0;
     uint64_t qw = 0;
     char text[8] = {};
-    EXPECT_EQ(CfgQueryDw(handle, "d", &dw), -1);
-    EXPECT_EQ(CfgQueryQw(handle, "q", &qw), -1);
-    EXPECT_EQ(CfgQuerySz(handle, "s", text, 8), -1);
-    EXPECT_EQ(CfgQuerySz(handle, "s", nullptr, 0), -1);
-    EXPECT_EQ(CfgQueryBytes(handle, "b", text, 8), -1);
-    EXPECT_EQ(CfgSetDw(handle, "d", 1), -1);
-    EXPECT_EQ(CfgSetQw(handle, "q", 1, 1), -1);
-    EXPECT_EQ(CfgSetSz(handle, "s", "t"), -1);
-    EXPECT_EQ(CfgSetBytes(handle, "b", "b", 1), -1);
-    EXPECT_EQ(CfgClose(handle), -1);
+    const int results[] = {
+        CfgQueryDw(h, "d", &dw),       CfgQueryQw(h, "q", &qw),   CfgQuerySz(h, "s", text, 8),
+        CfgQuerySz(h, "s", nullptr, 0), CfgQueryBytes(h, "b", text, 8), CfgSetDw(h, "d", 1),
+        CfgSetQw(h, "q", 1, 1),        CfgSetSz(h, "s", "t"),     CfgSetBytes(h, "b", "b", 1),
+        CfgClose(h),
+    };
+    for (std::size_t i = 0; i < std::size(results); ++i) EXPECT_EQ(results[i], -1) << i;
 }
 
 TEST_F(ConfigStoreTest, HandlesNotFromCfgOpenOrClosedAreRefused) {
@@ -315,39 +312,26 @@ TEST_F(ConfigStoreTest, HandlesNotFromCfgOpenOrClosedAreRefused) {
     }
 }
 
-TEST(ConfigLifecycleTest, EveryCallFailsBeforeInitAndAfterShutdown) {
+// A second init replaces the store, and one that fails leaves it closed rather than on the old
+// database; handles of a replaced or closed store are refused.
+TEST(ConfigLifecycleTest, HandlesDieWithTheirStore) {
     SettingsHome home;
-    EXPECT_EQ(CfgOpen("Main"), 0);
+    EXPECT_EQ(CfgOpen("Main"), 0);  // before init
     ExpectEveryCallFails(1);
     EXPECT_EQ(CfgShutdown(), 0);  // closing a closed store is harmless
     EXPECT_FALSE(fs::exists(home.database()));
 
-    ASSERT_EQ(CfgInit("kq"), 0);
-    CfgSection handle = CfgOpen("Main");
-    SetOneOfEachKind(handle);
-    ASSERT_EQ(CfgShutdown(), 0);
-    EXPECT_EQ(CfgOpen("Main"), 0);
-    ExpectEveryCallFails(handle);
-}
-
-TEST(ConfigLifecycleTest, SecondInitReplacesTheFirst) {
-    SettingsHome home;
     ASSERT_EQ(CfgInit("first"), 0);
-    CfgSection old_handle = CfgOpen("Main");
-    ASSERT_EQ(CfgSetDw(old_handle, "x", 1), 0);
-
+    CfgSection first = CfgOpen("Main");
+    SetOneOfEachKind(first);
     ASSERT_EQ(CfgInit("second"), 0);
-    EXPECT_EQ(CfgSetDw(old_handle, "x", 2), -1);
-    EXPECT_EQ(CfgClose(old_handle), -1);
-    CfgSection handle = CfgOpen("Main");
-    uint32_t read = 0;
-    EXPECT_EQ(CfgQueryDw(handle, "x", &read), -1);  // "second" has its own database
-    CfgClose(handle);
-
-    // A second init that fails leaves the store closed rather than on the old database.
+    ExpectEveryCallFails(first);
+    CfgSection second = CfgOpen("Main");
+    EXPECT_TRUE(FailsUntouched('d', second, "d"));  // "second" has its own database
+    SetOneOfEachKind(second);
     ASSERT_EQ(CfgInit(".."), -1);
     EXPECT_EQ(CfgOpen("Main"), 0);
-    CfgShutdown();
+    ExpectEveryCallFails(second);
 }
 
 }  // namespace
