@@ -32,7 +32,7 @@ using kq::test::SettingsHome;
 
 constexpr const char* kApplication = "kq";
 
-// Runs `body` in a child process and returns the child's exit code (-1 when a signal ended it).
+// Runs `body` in a child process; WaitForChild gives its exit code (-1 when a signal ended it).
 pid_t StartChild(const std::function<int()>& body) {
     pid_t child = fork();
     if (child == 0) _exit(body());
@@ -44,6 +44,19 @@ int WaitForChild(pid_t child) {
         if (errno != EINTR) return -1;
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The body of a writing child: dw values "<prefix>i" = i for i below count in section
+// "Shared", each commit reported as i + 1 on `reports` when that is a pipe.
+int WriteValues(const std::string& prefix, uint32_t count, int reports = -1) {
+    if (CfgInit(kApplication) != 0) return 2;
+    CfgSection section = CfgOpen("Shared");
+    for (uint32_t i = 0; i < count; ++i) {
+        if (CfgSetDw(section, (prefix + std::to_string(i)).c_str(), i) != 0) return 1;
+        const uint32_t committed = i + 1;
+        if (reports >= 0 && write(reports, &committed, 4) != 4) return 1;
+    }
+    return CfgShutdown();
 }
 
 // How many of the dw values "<prefix>0" ... "<prefix><count - 1>" (value i) are missing or
@@ -64,6 +77,7 @@ int CountMissing(const std::string& prefix, int count) {
     return missing;
 }
 
+// Sections are opened around each use, as the program does.
 TEST(ConfigThreadsTest, ThreadsSharingTheStoreLoseNoValue) {
     SettingsHome home;
     ASSERT_EQ(CfgInit(kApplication), 0);
@@ -72,14 +86,12 @@ TEST(ConfigThreadsTest, ThreadsSharingTheStoreLoseNoValue) {
     for (int t = 0; t < 8; ++t) {
         threads.emplace_back([t, &failures] {
             for (uint32_t i = 0; i < 200; ++i) {
-                // Sections are opened around each use, as the program does.
                 CfgSection section = CfgOpen(i % 2 ? "Shared" : "Other");
                 const std::string name = std::to_string(t) + "-" + std::to_string(i);
                 uint32_t read = 0;
-                if (section == 0 || CfgSetDw(section, name.c_str(), i) ||
-                    CfgQueryDw(section, name.c_str(), &read) || read != i || CfgClose(section)) {
-                    ++failures;
-                }
+                failures += CfgSetDw(section, name.c_str(), i) != 0 ||
+                            CfgQueryDw(section, name.c_str(), &read) != 0 || read != i ||
+                            CfgClose(section) != 0;
             }
         });
     }
@@ -123,7 +135,7 @@ TEST(ConfigThreadsTest, ShutdownRacingWithUseNeverTouchesFreedHandles) {
 TEST(ConfigProcessesTest, ProcessesCreatingAndWritingAtOnceLoseNothing) {
     SettingsHome home;
     constexpr int kChildren = 8;
-    constexpr int kValues = 250;
+    constexpr uint32_t kValues = 250;
     int gate[2];
     ASSERT_EQ(pipe(gate), 0);
     std::vector<pid_t> children;
@@ -133,19 +145,14 @@ TEST(ConfigProcessesTest, ProcessesCreatingAndWritingAtOnceLoseNothing) {
             char ignored;
             while (read(gate[0], &ignored, 1) < 0 && errno == EINTR) {
             }
-            if (CfgInit(kApplication) != 0) return 2;
-            CfgSection section = CfgOpen("Shared");
-            for (int i = 0; i < kValues; ++i) {
-                const std::string name = std::to_string(c) + "-" + std::to_string(i);
-                if (CfgSetDw(section, name.c_str(), static_cast<uint32_t>(i)) != 0) return 1;
-            }
-            return CfgShutdown();
+            return WriteValues(std::to_string(c) + "-", kValues);
         }));
     }
     close(gate[0]);
     close(gate[1]);
     for (pid_t child : children) EXPECT_EQ(WaitForChild(child), 0);
-    for (int c = 0; c < kChildren; ++c) EXPECT_EQ(CountMissing(std::to_string(c) + "-", kValues), 0);
+    for (int c = 0; c < kChildren; ++c)
+        EXPECT_EQ(CountMissing(std::to_string(c) + "-", static_cast<int>(kValues)), 0);
     // The temporary files the database is built in are gone.
     for (const auto& entry : fs::directory_iterator(home.database().parent_path())) {
         EXPECT_EQ(entry.path().filename().string().find(".new-"), std::string::npos) << entry;
@@ -164,13 +171,7 @@ TEST(ConfigProcessesTest, WriterKilledMidWriteKeepsEveryReportedValue) {
         const std::string prefix = "r" + std::to_string(round) + "-";
         pid_t child = StartChild([&reports, prefix] {
             close(reports[0]);
-            if (CfgInit(kApplication) != 0) return 2;
-            CfgSection section = CfgOpen("Shared");
-            for (uint32_t i = 0;; ++i) {
-                if (CfgSetDw(section, (prefix + std::to_string(i)).c_str(), i) != 0) return 1;
-                const uint32_t committed = i + 1;
-                if (write(reports[1], &committed, sizeof committed) != sizeof committed) return 1;
-            }
+            return WriteValues(prefix, UINT32_MAX, reports[1]);
         });
         close(reports[1]);
         uint32_t last = 0, message = 0;
@@ -184,7 +185,8 @@ TEST(ConfigProcessesTest, WriterKilledMidWriteKeepsEveryReportedValue) {
         reported.push_back(last);
     }
     for (int round = 0; round < 3; ++round) {
-        EXPECT_EQ(CountMissing("r" + std::to_string(round) + "-", static_cast<int>(reported[round])), 0)
+        EXPECT_EQ(
+            CountMissing("r" + std::to_string(round) + "-", static_cast<int>(reported[round])), 0)
             << "round " << round;
     }
 }
@@ -197,7 +199,8 @@ std::string MakeRealDatabase(const SettingsHome& home) {
     if (CfgInit(kApplication) != 0) return {};
     CfgSection section = CfgOpen("Main");
     const std::string filler(300, 'f');
-    for (int i = 0; i < 400; ++i) CfgSetSz(section, ("v" + std::to_string(i)).c_str(), filler.c_str());
+    for (int i = 0; i < 400; ++i)
+        CfgSetSz(section, ("v" + std::to_string(i)).c_str(), filler.c_str());
     CfgClose(section);
     CfgShutdown();
     return kq::testing::ReadFile(home.database().string());
@@ -236,8 +239,9 @@ TEST(ConfigDamagedFileTest, DamagedOrForeignFileIsRefusedAndLeftUnchanged) {
          [](const std::string& real) { return real.substr(0, real.size() / 2 + 100); }},
         {"first page only", [](const std::string& real) { return real.substr(0, 4096); }},
         {"pages overwritten with zeros",
-         [](const std::string& real) { return real.substr(0, 4096) + std::string(8192, '\0') +
-                                              real.substr(3 * 4096); }},
+         [](const std::string& real) {
+             return real.substr(0, 4096) + std::string(8192, '\0') + real.substr(3 * 4096);
+         }},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.description);
@@ -284,7 +288,8 @@ std::optional<int> RunWithoutRoot(const SettingsHome& home, const std::function<
 }
 
 TEST(ConfigDamagedFileTest, FileThatCannotBeReadOrWrittenIsRefusedAndLeftUnchanged) {
-    for (fs::perms permissions : {fs::perms::none, fs::perms::owner_read | fs::perms::others_read}) {
+    for (fs::perms permissions :
+         {fs::perms::none, fs::perms::owner_read | fs::perms::others_read}) {
         SettingsHome home;
         const std::string real = MakeRealDatabase(home);
         ASSERT_FALSE(real.empty());

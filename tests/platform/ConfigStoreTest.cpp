@@ -83,8 +83,9 @@ bool FailsUntouched(char kind, CfgSection section, const char* name) {
 TEST(ConfigLocationTest, FolderIsTheTextAfterTheLastSeparatorBelowTheChosenRoot) {
     const struct {
         const char* argument;
-        std::optional<std::string> own, xdg;  // KQ_CONFIG_HOME, XDG_CONFIG_HOME ('@': the test folder)
-        const char* expected;                 // the settings file below the test folder
+        std::optional<std::string> own,
+            xdg;               // KQ_CONFIG_HOME, XDG_CONFIG_HOME ('@': the test folder)
+        const char* expected;  // the settings file below the test folder
     } cases[] = {
         {"C:\\apps\\tool.exe", "@/own", "@/xdg", "own/tool.exe/settings.sqlite"},
         {"mixed/dir\\name", "@/own", std::nullopt, "own/name/settings.sqlite"},
@@ -113,7 +114,8 @@ TEST(ConfigLocationTest, FolderIsTheTextAfterTheLastSeparatorBelowTheChosenRoot)
 TEST(ConfigLocationTest, NameThatIsNoFolderFailsWithoutWritingAnything) {
     TempFolder folder;
     ScopedVariable own("KQ_CONFIG_HOME", folder.Path("config"));
-    for (const char* argument : {"", ".", "..", "/usr/bin/", "C:\\apps\\", "x/..", "x\\..", "x/."}) {
+    for (const char* argument :
+         {"", ".", "..", "/usr/bin/", "C:\\apps\\", "x/..", "x\\..", "x/."}) {
         EXPECT_EQ(CfgInit(argument), -1) << argument;
         // ".." would have put settings.sqlite beside the root instead of below it.
         EXPECT_TRUE(fs::is_empty(folder.root())) << argument;
@@ -194,11 +196,11 @@ TEST_F(ConfigStoreTest, MissingValueOrAnotherKindFailsAndLeavesOutputUntouched) 
 TEST_F(ConfigStoreTest, QueriesReportTheSizeAndRefuseSmallBuffers) {
     const struct {
         const char* stored;
-        int buffer_size;     // -1: no buffer at all
+        int buffer_size;  // -1: no buffer at all
         int expected;
         const char* output;  // null: the buffer must be untouched
     } cases[] = {
-        {"abc", -1, 4, nullptr}, {"abc", 4, 0, "abc"},   {"abc", 64, 0, "abc"},
+        {"abc", -1, 4, nullptr}, {"abc", 4, 0, "abc"},    {"abc", 64, 0, "abc"},
         {"abc", 3, -1, nullptr}, {"abc", 0, -1, nullptr}, {"", -1, 1, nullptr},
         {"", 1, 0, ""},          {"", 0, -1, nullptr},
     };
@@ -231,9 +233,15 @@ TEST_F(ConfigStoreTest, NamesCompareCaseInsensitively) {
 }
 
 TEST_F(ConfigStoreTest, OddNamesAreStoredAsGivenWithoutReachingTheSql) {
-    const char* const names[] = {"", "it's", "say \"hi\"", "'); DROP TABLE entries; --",
-                                 "\"; DELETE FROM sections; --", "percent % and underscore _",
-                                 "?1 :name @name $name", "\xE6\x97\xA5\xE6\x9C\xAC", "tab\tnew\nline"};
+    const char* const names[] = {"",
+                                 "it's",
+                                 "say \"hi\"",
+                                 "'); DROP TABLE entries; --",
+                                 "\"; DELETE FROM sections; --",
+                                 "percent % and underscore _",
+                                 "?1 :name @name $name",
+                                 "\xE6\x97\xA5\xE6\x9C\xAC",
+                                 "tab\tnew\nline"};
     CfgSection odd = CfgOpen("'); DROP TABLE sections; --");
     ASSERT_NE(odd, 0);
     ASSERT_EQ(CfgSetSz(section_, "Untouched", "still here"), 0);
@@ -276,13 +284,20 @@ TEST_F(ConfigStoreTest, NullArgumentsAndNegativeSizesFail) {
     char text[8];
     SetOneOfEachKind(section_);  // so that only the bad argument can make a call fail
     const int results[] = {
-        CfgOpen(nullptr) == 0 ? -1 : 0,          CfgQueryDw(section_, nullptr, &dw),
-        CfgQueryDw(section_, "d", nullptr),      CfgQueryQw(section_, nullptr, &qw),
-        CfgQueryQw(section_, "q", nullptr),      CfgQuerySz(section_, nullptr, text, 8),
-        CfgQueryBytes(section_, nullptr, text, 8), CfgSetDw(section_, nullptr, 1),
-        CfgSetQw(section_, nullptr, 1, 1),       CfgSetSz(section_, nullptr, "t"),
-        CfgSetSz(section_, "s", nullptr),        CfgSetBytes(section_, nullptr, "b", 1),
-        CfgSetBytes(section_, "b", nullptr, 1),  CfgSetBytes(section_, "b", "x", -1),
+        CfgOpen(nullptr) == 0 ? -1 : 0,
+        CfgQueryDw(section_, nullptr, &dw),
+        CfgQueryDw(section_, "d", nullptr),
+        CfgQueryQw(section_, nullptr, &qw),
+        CfgQueryQw(section_, "q", nullptr),
+        CfgQuerySz(section_, nullptr, text, 8),
+        CfgQueryBytes(section_, nullptr, text, 8),
+        CfgSetDw(section_, nullptr, 1),
+        CfgSetQw(section_, nullptr, 1, 1),
+        CfgSetSz(section_, nullptr, "t"),
+        CfgSetSz(section_, "s", nullptr),
+        CfgSetBytes(section_, nullptr, "b", 1),
+        CfgSetBytes(section_, "b", nullptr, 1),
+        CfgSetBytes(section_, "b", "x", -1),
     };
     for (std::size_t i = 0; i < std::size(results); ++i) EXPECT_EQ(results[i], -1) << i;
 }
@@ -294,10 +309,11 @@ void ExpectEveryCallFails(CfgSection h) {
     uint64_t qw = 0;
     char text[8] = {};
     const int results[] = {
-        CfgQueryDw(h, "d", &dw),       CfgQueryQw(h, "q", &qw),   CfgQuerySz(h, "s", text, 8),
-        CfgQuerySz(h, "s", nullptr, 0), CfgQueryBytes(h, "b", text, 8), CfgSetDw(h, "d", 1),
-        CfgSetQw(h, "q", 1, 1),        CfgSetSz(h, "s", "t"),     CfgSetBytes(h, "b", "b", 1),
-        CfgClose(h),
+        CfgQueryDw(h, "d", &dw),        CfgQueryQw(h, "q", &qw),
+        CfgQuerySz(h, "s", text, 8),    CfgQuerySz(h, "s", nullptr, 0),
+        CfgQueryBytes(h, "b", text, 8), CfgSetDw(h, "d", 1),
+        CfgSetQw(h, "q", 1, 1),         CfgSetSz(h, "s", "t"),
+        CfgSetBytes(h, "b", "b", 1),    CfgClose(h),
     };
     for (std::size_t i = 0; i < std::size(results); ++i) EXPECT_EQ(results[i], -1) << i;
 }

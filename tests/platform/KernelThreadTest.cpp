@@ -173,9 +173,8 @@ class EventWaiters {
     // True once `count` waiters are blocked and unreleased, or once one more was released (so
     // that a fault letting a waiter through shows as a failed expectation, not as a hang).
     bool BlockedWaitersReach(std::size_t count, int releasedSoFar) {
-        return Eventually([&] {
-            return KeEventWaiterCount(event_) == count || released_ > releasedSoFar;
-        });
+        return Eventually(
+            [&] { return KeEventWaiterCount(event_) == count || released_ > releasedSoFar; });
     }
 
   private:
@@ -228,7 +227,8 @@ TEST(KeHandleTest, LockIsRecursiveAndWrongHandlesAreRefused) {
     const KeHandle event = KeCreateEvent();
     ASSERT_NE(lock, 0);
     ASSERT_NE(event, -1);
-    for (int step : {0, 0, 1, 1}) EXPECT_EQ(step ? KeLeaveCS(lock) : KeEnterCS(lock), 0);  // recursive
+    for (int step : {0, 0, 1, 1})
+        EXPECT_EQ(step ? KeLeaveCS(lock) : KeEnterCS(lock), 0);  // recursive
     for (KeHandle notALock : {KeHandle{0}, KeHandle{-1}, event}) {
         EXPECT_EQ(KeEnterCS(notALock), -1);
         EXPECT_EQ(KeLeaveCS(notALock), -1);

@@ -66,7 +66,8 @@ TEST(HostilePeTest, DamagedHeadersAreRefused) {
         std::function<void(PeFile&)> damage;
     } cases[] = {
         {"no MZ", [](PeFile& f) { f.bytes[1] = 'X'; }},
-        {"PE offset past the end", [](PeFile& f) { Put32(f.bytes, 0x3C, static_cast<uint32_t>(f.bytes.size() - 2)); }},
+        {"PE offset past the end",
+         [](PeFile& f) { Put32(f.bytes, 0x3C, static_cast<uint32_t>(f.bytes.size() - 2)); }},
         {"PE offset that wraps", [](PeFile& f) { Put32(f.bytes, 0x3C, 0xFFFFFFFE); }},
         {"no PE signature", [](PeFile& f) { f.bytes[f.layout.peSignature + 1] = 'X'; }},
         {"unknown magic", [](PeFile& f) { Put16(f.bytes, f.layout.optionalHeader, 0x107); }},
@@ -101,11 +102,11 @@ TEST(HostilePeTest, NoPrefixYieldsBytesItDoesNotHold) {
     for (PeFormat format : kFormats) {
         const PeFile file = BuildPeImage(kResources, format);
         for (std::size_t length = 0; length <= file.bytes.size(); ++length) {
-            std::unique_ptr<PeImage> image = PeImage::FromBytes(
-                std::vector<uint8_t>(file.bytes.begin(), file.bytes.begin() + static_cast<std::ptrdiff_t>(length)));
+            std::unique_ptr<PeImage> image = PeImage::FromBytes(std::vector<uint8_t>(
+                file.bytes.begin(), file.bytes.begin() + static_cast<std::ptrdiff_t>(length)));
             for (const TestResource& resource : kResources) {
-                const auto found = image ? Bytes(image->Find(resource.type, resource.id))
-                                         : std::vector<uint8_t>{};
+                const auto found =
+                    image ? Bytes(image->Find(resource.type, resource.id)) : std::vector<uint8_t>{};
                 EXPECT_TRUE(found.empty() || found == resource.data) << length;
             }
         }
@@ -116,8 +117,12 @@ TEST(HostilePeTest, NoPrefixYieldsBytesItDoesNotHold) {
 // kResources sorted by type: menu 1 (type directory 0), dialogs 100, 101 (type directory 1),
 // string 1 (type directory 2); data entries in the same order.
 TEST(HostilePeTest, DamagedDirectoriesLoseOnlyTheResourcesBelowThem) {
-    const auto root = [](const PeFile& f, std::size_t i) { return f.layout.resourceSection + 20 + 8 * i; };
-    const auto at = [](const PeFile& f, uint32_t offset) { return f.layout.resourceSection + offset; };
+    const auto root = [](const PeFile& f, std::size_t i) {
+        return f.layout.resourceSection + 20 + 8 * i;
+    };
+    const auto at = [](const PeFile& f, uint32_t offset) {
+        return f.layout.resourceSection + offset;
+    };
     constexpr uint32_t kDir = 0x80000000u;
     const struct {
         const char* name;
@@ -127,23 +132,25 @@ TEST(HostilePeTest, DamagedDirectoriesLoseOnlyTheResourcesBelowThem) {
         {"named type entry", [&](PeFile& f) { Put32(f.bytes, root(f, 1) - 4, kDir | 0x10); }, 2},
         {"type entry leading to data",
          [&](PeFile& f) { Put32(f.bytes, root(f, 1), f.layout.dataEntries[1]); }, 2},
-        {"type directory that is the root", [&](PeFile& f) { Put32(f.bytes, root(f, 1), kDir); }, 2},
+        {"type directory that is the root", [&](PeFile& f) { Put32(f.bytes, root(f, 1), kDir); },
+         2},
         {"id directory that is its own type directory",
          [&](PeFile& f) {
              const uint32_t types = f.layout.typeDirectories[1];
              Put32(f.bytes, at(f, types) + 20, kDir | types);
-         }, 1},
+         },
+         1},
         {"language entry leading to a directory",
          [&](PeFile& f) {
              const uint32_t ids = f.layout.idDirectories[1];
              Put32(f.bytes, at(f, ids) + 20, kDir | ids);
-         }, 1},
+         },
+         1},
         {"subdirectory past the end",
          [&](PeFile& f) { Put32(f.bytes, root(f, 1), kDir | 0x7FFFFFF0u); }, 2},
         {"huge entry count",
-         [&](PeFile& f) {
-             Put32(f.bytes, at(f, f.layout.typeDirectories[1]) + 12, 0xFFFFFFFFu);
-         }, 2},
+         [&](PeFile& f) { Put32(f.bytes, at(f, f.layout.typeDirectories[1]) + 12, 0xFFFFFFFFu); },
+         2},
         {"data entry past the end",
          [&](PeFile& f) { Put32(f.bytes, at(f, f.layout.idDirectories[1]) + 20, 0x7FFFFFF8u); }, 1},
         {"data in no section",
@@ -152,7 +159,8 @@ TEST(HostilePeTest, DamagedDirectoriesLoseOnlyTheResourcesBelowThem) {
          [&](PeFile& f) { Put32(f.bytes, at(f, f.layout.dataEntries[1]), 0xFFFFFFFEu); }, 1},
         {"data size past the section",
          [&](PeFile& f) { Put32(f.bytes, at(f, f.layout.dataEntries[1]) + 4, 0xFFFFFFF0u); }, 1},
-        {"data of size zero", [&](PeFile& f) { Put32(f.bytes, at(f, f.layout.dataEntries[1]) + 4, 0); }, 1},
+        {"data of size zero",
+         [&](PeFile& f) { Put32(f.bytes, at(f, f.layout.dataEntries[1]) + 4, 0); }, 1},
     };
     for (PeFormat format : kFormats) {
         for (const auto& test : cases) {
@@ -212,7 +220,8 @@ TEST(PeImageTest, LoadReadsRegularFilesUpToTheSizeLimitOnly) {
     const std::string fifo = folder.Path("LngFifo.dll");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     // Fault caught: a huge file named like a language module read whole into memory.
-    const std::string huge = folder.WriteFile("LngHuge.dll", std::string(bytes.begin(), bytes.end()));
+    const std::string huge =
+        folder.WriteFile("LngHuge.dll", std::string(bytes.begin(), bytes.end()));
     ASSERT_EQ(truncate(huge.c_str(), off_t{65} * 1024 * 1024), 0);  // sparse
     for (const std::string& path : {std::string("/nonexistent-kq-directory/Lng.dll"), std::string(),
                                     folder.root().string(), std::string("/dev/null"), fifo, huge}) {
@@ -223,7 +232,8 @@ TEST(PeImageTest, LoadReadsRegularFilesUpToTheSizeLimitOnly) {
 TEST(PeImageTest, KeLoadDllFallsBackToTheReaderForImagesOnly) {
     kq::test::TempFolder folder;
     const std::vector<uint8_t> bytes = BuildPeImage(kResources, PeFormat::kPe32Plus).bytes;
-    KeHandle module = KeLoadDll(folder.WriteFile("x.dll", std::string(bytes.begin(), bytes.end())).c_str());
+    KeHandle module =
+        KeLoadDll(folder.WriteFile("x.dll", std::string(bytes.begin(), bytes.end())).c_str());
     ASSERT_NE(module, -1);
     const LoadedModule* record = KeModuleFromHandle(module);
     ASSERT_NE(record, nullptr);
