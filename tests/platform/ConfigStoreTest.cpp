@@ -83,9 +83,8 @@ bool FailsUntouched(char kind, CfgSection section, const char* name) {
 TEST(ConfigLocationTest, FolderIsTheTextAfterTheLastSeparatorBelowTheChosenRoot) {
     const struct {
         const char* argument;
-        std::optional<std::string> own,
-            xdg;               // KQ_CONFIG_HOME, XDG_CONFIG_HOME ('@': the test folder)
-        const char* expected;  // the settings file below the test folder
+        std::optional<std::string> own, xdg;  // the variables; '@' stands for the test folder
+        const char* expected;                 // the settings file below the test folder
     } cases[] = {
         {"C:\\apps\\tool.exe", "@/own", "@/xdg", "own/tool.exe/settings.sqlite"},
         {"mixed/dir\\name", "@/own", std::nullopt, "own/name/settings.sqlite"},
@@ -111,7 +110,7 @@ TEST(ConfigLocationTest, FolderIsTheTextAfterTheLastSeparatorBelowTheChosenRoot)
     }
 }
 
-TEST(ConfigLocationTest, NameThatIsNoFolderFailsWithoutWritingAnything) {
+TEST(ConfigLocationTest, NameThatIsNoFolderWritesNothingAndFoldersMadeArePrivate) {
     TempFolder folder;
     ScopedVariable own("KQ_CONFIG_HOME", folder.Path("config"));
     for (const char* argument :
@@ -121,11 +120,6 @@ TEST(ConfigLocationTest, NameThatIsNoFolderFailsWithoutWritingAnything) {
         EXPECT_TRUE(fs::is_empty(folder.root())) << argument;
     }
     EXPECT_EQ(CfgInit(nullptr), -1);
-}
-
-TEST(ConfigLocationTest, FoldersItCreatesArePrivate) {
-    TempFolder folder;
-    ScopedVariable own("KQ_CONFIG_HOME", folder.Path("config"));
     ASSERT_EQ(CfgInit("kq"), 0);
     CfgShutdown();
     for (const fs::path& made : {folder.root() / "config", folder.root() / "config" / "kq"}) {
@@ -222,17 +216,7 @@ TEST_F(ConfigStoreTest, QueriesReportTheSizeAndRefuseSmallBuffers) {
     EXPECT_EQ(CfgQueryBytes(section_, "Blob", nullptr, 0), 0);
 }
 
-TEST_F(ConfigStoreTest, NamesCompareCaseInsensitively) {
-    ASSERT_EQ(CfgSetDw(section_, "Width", 80), 0);
-    CfgSection other = CfgOpen("MAIN");
-    ASSERT_EQ(CfgSetDw(other, "width", 100), 0);
-    uint32_t read = 0;
-    EXPECT_EQ(CfgQueryDw(section_, "WIDTH", &read), 0);
-    EXPECT_EQ(read, 100u);
-    CfgClose(other);
-}
-
-TEST_F(ConfigStoreTest, OddNamesAreStoredAsGivenWithoutReachingTheSql) {
+TEST_F(ConfigStoreTest, OddNamesAreStoredAsGivenWithoutReachingTheSqlAndCaseDoesNotMatter) {
     const char* const names[] = {"",
                                  "it's",
                                  "say \"hi\"",
@@ -248,7 +232,11 @@ TEST_F(ConfigStoreTest, OddNamesAreStoredAsGivenWithoutReachingTheSql) {
     for (const char* name : names) ASSERT_EQ(CfgSetSz(odd, name, name), 0) << name;
     for (const char* name : names) EXPECT_EQ(SzOf(odd, name), name);
     EXPECT_EQ(SzOf(section_, "Untouched"), "still here");
-    EXPECT_TRUE(FailsUntouched('s', section_, "it's"));  // sections stay apart
+    EXPECT_TRUE(FailsUntouched('s', section_, "it's"));     // sections stay apart
+    ASSERT_EQ(CfgSetDw(CfgOpen("MAIN"), "WIDTH", 100), 0);  // names compare case-insensitively
+    uint32_t read = 0;
+    EXPECT_EQ(CfgQueryDw(section_, "width", &read), 0);
+    EXPECT_EQ(read, 100u);
     CfgClose(odd);
 }
 
