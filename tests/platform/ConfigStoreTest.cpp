@@ -1,5 +1,5 @@
-// The configuration store in one process: where the settings file goes, the four kinds, sizes
-// and kind mismatches, odd names, values edited by hand, and the life cycle of store and handles.
+// The configuration store in one process: where the file goes, the four kinds, sizes, odd
+// names, values edited by hand, and the life cycle of store and handles.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "kq/config.h"
@@ -25,19 +26,14 @@ using kq::test::SettingsHome;
 using kq::test::TempFolder;
 
 // Sets (or, given nullopt, unsets) one environment variable for a scope.
-class ScopedVariable {
-  public:
-    ScopedVariable(const char* name, const std::optional<std::string>& value) : name_(name) {
-        if (const char* old = getenv(name)) saved_ = old;
+struct ScopedVariable {
+    ScopedVariable(const char* variable, const std::optional<std::string>& value) : name(variable) {
+        if (const char* old = getenv(name)) saved = old;
         value ? setenv(name, value->c_str(), 1) : unsetenv(name);
     }
-    ~ScopedVariable() { saved_ ? setenv(name_, saved_->c_str(), 1) : unsetenv(name_); }
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-
-  private:
-    const char* name_;
-    std::optional<std::string> saved_;
+    ~ScopedVariable() { saved ? setenv(name, saved->c_str(), 1) : unsetenv(name); }
+    const char* name;
+    std::optional<std::string> saved;
 };
 
 std::string SzOf(CfgSection section, const char* name) {
@@ -47,14 +43,6 @@ std::string SzOf(CfgSection section, const char* name) {
     if (CfgQuerySz(section, name, text.data(), size) != 0) return "<failed>";
     text.pop_back();  // the terminator
     return text;
-}
-
-std::string BytesOf(CfgSection section, const char* name) {
-    const int size = CfgQueryBytes(section, name, nullptr, 0);
-    if (size < 0) return "<missing>";
-    std::string data(static_cast<std::size_t>(size), '?');
-    EXPECT_EQ(CfgQueryBytes(section, name, data.data(), size), 0);
-    return data;
 }
 
 // One value of each kind, named after its kind: "d", "q", "s" and "b".
@@ -76,9 +64,6 @@ bool FailsUntouched(char kind, CfgSection section, const char* name) {
                                      : CfgQueryBytes(section, name, buffer, 64);
     return result == -1 && std::count(out.begin(), out.end(), 0xA5) == 64;
 }
-
-// ---------------------------------------------------------------------------------------------
-// Where the settings file goes
 
 TEST(ConfigLocationTest, FolderIsTheTextAfterTheLastSeparatorBelowTheChosenRoot) {
     const struct {
@@ -129,9 +114,6 @@ TEST(ConfigLocationTest, NameThatIsNoFolderWritesNothingAndFoldersMadeArePrivate
     }
 }
 
-// ---------------------------------------------------------------------------------------------
-// Values
-
 class ConfigStoreTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -161,15 +143,16 @@ TEST_F(ConfigStoreTest, EachKindKeepsEveryBitAcrossShutdownAndInit) {
     section_ = CfgOpen("Main");
     uint32_t dw = 0;
     uint64_t qw = 0, sign = 0;
-    EXPECT_EQ(CfgQueryDw(section_, "Dw", &dw), 0);
-    EXPECT_EQ(dw, 0xFFFFFFFFu);
-    EXPECT_EQ(CfgQueryQw(section_, "Qw", &qw), 0);
-    EXPECT_EQ(qw, 0x0123456789ABCDEFull);
-    EXPECT_EQ(CfgQueryQw(section_, "Signed", &sign), 0);
-    EXPECT_EQ(sign, 0x8000000000000001ull);
+    std::string bytes(4, '?');
+    EXPECT_EQ(CfgQueryDw(section_, "Dw", &dw) | CfgQueryQw(section_, "Qw", &qw) |
+                  CfgQueryQw(section_, "Signed", &sign) |
+                  CfgQueryBytes(section_, "Bytes", bytes.data(), 4),
+              0);
+    EXPECT_EQ(std::tuple(dw, qw, sign, bytes),
+              std::tuple(0xFFFFFFFFu, 0x0123456789ABCDEFull, 0x8000000000000001ull,
+                         std::string("a\0\xFF\0", 4)));
     EXPECT_EQ(SzOf(section_, "Sz"), "\x8F\xE0\xA8 is no UTF-8");
     EXPECT_EQ(SzOf(section_, "Empty"), "");
-    EXPECT_EQ(BytesOf(section_, "Bytes"), std::string("a\0\xFF\0", 4));
 }
 
 TEST_F(ConfigStoreTest, MissingValueOrAnotherKindFailsAndLeavesOutputUntouched) {
@@ -240,8 +223,8 @@ TEST_F(ConfigStoreTest, OddNamesAreStoredAsGivenWithoutReachingTheSqlAndCaseDoes
     CfgClose(odd);
 }
 
-// Rows written with the sqlite3 shell need not look like the store's own: a text without its
-// terminator, a dw out of range. They are read as far as they make sense and refused otherwise.
+// Rows written by hand (a text without terminator, a dw out of range) are read as far as they
+// make sense and refused otherwise.
 TEST_F(ConfigStoreTest, ValuesEditedByHandAreReadSafely) {
     using kq::platform::ValueKind;
     CfgClose(CfgOpen("Viewer_Files"));
@@ -262,9 +245,6 @@ TEST_F(ConfigStoreTest, ValuesEditedByHandAreReadSafely) {
         EXPECT_TRUE(FailsUntouched('d', section_, name)) << name;
     }
 }
-
-// ---------------------------------------------------------------------------------------------
-// Arguments, handles and the life cycle
 
 TEST_F(ConfigStoreTest, NullArgumentsAndNegativeSizesFail) {
     uint32_t dw = 0;
@@ -290,8 +270,7 @@ TEST_F(ConfigStoreTest, NullArgumentsAndNegativeSizesFail) {
     for (std::size_t i = 0; i < std::size(results); ++i) EXPECT_EQ(results[i], -1) << i;
 }
 
-// Every call that takes a handle must fail on this one (with the store closed, its memory is
-// gone: AddressSanitizer would see it touched).
+// Every call taking a handle fails on this one (ASan sees any touch of a closed store).
 void ExpectEveryCallFails(CfgSection h) {
     uint32_t dw = 0;
     uint64_t qw = 0;
@@ -306,18 +285,8 @@ void ExpectEveryCallFails(CfgSection h) {
     for (std::size_t i = 0; i < std::size(results); ++i) EXPECT_EQ(results[i], -1) << i;
 }
 
-TEST_F(ConfigStoreTest, HandlesNotFromCfgOpenOrClosedAreRefused) {
-    SetOneOfEachKind(section_);
-    CfgSection closed = CfgOpen("Main");
-    ASSERT_EQ(CfgClose(closed), 0);
-    for (CfgSection handle : {CfgSection{0}, CfgSection{1}, section_ + 8, CfgSection{-1}, closed}) {
-        SCOPED_TRACE(handle);
-        ExpectEveryCallFails(handle);
-    }
-}
-
-// A second init replaces the store, and one that fails leaves it closed rather than on the old
-// database; handles of a replaced or closed store are refused.
+// Handles not from CfgOpen, closed, or of a replaced or closed store are refused; a second init
+// replaces the store, and one that fails leaves it closed rather than on the old database.
 TEST(ConfigLifecycleTest, HandlesDieWithTheirStore) {
     SettingsHome home;
     EXPECT_EQ(CfgOpen("Main"), 0);  // before init
@@ -328,6 +297,12 @@ TEST(ConfigLifecycleTest, HandlesDieWithTheirStore) {
     ASSERT_EQ(CfgInit("first"), 0);
     CfgSection first = CfgOpen("Main");
     SetOneOfEachKind(first);
+    CfgSection closed = CfgOpen("Main");
+    ASSERT_EQ(CfgClose(closed), 0);
+    for (CfgSection handle : {CfgSection{0}, CfgSection{1}, first + 8, CfgSection{-1}, closed}) {
+        SCOPED_TRACE(handle);
+        ExpectEveryCallFails(handle);
+    }
     ASSERT_EQ(CfgInit("second"), 0);
     ExpectEveryCallFails(first);
     CfgSection second = CfgOpen("Main");
