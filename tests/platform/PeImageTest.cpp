@@ -1,11 +1,10 @@
-// The PE resource reader on images written by the tests in both formats (the real modules are
-// read in ResourcesTest), and on damaged or hostile ones, which must give null or nothing
-// without reading outside the file or looping. Also KeLoadDll's fallback to it.
+// The PE resource reader on written images in both formats and on damaged or hostile ones, which
+// give null or nothing without reading outside the file or looping; KeLoadDll's fallback to it.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -21,6 +20,7 @@ namespace {
 using pe_test::BuildPeImage;
 using pe_test::PeFile;
 using pe_test::PeFormat;
+using pe_test::PeLayout;
 using pe_test::Put16;
 using pe_test::Put32;
 using pe_test::TestResource;
@@ -59,7 +59,6 @@ TEST(PeImageTest, WrittenImagesGiveExactlyTheDataOfTheFirstLanguageListed) {
     }
 }
 
-// Damaged headers: the file is refused.
 TEST(HostilePeTest, DamagedHeadersAreRefused) {
     const struct {
         const char* name;
@@ -96,8 +95,7 @@ TEST(HostilePeTest, DamagedHeadersAreRefused) {
     }
 }
 
-// Whatever prefix of a file is read, the reader either refuses it or finds only bytes of the
-// original resources: nothing cut off, nothing from outside.
+// Any prefix of a file is refused or gives only whole original resources.
 TEST(HostilePeTest, NoPrefixYieldsBytesItDoesNotHold) {
     for (PeFormat format : kFormats) {
         const PeFile file = BuildPeImage(kResources, format);
@@ -113,73 +111,53 @@ TEST(HostilePeTest, NoPrefixYieldsBytesItDoesNotHold) {
     }
 }
 
-// Damaged or hostile resource directories: the file loads, the damaged resources are missing.
-// kResources sorted by type: menu 1 (type directory 0), dialogs 100, 101 (type directory 1),
-// string 1 (type directory 2); data entries in the same order.
+// Damaged resource directories: the file loads and only the resources below them are missing.
+// kResources by type: menu 1, dialogs 100 and 101, string 1; entry [1] of each layout list
+// belongs to the dialogs (dialog 100 for the id directory and data entry).
 TEST(HostilePeTest, DamagedDirectoriesLoseOnlyTheResourcesBelowThem) {
-    const auto root = [](const PeFile& f, std::size_t i) {
-        return f.layout.resourceSection + 20 + 8 * i;
-    };
-    const auto at = [](const PeFile& f, uint32_t offset) {
-        return f.layout.resourceSection + offset;
-    };
     constexpr uint32_t kDir = 0x80000000u;
+    enum Base { kRoot, kTypes, kIds, kData };  // where the damaged field is, and what value adds
     const struct {
         const char* name;
-        std::function<void(PeFile&)> damage;
-        int lost;  // 2: both dialogs, 1: dialog 100
+        Base at;
+        uint32_t offset, value;
+        Base plus;
+        bool bothLost;  // or only dialog 100
     } cases[] = {
-        {"named type entry", [&](PeFile& f) { Put32(f.bytes, root(f, 1) - 4, kDir | 0x10); }, 2},
-        {"type entry leading to data",
-         [&](PeFile& f) { Put32(f.bytes, root(f, 1), f.layout.dataEntries[1]); }, 2},
-        {"type directory that is the root", [&](PeFile& f) { Put32(f.bytes, root(f, 1), kDir); },
-         2},
-        {"id directory that is its own type directory",
-         [&](PeFile& f) {
-             const uint32_t types = f.layout.typeDirectories[1];
-             Put32(f.bytes, at(f, types) + 20, kDir | types);
-         },
-         1},
-        {"language entry leading to a directory",
-         [&](PeFile& f) {
-             const uint32_t ids = f.layout.idDirectories[1];
-             Put32(f.bytes, at(f, ids) + 20, kDir | ids);
-         },
-         1},
-        {"subdirectory past the end",
-         [&](PeFile& f) { Put32(f.bytes, root(f, 1), kDir | 0x7FFFFFF0u); }, 2},
-        {"huge entry count",
-         [&](PeFile& f) { Put32(f.bytes, at(f, f.layout.typeDirectories[1]) + 12, 0xFFFFFFFFu); },
-         2},
-        {"data entry past the end",
-         [&](PeFile& f) { Put32(f.bytes, at(f, f.layout.idDirectories[1]) + 20, 0x7FFFFFF8u); }, 1},
-        {"data in no section",
-         [&](PeFile& f) { Put32(f.bytes, at(f, f.layout.dataEntries[1]), 0x50000); }, 1},
-        {"data RVA that wraps",
-         [&](PeFile& f) { Put32(f.bytes, at(f, f.layout.dataEntries[1]), 0xFFFFFFFEu); }, 1},
-        {"data size past the section",
-         [&](PeFile& f) { Put32(f.bytes, at(f, f.layout.dataEntries[1]) + 4, 0xFFFFFFF0u); }, 1},
-        {"data of size zero",
-         [&](PeFile& f) { Put32(f.bytes, at(f, f.layout.dataEntries[1]) + 4, 0); }, 1},
+        {"named type entry", kRoot, 24, kDir | 0x10, kRoot, true},
+        {"type entry leading to data", kRoot, 28, 0, kData, true},
+        {"type directory that is the root", kRoot, 28, kDir, kRoot, true},
+        {"id directory that is its own type directory", kTypes, 20, kDir, kTypes, false},
+        {"language entry leading to a directory", kIds, 20, kDir, kIds, false},
+        {"subdirectory past the end", kRoot, 28, kDir | 0x7FFFFFF0u, kRoot, true},
+        {"huge entry count", kTypes, 12, 0xFFFFFFFFu, kRoot, true},
+        {"data entry past the end", kIds, 20, 0x7FFFFFF8u, kRoot, false},
+        {"data in no section", kData, 0, 0x50000, kRoot, false},
+        {"data RVA that wraps", kData, 0, 0xFFFFFFFEu, kRoot, false},
+        {"data size past the section", kData, 4, 0xFFFFFFF0u, kRoot, false},
+        {"data of size zero", kData, 4, 0, kRoot, false},
     };
     for (PeFormat format : kFormats) {
         for (const auto& test : cases) {
             SCOPED_TRACE(test.name);
             PeFile file = BuildPeImage(kResources, format);
-            test.damage(file);
+            const PeLayout& l = file.layout;
+            const uint32_t bases[] = {0, l.typeDirectories[1], l.idDirectories[1],
+                                      l.dataEntries[1]};
+            Put32(file.bytes, l.resourceSection + bases[test.at] + test.offset,
+                  test.value | bases[test.plus]);
             std::unique_ptr<PeImage> image = PeImage::FromBytes(file.bytes);
             ASSERT_NE(image, nullptr);
             EXPECT_FALSE(image->Find(PeImage::kTypeMenu, 1).empty());
             EXPECT_FALSE(image->Find(PeImage::kTypeString, 1).empty());
             EXPECT_TRUE(image->Find(PeImage::kTypeDialog, 100).empty());
-            EXPECT_EQ(image->Find(PeImage::kTypeDialog, 101).empty(), test.lost == 2);
+            EXPECT_EQ(image->Find(PeImage::kTypeDialog, 101).empty(), test.bothLost);
         }
     }
 }
 
-// Fault caught: without a record of the directories already walked, 4,000 type entries that
-// all lead to one directory of 4,000 id entries, all leading to one language directory, make
-// 16 million lookups out of a 64 KiB file.
+// Fault caught: 4,000 type entries leading to one directory of 4,000 id entries made 16 million
+// lookups out of a 64 KiB file; only the first path through a shared directory is walked.
 TEST(HostilePeTest, EntriesSharingOneSubdirectoryDoNotMultiplyTheWalk) {
     constexpr uint32_t kCount = 4000;
     const uint32_t typeDirectory = 16 + 8 * kCount;
@@ -202,12 +180,13 @@ TEST(HostilePeTest, EntriesSharingOneSubdirectoryDoNotMultiplyTheWalk) {
     std::unique_ptr<PeImage> image =
         PeImage::FromBytes(pe_test::WrapResourceSection(section, PeFormat::kPe32Plus).bytes);
     ASSERT_NE(image, nullptr);
-    // Only the first path through the shared directories is walked.
     EXPECT_FALSE(image->Find(1, 1).empty());
     EXPECT_TRUE(image->Find(1, 2).empty());
     EXPECT_TRUE(image->Find(2, 1).empty());
 }
 
+// Faults caught: a fifo named like a language module blocked the start; a huge one was read
+// whole into memory.
 TEST(PeImageTest, LoadReadsRegularFilesUpToTheSizeLimitOnly) {
     kq::test::TempFolder folder;
     const std::vector<uint8_t> bytes = BuildPeImage(kResources, PeFormat::kPe32).bytes;
@@ -215,13 +194,9 @@ TEST(PeImageTest, LoadReadsRegularFilesUpToTheSizeLimitOnly) {
     std::unique_ptr<PeImage> loaded = PeImage::Load(image);
     ASSERT_NE(loaded, nullptr);
     EXPECT_EQ(Bytes(loaded->Find(PeImage::kTypeMenu, 1)), (std::vector<uint8_t>{7, 8}));
-
-    // Fault caught: a fifo named like a language module blocked the program at start-up.
-    const std::string fifo = folder.Path("LngFifo.dll");
+    const std::string fifo = folder.Path("LngFifo.dll"), huge = folder.Path("LngHuge.dll");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    // Fault caught: a huge file named like a language module read whole into memory.
-    const std::string huge =
-        folder.WriteFile("LngHuge.dll", std::string(bytes.begin(), bytes.end()));
+    std::filesystem::copy_file(image, huge);
     ASSERT_EQ(truncate(huge.c_str(), off_t{65} * 1024 * 1024), 0);  // sparse
     for (const std::string& path : {std::string("/nonexistent-kq-directory/Lng.dll"), std::string(),
                                     folder.root().string(), std::string("/dev/null"), fifo, huge}) {
@@ -235,9 +210,6 @@ TEST(PeImageTest, KeLoadDllFallsBackToTheReaderForImagesOnly) {
     KeHandle module =
         KeLoadDll(folder.WriteFile("x.dll", std::string(bytes.begin(), bytes.end())).c_str());
     ASSERT_NE(module, -1);
-    const LoadedModule* record = KeModuleFromHandle(module);
-    ASSERT_NE(record, nullptr);
-    EXPECT_EQ(record->sharedObject, nullptr);
     const PeImage* image = PeImage::FromModule(module);
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(Bytes(image->Find(PeImage::kTypeMenu, 1)), (std::vector<uint8_t>{7, 8}));

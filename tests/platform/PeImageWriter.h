@@ -1,14 +1,12 @@
-// Writes small resource-only PE images in memory, PE32 or PE32+, for the tests: one ".rsrc"
-// section holding a resource directory built from a list of resources. The layout is returned
-// with the bytes so that tests can damage chosen fields, and a raw section can be wrapped as it
-// is to build directories no linker would write.
+// Small resource-only PE images (PE32 or PE32+) written in memory: one ".rsrc" section, built
+// from a list of resources or given raw, and the offsets of the fields tests damage.
 #pragma once
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <map>
-#include <string>
+#include <utility>
 #include <vector>
 
 namespace kq::pe_test {
@@ -22,20 +20,12 @@ struct TestResource {
     uint16_t language = 0x0409;
 };
 
-// File offsets of the fields tests damage.
+// File offsets, then offsets within the resource section in directory order.
 struct PeLayout {
-    std::size_t peSignature = 0;
-    std::size_t coffHeader = 0;
-    std::size_t optionalHeader = 0;
-    std::size_t directoryCount = 0;     // NumberOfRvaAndSizes
-    std::size_t resourceDirectory = 0;  // data directory entry 2: RVA, size
-    std::size_t sectionTable = 0;
-    std::size_t resourceSection = 0;  // the root directory
-    uint32_t resourceRva = 0;
-    // Within the resource section, in directory order.
-    std::vector<uint32_t> typeDirectories;
-    std::vector<uint32_t> idDirectories;
-    std::vector<uint32_t> dataEntries;  // in directory order, not in the order given
+    std::size_t peSignature = 0x40, coffHeader = 0x44, optionalHeader = 0x58;
+    std::size_t directoryCount = 0, resourceDirectory = 0, sectionTable = 0;
+    std::size_t resourceSection = 0x200;  // the root directory
+    std::vector<uint32_t> typeDirectories, idDirectories, dataEntries;
 };
 
 struct PeFile {
@@ -54,16 +44,9 @@ inline void Put32(std::vector<uint8_t>& bytes, std::size_t offset, uint32_t valu
     Put16(bytes, offset + 2, value >> 16);
 }
 
-inline uint32_t Get32(const std::vector<uint8_t>& bytes, std::size_t offset) {
-    return static_cast<uint32_t>(bytes[offset] | bytes[offset + 1] << 8 | bytes[offset + 2] << 16 |
-                                 static_cast<uint32_t>(bytes[offset + 3]) << 24);
-}
-
 constexpr uint32_t kTestResourceRva = 0x1000;
-constexpr std::size_t kTestHeadersSize = 0x200;
 
-// Wraps a finished resource section (its offsets relative to its start, its data entries'
-// RVAs based at kTestResourceRva) into a PE image.
+// Wraps a resource section (data RVAs based at kTestResourceRva) into a PE image.
 inline PeFile WrapResourceSection(const std::vector<uint8_t>& section, PeFormat format) {
     PeFile file;
     PeLayout& layout = file.layout;
@@ -71,33 +54,27 @@ inline PeFile WrapResourceSection(const std::vector<uint8_t>& section, PeFormat 
     const bool wide = format == PeFormat::kPe32Plus;
     const std::size_t optionalSize = wide ? 240 : 224;
     const std::size_t rawSize = (section.size() + 0x1FF) & ~std::size_t{0x1FF};
-
-    bytes.assign(kTestHeadersSize, 0);
+    bytes.assign(layout.resourceSection, 0);
     bytes[0] = 'M';
     bytes[1] = 'Z';
-    layout.peSignature = 0x40;
     Put32(bytes, 0x3C, static_cast<uint32_t>(layout.peSignature));
     Put32(bytes, layout.peSignature, 0x00004550);
-    layout.coffHeader = layout.peSignature + 4;
     Put16(bytes, layout.coffHeader, wide ? 0x8664 : 0x014C);
     Put16(bytes, layout.coffHeader + 2, 1);  // one section
     Put16(bytes, layout.coffHeader + 16, static_cast<uint32_t>(optionalSize));
     Put16(bytes, layout.coffHeader + 18, wide ? 0x2022 : 0x2102);  // a DLL image
-
-    layout.optionalHeader = layout.coffHeader + 20;
     const std::size_t optional = layout.optionalHeader;
     Put16(bytes, optional, wide ? 0x20B : 0x10B);
     Put32(bytes, optional + 32, 0x1000);  // section alignment
     Put32(bytes, optional + 36, 0x200);   // file alignment
     Put32(bytes, optional + 56,
           kTestResourceRva + static_cast<uint32_t>((section.size() + 0xFFF) & ~std::size_t{0xFFF}));
-    Put32(bytes, optional + 60, static_cast<uint32_t>(kTestHeadersSize));
+    Put32(bytes, optional + 60, static_cast<uint32_t>(layout.resourceSection));
     layout.directoryCount = optional + (wide ? 108 : 92);
     Put32(bytes, layout.directoryCount, 16);
     layout.resourceDirectory = layout.directoryCount + 4 + 2 * 8;
     Put32(bytes, layout.resourceDirectory, kTestResourceRva);
     Put32(bytes, layout.resourceDirectory + 4, static_cast<uint32_t>(section.size()));
-
     layout.sectionTable = optional + optionalSize;
     const std::size_t header = layout.sectionTable;
     const char name[8] = {'.', 'r', 's', 'r', 'c', 0, 0, 0};
@@ -105,18 +82,15 @@ inline PeFile WrapResourceSection(const std::vector<uint8_t>& section, PeFormat 
     Put32(bytes, header + 8, static_cast<uint32_t>(section.size()));
     Put32(bytes, header + 12, kTestResourceRva);
     Put32(bytes, header + 16, static_cast<uint32_t>(rawSize));
-    Put32(bytes, header + 20, static_cast<uint32_t>(kTestHeadersSize));
+    Put32(bytes, header + 20, static_cast<uint32_t>(layout.resourceSection));
     Put32(bytes, header + 36, 0x40000040);  // initialised data, readable
-
-    layout.resourceSection = kTestHeadersSize;
-    layout.resourceRva = kTestResourceRva;
     bytes.insert(bytes.end(), section.begin(), section.end());
-    bytes.resize(kTestHeadersSize + rawSize, 0);
+    bytes.resize(layout.resourceSection + rawSize, 0);
     return file;
 }
 
-// A resource section as a linker lays it out: the root, the type directories, the id
-// directories (one entry per language, in the order given), the data entries, then the data.
+// A resource section as a linker lays it out: root, type directories, id directories (one entry
+// per language, in the order given), data entries, data.
 inline PeFile BuildPeImage(const std::vector<TestResource>& resources, PeFormat format) {
     std::map<uint16_t, std::map<uint16_t, std::vector<const TestResource*>>> tree;
     for (const TestResource& resource : resources) {
@@ -126,7 +100,6 @@ inline PeFile BuildPeImage(const std::vector<TestResource>& resources, PeFormat 
         return static_cast<uint32_t>(16 + 8 * entries);
     };
 
-    std::vector<uint8_t> section;
     std::vector<uint32_t> typeDirectories, idDirectories, dataEntries;
     uint32_t next = directorySize(tree.size());
     for (const auto& [type, ids] : tree) {
@@ -139,12 +112,10 @@ inline PeFile BuildPeImage(const std::vector<TestResource>& resources, PeFormat 
             next += directorySize(languages.size());
         }
     }
-    for (std::size_t index = 0; index < resources.size(); ++index) {
+    for (std::size_t index = 0; index < resources.size(); ++index, next += 16) {
         dataEntries.push_back(next);
-        next += 16;
     }
-
-    section.assign(next, 0);
+    std::vector<uint8_t> section(next, 0);
     Put16(section, 14, static_cast<uint32_t>(tree.size()));
     std::size_t typeIndex = 0, idIndex = 0, dataIndex = 0;
     std::vector<std::pair<uint32_t, const TestResource*>> dataOrder;
@@ -176,9 +147,9 @@ inline PeFile BuildPeImage(const std::vector<TestResource>& resources, PeFormat 
         section.insert(section.end(), resource->data.begin(), resource->data.end());
     }
     PeFile file = WrapResourceSection(section, format);
-    file.layout.typeDirectories = typeDirectories;
-    file.layout.idDirectories = idDirectories;
-    file.layout.dataEntries = dataEntries;
+    file.layout.typeDirectories = std::move(typeDirectories);
+    file.layout.idDirectories = std::move(idDirectories);
+    file.layout.dataEntries = std::move(dataEntries);
     return file;
 }
 
