@@ -47,10 +47,9 @@ std::string SzOf(CfgSection section, const char* name) {
 
 // One value of each kind, named after its kind: "d", "q", "s" and "b".
 void SetOneOfEachKind(CfgSection section) {
-    ASSERT_EQ(CfgSetDw(section, "d", 1), 0);
-    ASSERT_EQ(CfgSetQw(section, "q", 1, 1), 0);
-    ASSERT_EQ(CfgSetSz(section, "s", "1"), 0);
-    ASSERT_EQ(CfgSetBytes(section, "b", "1", 1), 0);
+    ASSERT_EQ(CfgSetDw(section, "d", 1) | CfgSetQw(section, "q", 1, 1) |
+                  CfgSetSz(section, "s", "1") | CfgSetBytes(section, "b", "1", 1),
+              0);
 }
 
 // True when a query of the kind ('d', 'q', 's' or 'b') fails and leaves its output untouched.
@@ -200,15 +199,17 @@ TEST_F(ConfigStoreTest, QueriesReportTheSizeAndRefuseSmallBuffers) {
 }
 
 TEST_F(ConfigStoreTest, OddNamesAreStoredAsGivenWithoutReachingTheSqlAndCaseDoesNotMatter) {
-    const char* const names[] = {"",
-                                 "it's",
-                                 "say \"hi\"",
-                                 "'); DROP TABLE entries; --",
-                                 "\"; DELETE FROM sections; --",
-                                 "percent % and underscore _",
-                                 "?1 :name @name $name",
-                                 "\xE6\x97\xA5\xE6\x9C\xAC",
-                                 "tab\tnew\nline"};
+    const char* const names[] = {
+        "",
+        "it's",
+        "say \"hi\"",
+        "'); DROP TABLE entries; --",
+        "\"; DELETE FROM sections; --",
+        "percent % and underscore _",
+        "?1 :name @name $name",
+        "\xE6\x97\xA5\xE6\x9C\xAC",
+        "tab\tnew\nline",
+    };
     CfgSection odd = CfgOpen("'); DROP TABLE sections; --");
     ASSERT_NE(odd, 0);
     ASSERT_EQ(CfgSetSz(section_, "Untouched", "still here"), 0);

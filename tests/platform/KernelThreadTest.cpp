@@ -89,8 +89,8 @@ TEST(KeWaitThreadTest, EveryWaiterReturnsOnlyAfterTheEndAndLaterWaitsReturnAtOnc
     std::this_thread::sleep_for(kGrace);
     EXPECT_EQ(returned.load(), 0) << "a wait returned while the thread was still held";
     gate.open = true;
+    ASSERT_TRUE(kq::testing::WaitUntil([&] { return returned == 2; }, 10000, 1));  // or abort
     for (auto& waiter : waiters) waiter.join();
-    EXPECT_EQ(returned.load(), 2);
     EXPECT_EQ(gate.effect, 1234);
     EXPECT_EQ(KeWaitThread(thread), 0);
 }
@@ -159,73 +159,63 @@ TEST(KeThreadTest, StartedThreadsBlockTheConsoleSignalsAndTheCreatorKeepsItsMask
 
 // Threads blocked in KeWaitEvent on one event; the destructor signals until all have returned,
 // so that a failing test cannot hang or free an event still waited on.
-class EventWaiters {
-  public:
-    EventWaiters() : event_(KeCreateEvent()) {}
+struct EventWaiters {
     ~EventWaiters() {
-        while (returned_ < static_cast<int>(threads_.size())) {
-            KeSetEvent(event_);
+        while (returned < static_cast<int>(threads.size())) {
+            KeSetEvent(event);
             std::this_thread::sleep_for(1ms);
         }
-        for (std::thread& thread : threads_) thread.join();
-        KeFreeEvent(event_);
+        for (std::thread& thread : threads) thread.join();
+        KeFreeEvent(event);
     }
-    KeHandle event() const { return event_; }
-    int released() const { return released_; }
-
-    void StartWaiter() {
-        threads_.emplace_back([this] {
-            if (KeWaitEvent(event_) == 0) ++released_;
-            ++returned_;
+    void Start() {
+        threads.emplace_back([this] {
+            released += KeWaitEvent(event) == 0;
+            ++returned;
         });
     }
     // True once `count` waiters are blocked, or once one more was released (a fault letting a
     // waiter through then fails an expectation instead of hanging).
-    bool BlockedWaitersReach(std::size_t count, int releasedSoFar) {
+    bool BlockedReach(std::size_t count, int releasedSoFar) {
         return Eventually(
-            [&] { return KeEventWaiterCount(event_) == count || released_ > releasedSoFar; });
+            [&] { return KeEventWaiterCount(event) == count || released > releasedSoFar; });
     }
 
-  private:
-    KeHandle event_;
-    std::atomic<int> released_{0};  // waits that returned 0
-    std::atomic<int> returned_{0};  // waits that returned at all
-    std::list<std::thread> threads_;
+    KeHandle event = KeCreateEvent();
+    std::atomic<int> released{0}, returned{0};  // waits that returned 0, that returned at all
+    std::list<std::thread> threads;
 };
 
 // Fault caught: an event that is only a flag lost the second of two quick signals.
 TEST(KeEventTest, EachSetReleasesExactlyOneWaiterAndQuickSetsAreNotLost) {
     EventWaiters waiters;
-    ASSERT_NE(waiters.event(), -1);
-    for (int i = 0; i < 3; ++i) waiters.StartWaiter();
-    ASSERT_TRUE(waiters.BlockedWaitersReach(3, 0));  // created unsignalled
-    EXPECT_EQ(KeSetEvent(waiters.event()), 0);
-    ASSERT_TRUE(Eventually([&] { return waiters.released() >= 1; }));
+    ASSERT_NE(waiters.event, -1);
+    for (int i = 0; i < 3; ++i) waiters.Start();
+    ASSERT_TRUE(waiters.BlockedReach(3, 0));  // created unsignalled
+    EXPECT_EQ(KeSetEvent(waiters.event), 0);
+    ASSERT_TRUE(Eventually([&] { return waiters.released >= 1; }));
     std::this_thread::sleep_for(kGrace);
-    EXPECT_EQ(waiters.released(), 1);
-    EXPECT_EQ(KeEventWaiterCount(waiters.event()), 2u);
-    EXPECT_EQ(KeSetEvent(waiters.event()), 0);
-    EXPECT_EQ(KeSetEvent(waiters.event()), 0);
-    EXPECT_TRUE(Eventually([&] { return waiters.released() == 3; }));
+    EXPECT_EQ(waiters.released, 1);
+    EXPECT_EQ(KeEventWaiterCount(waiters.event), 2u);
+    EXPECT_EQ(KeSetEvent(waiters.event) | KeSetEvent(waiters.event), 0);
+    EXPECT_TRUE(Eventually([&] { return waiters.released == 3; }));
 }
 
+// A set without waiters is kept (once) for the next wait, unless reset.
 TEST(KeEventTest, SignalWithoutWaitersIsKeptOnceForTheNextWaitUnlessReset) {
     EventWaiters waiters;
-    EXPECT_EQ(KeSetEvent(waiters.event()), 0);
-    EXPECT_EQ(KeSetEvent(waiters.event()), 0);  // repeated sets do not add up
-    waiters.StartWaiter();
-    ASSERT_TRUE(Eventually([&] { return waiters.released() == 1; }));
-    waiters.StartWaiter();
-    ASSERT_TRUE(waiters.BlockedWaitersReach(1, 1));
-    EXPECT_EQ(waiters.released(), 1);
-    EXPECT_EQ(KeSetEvent(waiters.event()), 0);
-    ASSERT_TRUE(Eventually([&] { return waiters.released() == 2; }));
-
-    EXPECT_EQ(KeSetEvent(waiters.event()), 0);
-    EXPECT_EQ(KeResetEvent(waiters.event()), 0);
-    waiters.StartWaiter();
-    ASSERT_TRUE(waiters.BlockedWaitersReach(1, 2));
-    EXPECT_EQ(waiters.released(), 2);
+    EXPECT_EQ(KeSetEvent(waiters.event) | KeSetEvent(waiters.event), 0);
+    waiters.Start();
+    ASSERT_TRUE(Eventually([&] { return waiters.released == 1; }));
+    waiters.Start();  // the second set did not add up
+    ASSERT_TRUE(waiters.BlockedReach(1, 1));
+    EXPECT_EQ(waiters.released, 1);
+    EXPECT_EQ(KeSetEvent(waiters.event), 0);
+    ASSERT_TRUE(Eventually([&] { return waiters.released == 2; }));
+    EXPECT_EQ(KeSetEvent(waiters.event) | KeResetEvent(waiters.event), 0);
+    waiters.Start();
+    ASSERT_TRUE(waiters.BlockedReach(1, 2));
+    EXPECT_EQ(waiters.released, 2);
 }
 
 // The lock is recursive; 0, -1 and live handles of another kind are refused by every function.

@@ -96,60 +96,49 @@ inline PeFile BuildPeImage(const std::vector<TestResource>& resources, PeFormat 
     for (const TestResource& resource : resources) {
         tree[resource.type][resource.id].push_back(&resource);
     }
-    const auto directorySize = [](std::size_t entries) {
-        return static_cast<uint32_t>(16 + 8 * entries);
+    PeLayout at;
+    std::size_t next = 16 + 8 * tree.size();
+    const auto place = [&next](std::vector<uint32_t>& offsets, std::size_t entries) {
+        offsets.push_back(static_cast<uint32_t>(std::exchange(next, next + 16 + 8 * entries)));
     };
-
-    std::vector<uint32_t> typeDirectories, idDirectories, dataEntries;
-    uint32_t next = directorySize(tree.size());
+    for (const auto& [type, ids] : tree) place(at.typeDirectories, ids.size());
     for (const auto& [type, ids] : tree) {
-        typeDirectories.push_back(next);
-        next += directorySize(ids.size());
+        for (const auto& [id, languages] : ids) place(at.idDirectories, languages.size());
     }
-    for (const auto& [type, ids] : tree) {
-        for (const auto& [id, languages] : ids) {
-            idDirectories.push_back(next);
-            next += directorySize(languages.size());
-        }
-    }
-    for (std::size_t index = 0; index < resources.size(); ++index, next += 16) {
-        dataEntries.push_back(next);
-    }
+    for (std::size_t i = 0; i < resources.size(); ++i) place(at.dataEntries, 0);
     std::vector<uint8_t> section(next, 0);
-    Put16(section, 14, static_cast<uint32_t>(tree.size()));
-    std::size_t typeIndex = 0, idIndex = 0, dataIndex = 0;
-    std::vector<std::pair<uint32_t, const TestResource*>> dataOrder;
+    // Entries are written in order, so each sets its directory's count to its slot + 1.
+    const auto entry = [&section](uint32_t directory, std::size_t slot, uint32_t id,
+                                  uint32_t offset) {
+        Put16(section, directory + 14, static_cast<uint32_t>(slot + 1));
+        Put32(section, directory + 16 + 8 * slot, id);
+        Put32(section, directory + 20 + 8 * slot, offset);
+    };
+    std::size_t typeIndex = 0, idIndex = 0;
+    std::vector<const TestResource*> data;
     for (const auto& [type, ids] : tree) {
-        const uint32_t typeDirectory = typeDirectories[typeIndex];
-        Put32(section, 16 + 8 * typeIndex, type);
-        Put32(section, 16 + 8 * typeIndex + 4, 0x80000000u | typeDirectory);
-        Put16(section, typeDirectory + 14, static_cast<uint32_t>(ids.size()));
+        entry(0, typeIndex, type, 0x80000000u | at.typeDirectories[typeIndex]);
         std::size_t idSlot = 0;
         for (const auto& [id, languages] : ids) {
-            const uint32_t idDirectory = idDirectories[idIndex++];
-            Put32(section, typeDirectory + 16 + 8 * idSlot, id);
-            Put32(section, typeDirectory + 16 + 8 * idSlot + 4, 0x80000000u | idDirectory);
-            ++idSlot;
-            Put16(section, idDirectory + 14, static_cast<uint32_t>(languages.size()));
+            const uint32_t idDirectory = at.idDirectories[idIndex++];
+            entry(at.typeDirectories[typeIndex], idSlot++, id, 0x80000000u | idDirectory);
             for (std::size_t slot = 0; slot < languages.size(); ++slot) {
-                const uint32_t dataEntry = dataEntries[dataIndex++];
-                Put32(section, idDirectory + 16 + 8 * slot, languages[slot]->language);
-                Put32(section, idDirectory + 16 + 8 * slot + 4, dataEntry);
-                dataOrder.emplace_back(dataEntry, languages[slot]);
+                entry(idDirectory, slot, languages[slot]->language, at.dataEntries[data.size()]);
+                data.push_back(languages[slot]);
             }
         }
         ++typeIndex;
     }
-    for (const auto& [dataEntry, resource] : dataOrder) {
+    for (std::size_t i = 0; i < data.size(); ++i) {
         section.resize((section.size() + 7) & ~std::size_t{7}, 0);
-        Put32(section, dataEntry, kTestResourceRva + static_cast<uint32_t>(section.size()));
-        Put32(section, dataEntry + 4, static_cast<uint32_t>(resource->data.size()));
-        section.insert(section.end(), resource->data.begin(), resource->data.end());
+        Put32(section, at.dataEntries[i], kTestResourceRva + static_cast<uint32_t>(section.size()));
+        Put32(section, at.dataEntries[i] + 4, static_cast<uint32_t>(data[i]->data.size()));
+        section.insert(section.end(), data[i]->data.begin(), data[i]->data.end());
     }
     PeFile file = WrapResourceSection(section, format);
-    file.layout.typeDirectories = std::move(typeDirectories);
-    file.layout.idDirectories = std::move(idDirectories);
-    file.layout.dataEntries = std::move(dataEntries);
+    file.layout.typeDirectories = std::move(at.typeDirectories);
+    file.layout.idDirectories = std::move(at.idDirectories);
+    file.layout.dataEntries = std::move(at.dataEntries);
     return file;
 }
 
