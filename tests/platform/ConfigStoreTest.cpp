@@ -130,12 +130,12 @@ class ConfigStoreTest : public ::testing::Test {
 };
 
 TEST_F(ConfigStoreTest, EachKindKeepsEveryBitAcrossShutdownAndInit) {
-    ASSERT_EQ(CfgSetDw(section_, "Dw", 0xFFFFFFFFu), 0);
-    ASSERT_EQ(CfgSetQw(section_, "Qw", 0x89ABCDEF, 0x01234567), 0);
-    ASSERT_EQ(CfgSetQw(section_, "Signed", 1, 0x80000000), 0);  // the stored integer's sign bit
-    ASSERT_EQ(CfgSetSz(section_, "Sz", "\x8F\xE0\xA8 is no UTF-8"), 0);
-    ASSERT_EQ(CfgSetSz(section_, "Empty", ""), 0);
-    ASSERT_EQ(CfgSetBytes(section_, "Bytes", "a\0\xFF\0", 4), 0);
+    ASSERT_EQ(CfgSetDw(section_, "Dw", 0xFFFFFFFFu) |
+                  CfgSetQw(section_, "Qw", 0x89ABCDEF, 0x01234567) |
+                  CfgSetQw(section_, "Signed", 1, 0x80000000) |  // the stored integer's sign bit
+                  CfgSetSz(section_, "Sz", "\x8F\xE0\xA8 is no UTF-8") |
+                  CfgSetSz(section_, "Empty", "") | CfgSetBytes(section_, "Bytes", "a\0\xFF\0", 4),
+              0);
     CfgClose(section_);
     ASSERT_EQ(CfgShutdown(), 0);
     ASSERT_EQ(CfgInit("kq"), 0);
@@ -164,8 +164,7 @@ TEST_F(ConfigStoreTest, MissingValueOrAnotherKindFailsAndLeavesOutputUntouched) 
     }
     ASSERT_EQ(CfgSetDw(section_, "s", 5), 0);  // another kind replaces the value
     uint32_t read = 0;
-    EXPECT_EQ(CfgQueryDw(section_, "s", &read), 0);
-    EXPECT_EQ(read, 5u);
+    EXPECT_TRUE(CfgQueryDw(section_, "s", &read) == 0 && read == 5) << read;
     EXPECT_TRUE(FailsUntouched('s', section_, "s"));
 }
 
@@ -219,8 +218,7 @@ TEST_F(ConfigStoreTest, OddNamesAreStoredAsGivenWithoutReachingTheSqlAndCaseDoes
     EXPECT_TRUE(FailsUntouched('s', section_, "it's"));     // sections stay apart
     ASSERT_EQ(CfgSetDw(CfgOpen("MAIN"), "WIDTH", 100), 0);  // names compare case-insensitively
     uint32_t read = 0;
-    EXPECT_EQ(CfgQueryDw(section_, "width", &read), 0);
-    EXPECT_EQ(read, 100u);
+    EXPECT_TRUE(CfgQueryDw(section_, "width", &read) == 0 && read == 100) << read;
     CfgClose(odd);
 }
 
