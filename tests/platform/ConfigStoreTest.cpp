@@ -250,38 +250,28 @@ TEST_F(ConfigStoreTest, NullArgumentsAndNegativeSizesFail) {
     uint64_t qw = 0;
     char text[8];
     SetOneOfEachKind(section_);  // so that only the bad argument can make a call fail
-    const int results[] = {
-        CfgOpen(nullptr) == 0 ? -1 : 0,
-        CfgQueryDw(section_, nullptr, &dw),
-        CfgQueryDw(section_, "d", nullptr),
-        CfgQueryQw(section_, nullptr, &qw),
-        CfgQueryQw(section_, "q", nullptr),
-        CfgQuerySz(section_, nullptr, text, 8),
-        CfgQueryBytes(section_, nullptr, text, 8),
-        CfgSetDw(section_, nullptr, 1),
-        CfgSetQw(section_, nullptr, 1, 1),
-        CfgSetSz(section_, nullptr, "t"),
-        CfgSetSz(section_, "s", nullptr),
-        CfgSetBytes(section_, nullptr, "b", 1),
-        CfgSetBytes(section_, "b", nullptr, 1),
-        CfgSetBytes(section_, "b", "x", -1),
-    };
-    for (std::size_t i = 0; i < std::size(results); ++i) EXPECT_EQ(results[i], -1) << i;
+    // All bits are set only when every call returned -1.
+    EXPECT_EQ((CfgOpen(nullptr) == 0 ? -1 : 0) & CfgQueryDw(section_, nullptr, &dw) &
+                  CfgQueryDw(section_, "d", nullptr) & CfgQueryQw(section_, nullptr, &qw) &
+                  CfgQueryQw(section_, "q", nullptr) & CfgQuerySz(section_, nullptr, text, 8) &
+                  CfgQueryBytes(section_, nullptr, text, 8) & CfgSetDw(section_, nullptr, 1) &
+                  CfgSetQw(section_, nullptr, 1, 1) & CfgSetSz(section_, nullptr, "t") &
+                  CfgSetSz(section_, "s", nullptr) & CfgSetBytes(section_, nullptr, "b", 1) &
+                  CfgSetBytes(section_, "b", nullptr, 1) & CfgSetBytes(section_, "b", "x", -1),
+              -1);
 }
 
-// Every call taking a handle fails on this one (ASan sees any touch of a closed store).
+// Every call taking a handle fails on this one (ASan sees any touch of a closed store); all bits
+// are set only when every call returned -1.
 void ExpectEveryCallFails(CfgSection h) {
     uint32_t dw = 0;
     uint64_t qw = 0;
     char text[8] = {};
-    const int results[] = {
-        CfgQueryDw(h, "d", &dw),        CfgQueryQw(h, "q", &qw),
-        CfgQuerySz(h, "s", text, 8),    CfgQuerySz(h, "s", nullptr, 0),
-        CfgQueryBytes(h, "b", text, 8), CfgSetDw(h, "d", 1),
-        CfgSetQw(h, "q", 1, 1),         CfgSetSz(h, "s", "t"),
-        CfgSetBytes(h, "b", "b", 1),    CfgClose(h),
-    };
-    for (std::size_t i = 0; i < std::size(results); ++i) EXPECT_EQ(results[i], -1) << i;
+    EXPECT_EQ(CfgQueryDw(h, "d", &dw) & CfgQueryQw(h, "q", &qw) & CfgQuerySz(h, "s", text, 8) &
+                  CfgQuerySz(h, "s", nullptr, 0) & CfgQueryBytes(h, "b", text, 8) &
+                  CfgSetDw(h, "d", 1) & CfgSetQw(h, "q", 1, 1) & CfgSetSz(h, "s", "t") &
+                  CfgSetBytes(h, "b", "b", 1) & CfgClose(h),
+              -1);
 }
 
 // Handles not from CfgOpen, closed, or of a replaced or closed store are refused; a second init
