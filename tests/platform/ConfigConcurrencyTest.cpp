@@ -1,24 +1,15 @@
-// Tests of the configuration store under pressure: threads sharing it, processes writing one
-// database at once, a writer killed mid-write, and files that are damaged, foreign or
-// inaccessible, which must be refused and left byte for byte as they were.
-//
-// Child processes are forked while the parent has no store open (a SQLite connection must not
-// cross a fork), open their own, and leave with _exit so that nothing of the test framework
-// runs twice.
-#include <fcntl.h>
+// The configuration store under pressure: threads and processes sharing it, a writer killed
+// mid-write, and damaged, foreign or inaccessible files, which are refused and left as they were.
+// Children fork while the parent has no store open and leave with _exit.
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <stdlib.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iterator>
 #include <optional>
@@ -28,71 +19,20 @@
 #include <vector>
 
 #include "kq/config.h"
+#include "support/ProcessTestSupport.h"
+#include "support/TempFolder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using kq::test::SettingsHome;
 
-constexpr const char* kApplication = "kq-pressure-test";
-
-// A temporary settings root for one test (KQ_CONFIG_HOME), removed with everything in it.
-class ScopedConfigHome {
-  public:
-    ScopedConfigHome() {
-        std::string pattern = (fs::temp_directory_path() / "kq-config-test-XXXXXX").string();
-        if (mkdtemp(pattern.data())) base_ = pattern;
-        const char* old = std::getenv("KQ_CONFIG_HOME");
-        if (old) saved_ = old;
-        setenv("KQ_CONFIG_HOME", root().c_str(), 1);
-    }
-    ScopedConfigHome(const ScopedConfigHome&) = delete;
-    ScopedConfigHome& operator=(const ScopedConfigHome&) = delete;
-    ~ScopedConfigHome() {
-        if (saved_) {
-            setenv("KQ_CONFIG_HOME", saved_->c_str(), 1);
-        } else {
-            unsetenv("KQ_CONFIG_HOME");
-        }
-        std::error_code ignored;
-        fs::remove_all(base_, ignored);
-    }
-
-    const fs::path& base() const { return base_; }
-    fs::path root() const { return base_ / "config"; }
-    fs::path folder() const { return root() / kApplication; }
-    fs::path SettingsFile() const { return folder() / "settings.sqlite"; }
-
-  private:
-    fs::path base_;
-    std::optional<std::string> saved_;
-};
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string RandomBytes(std::size_t count, unsigned seed) {
-    std::mt19937 generator(seed);
-    std::uniform_int_distribution<int> byte(0, 255);
-    std::string bytes(count, '\0');
-    for (char& c : bytes) c = static_cast<char>(byte(generator));
-    return bytes;
-}
-
-// Runs `body` in a child process; its result is the child's exit code.
+// Runs `body` in a child; WaitForChild gives its exit code, -1 when a signal ended it.
 pid_t StartChild(const std::function<int()>& body) {
     pid_t child = fork();
     if (child == 0) _exit(body());
     return child;
 }
-
-// The child's exit code, or -1 when a signal ended it.
 int WaitForChild(pid_t child) {
     int status = 0;
     while (waitpid(child, &status, 0) < 0) {
@@ -101,339 +41,204 @@ int WaitForChild(pid_t child) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Writes `count` dw values named "<prefix><i>" with the value i into the application's
-// database; the exit code for a child: 0 when every write succeeded.
-int WriteValues(const std::string& prefix, int count) {
-    if (CfgInit(kApplication) != 0) return 2;
+// Sets dw "<prefix>i" = i in section "Shared" for i below count, reporting i + 1 on `reports`
+// after each commit when that is a pipe.
+int WriteValues(const std::string& prefix, uint32_t count, int reports = -1) {
+    if (CfgInit("kq") != 0) return 2;
     CfgSection section = CfgOpen("Shared");
-    if (section == 0) return 3;
-    int failures = 0;
-    for (int i = 0; i < count; ++i) {
-        if (CfgSetDw(section, (prefix + std::to_string(i)).c_str(), static_cast<uint32_t>(i)) !=
-            0) {
-            ++failures;
-        }
+    for (uint32_t i = 0; i < count; ++i) {
+        if (CfgSetDw(section, (prefix + std::to_string(i)).c_str(), i) != 0) return 1;
+        const uint32_t committed = i + 1;
+        if (reports >= 0 && write(reports, &committed, 4) != 4) return 1;
     }
-    CfgClose(section);
-    CfgShutdown();
-    return failures == 0 ? 0 : 1;
+    return CfgShutdown();
 }
 
-// How many of the values "<prefix>0" ... "<prefix><count - 1>" are missing or wrong.
-int CountMissing(CfgSection section, const std::string& prefix, int count) {
+// How many of the values WriteValues(prefix, count) sets are missing or wrong.
+int CountMissing(const std::string& prefix, uint32_t count) {
+    if (CfgInit("kq") != 0) return static_cast<int>(count);
+    CfgSection section = CfgOpen("Shared");
     int missing = 0;
-    for (int i = 0; i < count; ++i) {
-        uint32_t value = 0;
-        if (CfgQueryDw(section, (prefix + std::to_string(i)).c_str(), &value) != 0 ||
-            value != static_cast<uint32_t>(i)) {
-            ++missing;
-        }
+    for (uint32_t i = 0, value = 0; i < count; ++i) {
+        missing +=
+            CfgQueryDw(section, (prefix + std::to_string(i)).c_str(), &value) != 0 || value != i;
     }
+    CfgShutdown();
     return missing;
 }
 
-// ---------------------------------------------------------------------------------------------
-// Threads
-
-TEST(ConfigThreadsTest, ThreadsSharingTheStoreLoseNoValue) {
-    ScopedConfigHome home;
-    ASSERT_EQ(CfgInit(kApplication), 0);
-    constexpr int kThreads = 8;
-    constexpr int kValues = 200;
-    std::atomic<int> failures{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([t, &failures] {
-            const std::string prefix = "t" + std::to_string(t) + "-";
-            for (int i = 0; i < kValues; ++i) {
-                // Sections are opened around each use, as the program does.
-                CfgSection section = CfgOpen(i % 2 ? "Shared" : "Other");
-                std::string name = prefix + std::to_string(i);
-                uint32_t read = 0;
-                if (section == 0 || CfgSetDw(section, name.c_str(), static_cast<uint32_t>(i)) ||
-                    CfgQueryDw(section, name.c_str(), &read) || read != static_cast<uint32_t>(i) ||
-                    CfgClose(section)) {
-                    ++failures;
-                }
-            }
-        });
-    }
-    for (auto& thread : threads) thread.join();
-    EXPECT_EQ(failures.load(), 0);
-    CfgShutdown();
-}
-
-// Shutdown and init in one thread while others use handles: every call either works or fails
-// with -1, and none touches a handle the shutdown freed (meaningful under AddressSanitizer).
-TEST(ConfigThreadsTest, ShutdownRacingWithUseNeverTouchesFreedHandles) {
-    ScopedConfigHome home;
-    ASSERT_EQ(CfgInit(kApplication), 0);
+// For 100 rounds every call works and nothing is lost; then shutdown and init race with the
+// threads, and each call either works or fails with -1 without touching freed handles (ASan).
+TEST(ConfigThreadsTest, ThreadsSharingTheStoreLoseNothingEvenWhileItIsReplaced) {
+    SettingsHome home;
+    ASSERT_EQ(CfgInit("kq"), 0);
     std::atomic<bool> stop{false};
-    std::atomic<int> unexpected{0};
+    std::atomic<int> ready{0}, unexpected{0};
     std::vector<std::thread> users;
     for (int t = 0; t < 4; ++t) {
-        users.emplace_back([&] {
-            while (!stop) {
-                CfgSection section = CfgOpen("Main");
-                int set = CfgSetDw(section, "x", 1);
+        users.emplace_back([&, t] {
+            for (uint32_t i = 0; i < 100 || !stop; ++i) {
+                ready += i == 100;
+                CfgSection section = CfgOpen(i % 2 ? "Shared" : "Other");
+                const std::string name = std::to_string(t) + "-" + std::to_string(i);
                 uint32_t read = 0;
-                int query = CfgQueryDw(section, "x", &read);
-                int close = CfgClose(section);
-                for (int result : {set, query, close}) {
-                    if (result != 0 && result != -1) ++unexpected;
+                for (int result : {CfgSetDw(section, name.c_str(), i),
+                                   CfgQueryDw(section, name.c_str(), &read), CfgClose(section)}) {
+                    unexpected += result != 0 && (i < 100 || result != -1);
                 }
+                unexpected += i < 100 && read != i;
             }
         });
     }
-    for (int round = 0; round < 50; ++round) {
-        CfgShutdown();
-        CfgInit(kApplication);
-    }
+    EXPECT_TRUE(kq::testing::WaitUntil([&] { return ready == 4; }, 30000, 1));
+    for (int round = 0; round < 50; ++round) CfgShutdown(), CfgInit("kq");
     stop = true;
     for (auto& user : users) user.join();
     EXPECT_EQ(unexpected.load(), 0);
     CfgShutdown();
 }
 
-// ---------------------------------------------------------------------------------------------
-// Processes
-
-TEST(ConfigProcessesTest, TwoProcessesWritingAtOnceLoseNothing) {
-    ScopedConfigHome home;
-    constexpr int kValues = 1000;
-    // Both children wait on the gate and start together once the parent closes it; the database
-    // does not exist yet, so they also race to create it.
-    int gate[2];
-    ASSERT_EQ(pipe(gate), 0);
-    auto writer = [&](const std::string& prefix) {
-        return StartChild([&gate, prefix] {
-            close(gate[1]);
-            char ignored;
-            while (read(gate[0], &ignored, 1) < 0 && errno == EINTR) {
-            }
-            return WriteValues(prefix, kValues);
-        });
-    };
-    pid_t first = writer("a");
-    pid_t second = writer("b");
-    close(gate[0]);
-    close(gate[1]);
-    EXPECT_EQ(WaitForChild(first), 0);
-    EXPECT_EQ(WaitForChild(second), 0);
-
-    ASSERT_EQ(CfgInit(kApplication), 0);
-    CfgSection section = CfgOpen("Shared");
-    EXPECT_EQ(CountMissing(section, "a", kValues), 0);
-    EXPECT_EQ(CountMissing(section, "b", kValues), 0);
-    CfgClose(section);
-    CfgShutdown();
-}
-
-TEST(ConfigProcessesTest, ManyProcessesCreatingTheDatabaseAtOnceAllOpenIt) {
-    ScopedConfigHome home;
-    constexpr int kChildren = 8;
+// Eight children start together at a gate and race to create the database as well as to write.
+TEST(ConfigProcessesTest, ProcessesCreatingAndWritingAtOnceLoseNothing) {
+    SettingsHome home;
     int gate[2];
     ASSERT_EQ(pipe(gate), 0);
     std::vector<pid_t> children;
-    for (int c = 0; c < kChildren; ++c) {
+    for (int c = 0; c < 8; ++c) {
         children.push_back(StartChild([&gate, c] {
             close(gate[1]);
             char ignored;
-            while (read(gate[0], &ignored, 1) < 0 && errno == EINTR) {
-            }
-            return WriteValues("child" + std::to_string(c) + "-", 1);
+            while (read(gate[0], &ignored, 1) < 0 && errno == EINTR) continue;
+            return WriteValues(std::to_string(c) + "-", 250);
         }));
     }
     close(gate[0]);
     close(gate[1]);
     for (pid_t child : children) EXPECT_EQ(WaitForChild(child), 0);
-
-    ASSERT_EQ(CfgInit(kApplication), 0);
-    CfgSection section = CfgOpen("Shared");
-    for (int c = 0; c < kChildren; ++c) {
-        EXPECT_EQ(CountMissing(section, "child" + std::to_string(c) + "-", 1), 0) << c;
-    }
-    CfgClose(section);
-    CfgShutdown();
-    // The temporary files the database is built in are gone.
-    for (const auto& entry : fs::directory_iterator(home.folder())) {
-        EXPECT_EQ(entry.path().filename().string().find(".new-"), std::string::npos)
-            << entry.path();
+    for (int c = 0; c < 8; ++c) EXPECT_EQ(CountMissing(std::to_string(c) + "-", 250), 0);
+    for (const auto& entry : fs::directory_iterator(home.database().parent_path())) {
+        EXPECT_EQ(entry.path().filename().string().find(".new-"), std::string::npos) << entry;
     }
 }
 
-// The child reports through a pipe after each commit; everything it reported must be there
-// after SIGKILL, whatever it was doing at that moment. Three rounds, so that later writers also
-// start on the WAL that a killed one left behind.
+// Everything the child reported committed survives SIGKILL; later rounds start on the WAL a
+// killed writer left behind.
 TEST(ConfigProcessesTest, WriterKilledMidWriteKeepsEveryReportedValue) {
-    ScopedConfigHome home;
-    constexpr uint32_t kReportsBeforeKill = 300;
+    SettingsHome home;
     std::vector<uint32_t> reported;
     for (int round = 0; round < 3; ++round) {
-        SCOPED_TRACE(round);
         int reports[2];
         ASSERT_EQ(pipe(reports), 0);
         const std::string prefix = "r" + std::to_string(round) + "-";
         pid_t child = StartChild([&reports, prefix] {
             close(reports[0]);
-            if (CfgInit(kApplication) != 0) return 2;
-            CfgSection section = CfgOpen("Shared");
-            for (uint32_t i = 0;; ++i) {
-                if (CfgSetDw(section, (prefix + std::to_string(i)).c_str(), i) != 0) return 1;
-                uint32_t committed = i + 1;
-                if (write(reports[1], &committed, sizeof committed) != sizeof committed) return 1;
-            }
+            return WriteValues(prefix, UINT32_MAX, reports[1]);
         });
         close(reports[1]);
-        uint32_t last = 0;
-        uint32_t message = 0;
-        while (last < kReportsBeforeKill && read(reports[0], &message, sizeof message) > 0) {
-            last = message;
-        }
+        uint32_t last = 0, message = 0;
+        while (last < 300 && read(reports[0], &message, sizeof message) > 0) last = message;
         kill(child, SIGKILL);
-        // Reports still in the pipe were sent after their commits as well.
         while (read(reports[0], &message, sizeof message) == sizeof message) last = message;
         close(reports[0]);
         EXPECT_EQ(WaitForChild(child), -1);
-        ASSERT_GE(last, kReportsBeforeKill) << "the writer stopped before it was killed";
+        ASSERT_GE(last, 300u) << "the writer stopped before it was killed";
         reported.push_back(last);
     }
-
-    ASSERT_EQ(CfgInit(kApplication), 0);
-    CfgSection section = CfgOpen("Shared");
-    for (int round = 0; round < 3; ++round) {
-        EXPECT_EQ(CountMissing(section, "r" + std::to_string(round) + "-",
-                               static_cast<int>(reported[static_cast<std::size_t>(round)])),
-                  0)
-            << "round " << round;
+    for (uint32_t round = 0; round < 3; ++round) {
+        EXPECT_EQ(CountMissing("r" + std::to_string(round) + "-", reported[round]), 0) << round;
     }
-    CfgClose(section);
-    CfgShutdown();
 }
-
-// ---------------------------------------------------------------------------------------------
-// Damaged, foreign and inaccessible files
 
 // A real settings database of several pages, closed, its bytes returned.
-std::string MakeRealDatabase(const ScopedConfigHome& home) {
-    if (CfgInit(kApplication) != 0) return {};
+std::string MakeRealDatabase(const SettingsHome& home) {
+    if (CfgInit("kq") != 0) return {};
     CfgSection section = CfgOpen("Main");
-    std::string filler(300, 'f');
     for (int i = 0; i < 400; ++i)
-        CfgSetSz(section, ("v" + std::to_string(i)).c_str(), filler.c_str());
-    CfgClose(section);
+        CfgSetSz(section, ("v" + std::to_string(i)).c_str(), std::string(300, 'f').c_str());
     CfgShutdown();
-    return ReadFile(home.SettingsFile());
+    return kq::testing::ReadFile(home.database());
 }
 
-// Everything in the application's folder, by name.
-std::vector<std::string> FolderEntries(const ScopedConfigHome& home) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(home.folder())) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+// The file is as it was and nothing was added beside it.
+void ExpectLeftAlone(const SettingsHome& home, const std::string& bytes) {
+    EXPECT_EQ(kq::testing::ReadFile(home.database()), bytes);
+    const fs::directory_iterator beside(home.database().parent_path());
+    EXPECT_EQ(std::distance(beside, fs::directory_iterator()), 1);
+}
+
+std::string RandomBytes(std::size_t count, unsigned seed) {
+    std::mt19937 generator(seed);
+    std::string bytes(count, '\0');
+    for (char& c : bytes) c = static_cast<char>(generator());
+    return bytes;
 }
 
 TEST(ConfigDamagedFileTest, DamagedOrForeignFileIsRefusedAndLeftUnchanged) {
-    const struct {
-        const char* description;
-        std::function<std::string(const std::string& real)> damage;
-    } cases[] = {
-        {"random bytes", [](const std::string&) { return RandomBytes(8192, 1); }},
-        {"a text file", [](const std::string&) { return std::string("Width=80\n"); }},
-        {"shorter than the header", [](const std::string&) { return std::string("SQLite f"); }},
-        {"header, then random bytes",
-         [](const std::string& real) { return real.substr(0, 16) + RandomBytes(8176, 2); }},
-        {"truncated at a page boundary",
-         [](const std::string& real) { return real.substr(0, (real.size() / 2) & ~4095ul); }},
-        {"truncated inside a page",
-         [](const std::string& real) { return real.substr(0, real.size() / 2 + 100); }},
-        {"first page only", [](const std::string& real) { return real.substr(0, 4096); }},
-        {"pages overwritten with zeros",
-         [](const std::string& real) {
-             std::string damaged = real;
-             std::fill(damaged.begin() + 4096, damaged.begin() + 3 * 4096, '\0');
-             return damaged;
-         }},
+    using Real = const std::string&;
+    const std::function<std::string(Real)> damages[] = {
+        [](Real) { return RandomBytes(8192, 1); },
+        [](Real) { return std::string("SQLite f"); },  // shorter than the header
+        [](Real real) { return real.substr(0, 16) + RandomBytes(8176, 2); },
+        [](Real real) { return real.substr(0, (real.size() / 2) & ~4095ul); },
+        [](Real real) {
+            return real.substr(0, 4096) + std::string(8192, '\0') + real.substr(12288);
+        },
     };
-    for (const auto& test : cases) {
-        SCOPED_TRACE(test.description);
-        ScopedConfigHome home;
-        std::string real = MakeRealDatabase(home);
-        ASSERT_GT(real.size(), 8u * 4096) << "the real database should span several pages";
-        const std::string damaged = test.damage(real);
-        WriteFile(home.SettingsFile(), damaged);
-
-        EXPECT_EQ(CfgInit(kApplication), -1);
-        EXPECT_EQ(CfgInit(kApplication), -1);  // refused again: the first try changed nothing
-        EXPECT_EQ(ReadFile(home.SettingsFile()), damaged);
-        EXPECT_EQ(FolderEntries(home), std::vector<std::string>{"settings.sqlite"});
+    for (const auto& damage : damages) {
+        SCOPED_TRACE(&damage - damages);
+        SettingsHome home;
+        const std::string real = MakeRealDatabase(home);
+        ASSERT_GT(real.size(), 8u * 4096);
+        const std::string damaged = damage(real);
+        home.folder().WriteFile("kq/settings.sqlite", damaged);
+        EXPECT_EQ(CfgInit("kq"), -1);
+        EXPECT_EQ(CfgInit("kq"), -1);  // the first try changed nothing
+        ExpectLeftAlone(home, damaged);
         EXPECT_EQ(CfgOpen("Main"), 0);
     }
+    SettingsHome home;
+    fs::create_directories(home.database());  // a folder in place of the file
+    EXPECT_EQ(CfgInit("kq"), -1);
+    EXPECT_TRUE(fs::is_directory(home.database()));
 }
 
-TEST(ConfigDamagedFileTest, FolderInPlaceOfTheFileIsRefused) {
-    ScopedConfigHome home;
-    fs::create_directories(home.SettingsFile());
-    EXPECT_EQ(CfgInit(kApplication), -1);
-    EXPECT_TRUE(fs::is_directory(home.SettingsFile()));
-}
-
-// Runs `body` (a test that returns 0 when it passes) where file permissions apply: directly, or
-// as root in a child process that has become the user nobody, since root may read and write any
-// file. The application's folder and file are handed to nobody first, so that the child stands
-// where a user stands before their own settings. Nullopt when root cannot be given up here.
-std::optional<int> RunWithoutRoot(const ScopedConfigHome& home, const std::function<int()>& body) {
+// Runs `body` (0 when it passes) where permissions apply: directly, or as root in a child that
+// became nobody, owner of the settings folder. Nullopt when root cannot be given up.
+std::optional<int> RunWithoutRoot(const SettingsHome& home, const std::function<int()>& body) {
     if (geteuid() != 0) return body();
     constexpr uid_t kNobody = 65534;
-    constexpr gid_t kNoGroup = 65534;
-    constexpr int kCannotDrop = 77;
-    const auto traversable = fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec;
-    fs::permissions(home.base(), traversable);
-    fs::permissions(home.root(), traversable);
-    if (chown(home.folder().c_str(), kNobody, kNoGroup) != 0) return std::nullopt;
-    for (const auto& entry : fs::directory_iterator(home.folder())) {
-        if (chown(entry.path().c_str(), kNobody, kNoGroup) != 0) return std::nullopt;
+    fs::permissions(home.folder().root(), fs::perms::others_exec, fs::perm_options::add);
+    const fs::path folder = home.database().parent_path();
+    if (chown(folder.c_str(), kNobody, kNobody) != 0 ||
+        chown(home.database().c_str(), kNobody, kNobody) != 0) {
+        return std::nullopt;
     }
-    int code = WaitForChild(StartChild([&body] {
-        if (setgroups(0, nullptr) != 0 || setresgid(kNoGroup, kNoGroup, kNoGroup) != 0 ||
+    const int code = WaitForChild(StartChild([&body] {
+        if (setgroups(0, nullptr) != 0 || setresgid(kNobody, kNobody, kNobody) != 0 ||
             setresuid(kNobody, kNobody, kNobody) != 0 || geteuid() == 0) {
-            return kCannotDrop;
+            return 77;
         }
         return body();
     }));
-    if (code == kCannotDrop) return std::nullopt;
-    return code;
+    return code == 77 ? std::nullopt : std::optional<int>(code);
 }
 
 TEST(ConfigDamagedFileTest, FileThatCannotBeReadOrWrittenIsRefusedAndLeftUnchanged) {
-    const struct {
-        const char* description;
-        fs::perms permissions;
-    } cases[] = {
-        {"unreadable", fs::perms::none},
-        {"write protected", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read},
-    };
-    for (const auto& test : cases) {
-        SCOPED_TRACE(test.description);
-        ScopedConfigHome home;
+    for (fs::perms permissions :
+         {fs::perms::none, fs::perms::owner_read | fs::perms::others_read}) {
+        SettingsHome home;
         const std::string real = MakeRealDatabase(home);
         ASSERT_FALSE(real.empty());
-        fs::permissions(home.SettingsFile(), test.permissions);
-
-        std::optional<int> refused = RunWithoutRoot(home, [] {
-            int result = CfgInit(kApplication);
+        fs::permissions(home.database(), permissions);
+        const std::optional<int> refused = RunWithoutRoot(home, [] {
+            const int result = CfgInit("kq");
             CfgShutdown();
             return result == -1 ? 0 : 1;
         });
         if (!refused) GTEST_SKIP() << "running as root and cannot give it up";
-        EXPECT_EQ(*refused, 0);
-
-        fs::permissions(home.SettingsFile(), fs::perms::owner_read | fs::perms::owner_write);
-        EXPECT_EQ(ReadFile(home.SettingsFile()), real);
-        EXPECT_EQ(FolderEntries(home), std::vector<std::string>{"settings.sqlite"});
+        EXPECT_EQ(*refused, 0) << static_cast<int>(permissions);
+        fs::permissions(home.database(), fs::perms::owner_read | fs::perms::owner_write);
+        ExpectLeftAlone(home, real);
     }
 }
 

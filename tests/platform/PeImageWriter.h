@@ -1,14 +1,12 @@
-// Writes small resource-only PE images in memory, PE32 or PE32+, for the tests: one ".rsrc"
-// section holding a resource directory built from a list of resources. The layout is returned
-// with the bytes so that tests can damage chosen fields, and a raw section can be wrapped as it
-// is to build directories no linker would write.
+// Small resource-only PE images (PE32 or PE32+) written in memory: one ".rsrc" section, built
+// from a list of resources or given raw, and the offsets of the fields tests damage.
 #pragma once
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <map>
-#include <string>
+#include <utility>
 #include <vector>
 
 namespace kq::pe_test {
@@ -22,20 +20,12 @@ struct TestResource {
     uint16_t language = 0x0409;
 };
 
-// File offsets of the fields tests damage.
+// File offsets, then offsets within the resource section in directory order.
 struct PeLayout {
-    std::size_t peSignature = 0;
-    std::size_t coffHeader = 0;
-    std::size_t optionalHeader = 0;
-    std::size_t directoryCount = 0;     // NumberOfRvaAndSizes
-    std::size_t resourceDirectory = 0;  // data directory entry 2: RVA, size
-    std::size_t sectionTable = 0;
-    std::size_t resourceSection = 0;  // the root directory
-    uint32_t resourceRva = 0;
-    // Within the resource section, in directory order.
-    std::vector<uint32_t> typeDirectories;
-    std::vector<uint32_t> idDirectories;
-    std::vector<uint32_t> dataEntries;  // in directory order, not in the order given
+    std::size_t peSignature = 0x40, coffHeader = 0x44, optionalHeader = 0x58;
+    std::size_t directoryCount = 0, resourceDirectory = 0, sectionTable = 0;
+    std::size_t resourceSection = 0x200;  // the root directory
+    std::vector<uint32_t> typeDirectories, idDirectories, dataEntries;
 };
 
 struct PeFile {
@@ -54,16 +44,9 @@ inline void Put32(std::vector<uint8_t>& bytes, std::size_t offset, uint32_t valu
     Put16(bytes, offset + 2, value >> 16);
 }
 
-inline uint32_t Get32(const std::vector<uint8_t>& bytes, std::size_t offset) {
-    return static_cast<uint32_t>(bytes[offset] | bytes[offset + 1] << 8 | bytes[offset + 2] << 16 |
-                                 static_cast<uint32_t>(bytes[offset + 3]) << 24);
-}
-
 constexpr uint32_t kTestResourceRva = 0x1000;
-constexpr std::size_t kTestHeadersSize = 0x200;
 
-// Wraps a finished resource section (its offsets relative to its start, its data entries'
-// RVAs based at kTestResourceRva) into a PE image.
+// Wraps a resource section (data RVAs based at kTestResourceRva) into a PE image.
 inline PeFile WrapResourceSection(const std::vector<uint8_t>& section, PeFormat format) {
     PeFile file;
     PeLayout& layout = file.layout;
@@ -71,33 +54,27 @@ inline PeFile WrapResourceSection(const std::vector<uint8_t>& section, PeFormat 
     const bool wide = format == PeFormat::kPe32Plus;
     const std::size_t optionalSize = wide ? 240 : 224;
     const std::size_t rawSize = (section.size() + 0x1FF) & ~std::size_t{0x1FF};
-
-    bytes.assign(kTestHeadersSize, 0);
+    bytes.assign(layout.resourceSection, 0);
     bytes[0] = 'M';
     bytes[1] = 'Z';
-    layout.peSignature = 0x40;
     Put32(bytes, 0x3C, static_cast<uint32_t>(layout.peSignature));
     Put32(bytes, layout.peSignature, 0x00004550);
-    layout.coffHeader = layout.peSignature + 4;
     Put16(bytes, layout.coffHeader, wide ? 0x8664 : 0x014C);
     Put16(bytes, layout.coffHeader + 2, 1);  // one section
     Put16(bytes, layout.coffHeader + 16, static_cast<uint32_t>(optionalSize));
     Put16(bytes, layout.coffHeader + 18, wide ? 0x2022 : 0x2102);  // a DLL image
-
-    layout.optionalHeader = layout.coffHeader + 20;
     const std::size_t optional = layout.optionalHeader;
     Put16(bytes, optional, wide ? 0x20B : 0x10B);
     Put32(bytes, optional + 32, 0x1000);  // section alignment
     Put32(bytes, optional + 36, 0x200);   // file alignment
     Put32(bytes, optional + 56,
           kTestResourceRva + static_cast<uint32_t>((section.size() + 0xFFF) & ~std::size_t{0xFFF}));
-    Put32(bytes, optional + 60, static_cast<uint32_t>(kTestHeadersSize));
+    Put32(bytes, optional + 60, static_cast<uint32_t>(layout.resourceSection));
     layout.directoryCount = optional + (wide ? 108 : 92);
     Put32(bytes, layout.directoryCount, 16);
     layout.resourceDirectory = layout.directoryCount + 4 + 2 * 8;
     Put32(bytes, layout.resourceDirectory, kTestResourceRva);
     Put32(bytes, layout.resourceDirectory + 4, static_cast<uint32_t>(section.size()));
-
     layout.sectionTable = optional + optionalSize;
     const std::size_t header = layout.sectionTable;
     const char name[8] = {'.', 'r', 's', 'r', 'c', 0, 0, 0};
@@ -105,80 +82,63 @@ inline PeFile WrapResourceSection(const std::vector<uint8_t>& section, PeFormat 
     Put32(bytes, header + 8, static_cast<uint32_t>(section.size()));
     Put32(bytes, header + 12, kTestResourceRva);
     Put32(bytes, header + 16, static_cast<uint32_t>(rawSize));
-    Put32(bytes, header + 20, static_cast<uint32_t>(kTestHeadersSize));
+    Put32(bytes, header + 20, static_cast<uint32_t>(layout.resourceSection));
     Put32(bytes, header + 36, 0x40000040);  // initialised data, readable
-
-    layout.resourceSection = kTestHeadersSize;
-    layout.resourceRva = kTestResourceRva;
     bytes.insert(bytes.end(), section.begin(), section.end());
-    bytes.resize(kTestHeadersSize + rawSize, 0);
+    bytes.resize(layout.resourceSection + rawSize, 0);
     return file;
 }
 
-// A resource section as a linker lays it out: the root, the type directories, the id
-// directories (one entry per language, in the order given), the data entries, then the data.
+// A resource section as a linker lays it out: root, type directories, id directories (one entry
+// per language, in the order given), data entries, data.
 inline PeFile BuildPeImage(const std::vector<TestResource>& resources, PeFormat format) {
     std::map<uint16_t, std::map<uint16_t, std::vector<const TestResource*>>> tree;
     for (const TestResource& resource : resources) {
         tree[resource.type][resource.id].push_back(&resource);
     }
-    const auto directorySize = [](std::size_t entries) {
-        return static_cast<uint32_t>(16 + 8 * entries);
+    PeLayout at;
+    std::size_t next = 16 + 8 * tree.size();
+    const auto place = [&next](std::vector<uint32_t>& offsets, std::size_t entries) {
+        offsets.push_back(static_cast<uint32_t>(std::exchange(next, next + 16 + 8 * entries)));
     };
-
-    std::vector<uint8_t> section;
-    std::vector<uint32_t> typeDirectories, idDirectories, dataEntries;
-    uint32_t next = directorySize(tree.size());
+    for (const auto& [type, ids] : tree) place(at.typeDirectories, ids.size());
     for (const auto& [type, ids] : tree) {
-        typeDirectories.push_back(next);
-        next += directorySize(ids.size());
+        for (const auto& [id, languages] : ids) place(at.idDirectories, languages.size());
     }
+    for (std::size_t i = 0; i < resources.size(); ++i) place(at.dataEntries, 0);
+    std::vector<uint8_t> section(next, 0);
+    // Entries are written in order, so each sets its directory's count to its slot + 1.
+    const auto entry = [&section](uint32_t directory, std::size_t slot, uint32_t id,
+                                  uint32_t offset) {
+        Put16(section, directory + 14, static_cast<uint32_t>(slot + 1));
+        Put32(section, directory + 16 + 8 * slot, id);
+        Put32(section, directory + 20 + 8 * slot, offset);
+    };
+    std::size_t typeIndex = 0, idIndex = 0;
+    std::vector<const TestResource*> data;
     for (const auto& [type, ids] : tree) {
-        for (const auto& [id, languages] : ids) {
-            idDirectories.push_back(next);
-            next += directorySize(languages.size());
-        }
-    }
-    for (std::size_t index = 0; index < resources.size(); ++index) {
-        dataEntries.push_back(next);
-        next += 16;
-    }
-
-    section.assign(next, 0);
-    Put16(section, 14, static_cast<uint32_t>(tree.size()));
-    std::size_t typeIndex = 0, idIndex = 0, dataIndex = 0;
-    std::vector<std::pair<uint32_t, const TestResource*>> dataOrder;
-    for (const auto& [type, ids] : tree) {
-        const uint32_t typeDirectory = typeDirectories[typeIndex];
-        Put32(section, 16 + 8 * typeIndex, type);
-        Put32(section, 16 + 8 * typeIndex + 4, 0x80000000u | typeDirectory);
-        Put16(section, typeDirectory + 14, static_cast<uint32_t>(ids.size()));
+        entry(0, typeIndex, type, 0x80000000u | at.typeDirectories[typeIndex]);
         std::size_t idSlot = 0;
         for (const auto& [id, languages] : ids) {
-            const uint32_t idDirectory = idDirectories[idIndex++];
-            Put32(section, typeDirectory + 16 + 8 * idSlot, id);
-            Put32(section, typeDirectory + 16 + 8 * idSlot + 4, 0x80000000u | idDirectory);
-            ++idSlot;
-            Put16(section, idDirectory + 14, static_cast<uint32_t>(languages.size()));
+            const uint32_t idDirectory = at.idDirectories[idIndex++];
+            entry(at.typeDirectories[typeIndex], idSlot++, id, 0x80000000u | idDirectory);
             for (std::size_t slot = 0; slot < languages.size(); ++slot) {
-                const uint32_t dataEntry = dataEntries[dataIndex++];
-                Put32(section, idDirectory + 16 + 8 * slot, languages[slot]->language);
-                Put32(section, idDirectory + 16 + 8 * slot + 4, dataEntry);
-                dataOrder.emplace_back(dataEntry, languages[slot]);
+                entry(idDirectory, slot, languages[slot]->language, at.dataEntries[data.size()]);
+                data.push_back(languages[slot]);
             }
         }
         ++typeIndex;
     }
-    for (const auto& [dataEntry, resource] : dataOrder) {
+    for (std::size_t i = 0; i < data.size(); ++i) {
         section.resize((section.size() + 7) & ~std::size_t{7}, 0);
-        Put32(section, dataEntry, kTestResourceRva + static_cast<uint32_t>(section.size()));
-        Put32(section, dataEntry + 4, static_cast<uint32_t>(resource->data.size()));
-        section.insert(section.end(), resource->data.begin(), resource->data.end());
+        Put32(section, at.dataEntries[i], kTestResourceRva + static_cast<uint32_t>(section.size()));
+        Put32(section, at.dataEntries[i] + 4, static_cast<uint32_t>(data[i]->data.size()));
+        section.insert(section.end(), data[i]->data.begin(), data[i]->data.end());
     }
     PeFile file = WrapResourceSection(section, format);
-    file.layout.typeDirectories = typeDirectories;
-    file.layout.idDirectories = idDirectories;
-    file.layout.dataEntries = dataEntries;
+    file.layout.typeDirectories = std::move(at.typeDirectories);
+    file.layout.idDirectories = std::move(at.idDirectories);
+    file.layout.dataEntries = std::move(at.dataEntries);
     return file;
 }
 
