@@ -1,6 +1,5 @@
 // The local fallback rule: a plugin's own entry point first; else, for a plugin whose
-// directories are local paths, a temporary local instance on the plugin's directory; else
-// nothing. Also the compare and key-bar fallbacks.
+// directories are local paths, a temporary local instance on its directory; else nothing.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -113,78 +112,59 @@ class LocalFallbackTest : public ::testing::Test {
         pluginFlags = PLUGIN_FLAG_LOCAL_PATHS;
         setDirectoryResult = 0;
     }
+    // Runs every operation; the route of each and all calls made.
+    std::vector<FileOperationRoute> RunAll(const PluginEntry& plugin, const PluginEntry& local) {
+        std::vector<FileOperationRoute> routes;
+        for (const OperationCase& c : Operations()) {
+            routes.push_back(RunFileOperation(plugin, kPanelHandle, &owner_, c.call, local));
+        }
+        return routes;
+    }
+    std::vector<std::string> Expected(const std::vector<std::string>& around) const {
+        std::vector<std::string> all;
+        for (const OperationCase& c : Operations()) {
+            for (const std::string& call : around)
+                all.push_back(call.empty() ? "local " + c.expected : call);
+        }
+        return all;
+    }
 
     int owner_ = 0;
 };
 
-TEST_F(LocalFallbackTest, PluginsOwnEntryPointServes) {
-    const PluginEntry plugin = LocalEntry();  // has every operation
-    for (const OperationCase& c : Operations()) {
-        calls.clear();
-        EXPECT_EQ(RunFileOperation(plugin, kPanelHandle, &owner_, c.call, LocalEntry()),
-                  FileOperationRoute::kPlugin);
-        EXPECT_EQ(calls, std::vector<std::string>{"plugin " + c.expected});
-    }
+using Routes = std::vector<FileOperationRoute>;
+
+TEST_F(LocalFallbackTest, ThePluginsOwnEntryPointServesFirst) {
+    EXPECT_EQ(RunAll(LocalEntry(), LocalEntry()), Routes(4, FileOperationRoute::kPlugin));
+    std::vector<std::string> expected;
+    for (const OperationCase& c : Operations()) expected.push_back("plugin " + c.expected);
+    EXPECT_EQ(calls, expected);
 }
 
-TEST_F(LocalFallbackTest, LocalInstanceOnThePluginsDirectory) {
+TEST_F(LocalFallbackTest, ElseALocalInstanceOnThePluginsDirectory) {
     PluginEntry plugin{};
     plugin.ZGetFlags = GetFlags;
+    EXPECT_EQ(RunAll(plugin, LocalEntry()), Routes(4, FileOperationRoute::kLocal));
+    EXPECT_EQ(calls, Expected({"local open 0 0 owner", "", "local close"}));  // stays where opened
+    calls.clear();
     plugin.ZGetDirectory = GetDirectory;
-    for (const OperationCase& c : Operations()) {
-        calls.clear();
-        EXPECT_EQ(RunFileOperation(plugin, kPanelHandle, &owner_, c.call, LocalEntry()),
-                  FileOperationRoute::kLocal);
-        EXPECT_EQ(calls, (std::vector<std::string>{"local open 0 0 owner", "local cd /plugin/dir",
-                                                   "local " + c.expected, "local close"}));
-    }
+    EXPECT_EQ(RunAll(plugin, LocalEntry()), Routes(4, FileOperationRoute::kLocal));
+    EXPECT_EQ(calls, Expected({"local open 0 0 owner", "local cd /plugin/dir", "", "local close"}));
+    // Not when the local instance cannot reach the directory.
+    calls.clear();
+    setDirectoryResult = 1;
+    EXPECT_EQ(RunAll(plugin, LocalEntry()), Routes(4, FileOperationRoute::kNotDone));
+    EXPECT_EQ(calls, Expected({"local open 0 0 owner", "local cd /plugin/dir", "local close"}));
 }
 
-TEST_F(LocalFallbackTest, WithoutGetDirectoryTheLocalInstanceStaysWhereItOpened) {
+TEST_F(LocalFallbackTest, ElseNothing) {
     PluginEntry plugin{};
-    plugin.ZGetFlags = GetFlags;
-    const OperationCase& c = Operations()[0];
-    EXPECT_EQ(RunFileOperation(plugin, kPanelHandle, &owner_, c.call, LocalEntry()),
-              FileOperationRoute::kLocal);
-    EXPECT_EQ(calls, (std::vector<std::string>{"local open 0 0 owner", "local " + c.expected,
-                                               "local close"}));
-}
-
-TEST_F(LocalFallbackTest, WithoutLocalPathsFlagNothingIsDone) {
-    PluginEntry plugin{};
+    EXPECT_EQ(RunAll(plugin, LocalEntry()), Routes(4, FileOperationRoute::kNotDone));  // no flags
     plugin.ZGetFlags = GetFlags;
     plugin.ZGetDirectory = GetDirectory;
     pluginFlags = 2;
-    for (const OperationCase& c : Operations()) {
-        EXPECT_EQ(RunFileOperation(plugin, kPanelHandle, &owner_, c.call, LocalEntry()),
-                  FileOperationRoute::kNotDone);
-    }
-    EXPECT_TRUE(calls.empty());
-}
-
-TEST_F(LocalFallbackTest, WithoutGetFlagsNothingIsDone) {
-    const PluginEntry plugin{};
-    for (const OperationCase& c : Operations()) {
-        EXPECT_EQ(RunFileOperation(plugin, kPanelHandle, &owner_, c.call, LocalEntry()),
-                  FileOperationRoute::kNotDone);
-    }
-    EXPECT_TRUE(calls.empty());
-}
-
-TEST_F(LocalFallbackTest, OperationDoesNotRunWhenTheLocalInstanceCannotReachTheDirectory) {
-    PluginEntry plugin{};
-    plugin.ZGetFlags = GetFlags;
-    plugin.ZGetDirectory = GetDirectory;
-    setDirectoryResult = 1;
-    EXPECT_EQ(RunFileOperation(plugin, kPanelHandle, &owner_, Operations()[1].call, LocalEntry()),
-              FileOperationRoute::kNotDone);
-    EXPECT_EQ(calls, (std::vector<std::string>{"local open 0 0 owner", "local cd /plugin/dir",
-                                               "local close"}));
-}
-
-TEST_F(LocalFallbackTest, LocalPluginWithoutTheOperationDoesNothing) {
-    PluginEntry plugin{};
-    plugin.ZGetFlags = GetFlags;
+    EXPECT_EQ(RunAll(plugin, LocalEntry()), Routes(4, FileOperationRoute::kNotDone));
+    pluginFlags = PLUGIN_FLAG_LOCAL_PATHS;
     PluginEntry local = LocalEntry();
     local.ZDeleteFiles = nullptr;
     EXPECT_EQ(RunFileOperation(plugin, kPanelHandle, &owner_, Operations()[1].call, local),
@@ -192,17 +172,13 @@ TEST_F(LocalFallbackTest, LocalPluginWithoutTheOperationDoesNothing) {
     EXPECT_TRUE(calls.empty());
 }
 
-TEST_F(LocalFallbackTest, CompareFallsBackToTheLocalCompare) {
+TEST_F(LocalFallbackTest, CompareAndKeyBarFallBackToTheLocalOnes) {
     PluginEntry plugin{};
     EXPECT_EQ(CompareOf(plugin), &FS_ZCompare);
-    plugin.ZCompare = Reverse;
-    EXPECT_EQ(CompareOf(plugin), &Reverse);
-}
-
-TEST_F(LocalFallbackTest, KeyBarFallsBackToTheLocalKeyBar) {
-    PluginEntry plugin{};
     EXPECT_EQ(KeyBarOf(plugin, LocalEntry()), &KeyBar);
     EXPECT_EQ(KeyBarOf(plugin, PluginEntry{}), nullptr);
+    plugin.ZCompare = Reverse;
+    EXPECT_EQ(CompareOf(plugin), &Reverse);
 }
 
 }  // namespace
