@@ -33,31 +33,29 @@ class LocalStateTest : public kq::ui::testing::DesktopTest {
     }
 };
 
-TEST_F(LocalStateTest, InitialiseClearsJobsAndStopRequest) {
+int32_t KeyBar(const char* (&labels)[7]) {
+    return LocalGetKeyBar(&labels[0], &labels[1], &labels[2], &labels[3], &labels[4], &labels[5],
+                          &labels[6]);
+}
+
+TEST_F(LocalStateTest, JobsAreCountedAndInitialiseClearsThemAndTheStopRequest) {
     JobStarted();
     JobStarted();
-    EXPECT_EQ(RunningJobs(), 2);
     JobFinished();
     EXPECT_EQ(RunningJobs(), 1);
     JobFinished();
-    ASSERT_EQ(FS_ZTerminate(0), 0);
+    ASSERT_EQ(FS_ZTerminate(0), 0);  // without jobs nothing is asked
+    EXPECT_EQ(console->BellCount(), 0);
     EXPECT_TRUE(StopRequested());
+    JobStarted();
     ASSERT_EQ(FS_ZInitialise(nullptr, 0), 0);
     EXPECT_EQ(RunningJobs(), 0);
     EXPECT_FALSE(StopRequested());
 }
 
-TEST_F(LocalStateTest, TerminateWithoutJobsAsksNothing) {
-    EXPECT_EQ(FS_ZTerminate(0), 0);
-    EXPECT_EQ(console->BellCount(), 0);
-    EXPECT_TRUE(StopRequested());
-    ASSERT_EQ(FS_ZInitialise(nullptr, 0), 0);
-}
-
 TEST_F(LocalStateTest, TerminateAnsweredKeepWhileAJobRunsChangesNothing) {
     const char* labels[7] = {};
-    LocalGetKeyBar(&labels[0], &labels[1], &labels[2], &labels[3], &labels[4], &labels[5],
-                   &labels[6]);
+    KeyBar(labels);
     JobStarted();
     console->PushKey(kKeyRight);
     console->PushKey(kKeyEnter);
@@ -68,11 +66,7 @@ TEST_F(LocalStateTest, TerminateAnsweredKeepWhileAJobRunsChangesNothing) {
     // The shared state still works: the lock, the count and the key bar.
     JobStarted();
     EXPECT_EQ(RunningJobs(), 2);
-    JobFinished();
-    const char* again[7] = {};
-    EXPECT_EQ(
-        LocalGetKeyBar(&again[0], &again[1], &again[2], &again[3], &again[4], &again[5], &again[6]),
-        0);
+    EXPECT_EQ(KeyBar(labels), 0);
 }
 
 TEST_F(LocalStateTest, TerminateAnsweredStopWaitsForTheRunningJob) {
@@ -92,21 +86,16 @@ TEST_F(LocalStateTest, TerminateAnsweredStopWaitsForTheRunningJob) {
 TEST_F(LocalStateTest, KeyBarWithoutLanguageGivesNullLabels) {
     const KeHandle saved = ResGetLanguage();
     ResSetLanguage(0);
-    const char* labels[7];
-    for (auto& label : labels) label = "stale";
-    EXPECT_EQ(LocalGetKeyBar(&labels[0], &labels[1], &labels[2], &labels[3], &labels[4], &labels[5],
-                             &labels[6]),
-              0);
+    const char* labels[7] = {"stale", "stale", "stale", "stale", "stale", "stale", "stale"};
+    EXPECT_EQ(KeyBar(labels), 0);
     for (const char* label : labels) EXPECT_EQ(label, nullptr);
     ResSetLanguage(saved);
-}
-
-TEST_F(LocalStateTest, DriveMenuIsTakenOverAndFreedAtTerminate) {
+    // The drive menu is taken over; replacing it frees the previous one, terminating the last
+    // (checked under the sanitizers).
     auto* items = static_cast<PluginMenuItem*>(std::calloc(2, sizeof(PluginMenuItem)));
     items[0].text = strdup("~/");
     items[1].text = strdup("~/home");
     SetDriveMenu(items, 2);
-    // Replacing frees the previous array; terminating frees the last (checked under ASan).
     SetDriveMenu(nullptr, 0);
 }
 
@@ -117,14 +106,11 @@ TEST_F(LocalStateTest, KeyBarReturnsTheLabelSetsInTheirOrder) {
     const KeHandle saved = ResGetLanguage();
     ResSetLanguage(module);
     const char* labels[7] = {};
-    ASSERT_EQ(LocalGetKeyBar(&labels[0], &labels[1], &labels[2], &labels[3], &labels[4], &labels[5],
-                             &labels[6]),
-              0);
+    ASSERT_EQ(KeyBar(labels), 0);
     const int ids[7] = {1020, 1023, 1022, 1021, 1024, 1025, 1026};
     for (int i = 0; i < 7; ++i) {
         char* expected = ResLoadString(module, ids[i]);
-        ASSERT_NE(expected, nullptr) << ids[i];
-        ASSERT_NE(labels[i], nullptr) << ids[i];
+        ASSERT_TRUE(expected != nullptr && labels[i] != nullptr) << ids[i];
         EXPECT_STREQ(labels[i], expected) << ids[i];
         ResFreeString(expected);
     }
