@@ -146,17 +146,13 @@ TEST_F(ListingTest, EachKindOfFileGetsItsBits) {
                                        {"/dev/null", "device"}}) {
         ASSERT_EQ(::symlink(target, Path(link).c_str()), 0);
     }
-    const std::map<std::string, uint32_t> expected = {{"regular", FA_ARCHIVE},
-                                                      {"locked", FA_ARCHIVE | FA_RDONLY},
-                                                      {".dotfile", FA_ARCHIVE | FA_HIDDEN},
-                                                      {"directory", FA_DIR},
-                                                      {"pipe", FA_SYSTEM},
-                                                      {"sock", FA_SYSTEM},
-                                                      {"link-to-dir", FA_DIR},
-                                                      {"link-to-file", FA_ARCHIVE},
-                                                      {"dangling", FA_ARCHIVE},
-                                                      {"device", FA_SYSTEM},
-                                                      {"..", FA_DIR}};
+    // clang-format off
+    const std::map<std::string, uint32_t> expected = {
+        {"regular", FA_ARCHIVE}, {"locked", FA_ARCHIVE | FA_RDONLY}, {"directory", FA_DIR},
+        {".dotfile", FA_ARCHIVE | FA_HIDDEN}, {"pipe", FA_SYSTEM}, {"sock", FA_SYSTEM},
+        {"link-to-dir", FA_DIR}, {"link-to-file", FA_ARCHIVE}, {"dangling", FA_ARCHIVE},
+        {"device", FA_SYSTEM}, {"..", FA_DIR}};
+    // clang-format on
     const auto listing = ByName(ListAll(Dir().string(), "*", kAll));
     EXPECT_EQ(listing.size(), expected.size());
     for (const auto& [name, bits] : expected) {
@@ -168,26 +164,16 @@ TEST_F(ListingTest, EachKindOfFileGetsItsBits) {
 }
 
 TEST(PatternTest, WildcardsMatchOneByteOrAnyRunOfBytes) {
+    // clang-format off
     const std::tuple<const char*, const char*, bool> cases[] = {
-        {"*", "anything", true},
-        {"*", "..", true},
-        {"*.*", "noextension", true},
-        {"*.txt", "notes.txt", true},
-        {"*.txt", "notes.txt.bak", false},
-        {"*.txt", "notes.TXT", false},
-        {"?", "a", true},
-        {"?", "ab", false},
-        {"a?c", "abc", true},
-        {"a*c", "ac", true},
-        {"a*c", "abxbc", true},
-        {"a*c", "abxbd", false},
-        {"*a*b*", "xxaxxbxx", true},
-        {"*a*b*", "xxbxxaxx", false},
-        {"plain", "plainer", false},
-        {"", "", true},
-        {"**", "", true},
-        {"?*", "", false},
+        {"*", "anything", true}, {"*", "..", true}, {"*.*", "noextension", true},
+        {"*.txt", "notes.txt", true}, {"*.txt", "notes.txt.bak", false},
+        {"*.txt", "notes.TXT", false}, {"?", "a", true}, {"?", "ab", false}, {"a?c", "abc", true},
+        {"a*c", "ac", true}, {"a*c", "abxbc", true}, {"a*c", "abxbd", false},
+        {"*a*b*", "xxaxxbxx", true}, {"*a*b*", "xxbxxaxx", false}, {"plain", "plainer", false},
+        {"", "", true}, {"**", "", true}, {"?*", "", false},
     };
+    // clang-format on
     for (const auto& [pattern, name, matches] : cases) {
         EXPECT_EQ(MatchesPattern(pattern, name), matches)
             << '"' << pattern << "\" \"" << name << '"';

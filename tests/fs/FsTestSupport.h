@@ -44,11 +44,9 @@ class FsTest : public ::testing::Test {
         return dir_.WriteFile(name, content);
     }
     std::string MakeDir(const std::string& name) const { return dir_.MakeFolder(name); }
-    // size bytes of zeros, never written (sparse).
-    std::string SizedFile(const std::string& name, uint64_t size) const {
-        const std::string path = WriteFile(name, "");
-        stdfs::resize_file(path, size);
-        return path;
+    std::string SizedFile(const std::string& name, uint64_t size) const {  // sparse zeros
+        stdfs::resize_file(WriteFile(name, ""), size);
+        return Path(name);
     }
     std::string MakeFifo(const std::string& name) const {
         EXPECT_EQ(::mkfifo(Path(name).c_str(), 0644), 0);
@@ -121,13 +119,16 @@ inline int32_t LoadState(const FsCopyStatus& status) {
     return std::atomic_ref<int32_t>(const_cast<int32_t&>(status.state)).load();
 }
 
-inline uint64_t LoadDone(const FsCopyStatus& status) {
-    return std::atomic_ref<uint64_t>(const_cast<uint64_t&>(status.done)).load();
-}
-
-// The copy's final state; a hanging copy is left to the test's time limit.
+// The copy's final state, checking on the way that done never goes back. A hanging copy is
+// left to the test's time limit.
 inline int32_t WaitForCopy(const FsCopyStatus& status) {
-    while (LoadState(status) == FS_COPY_RUNNING) std::this_thread::yield();
+    uint64_t last = 0;
+    while (LoadState(status) == FS_COPY_RUNNING) {
+        const uint64_t done = std::atomic_ref<uint64_t>(const_cast<uint64_t&>(status.done)).load();
+        EXPECT_LE(last, done);
+        last = done;
+        std::this_thread::yield();
+    }
     return LoadState(status);
 }
 
@@ -137,13 +138,6 @@ inline int32_t CopyAndWait(const std::string& source, const std::string& destina
     FsCopyStatus* record = status ? status : &local;
     if (FsCopy(source.c_str(), destination.c_str(), record, flags) != 0) return LoadState(*record);
     return WaitForCopy(*record);
-}
-
-// A copy status in memory shared with a child process.
-inline FsCopyStatus* SharedStatus() {
-    void* memory = ::mmap(nullptr, sizeof(FsCopyStatus), PROT_READ | PROT_WRITE,
-                          MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-    return memory == MAP_FAILED ? nullptr : static_cast<FsCopyStatus*>(memory);
 }
 
 // Runs step in a child process (no gtest assertions there) and returns its exit code, or
