@@ -49,7 +49,8 @@ TEST_F(FilesTest, EachDispositionCreatesTruncatesOrKeepsTheFile) {
         }
         EXPECT_EQ(Read(Path(name)), c.contents);
     }
-    for (const uint32_t low : {0u, 6u, 7u, 8u, 11u, 15u}) {  // undefined dispositions
+    for (const uint32_t low :
+         {0u, 6u, 7u, 8u, 9u, 10u, 11u, 12u, 13u, 14u, 15u}) {  // undefined dispositions
         EXPECT_EQ(FsOpen(Path("never").c_str(), low | FS_READ | FS_WRITE, 0), -1) << low;
         EXPECT_FALSE(stdfs::exists(Path("never"))) << low;
     }
@@ -104,8 +105,8 @@ TEST_F(FilesTest, MakeRemoveAndDelete) {
     EXPECT_EQ(FsMkDir(Path("new").c_str(), 0), 0);
     EXPECT_EQ(FsMkDir(Path("new").c_str(), 0), -1);
     WriteFile("new/content", "");
-    EXPECT_EQ(FsRmDir(Path("new").c_str()), -1);   // not empty
-    EXPECT_EQ(FsDelete(Path("new").c_str()), -1);  // no file
+    EXPECT_EQ(FsRmDir(Path("new").c_str()), -1);        // not empty
+    EXPECT_EQ(FsDelete(MakeDir("empty").c_str()), -1);  // no file
     EXPECT_EQ(FsDelete(Path("new/content").c_str()), 0);
     EXPECT_EQ(FsDelete(Path("new/content").c_str()), -1);
     EXPECT_EQ(FsRmDir(Path("new").c_str()), 0);
