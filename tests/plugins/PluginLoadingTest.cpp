@@ -13,6 +13,7 @@
 #include "kq/plugin.h"
 #include "plugins/LocalCompare.h"
 #include "plugins/PluginTable.h"
+#include "support/ProcessTestSupport.h"
 #include "support/TempFolder.h"
 
 namespace kq::plugins {
@@ -102,15 +103,10 @@ TEST_F(PluginLoadingTest, WithoutLibrariesOnlyTheInternalPluginIsRegistered) {
 // Depth first, leaving out hidden files and directories, names without ".DLL" or ".SO" (in
 // any case, versioned too) and anything that is no regular file.
 TEST_F(PluginLoadingTest, TheTreeIsScannedDepthFirstSkippingHiddenEntries) {
-    const std::vector<std::string> loaded = {"a.so",
-                                             "Mixed.Dll",
-                                             "sub/c.so",
-                                             "sub/deeper/d.so",
-                                             "sub/deeper/e.so",
-                                             "sub/f.so",
-                                             "other/g.DLL",
-                                             "other/libversioned.so.1",
-                                             "backup.dll.bak"};
+    // clang-format off
+    const std::vector<std::string> loaded = {"a.so", "Mixed.Dll", "backup.dll.bak", "sub/c.so",
+        "sub/deeper/d.so", "sub/deeper/e.so", "sub/f.so", "other/g.DLL", "other/libversioned.so.1"};
+    // clang-format on
     for (const std::string& name : loaded) Place(KQ_PLUGIN_EMPTY, name);
     for (const char* name :
          {".hidden.so", ".hiddendir/inner.so", "sub/.x/deep.so", "plugin.dl", "plugin"}) {
@@ -120,17 +116,14 @@ TEST_F(PluginLoadingTest, TheTreeIsScannedDepthFirstSkippingHiddenEntries) {
 
     const LoadResult result = Load(Root());
     EXPECT_EQ(result.result, 0);
-    ASSERT_EQ(result.log.rfind(kInternalLog, 0), 0u);
-    std::vector<std::string> order;
-    for (size_t at = kInternalLog.size(); at < result.log.size();) {
-        const size_t end = result.log.find('\n', at);
-        const std::string line = result.log.substr(at, end - at);
-        at = end + 1;
+    std::vector<std::string> order;  // the libraries as loaded, relative to the tree
+    for (const std::string& line :
+         kq::testing::SplitLines(result.log.substr(kInternalLog.size()))) {
         const std::string prefix = " * Loading plugin " + Root() + "/";
-        ASSERT_EQ(line.rfind(prefix, 0), 0u) << line;
-        ASSERT_EQ(line.substr(line.size() - 4), ": ok") << line;
+        ASSERT_TRUE(line.starts_with(prefix) && line.ends_with(": ok")) << line;
         order.push_back(line.substr(prefix.size(), line.size() - 4 - prefix.size()));
     }
+    EXPECT_TRUE(result.log.starts_with(kInternalLog));
     EXPECT_EQ(std::set<std::string>(order.begin(), order.end()),
               std::set<std::string>(loaded.begin(), loaded.end()));
     EXPECT_EQ(order.size(), loaded.size());
