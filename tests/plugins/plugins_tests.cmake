@@ -1,8 +1,11 @@
 # The plugin host: the public header compiled as C, the local compare and fallback rule, and
 # loading real test plugins (shared objects built here) from temporary plugin trees.
-foreach(plugin Empty Failing Refusing Recording)
-  string(TOLOWER ${plugin} name)
-  add_library(plugin_test_${name} SHARED plugins/${plugin}Plugin.cpp)
+add_library(plugin_test_empty SHARED plugins/EmptyPlugin.cpp)
+foreach(name empty failing refusing recording)
+  if(NOT name STREQUAL empty)
+    add_library(plugin_test_${name} SHARED plugins/TestPlugin.cpp)
+    target_compile_definitions(plugin_test_${name} PRIVATE KQ_TEST_PLUGIN="${name}")
+  endif()
   target_include_directories(plugin_test_${name} PRIVATE ${PROJECT_SOURCE_DIR}/include)
   target_compile_options(plugin_test_${name} PRIVATE ${KQ_WARNINGS})
 endforeach()
