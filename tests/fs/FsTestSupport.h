@@ -1,20 +1,17 @@
 // The file-system tests' fixture (a temporary folder, the current directory restored), listings
-// read whole, waiting for a copy, and steps run in a child process (limits and mounts).
+// read whole, and waiting for a copy.
 #pragma once
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -138,19 +135,6 @@ inline int32_t CopyAndWait(const std::string& source, const std::string& destina
     FsCopyStatus* record = status ? status : &local;
     if (FsCopy(source.c_str(), destination.c_str(), record, flags) != 0) return LoadState(*record);
     return WaitForCopy(*record);
-}
-
-// Runs step in a child process (no gtest assertions there) and returns its exit code, or
-// 128 + the signal; an alarm ends a child that hangs.
-inline int RunInChild(const std::function<int()>& step) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::alarm(60);
-        ::_exit(step());
-    }
-    int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 }  // namespace kq::fs::test
