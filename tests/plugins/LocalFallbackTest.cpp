@@ -85,8 +85,8 @@ class LocalFallbackTest : public ::testing::Test {
         pluginFlags = PLUGIN_FLAG_LOCAL_PATHS;
         setDirectoryResult = 0;
     }
-    // Runs every operation, expecting route for each and the calls around, where a final "*"
-    // stands for the operation's own record.
+    // Runs every operation, expecting route for each and the calls around ("*" at the end: the
+    // operation's own record).
     void ExpectAll(const PluginEntry& plugin, const PluginEntry& local, FileOperationRoute route,
                    const std::vector<std::string>& around) {
         calls.clear();
@@ -105,11 +105,8 @@ class LocalFallbackTest : public ::testing::Test {
     int owner_ = 0;
 };
 
-TEST_F(LocalFallbackTest, ThePluginsOwnEntryPointServesFirst) {
+TEST_F(LocalFallbackTest, ThePluginsOwnEntryPointElseALocalInstanceOnItsDirectoryElseNothing) {
     ExpectAll(LocalEntry(), LocalEntry(), FileOperationRoute::kPlugin, {"plugin *"});
-}
-
-TEST_F(LocalFallbackTest, ElseALocalInstanceOnThePluginsDirectoryElseNothing) {
     PluginEntry plugin{};
     ExpectAll(plugin, LocalEntry(), FileOperationRoute::kNotDone, {});  // no flags to ask
     plugin.ZGetFlags = [](PluginHandle) { return pluginFlags; };
@@ -126,11 +123,9 @@ TEST_F(LocalFallbackTest, ElseALocalInstanceOnThePluginsDirectoryElseNothing) {
     pluginFlags = 2;
     ExpectAll(plugin, LocalEntry(), FileOperationRoute::kNotDone, {});
     pluginFlags = PLUGIN_FLAG_LOCAL_PATHS;
-    PluginEntry bare = LocalEntry();  // the local plugin lacks the operations
-    bare.ZCreateDirectory = nullptr;
-    bare.ZDeleteFiles = nullptr;
-    bare.ZGetFiles = nullptr;
-    bare.ZPutFiles = nullptr;
+    PluginEntry bare{};  // the local plugin lacks the operations
+    bare.ZOpenPlugin = LocalEntry().ZOpenPlugin;
+    bare.ZClosePlugin = LocalEntry().ZClosePlugin;
     ExpectAll(plugin, bare, FileOperationRoute::kNotDone, {});
 }
 
