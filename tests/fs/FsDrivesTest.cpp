@@ -1,8 +1,7 @@
-// Drives and disk figures: which mounts count as drives, the drive list, FsGetDiskInfo, large
-// volumes in 32-bit counts, and volume labels from a by-label directory.
 #include <sys/statvfs.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fs/FsInternal.h"
@@ -82,21 +81,17 @@ TEST(DiskInfoTest, TheTypeIsTheMountTablesAndAMissingPathZeroesTheRecord) {
 }
 
 TEST(DiskInfoTest, LargeVolumesAreCountedInLargerClusters) {
-    struct Case {
-        uint64_t blockSize, blocks, available;
-        ClusterFigures clusters;
+    using Figures = std::tuple<uint64_t, uint64_t, uint64_t>;  // cluster size, total, available
+    const std::pair<Figures, Figures> cases[] = {
+        {{4096, 1000, 10}, {4096, 1000, 10}},
+        {{4096, 0xFFFFFFFFull, 5}, {4096, 0xFFFFFFFF, 5}},
+        {{4096, 0x100000000ull, 0x100000000ull}, {8192, 0x80000000, 0x80000000}},
+        {{4096, 1ull << 34, 1ull << 33}, {32768, 1u << 31, 1u << 30}},  // 64 TiB
     };
-    const Case cases[] = {
-        {4096, 1000, 10, {4096, 1000, 10}},
-        {4096, 0xFFFFFFFFull, 5, {4096, 0xFFFFFFFF, 5}},
-        {4096, 0x100000000ull, 0x100000000ull, {8192, 0x80000000, 0x80000000}},
-        {4096, 1ull << 34, 1ull << 33, {32768, 1u << 31, 1u << 30}},  // 64 TiB
-    };
-    for (const Case& c : cases) {
-        const ClusterFigures got = ScaleToClusters(c.blockSize, c.blocks, c.available);
-        EXPECT_EQ(got.clusterSize, c.clusters.clusterSize) << c.blocks;
-        EXPECT_EQ(got.total, c.clusters.total) << c.blocks;
-        EXPECT_EQ(got.available, c.clusters.available) << c.blocks;
+    for (const auto& [volume, clusters] : cases) {
+        const auto [size, blocks, available] = volume;
+        const ClusterFigures got = ScaleToClusters(size, blocks, available);
+        EXPECT_EQ(Figures(got.clusterSize, got.total, got.available), clusters) << blocks;
     }
 }
 

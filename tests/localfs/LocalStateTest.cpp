@@ -1,5 +1,3 @@
-// The local plugin's shared state: the running-jobs count, the question FS_ZTerminate asks
-// while jobs run (on the in-memory console), and the key-bar labels.
 #include <gtest/gtest.h>
 
 #include <chrono>

@@ -1,5 +1,3 @@
-// The local plugin's compare: the nine sort modes both ways round, null texts and names, the
-// extension rule, signed times and sizes, and modes outside 1 to 9.
 #include <gtest/gtest.h>
 
 #include <cstdint>
