@@ -67,7 +67,7 @@ class LocalBrowseTest : public ::testing::Test {
     PluginHandle handle = 0;
 };
 
-TEST_F(LocalBrowseTest, OpenTakesTheCurrentDirectoryAndKeepsTheOwner) {
+TEST_F(LocalBrowseTest, OpenTakesTheCurrentDirectoryOrTheDrivesAndKeepsTheOwner) {
     char cwd[FS_MAX_PATH];
     ASSERT_EQ(FsGetCwd(cwd), 0);
     int panel = 0;
@@ -79,12 +79,9 @@ TEST_F(LocalBrowseTest, OpenTakesTheCurrentDirectoryAndKeepsTheOwner) {
     ASSERT_EQ(FS_ZSetDirectory(handle, work.c_str(), 0), 0);
     ASSERT_EQ(FS_ZSetDirectory(handle, "sub", 0), 0);
     EXPECT_EQ(fs::current_path(), cwd);
-}
 
-// With a drive number the instance stays where it is if that lies on the drive, else goes to
-// the drive's mount point; a number past the list keeps the current directory.
-TEST_F(LocalBrowseTest, OpenWithADrive) {
-    const fs::path saved = fs::current_path();
+    // With a drive number the instance stays where it is if that lies on the drive, else goes
+    // to the drive's mount point; a number past the list keeps the current directory.
     char* list = FsGetDrives();
     std::vector<std::string> drives;
     for (const char* drive = list; *drive != '\0'; drive += std::strlen(drive) + 1) {
@@ -103,7 +100,7 @@ TEST_F(LocalBrowseTest, OpenWithADrive) {
     const PluginHandle beyond = FS_ZOpenPlugin(0, 100000, nullptr);
     EXPECT_STREQ(FS_ZGetDirectory(beyond), "/");
     FS_ZClosePlugin(beyond);
-    fs::current_path(saved);
+    fs::current_path(cwd);
 }
 
 TEST_F(LocalBrowseTest, SetDirectoryResolvesOrAdjustsTheText) {
