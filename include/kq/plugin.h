@@ -175,6 +175,32 @@ typedef struct PluginEntry {
     PluginGetKeyBarFn ZGetKeyBar;             /* 19 */
 } PluginEntry;
 
+/* The 64-bit layout separately built plugins rely on, checked wherever the header compiles
+ * (C or C++). */
+#if UINTPTR_MAX > 0xFFFFFFFFu
+#ifdef __cplusplus
+#define ZPLUGIN_LAYOUT(condition) static_assert(condition, #condition)
+#else
+#define ZPLUGIN_LAYOUT(condition) _Static_assert(condition, #condition)
+#endif
+ZPLUGIN_LAYOUT(sizeof(PluginInfo) == 24 && offsetof(PluginInfo, name) == 8 &&
+               offsetof(PluginInfo, number) == 16);
+ZPLUGIN_LAYOUT(sizeof(PluginItem) == 128 && offsetof(PluginItem, name) == 8 &&
+               offsetof(PluginItem, fileSize) == 24 && offsetof(PluginItem, attributes) == 32 &&
+               offsetof(PluginItem, created) == 40 && offsetof(PluginItem, modified) == 48 &&
+               offsetof(PluginItem, accessed) == 56 && offsetof(PluginItem, flags) == 64 &&
+               offsetof(PluginItem, secondSize) == 72 && offsetof(PluginItem, text1) == 80 &&
+               offsetof(PluginItem, text2) == 88 && offsetof(PluginItem, extraCount) == 96 &&
+               offsetof(PluginItem, extraBlock) == 104 &&
+               offsetof(PluginItem, extraStrings) == 120);
+ZPLUGIN_LAYOUT(sizeof(PluginMenuItem) == 24 && offsetof(PluginMenuItem, submenu) == 8 &&
+               offsetof(PluginMenuItem, text) == 16);
+ZPLUGIN_LAYOUT(sizeof(PluginEntry) == PLUGIN_SLOT_COUNT * 8 &&
+               offsetof(PluginEntry, ZCompare) == 14 * 8 &&
+               offsetof(PluginEntry, ZGetKeyBar) == 19 * 8);
+#undef ZPLUGIN_LAYOUT
+#endif
+
 /* The entry points a plugin may define, declared here so that a definition with the wrong
  * signature fails to compile. A plugin defines only the ones it has. */
 ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL ZInitialise(PluginInfo* info, intptr_t reserved);

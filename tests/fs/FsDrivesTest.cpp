@@ -1,14 +1,7 @@
-// Drives and disk figures: which mounts count as drives (tables of typical mount tables), the
-// drive list's shape, FsGetDiskInfo against statvfs, large volumes in 32-bit counts, and volume
-// labels from a by-label directory.
-#include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <unistd.h>
 
-#include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fs/FsInternal.h"
@@ -17,207 +10,110 @@
 namespace kq::fs::test {
 namespace {
 
-bool AnyDirectory(const std::string&) {
-    return true;
+std::vector<MountEntry> SystemMounts() {
+    return ParseMounts(kq::testing::ReadFile("/proc/self/mounts"));
 }
 
 TEST(MountTableTest, FieldsAreSplitAndEscapesDecoded) {
     const auto mounts = ParseMounts(
-        "/dev/sda1 / ext4 rw,relatime 0 0\n"
-        "/dev/sdb1 /media/My\\040Disk vfat rw 0 0\n"
-        "server:/share\\011x /mnt/back\\134slash nfs4 rw 0 0\n"
-        "broken-line\n"
-        "\n");
+        "/dev/sda1 / ext4 rw 0 0\n/dev/sdb1 /media/My\\040Disk vfat rw 0 0\n"
+        "server:/share\\011x /mnt/back\\134slash nfs4 rw 0 0\nbroken-line\n\n");
     ASSERT_EQ(mounts.size(), 3u);
-    EXPECT_EQ(mounts[0].source, "/dev/sda1");
-    EXPECT_EQ(mounts[0].point, "/");
-    EXPECT_EQ(mounts[0].type, "ext4");
+    EXPECT_EQ(mounts[0].source + " " + mounts[0].point + " " + mounts[0].type, "/dev/sda1 / ext4");
     EXPECT_EQ(mounts[1].point, "/media/My Disk");
     EXPECT_EQ(mounts[2].source, "server:/share\tx");
     EXPECT_EQ(mounts[2].point, "/mnt/back\\slash");
 }
 
-struct DriveCase {
-    const char* what;
-    const char* table;
-    std::vector<std::string> drives;
-};
-
-TEST(MountTableTest, PseudoAndSystemMountsAreLeftOutAndRootComesFirst) {
-    const DriveCase cases[] = {
-        {"a desktop",
-         "sysfs /sys sysfs rw 0 0\n"
-         "proc /proc proc rw 0 0\n"
-         "udev /dev devtmpfs rw 0 0\n"
-         "devpts /dev/pts devpts rw 0 0\n"
-         "tmpfs /run tmpfs rw 0 0\n"
-         "/dev/nvme0n1p2 / ext4 rw 0 0\n"
-         "securityfs /sys/kernel/security securityfs rw 0 0\n"
-         "tmpfs /dev/shm tmpfs rw 0 0\n"
-         "cgroup2 /sys/fs/cgroup cgroup2 rw 0 0\n"
-         "/dev/loop3 /snap/core22/1122 squashfs ro 0 0\n"
-         "/dev/nvme0n1p1 /boot/efi vfat rw 0 0\n"
-         "/dev/nvme0n1p3 /home ext4 rw 0 0\n"
-         "tmpfs /run/user/1000 tmpfs rw 0 0\n"
-         "gvfsd-fuse /run/user/1000/gvfs fuse.gvfsd-fuse rw 0 0\n"
-         "/dev/sdb1 /run/media/ann/USB\\040STICK vfat rw 0 0\n"
-         "tmpfs /tmp tmpfs rw 0 0\n"
-         "server:/export /mnt/nfs nfs4 rw 0 0\n"
-         "ann@host: /home/ann/remote fuse.sshfs rw 0 0\n",
-         {"/", "/boot/efi", "/home", "/run/media/ann/USB STICK", "/tmp", "/mnt/nfs",
-          "/home/ann/remote"}},
-        {"a container",
-         "overlay / overlay rw 0 0\n"
-         "proc /proc proc rw 0 0\n"
-         "tmpfs /dev tmpfs rw 0 0\n"
-         "shm /dev/shm tmpfs rw 0 0\n"
-         "/dev/vda /work ext4 rw 0 0\n",
-         {"/", "/work"}},
-        {"root listed late and twice, a point mounted over",
-         "/dev/sdc1 /data xfs rw 0 0\n"
-         "rootfs / rootfs rw 0 0\n"
-         "/dev/sda1 / btrfs rw 0 0\n"
-         "/dev/sdd1 /data ext4 rw 0 0\n",
-         {"/", "/data"}},
-        {"no mount table at all", "", {"/"}},
-    };
-    for (const DriveCase& c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(DriveMountPoints(ParseMounts(c.table), AnyDirectory), c.drives);
-    }
+// Pseudo file systems and the system's own trees are left out (removable media under
+// /run/media stay), root comes first and once, a point mounted over counts once, and a
+// bind-mounted file (as containers do with /etc/hosts) is no drive.
+TEST(MountTableTest, DrivesAreTheRealMountsWithRootFirst) {
+    const char* table =
+        "sysfs /sys sysfs rw 0 0\n/dev/sdc1 /data xfs rw 0 0\nproc /proc proc rw 0 0\n"
+        "overlay / overlay rw 0 0\ntmpfs /run tmpfs rw 0 0\n/dev/sda1 / btrfs rw 0 0\n"
+        "tmpfs /dev/shm tmpfs rw 0 0\n/dev/loop3 /snap/core22/1 squashfs ro 0 0\n"
+        "/dev/sdd1 /data ext4 rw 0 0\ngvfsd-fuse /run/user/1/gvfs fuse.gvfsd-fuse rw 0 0\n"
+        "/dev/sdb1 /run/media/ann/USB\\040STICK vfat rw 0 0\ntmpfs /tmp tmpfs rw 0 0\n"
+        "/dev/sde1 /runner ext4 rw 0 0\n/dev/vda /etc/hosts ext4 rw 0 0\n"
+        "cgroup2 /sys/fs/cgroup cgroup2 rw 0 0\nann@host: /home/ann/remote fuse.sshfs rw 0 0\n";
+    const auto isDirectory = [](const std::string& point) { return point != "/etc/hosts"; };
+    EXPECT_EQ(DriveMountPoints(ParseMounts(table), isDirectory),
+              (std::vector<std::string>{"/", "/data", "/run/media/ann/USB STICK", "/tmp", "/runner",
+                                        "/home/ann/remote"}));
+    EXPECT_EQ(DriveMountPoints({}, isDirectory), std::vector<std::string>{"/"});
 }
 
-// Docker and similar bind-mount single files (/etc/hosts); a file is no drive.
-TEST(MountTableTest, BindMountedFilesAreNoDrives) {
-    const auto mounts = ParseMounts(
-        "/dev/vda / ext4 rw 0 0\n/dev/vda /etc/hosts ext4 rw 0 0\n/dev/vda /srv ext4 rw 0 0\n");
-    const auto onlySrv = [](const std::string& point) { return point == "/srv"; };
-    EXPECT_EQ(DriveMountPoints(mounts, onlySrv), (std::vector<std::string>{"/", "/srv"}));
-}
-
-TEST(DriveListTest, RootFirstEveryDriveADirectoryEndedByAnEmptyName) {
+TEST(DriveListTest, RootFirstEveryDriveADirectory) {
     char* drives = FsGetDrives();
     ASSERT_NE(drives, nullptr);
-    std::vector<std::string> names;
-    for (const char* p = drives; *p != '\0'; p += std::strlen(p) + 1) names.emplace_back(p);
-    ASSERT_FALSE(names.empty());
-    EXPECT_EQ(names.front(), "/");
-    for (const std::string& name : names) {
-        SCOPED_TRACE(name);
-        struct stat status;
-        EXPECT_EQ(::stat(name.c_str(), &status), 0);
-        EXPECT_TRUE(S_ISDIR(status.st_mode));
-        EXPECT_NE(name.rfind("/proc", 0), 0u);
-        EXPECT_NE(name.rfind("/sys", 0), 0u);
+    EXPECT_STREQ(drives, "/");
+    for (const char* p = drives; *p != '\0'; p += std::strlen(p) + 1) {
+        EXPECT_TRUE(stdfs::is_directory(p)) << p;
+        const std::string drive = p;
+        EXPECT_FALSE(drive.starts_with("/proc") || drive.starts_with("/sys")) << drive;
     }
     EXPECT_EQ(FsFreeDrives(drives), 0);
 }
 
-TEST(DiskInfoTest, FiguresMatchTheFileSystem) {
+TEST(DiskInfoTest, TheTypeIsTheMountTablesAndAMissingPathZeroesTheRecord) {
     FsDiskInfo info;
-    std::memset(&info, 0x55, sizeof info);
-    ASSERT_EQ(FsGetDiskInfo("/", &info), 0);
+    ASSERT_EQ(FsGetDiskInfo("/usr/..", &info), 0);  // any directory on the volume will do
     struct statvfs figures;
     ASSERT_EQ(::statvfs("/", &figures), 0);
     const ClusterFigures expected =
         ScaleToClusters(figures.f_frsize, figures.f_blocks, figures.f_bavail);
     EXPECT_EQ(info.clusterSize, expected.clusterSize);
     EXPECT_EQ(info.totalClusters, expected.total);
-    // Free space moves while the tests run; the order of magnitude is what matters.
-    EXPECT_LE(info.freeClusters, info.totalClusters);
-    EXPECT_GT(std::strlen(info.fileSystem), 0u);
-    EXPECT_LT(std::strlen(info.fileSystem), sizeof info.fileSystem);
-    EXPECT_LT(std::strlen(info.label), sizeof info.label);
-
-    // The type is the one the mount table gives for "/".
-    std::ifstream table("/proc/self/mounts");
-    std::stringstream text;
-    text << table.rdbuf();
+    EXPECT_LE(info.freeClusters, info.totalClusters);  // free space moves while tests run
     std::string rootType;
-    for (const MountEntry& mount : ParseMounts(text.str())) {
+    for (const MountEntry& mount : SystemMounts()) {
         if (mount.point == "/") rootType = mount.type;
     }
     if (!rootType.empty()) {
         EXPECT_EQ(std::string(info.fileSystem), rootType.substr(0, 19));
     }
-}
 
-TEST(DiskInfoTest, AnyDirectoryOnAVolumeWillDo) {
-    FsDiskInfo root;
-    FsDiskInfo below;
-    ASSERT_EQ(FsGetDiskInfo("/", &root), 0);
-    ASSERT_EQ(FsGetDiskInfo("/usr/..", &below), 0);
-    EXPECT_STREQ(root.fileSystem, below.fileSystem);
-}
-
-TEST(DiskInfoTest, AMissingPathFailsWithTheRecordZeroed) {
-    FsDiskInfo info;
     std::memset(&info, 0x55, sizeof info);
     EXPECT_EQ(FsGetDiskInfo("/no/such/kq/path", &info), -1);
     const FsDiskInfo zero{};
     EXPECT_EQ(std::memcmp(&info, &zero, sizeof info), 0);
 }
 
-struct ClusterCase {
-    uint64_t blockSize;
-    uint64_t blocks;
-    uint64_t available;
-    ClusterFigures clusters;
-};
-
 TEST(DiskInfoTest, LargeVolumesAreCountedInLargerClusters) {
-    const ClusterCase cases[] = {
-        {4096, 1000, 10, {4096, 1000, 10}},
-        {4096, 0xFFFFFFFFull, 5, {4096, 0xFFFFFFFF, 5}},
-        {4096, 0x100000000ull, 0x100000000ull, {8192, 0x80000000, 0x80000000}},
-        // 64 TiB in 4 KiB blocks: 2^34 blocks, so clusters of 32 KiB.
-        {4096, 1ull << 34, 1ull << 33, {32768, 1u << 31, 1u << 30}},
+    using Figures = std::tuple<uint64_t, uint64_t, uint64_t>;  // cluster size, total, available
+    const std::pair<Figures, Figures> cases[] = {
+        {{4096, 1000, 10}, {4096, 1000, 10}},
+        {{4096, 0xFFFFFFFFull, 5}, {4096, 0xFFFFFFFF, 5}},
+        {{4096, 0x100000000ull, 0x100000000ull}, {8192, 0x80000000, 0x80000000}},
+        {{4096, 1ull << 34, 1ull << 33}, {32768, 1u << 31, 1u << 30}},  // 64 TiB
     };
-    for (const ClusterCase& c : cases) {
-        const ClusterFigures got = ScaleToClusters(c.blockSize, c.blocks, c.available);
-        EXPECT_EQ(got.clusterSize, c.clusters.clusterSize) << c.blocks;
-        EXPECT_EQ(got.total, c.clusters.total) << c.blocks;
-        EXPECT_EQ(got.available, c.clusters.available) << c.blocks;
-        // The volume's size survives the scaling, to within one cluster.
-        EXPECT_LE(c.blockSize * c.blocks - uint64_t{got.clusterSize} * got.total,
-                  uint64_t{got.clusterSize});
+    for (const auto& [volume, clusters] : cases) {
+        const auto [size, blocks, available] = volume;
+        const ClusterFigures got = ScaleToClusters(size, blocks, available);
+        EXPECT_EQ(Figures(got.clusterSize, got.total, got.available), clusters) << blocks;
     }
 }
 
-class VolumeLabelTest : public TempDirTest {};
-
-// A block device this system has, taken from the mount table; empty when there is none.
-std::string SomeBlockDevice() {
-    std::ifstream table("/proc/self/mounts");
-    std::stringstream text;
-    text << table.rdbuf();
-    for (const MountEntry& mount : ParseMounts(text.str())) {
-        struct stat status;
-        if (::stat(mount.source.c_str(), &status) == 0 && S_ISBLK(status.st_mode)) {
-            return mount.source;
-        }
-    }
-    return {};
-}
+class VolumeLabelTest : public FsTest {};
 
 TEST_F(VolumeLabelTest, TheLabelIsTheLinkNamingTheDeviceWithEscapesDecoded) {
-    const std::string device = SomeBlockDevice();
+    std::string device;
+    for (const MountEntry& mount : SystemMounts()) {
+        struct stat status;
+        if (::stat(mount.source.c_str(), &status) == 0 && S_ISBLK(status.st_mode)) {
+            device = mount.source;
+        }
+    }
+    const std::string labels = MakeDir("by-label");
+    EXPECT_EQ(VolumeLabel(device, Path("missing")), "");
+    EXPECT_EQ(VolumeLabel("tmpfs", labels), "");      // no device at all
+    EXPECT_EQ(VolumeLabel("/dev/null", labels), "");  // not a block device
     if (device.empty()) GTEST_SKIP() << "no block device is mounted";
-    MakeDir("by-label");
+    EXPECT_EQ(VolumeLabel(device, labels), "");
     ASSERT_EQ(::symlink("/dev/null", Path("by-label/Other").c_str()), 0);
     ASSERT_EQ(::symlink(device.c_str(), Path("by-label/My\\x20Disk").c_str()), 0);
-    EXPECT_EQ(VolumeLabel(device, Path("by-label")), "My Disk");
-}
-
-TEST_F(VolumeLabelTest, NoLabelGivesAnEmptyOne) {
-    const std::string device = SomeBlockDevice();
-    MakeDir("by-label");
-    if (!device.empty()) {
-        EXPECT_EQ(VolumeLabel(device, Path("by-label")), "");
-    }
-    EXPECT_EQ(VolumeLabel(device, Path("missing-directory")), "");
-    EXPECT_EQ(VolumeLabel("tmpfs", Path("by-label")), "");      // no device at all
-    EXPECT_EQ(VolumeLabel("/dev/null", Path("by-label")), "");  // not a block device
+    EXPECT_EQ(VolumeLabel(device, labels), "My Disk");
 }
 
 }  // namespace

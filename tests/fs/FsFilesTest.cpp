@@ -1,10 +1,3 @@
-// Files and directories by name: FsOpen's modes and what it refuses, reading, writing and
-// seeking, FsMkDir, FsRmDir, FsDelete, FsMove (never replacing, never across file systems) and
-// the current directory.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <string>
 
 #include "fs/FsInternal.h"
@@ -13,77 +6,63 @@
 namespace kq::fs::test {
 namespace {
 
-class OpenTest : public TempDirTest {};
-
-TEST_F(OpenTest, UndefinedDispositionsFailAndCreateNothing) {
-    for (const uint32_t low : {0u, 6u, 7u, 8u, 9u, 10u, 11u, 12u, 13u, 14u, 15u}) {
-        SCOPED_TRACE(low);
-        const std::string path = Path("never-" + std::to_string(low));
-        EXPECT_EQ(FsOpen(path.c_str(), low | FS_READ | FS_WRITE, 0), -1);
-        EXPECT_NE(::access(path.c_str(), F_OK), 0);
+class FilesTest : public FsTest {
+  protected:
+    Listed Listing(const std::string& name) const {
+        const auto listing = ByName(ListAll(Dir().string(), "*", kAll));
+        EXPECT_EQ(listing.count(name), 1u) << name;
+        return listing.count(name) ? listing.at(name) : Listed{};
     }
-}
-
-struct DispositionCase {
-    const char* what;
-    uint32_t mode;
-    bool exists;           // whether the file exists before the open
-    bool opens;            // whether the open succeeds
-    const char* contents;  // the file afterwards ("<missing>" when absent)
 };
 
-TEST_F(OpenTest, EachDispositionCreatesTruncatesOrKeepsTheFile) {
-    const DispositionCase cases[] = {
-        {"create new, missing", FS_CREATE_NEW | FS_WRITE, false, true, ""},
-        {"create new, existing", FS_CREATE_NEW | FS_WRITE, true, false, "old"},
-        {"create always, missing", FS_CREATE_ALWAYS | FS_WRITE, false, true, ""},
-        {"create always, existing", FS_CREATE_ALWAYS | FS_WRITE, true, true, ""},
-        {"open always, missing", FS_OPEN_ALWAYS | FS_READ, false, true, ""},
-        {"open always, existing", FS_OPEN_ALWAYS | FS_READ, true, true, "old"},
-        {"open existing, missing", FS_OPEN_EXISTING | FS_READ, false, false, "<missing>"},
-        {"open existing, existing", FS_OPEN_EXISTING | FS_READ, true, true, "old"},
-        {"truncate existing, missing", FS_TRUNCATE_EXISTING | FS_WRITE, false, false, "<missing>"},
-        {"truncate existing, existing", FS_TRUNCATE_EXISTING | FS_WRITE, true, true, ""},
-        {"truncate without write access", FS_TRUNCATE_EXISTING | FS_READ, true, false, "old"},
+TEST_F(FilesTest, EachDispositionCreatesTruncatesOrKeepsTheFile) {
+    struct Case {
+        uint32_t mode;
+        bool exists, opens;    // before the open; whether it succeeds
+        const char* contents;  // the file afterwards
+    };
+    const Case cases[] = {
+        {FS_CREATE_NEW | FS_WRITE, false, true, ""},
+        {FS_CREATE_NEW | FS_WRITE, true, false, "old"},
+        {FS_CREATE_ALWAYS | FS_WRITE, false, true, ""},
+        {FS_CREATE_ALWAYS | FS_WRITE, true, true, ""},
+        {FS_OPEN_ALWAYS | FS_READ, false, true, ""},
+        {FS_OPEN_ALWAYS | FS_READ, true, true, "old"},
+        {FS_OPEN_EXISTING | FS_READ, false, false, "<missing>"},
+        {FS_OPEN_EXISTING | FS_READ, true, true, "old"},
+        {FS_TRUNCATE_EXISTING | FS_WRITE, false, false, "<missing>"},
+        {FS_TRUNCATE_EXISTING | FS_WRITE, true, true, ""},
+        {FS_TRUNCATE_EXISTING | FS_READ, true, false, "old"},  // truncating needs write access
     };
     int index = 0;
-    for (const DispositionCase& c : cases) {
-        SCOPED_TRACE(c.what);
-        const std::string path = Path("file" + std::to_string(index++));
-        if (c.exists) WriteFile(path.substr(Dir().string().size() + 1), "old");
-        const intptr_t handle = FsOpen(path.c_str(), c.mode, 0);
-        EXPECT_EQ(handle != -1, c.opens);
-        if (handle != -1) {
-            EXPECT_EQ(FsClose(handle), 0);
-        }
-        EXPECT_EQ(ReadFile(path), c.contents);
+    for (const Case& c : cases) {
+        const std::string name = "file" + std::to_string(index++);
+        if (c.exists) WriteFile(name, "old");
+        const intptr_t handle = FsOpen(Path(name).c_str(), c.mode, 0);
+        EXPECT_EQ(handle != -1, c.opens) << name;
+        EXPECT_EQ(handle == -1 ? 0 : FsClose(handle), 0);
+        EXPECT_EQ(Read(Path(name)), c.contents) << name;
     }
-}
-
-TEST_F(OpenTest, ReadOnlyAttributeAppliesToANewFile) {
-    const std::string path = Path("created-read-only");
-    const intptr_t handle = FsOpen(path.c_str(), FS_CREATE_NEW | FS_WRITE, FA_RDONLY);
-    ASSERT_NE(handle, -1);
-    EXPECT_EQ(FsWrite(handle, "data", 4), 4);  // the creating handle still writes
+    for (const uint32_t low : {0u, 6u, 7u, 8u, 9u, 10u, 11u, 12u, 13u, 14u, 15u}) {  // undefined
+        EXPECT_EQ(FsOpen(Path("never").c_str(), low | FS_READ | FS_WRITE, 0), -1) << low;
+        EXPECT_FALSE(stdfs::exists(Path("never"))) << low;
+    }
+    // A fifo would block the open until a writer comes, a device has effects of its own, and a
+    // directory is no file: all are refused at once.
+    for (const std::string& path :
+         {MakeDir("dir"), MakeFifo("fifo"), MakeSocket("socket"), std::string("/dev/zero")}) {
+        EXPECT_EQ(FsOpen(path.c_str(), FS_OPEN_EXISTING | FS_READ, 0), -1) << path;
+        EXPECT_EQ(FsOpen(path.c_str(), FS_OPEN_ALWAYS | FS_READ | FS_WRITE, 0), -1) << path;
+    }
+    // The read-only attribute applies to a new file but not to its creating handle.
+    const intptr_t handle = FsOpen(Path("ro").c_str(), FS_CREATE_NEW | FS_WRITE, FA_RDONLY);
+    EXPECT_EQ(FsWrite(handle, "data", 4), 4);
     FsClose(handle);
-    const auto listing = ByName(ListAll(Dir().string(), "*", 127));
-    EXPECT_EQ(listing.at("created-read-only").attributes, uint32_t{FA_ARCHIVE | FA_RDONLY});
-    EXPECT_EQ(ReadFile(path), "data");
+    EXPECT_EQ(Listing("ro").attributes, uint32_t{FA_ARCHIVE | FA_RDONLY});
+    EXPECT_EQ(Read(Path("ro")), "data");
 }
 
-// A fifo would block the open (or the first read) until a writer comes; a device has effects
-// of its own; a directory is no file. All are refused at once.
-TEST_F(OpenTest, DirectoriesFifosSocketsAndDevicesAreRefused) {
-    const std::string paths[] = {MakeDir("dir"), MakeFifo("fifo"), MakeSocket("socket"),
-                                 "/dev/null", "/dev/zero"};
-    for (const std::string& path : paths) {
-        SCOPED_TRACE(path);
-        EXPECT_EQ(FsOpen(path.c_str(), FS_OPEN_EXISTING | FS_READ, 0), -1);
-        EXPECT_EQ(FsOpen(path.c_str(), FS_OPEN_ALWAYS | FS_READ | FS_WRITE, 0), -1);
-    }
-}
-
-TEST_F(OpenTest, ReadWriteSeekAndTell) {
+TEST_F(FilesTest, ReadWriteSeekAndTell) {
     const intptr_t handle =
         FsOpen(Path("rw").c_str(), FS_CREATE_NEW | FS_READ | FS_WRITE | FS_SHARE_READ, 0);
     ASSERT_NE(handle, -1);
@@ -97,153 +76,136 @@ TEST_F(OpenTest, ReadWriteSeekAndTell) {
     EXPECT_EQ(FsSeek(handle, -4, FS_SEEK_END), 6);
     EXPECT_EQ(FsSeek(handle, -1, 2), 9);  // 2 counts as from the end
     EXPECT_EQ(FsRead(handle, buffer, sizeof buffer), 1);
-    EXPECT_EQ(FsRead(handle, buffer, sizeof buffer), 0);  // end of file
+    EXPECT_EQ(FsRead(handle, buffer, sizeof buffer), 0);
     EXPECT_EQ(FsSeek(handle, 0, 3), -1);
     EXPECT_EQ(FsSeek(handle, -1, FS_SEEK_SET), -1);
     EXPECT_EQ(FsTell(handle), 10);
     EXPECT_EQ(FsClose(handle), 0);
     EXPECT_EQ(FsRead(handle, buffer, 1), -1);
+    const intptr_t unbuffered =
+        FsOpen(Path("rw").c_str(), FS_OPEN_EXISTING | FS_READ | FS_UNBUFFERED, 0);
+    EXPECT_NE(unbuffered, -1);
+    FsClose(unbuffered);
 }
 
-TEST_F(OpenTest, UnbufferedAccessOpensWhereverTheFileSystemAllows) {
-    WriteFile("plain", std::string(4096, 'u'));
-    const intptr_t handle =
-        FsOpen(Path("plain").c_str(), FS_OPEN_EXISTING | FS_READ | FS_UNBUFFERED, 0);
-    ASSERT_NE(handle, -1);
-    FsClose(handle);
-}
-
-class DirectoryTest : public TempDirTest {};
-
-TEST_F(DirectoryTest, MakeAndRemoveDirectories) {
+TEST_F(FilesTest, MakeRemoveDeleteAndTheCurrentDirectory) {
     EXPECT_EQ(FsMkDir(Path("new").c_str(), 0), 0);
-    EXPECT_EQ(FsMkDir(Path("new").c_str(), 0), -1);  // exists
+    EXPECT_EQ(FsMkDir(Path("new").c_str(), 0), -1);
     WriteFile("new/content", "");
-    EXPECT_EQ(FsRmDir(Path("new").c_str()), -1);  // not empty
-    ASSERT_EQ(::unlink(Path("new/content").c_str()), 0);
+    EXPECT_EQ(FsRmDir(Path("new").c_str()), -1);        // not empty
+    EXPECT_EQ(FsDelete(MakeDir("empty").c_str()), -1);  // no file
+    EXPECT_EQ(FsDelete(Path("new/content").c_str()), 0);
+    EXPECT_EQ(FsDelete(Path("new/content").c_str()), -1);
     EXPECT_EQ(FsRmDir(Path("new").c_str()), 0);
     EXPECT_EQ(FsRmDir(Path("new").c_str()), -1);
-}
-
-// The system enforces a directory's write permission: a copy creates the directory with its
-// source's attributes and then fills it, so FsMkDir leaves the read-only bit to FsSetAttr.
-TEST_F(DirectoryTest, ReadOnlyNewDirectoryCanStillBeFilled) {
+    WriteFile("target", "kept");
+    ASSERT_EQ(::symlink("target", Path("link").c_str()), 0);
+    EXPECT_EQ(FsDelete(Path("link").c_str()), 0);
+    EXPECT_EQ(Read(Path("target")), "kept");  // the link went, not its target
+    // A copy makes a directory with its source's attributes and then fills it, so the
+    // read-only bit is left to FsSetAttr.
     ASSERT_EQ(FsMkDir(Path("ro").c_str(), FA_DIR | FA_RDONLY), 0);
     const intptr_t handle = FsOpen(Path("ro/inside").c_str(), FS_CREATE_NEW | FS_WRITE, 0);
     EXPECT_NE(handle, -1);
-    if (handle != -1) FsClose(handle);
-}
+    FsClose(handle);
 
-TEST_F(DirectoryTest, DeleteRemovesFilesAndLinksButNoDirectories) {
-    WriteFile("target", "kept");
-    ASSERT_EQ(::symlink("target", Path("link").c_str()), 0);
-    MakeDir("dir");
-    EXPECT_EQ(FsDelete(Path("link").c_str()), 0);
-    EXPECT_EQ(ReadFile(Path("target")), "kept");  // the link went, not its target
-    EXPECT_EQ(FsDelete(Path("dir").c_str()), -1);
-    EXPECT_EQ(FsDelete(Path("target").c_str()), 0);
-    EXPECT_EQ(FsDelete(Path("target").c_str()), -1);
-}
-
-TEST_F(DirectoryTest, CurrentDirectoryRoundTrip) {
-    MakeDir("cwd");
-    ASSERT_EQ(FsSetCwd(Path("cwd").c_str()), 0);
+    ASSERT_EQ(FsSetCwd(Path("ro").c_str()), 0);
     char buffer[FS_MAX_PATH];
     ASSERT_EQ(FsGetCwd(buffer), 0);
-    EXPECT_EQ(std::string(buffer), Path("cwd"));
+    EXPECT_EQ(std::string(buffer), Path("ro"));
     EXPECT_EQ(FsSetCwd(Path("missing").c_str()), -1);
-}
-
-TEST_F(DirectoryTest, ACurrentDirectoryLongerThanTheBufferFails) {
-    std::string deep = Dir().string();
-    while (deep.size() < FS_MAX_PATH + 10) {
-        deep += "/" + std::string(60, 'd');
-        ASSERT_EQ(::mkdir(deep.c_str(), 0755), 0);
-    }
+    std::string deep = Path("ro");
+    while (deep.size() < FS_MAX_PATH + 10) deep += "/" + std::string(60, 'd');
+    stdfs::create_directories(deep);
     ASSERT_EQ(::chdir(deep.c_str()), 0);
-    char buffer[FS_MAX_PATH];
-    EXPECT_EQ(FsGetCwd(buffer), -1);
+    EXPECT_EQ(FsGetCwd(buffer), -1);  // longer than the buffer
 }
 
-class MoveTest : public TempDirTest {};
-
-TEST_F(MoveTest, RenamesFilesAndDirectories) {
-    WriteFile("a", "A");
-    MakeDir("d");
-    WriteFile("d/inner", "I");
-    EXPECT_EQ(FsMove(Path("a").c_str(), Path("b").c_str()), 0);
-    EXPECT_EQ(ReadFile(Path("b")), "A");
-    EXPECT_EQ(FsMove(Path("d").c_str(), Path("e").c_str()), 0);
-    EXPECT_EQ(ReadFile(Path("e/inner")), "I");
+// FsMove and its fallback for file systems that cannot refuse to replace (called directly)
+// rename files and directories but never replace a file or an empty directory, nor leave a
+// placeholder behind when a directory is moved into itself.
+TEST_F(FilesTest, MovesRenameButNeverReplace) {
+    const std::function<int(const std::string&, const std::string&)> movers[] = {
+        [](const std::string& from, const std::string& to) {
+            return FsMove(from.c_str(), to.c_str());
+        },
+        [](const std::string& from, const std::string& to) {
+            return MoveWithoutReplacing(from, to);
+        }};
+    for (const auto& move : movers) {
+        WriteFile("a", "A");
+        WriteFile("d/inner", "I");
+        WriteFile("to", "target");
+        MakeDir("empty");
+        EXPECT_EQ(move(Path("a"), Path("b")) + move(Path("d"), Path("e")), 0);
+        EXPECT_EQ(move(Path("b"), Path("to")), -1);
+        EXPECT_EQ(move(Path("e"), Path("empty")), -1);  // rename(2) would replace it
+        EXPECT_EQ(move(Path("e"), Path("e/inside")), -1);
+        EXPECT_EQ(Read(Path("b")) + Read(Path("e/inner")) + Read(Path("to")), "AItarget");
+        EXPECT_TRUE(stdfs::is_empty(Path("empty")));
+        EXPECT_FALSE(stdfs::exists(Path("a")) || stdfs::exists(Path("d")) ||
+                     stdfs::exists(Path("e/inside")));
+        stdfs::remove_all(Path("e")), stdfs::remove(Path("b"));
+    }
 }
 
-TEST_F(MoveTest, NeverReplacesAnExistingFile) {
-    WriteFile("from", "source");
-    WriteFile("to", "target");
-    EXPECT_EQ(FsMove(Path("from").c_str(), Path("to").c_str()), -1);
-    EXPECT_EQ(ReadFile(Path("from")), "source");
-    EXPECT_EQ(ReadFile(Path("to")), "target");
-}
-
-// rename(2) itself would replace an empty directory.
-TEST_F(MoveTest, NeverReplacesAnExistingDirectoryEvenAnEmptyOne) {
-    MakeDir("from");
-    WriteFile("from/inner", "x");
-    MakeDir("empty");
-    EXPECT_EQ(FsMove(Path("from").c_str(), Path("empty").c_str()), -1);
-    EXPECT_EQ(ReadFile(Path("from/inner")), "x");
-    EXPECT_TRUE(stdfs::is_empty(Path("empty")));
-}
-
-// Finds a directory on another file system than the test directory; empty when none.
-std::string OtherFileSystemDirectory(const stdfs::path& here) {
-    struct stat mine;
-    if (::stat(here.c_str(), &mine) != 0) return {};
+TEST_F(FilesTest, AMoveToAnotherFileSystemFailsAndLeavesTheSource) {
+    std::string other;
     for (const char* candidate : {"/dev/shm", "/run/user", "/run", "/tmp", "/var/tmp"}) {
-        struct stat other;
-        if (::stat(candidate, &other) == 0 && S_ISDIR(other.st_mode) &&
-            other.st_dev != mine.st_dev && ::access(candidate, W_OK) == 0) {
-            return candidate;
+        struct stat mine, there;
+        if (::stat(Dir().c_str(), &mine) == 0 && ::stat(candidate, &there) == 0 &&
+            there.st_dev != mine.st_dev && ::access(candidate, W_OK) == 0 && other.empty()) {
+            other = candidate;
         }
     }
-    return {};
-}
-
-TEST_F(MoveTest, AMoveToAnotherFileSystemFailsAndLeavesTheSource) {
-    const std::string other = OtherFileSystemDirectory(Dir());
     if (other.empty()) GTEST_SKIP() << "no second writable file system found";
-    WriteFile("file", "stays");
-    MakeDir("dir");
-    WriteFile("dir/inner", "stays too");
-    const std::string fileTarget = other + "/kq-fs-move-" + std::to_string(::getpid());
-    const std::string dirTarget = fileTarget + "-dir";
-    EXPECT_EQ(FsMove(Path("file").c_str(), fileTarget.c_str()), -1);
-    EXPECT_EQ(FsMove(Path("dir").c_str(), dirTarget.c_str()), -1);
-    EXPECT_EQ(ReadFile(Path("file")), "stays");
-    EXPECT_EQ(ReadFile(Path("dir/inner")), "stays too");
-    EXPECT_NE(::access(fileTarget.c_str(), F_OK), 0);
-    EXPECT_NE(::access(dirTarget.c_str(), F_OK), 0);
+    WriteFile("dir/inner", "stays");
+    const std::string target = other + "/kq-fs-move-" + std::to_string(::getpid());
+    EXPECT_EQ(FsMove(Path("dir/inner").c_str(), target.c_str()), -1);
+    EXPECT_EQ(FsMove(Path("dir").c_str(), (target + "-dir").c_str()), -1);
+    EXPECT_EQ(Read(Path("dir/inner")), "stays");
+    EXPECT_FALSE(stdfs::exists(target) || stdfs::exists(target + "-dir"));
 }
 
-// The fallback for file systems that cannot refuse to replace, called directly.
-TEST_F(MoveTest, FallbackMoveNeverReplacesEither) {
-    WriteFile("from", "source");
-    WriteFile("to", "target");
-    MakeDir("dir");
-    MakeDir("empty");
-    EXPECT_EQ(MoveWithoutReplacing(Path("from"), Path("to")), -1);
-    EXPECT_EQ(ReadFile(Path("to")), "target");
-    EXPECT_EQ(MoveWithoutReplacing(Path("dir"), Path("empty")), -1);
-    EXPECT_TRUE(stdfs::exists(Path("dir")));
-    EXPECT_EQ(MoveWithoutReplacing(Path("from"), Path("moved")), 0);
-    EXPECT_EQ(ReadFile(Path("moved")), "source");
-    EXPECT_FALSE(stdfs::exists(Path("from")));
-    EXPECT_EQ(MoveWithoutReplacing(Path("dir"), Path("moved-dir")), 0);
-    EXPECT_TRUE(stdfs::is_directory(Path("moved-dir")));
-    EXPECT_FALSE(stdfs::exists(Path("dir")));
-    // A directory into itself fails and leaves no placeholder behind.
-    EXPECT_EQ(MoveWithoutReplacing(Path("moved-dir"), Path("moved-dir/inside")), -1);
-    EXPECT_FALSE(stdfs::exists(Path("moved-dir/inside")));
+TEST_F(FilesTest, SetAttrGivesTheListingItsTimesAndTheReadOnlyBit) {
+    struct Case {
+        uint32_t attributes;
+        time_t modified, accessed;
+        uint32_t listed;
+    };
+    const Case cases[] = {
+        {0, 1'000'000'000, 1'100'000'000, FA_ARCHIVE},
+        {FA_RDONLY, 1'500'000'000, 1'400'000'000, FA_ARCHIVE | FA_RDONLY},
+        {FA_ARCHIVE | FA_HIDDEN | FA_SYSTEM | FA_RDONLY, 2'000'000'000, 2'000'000'000,
+         FA_ARCHIVE | FA_RDONLY},                       // bits the system cannot keep
+        {0, -86'400, 0, FA_ARCHIVE},                    // before 1970
+        {0, 4'102'444'800, 4'102'444'800, FA_ARCHIVE},  // after 2038
+    };
+    int index = 0;
+    for (const Case& c : cases) {
+        const std::string name = "file" + std::to_string(index++);
+        ASSERT_EQ(FsSetAttr(WriteFile(name, "x").c_str(), c.attributes, 0, c.modified, c.accessed),
+                  0);
+        const Listed listed = Listing(name);
+        EXPECT_EQ(listed.attributes, c.listed) << name;
+        EXPECT_EQ(listed.modified, c.modified) << name;
+        EXPECT_EQ(listed.accessed, c.accessed) << name;
+    }
+    // Clearing read-only gives the owner write access back.
+    ASSERT_EQ(FsSetAttr(Path("file1").c_str(), FA_ARCHIVE, 0, 0, 0), 0);
+    EXPECT_EQ(stdfs::status(Path("file1")).permissions(), stdfs::perms(0644));
+    EXPECT_EQ(FsSetAttr(Path("missing").c_str(), 0, 0, 0, 0), -1);
+    // Times are written by name: a fifo is never opened (which would wait for a writer).
+    EXPECT_EQ(FsSetAttr(MakeFifo("fifo").c_str(), 0, 0, 1'234'567'890, 1'234'567'890), 0);
+    EXPECT_EQ(Listing("fifo").modified, 1'234'567'890);
+    // On a directory the attributes take effect, and then the times' plain file open fails.
+    const std::string path = MakeDir("dir");
+    const time_t modified = Listing("dir").modified;
+    EXPECT_EQ(FsSetAttr(path.c_str(), FA_DIR | FA_RDONLY, 0, 1'000'000'000, 1'000'000'000), -1);
+    EXPECT_EQ(Listing("dir").attributes, uint32_t{FA_DIR | FA_RDONLY});
+    EXPECT_EQ(Listing("dir").modified, modified);
+    EXPECT_EQ(FsSetAttr(path.c_str(), FA_DIR, 0, 1'000'000'000, 1'000'000'000), -1);
+    EXPECT_EQ(Listing("dir").attributes, uint32_t{FA_DIR});
 }
 
 }  // namespace

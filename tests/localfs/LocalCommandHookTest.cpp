@@ -5,8 +5,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <utility>
@@ -14,12 +12,10 @@
 
 #include "kq/keys.h"
 #include "localfs/LocalPlugin.h"
-#include "plugins/PluginTable.h"
+#include "support/TempFolder.h"
 
 namespace kq::localfs {
 namespace {
-
-namespace fs = std::filesystem;
 
 // The command line and the owner panels' directory changes, as the shell would provide them.
 struct Recorded {
@@ -33,18 +29,6 @@ Recorded& Record() {
     return recorded;
 }
 
-const char* GetLine() {
-    return Record().line.c_str();
-}
-void SetLine(const char* text) {
-    Record().line = text != nullptr ? text : "";
-    ++Record().lineSets;
-}
-int ChangeDirectory(void* owner, const char* path) {
-    Record().changes.emplace_back(owner, path);
-    return 0;
-}
-
 constexpr uint32_t Enter(uint32_t flags = 0) {
     return KEY_EVENT(KC_ENTER, 13, KF_DOWN | flags);
 }
@@ -54,19 +38,25 @@ class LocalCommandHookTest : public ::testing::Test {
     void SetUp() override {
         Record() = Recorded{};
         ASSERT_EQ(FS_ZInitialise(nullptr, 0), 0);
-        std::string pattern = (fs::temp_directory_path() / "kq-cdhook-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        root = pattern;
+        root = temp.root().string();
         handle = FS_ZOpenPlugin(0, 0, &owner);
-        ASSERT_NE(handle, 0);
         ASSERT_EQ(FS_ZSetDirectory(handle, root.c_str(), 0), 0);
-        // The directories the lines below change to.
         for (const char* name :
-             {"sub", "my dir", "it's", "~x", "~", "a \"b\"", "home/sub/deeper"}) {
-            fs::create_directories(fs::path(root) / name);
+             {"sub", "my dir", "it's", "~x", "~", "a \"b\"", "home/sub/deeper", "D:"}) {
+            temp.MakeFolder(name);
         }
-        SetCommandLineAccess({GetLine, SetLine, ChangeDirectory});
+        temp.WriteFile("plain.txt", "x");
+        SetCommandLineAccess({[] { return Record().line.c_str(); },
+                              [](const char* text) {
+                                  Record().line = text != nullptr ? text : "";
+                                  ++Record().lineSets;
+                              },
+                              [](void* panel, const char* path) {
+                                  Record().changes.emplace_back(panel, path);
+                                  return 0;
+                              }});
         if (const char* home = std::getenv("HOME")) savedHome = home;
+        setenv("HOME", (root + "/home").c_str(), 1);
     }
     void TearDown() override {
         if (savedHome) {
@@ -76,8 +66,6 @@ class LocalCommandHookTest : public ::testing::Test {
         }
         SetCommandLineAccess({});
         FS_ZClosePlugin(handle);
-        std::error_code ignored;
-        fs::remove_all(root, ignored);
         FS_ZTerminate(0);
     }
 
@@ -96,152 +84,82 @@ class LocalCommandHookTest : public ::testing::Test {
         EXPECT_EQ(Record().changes[0].first, static_cast<const void*>(&owner));
         return Record().changes[0].second;
     }
+    // The line passed on untouched to the interpreter.
+    void ExpectPassedOn(const std::string& line) const {
+        EXPECT_EQ(Changed(), "<none>") << line;
+        EXPECT_EQ(Record().line, line);
+        EXPECT_EQ(Record().lineSets, 0) << line;
+    }
 
+    kq::test::TempFolder temp{"kq-cdhook"};
     int owner = 0;  // stands for the panel that opened the instance
     PluginHandle handle = 0;
     std::string root;
     std::optional<std::string> savedHome;
 };
 
-TEST_F(LocalCommandHookTest, BlanksThenCdDotDotChangesUpAndClearsTheLine) {
-    EXPECT_EQ(Press("   cd .."), 0);
-    EXPECT_EQ(Changed(), "..");
-    EXPECT_EQ(Record().line, "");
-    EXPECT_EQ(Record().lineSets, 1);
-}
-
-TEST_F(LocalCommandHookTest, CdOrChdirAloneGoToTheInterpreter) {
-    for (const char* line : {"cd", "chdir", "cd ", "chdir ", "  cd", "cd    "}) {
-        EXPECT_EQ(Press(line), 1) << '"' << line << '"';
-        EXPECT_EQ(Changed(), "<none>") << line;
-        EXPECT_EQ(Record().line, line);
-        EXPECT_EQ(Record().lineSets, 0) << line;
-    }
-}
-
-TEST_F(LocalCommandHookTest, LetterCaseOfTheCommandIsIgnored) {
-    EXPECT_EQ(Press("CD .."), 0);
-    EXPECT_EQ(Changed(), "..");
-    EXPECT_EQ(Press("ChDir sub"), 0);
-    EXPECT_EQ(Changed(), "sub");
-    EXPECT_EQ(Record().line, "");
-}
-
-// Fault caught as well: "cd  sub" (two blanks) went to the interpreter and did nothing.
-TEST_F(LocalCommandHookTest, AnyRunOfBlanksSeparatesTheCommandFromThePath) {
-    for (const char* line : {"chdir /tmp", "cd  /tmp", "chdir\t /tmp ", "CD   /tmp"}) {
+// A line the hook takes is cleared and becomes one change of the owner's directory ("@" is
+// the home directory); any other goes to the interpreter untouched.
+TEST_F(LocalCommandHookTest, WhichLinesAreTakenAndWhereTheyLead) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"   cd ..", ".."},
+        {"CD ..", ".."},
+        {"ChDir sub", "sub"},
+        {"chdir /tmp", "/tmp"},
+        {"cd  /tmp", "/tmp"},  // two blanks went to the interpreter once
+        {"chdir\t /tmp ", "/tmp"},
+        {"E:", "<none>"},  // a drive text is consumed but changes nothing here...
+        {"  D:", "D:"},    // ...unless it names a directory here
+        {"cd ~", "@"},
+        {"cd ~/sub/deeper", "@/sub/deeper"},
+        {"cd ~x", "~x"},  // a tilde only on its own or before a slash
+        {"cd '~'", "~"},
+        {"cd 'my dir' ", "my dir"},  // quoted as inserted from the panel
+        {"cd 'it'\\''s'", "it's"},
+        {"cd my\\ dir", "my dir"},
+        {"cd \"a \\\"b\\\"\"", "a \"b\""},
+        {"cd it's", "it's"},  // not one shell word: taken as typed
+        {"cd my dir  ", "my dir"},
+    };
+    for (const auto& [line, changed] : cases) {
         EXPECT_EQ(Press(line), 0) << line;
-        EXPECT_EQ(Changed(), "/tmp") << line;
+        const std::string expected(changed);
+        EXPECT_EQ(Changed(), expected[0] == '@' ? root + "/home" + expected.substr(1) : expected)
+            << line;
+        EXPECT_EQ(Record().line, "") << line;
+        EXPECT_EQ(Record().lineSets, 1) << line;
     }
-}
-
-TEST_F(LocalCommandHookTest, OtherCommandsGoToTheInterpreter) {
-    for (const char* line : {"ls -l", "cdx ..", "cd..", "echo cd ..", "", "   "}) {
-        EXPECT_EQ(Press(line), 1) << '"' << line << '"';
-        EXPECT_EQ(Changed(), "<none>");
-        EXPECT_EQ(Record().lineSets, 0);
-    }
-}
-
-TEST_F(LocalCommandHookTest, DriveTextIsConsumedAndClearedButChangesNothingHere) {
-    EXPECT_EQ(Press("D:"), 0);
-    EXPECT_EQ(Record().line, "");
-    EXPECT_EQ(Changed(), "<none>");
-}
-
-TEST_F(LocalCommandHookTest, DriveTextNamingADirectoryHereEntersIt) {
-    fs::create_directory(root + "/D:");
-    EXPECT_EQ(Press("  D:"), 0);
-    EXPECT_EQ(Changed(), "D:");
-}
-
-TEST_F(LocalCommandHookTest, DriveTextWithABackslashGoesToTheInterpreter) {
-    EXPECT_EQ(Press("D:\\"), 1);
-    EXPECT_EQ(Record().line, "D:\\");
-    EXPECT_EQ(Changed(), "<none>");
-}
-
-TEST_F(LocalCommandHookTest, EnterWithAModifierOrOtherKeysAreNotHandled) {
-    EXPECT_EQ(Press("cd ..", Enter(KF_SHIFT)), 1);
-    EXPECT_EQ(Press("cd ..", Enter(KF_LCTRL)), 1);
-    EXPECT_EQ(Press("cd ..", Enter(KF_RALT)), 1);
-    EXPECT_EQ(Press("cd ..", KEY_EVENT(KC_ENTER, 13, 0)), 1);  // the release
-    EXPECT_EQ(Press("cd ..", KEY_EVENT('a', 'a', KF_DOWN)), 1);
-    EXPECT_EQ(Press("cd ..", KEY_EVENT(KC_F3, 0, KF_DOWN)), 1);
-    EXPECT_EQ(Changed(), "<none>");
-    EXPECT_EQ(Record().line, "cd ..");
-}
-
-TEST_F(LocalCommandHookTest, TildeIsTheHomeDirectory) {
-    const std::string home = root + "/home";
-    setenv("HOME", home.c_str(), 1);
-    EXPECT_EQ(Press("cd ~"), 0);
-    EXPECT_EQ(Changed(), home);
-    EXPECT_EQ(Press("cd ~/sub/deeper"), 0);
-    EXPECT_EQ(Changed(), home + "/sub/deeper");
-    // Only a tilde of its own or before a slash; quoted it is a name.
-    EXPECT_EQ(Press("cd ~x"), 0);
-    EXPECT_EQ(Changed(), "~x");
-    EXPECT_EQ(Press("cd '~'"), 0);
-    EXPECT_EQ(Changed(), "~");
-}
-
-TEST_F(LocalCommandHookTest, TildeWithoutHomeTakesThePasswordEntry) {
-    unsetenv("HOME");
-    EXPECT_EQ(Press("cd ~"), 0);
-    const std::string home = Changed();
-    EXPECT_FALSE(home.empty());
-    EXPECT_EQ(home[0], '/');
-}
-
-TEST_F(LocalCommandHookTest, QuotedNamesAsInsertedFromThePanelAreUnquoted) {
-    EXPECT_EQ(Press("cd 'my dir' "), 0);
-    EXPECT_EQ(Changed(), "my dir");
-    EXPECT_EQ(Press("cd 'it'\\''s'"), 0);
-    EXPECT_EQ(Changed(), "it's");
-    EXPECT_EQ(Press("cd my\\ dir"), 0);
-    EXPECT_EQ(Changed(), "my dir");
-    EXPECT_EQ(Press("cd \"a \\\"b\\\"\""), 0);
-    EXPECT_EQ(Changed(), "a \"b\"");
-}
-
-TEST_F(LocalCommandHookTest, TextThatIsNotOneShellWordIsTakenAsTyped) {
-    EXPECT_EQ(Press("cd it's"), 0);
-    EXPECT_EQ(Changed(), "it's");
-    EXPECT_EQ(Press("cd my dir  "), 0);
-    EXPECT_EQ(Changed(), "my dir");
-}
-
-// Taken by the hook, a refused change used to leave the instance's text on the missing
-// directory, and the panel's next reload showed a listing that failed.
-TEST_F(LocalCommandHookTest, CdToADirectoryThatCannotBeEnteredGoesToTheInterpreter) {
-    std::ofstream(root + "/plain.txt") << "x";
-    for (const char* line : {"cd nosuch", "cd plain.txt", "chdir /nosuch/at/all"}) {
+    // No directory change, or one that cannot be made (taken once, such a change left the
+    // instance on a missing directory).
+    for (const char* line :
+         {"cd", "chdir", "cd ", "  cd", "cd    ", "ls -l", "cdx ..", "cd..", "echo cd ..", "",
+          "   ", "D:\\", "cd nosuch", "cd plain.txt", "chdir /nosuch/at/all"}) {
         EXPECT_EQ(Press(line), 1) << line;
-        EXPECT_EQ(Changed(), "<none>") << line;
-        EXPECT_EQ(Record().line, line);
+        ExpectPassedOn(line);
     }
     EXPECT_STREQ(FS_ZGetDirectory(handle), root.c_str());
 }
 
-TEST_F(LocalCommandHookTest, WithoutTheShellEveryKeyIsPassedOn) {
-    SetCommandLineAccess({});
-    EXPECT_EQ(Press("cd .."), 1);
-    EXPECT_EQ(Changed(), "<none>");
-}
-
-TEST_F(LocalCommandHookTest, AnInstanceWithoutOwnerPassesTheLineOn) {
+// Only a plain Enter press is handled; without an owner panel or the shell's access the line
+// is passed on; without HOME a tilde takes the password entry's home.
+TEST_F(LocalCommandHookTest, OtherKeysAndMissingPartsPassTheLineOn) {
+    for (const uint32_t key :
+         {Enter(KF_SHIFT), Enter(KF_LCTRL), Enter(KF_RALT), KEY_EVENT(KC_ENTER, 13, 0),
+          KEY_EVENT('a', 'a', KF_DOWN), KEY_EVENT(KC_F3, 0, KF_DOWN)}) {
+        EXPECT_EQ(Press("cd ..", key), 1) << key;
+        ExpectPassedOn("cd ..");
+    }
     const PluginHandle job = FS_ZOpenPlugin(0, 0, nullptr);
-    Record().line = "cd ..";
     uint32_t key = Enter();
     EXPECT_EQ(FS_ZProcessInput(job, &key), 1);
-    EXPECT_EQ(Record().line, "cd ..");
+    ExpectPassedOn("cd ..");
     FS_ZClosePlugin(job);
-}
-
-TEST_F(LocalCommandHookTest, PluginZeroRecordCarriesTheHook) {
-    const PluginEntry entry = kq::plugins::InternalPluginEntry();
-    EXPECT_EQ(entry.ZProcessInput, &FS_ZProcessInput);
+    unsetenv("HOME");
+    EXPECT_EQ(Press("cd ~"), 0);
+    EXPECT_EQ(Changed().substr(0, 1), "/");
+    SetCommandLineAccess({});
+    EXPECT_EQ(Press("cd .."), 1);
+    ExpectPassedOn("cd ..");
 }
 
 }  // namespace

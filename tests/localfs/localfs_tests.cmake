@@ -2,7 +2,6 @@
 # links included), directory creation, the key bar, the question at unloading and the
 # command-line hook, on temporary trees and the in-memory console.
 kq_test(localfs_tests
-  SOURCES localfs/LocalBrowseTest.cpp localfs/LocalStateTest.cpp
-          localfs/LocalCommandHookTest.cpp localfs/LocalListingLinksTest.cpp
+  SOURCES localfs/LocalBrowseTest.cpp localfs/LocalStateTest.cpp localfs/LocalCommandHookTest.cpp
   LIBS kq_localfs kq_plugins kq_windows)
 kq_use_language_modules(localfs_tests)

@@ -1,6 +1,5 @@
 // The local fallback rule: a plugin's own entry point first; else, for a plugin whose
-// directories are local paths, a temporary local instance on the plugin's directory; else
-// nothing. Also the compare and key-bar fallbacks.
+// directories are local paths, a temporary local instance on its directory; else nothing.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -20,49 +19,15 @@ int32_t setDirectoryResult = 0;
 constexpr PluginHandle kPanelHandle = 11;
 constexpr PluginHandle kLocalHandle = 22;
 
-std::string Who(PluginHandle handle) {
-    return handle == kLocalHandle ? "local" : (handle == kPanelHandle ? "plugin" : "?");
+// Records "<who> <what> <numbers...>" and returns result.
+template <typename... Numbers>
+int32_t Log(PluginHandle handle, std::string what, Numbers... numbers) {
+    what = (handle == kLocalHandle ? "local " : "plugin ") + what;
+    ((what += " " + std::to_string(numbers)), ...);
+    calls.push_back(what);
+    return 0;
 }
 
-int32_t CreateDirectory(PluginHandle handle, const char* name, intptr_t) {
-    calls.push_back(Who(handle) + " create " + name);
-    return 0;
-}
-int32_t DeleteFiles(PluginHandle handle, PluginItem*, int32_t count, uint32_t flags) {
-    calls.push_back(Who(handle) + " delete " + std::to_string(count) + " " + std::to_string(flags));
-    return 0;
-}
-int32_t GetFiles(PluginHandle handle, PluginItem*, int32_t count, const char* destination,
-                 uint32_t flags, uint32_t low, uint32_t high) {
-    calls.push_back(Who(handle) + " get " + std::to_string(count) + " " + destination + " " +
-                    std::to_string(flags) + " " + std::to_string(low) + " " + std::to_string(high));
-    return 0;
-}
-int32_t PutFiles(PluginHandle handle, PluginItem*, int32_t count, uint32_t flags, uint32_t low,
-                 uint32_t high) {
-    calls.push_back(Who(handle) + " put " + std::to_string(count) + " " + std::to_string(flags) +
-                    " " + std::to_string(low) + " " + std::to_string(high));
-    return 0;
-}
-uint32_t GetFlags(PluginHandle) {
-    return pluginFlags;
-}
-const char* GetDirectory(PluginHandle) {
-    return "/plugin/dir";
-}
-PluginHandle OpenLocal(intptr_t reserved, uint32_t start, void* owner) {
-    calls.push_back("local open " + std::to_string(reserved) + " " + std::to_string(start) +
-                    (owner != nullptr ? " owner" : " no owner"));
-    return kLocalHandle;
-}
-int32_t SetLocalDirectory(PluginHandle handle, const char* path, intptr_t) {
-    calls.push_back(Who(handle) + " cd " + path);
-    return setDirectoryResult;
-}
-int32_t CloseLocal(PluginHandle handle) {
-    calls.push_back(Who(handle) + " close");
-    return 0;
-}
 int32_t KeyBar(const char**, const char**, const char**, const char**, const char**, const char**,
                const char**) {
     return 0;
@@ -73,38 +38,45 @@ int32_t Reverse(const PluginItem*, const PluginItem*, int32_t) {
 
 PluginEntry LocalEntry() {
     PluginEntry local{};
-    local.ZOpenPlugin = OpenLocal;
-    local.ZSetDirectory = SetLocalDirectory;
-    local.ZClosePlugin = CloseLocal;
-    local.ZCreateDirectory = CreateDirectory;
-    local.ZDeleteFiles = DeleteFiles;
-    local.ZGetFiles = GetFiles;
-    local.ZPutFiles = PutFiles;
+    local.ZOpenPlugin = [](intptr_t reserved, uint32_t start, void* owner) -> PluginHandle {
+        Log(kLocalHandle, owner != nullptr ? "open owner" : "open", reserved, start);
+        return kLocalHandle;
+    };
+    local.ZSetDirectory = [](PluginHandle handle, const char* path, intptr_t) {
+        Log(handle, std::string("cd ") + path);
+        return setDirectoryResult;
+    };
+    local.ZClosePlugin = [](PluginHandle handle) { return Log(handle, "close"); };
+    local.ZCreateDirectory = [](PluginHandle handle, const char* name, intptr_t) {
+        return Log(handle, std::string("create ") + name);
+    };
+    local.ZDeleteFiles = [](PluginHandle handle, PluginItem*, int32_t count, uint32_t flags) {
+        return Log(handle, "delete", count, flags);
+    };
+    local.ZGetFiles = [](PluginHandle handle, PluginItem*, int32_t count, const char* to,
+                         uint32_t flags, uint32_t low, uint32_t high) {
+        return Log(handle, std::string("get ") + to, count, flags, low, high);
+    };
+    local.ZPutFiles = [](PluginHandle handle, PluginItem*, int32_t count, uint32_t flags,
+                         uint32_t low,
+                         uint32_t high) { return Log(handle, "put", count, flags, low, high); };
     local.ZGetKeyBar = KeyBar;
     return local;
 }
 
-struct OperationCase {
-    FileOperationCall call;
-    std::string expected;  // the operation's record, after "plugin " or "local "
+// Each operation with the record it leaves after "plugin " or "local ".
+const std::pair<FileOperationCall, std::string> kOperations[] = {
+    {{.operation = FileOperation::kCreateDirectory, .name = "new"}, "create new"},
+    {{.operation = FileOperation::kDeleteFiles, .count = 2, .flags = 24}, "delete 2 24"},
+    {{.operation = FileOperation::kGetFiles,
+      .count = 3,
+      .destination = "/to",
+      .flags = 0x20,
+      .sizeLow = 5,
+      .sizeHigh = 6},
+     "get /to 3 32 5 6"},
+    {{.operation = FileOperation::kPutFiles, .count = 1, .flags = 4, .sizeLow = 7}, "put 1 4 7 0"},
 };
-
-const std::vector<OperationCase>& Operations() {
-    static const std::vector<OperationCase> cases = {
-        {{.operation = FileOperation::kCreateDirectory, .name = "new"}, "create new"},
-        {{.operation = FileOperation::kDeleteFiles, .count = 2, .flags = 24}, "delete 2 24"},
-        {{.operation = FileOperation::kGetFiles,
-          .count = 3,
-          .destination = "/to",
-          .flags = 0x20,
-          .sizeLow = 5,
-          .sizeHigh = 6},
-         "get 3 /to 32 5 6"},
-        {{.operation = FileOperation::kPutFiles, .count = 1, .flags = 4, .sizeLow = 7},
-         "put 1 4 7 0"},
-    };
-    return cases;
-}
 
 class LocalFallbackTest : public ::testing::Test {
   protected:
@@ -113,96 +85,57 @@ class LocalFallbackTest : public ::testing::Test {
         pluginFlags = PLUGIN_FLAG_LOCAL_PATHS;
         setDirectoryResult = 0;
     }
+    // Runs every operation, expecting route for each and the calls around ("*" at the end: the
+    // operation's own record).
+    void ExpectAll(const PluginEntry& plugin, const PluginEntry& local, FileOperationRoute route,
+                   const std::vector<std::string>& around) {
+        calls.clear();
+        std::vector<std::string> expected;
+        for (const auto& [call, record] : kOperations) {
+            EXPECT_EQ(RunFileOperation(plugin, kPanelHandle, &owner_, call, local), route)
+                << record;
+            for (const std::string& step : around) {
+                expected.push_back(step.ends_with("*") ? step.substr(0, step.size() - 1) + record
+                                                       : step);
+            }
+        }
+        EXPECT_EQ(calls, expected);
+    }
 
     int owner_ = 0;
 };
 
-TEST_F(LocalFallbackTest, PluginsOwnEntryPointServes) {
-    const PluginEntry plugin = LocalEntry();  // has every operation
-    for (const OperationCase& c : Operations()) {
-        calls.clear();
-        EXPECT_EQ(RunFileOperation(plugin, kPanelHandle, &owner_, c.call, LocalEntry()),
-                  FileOperationRoute::kPlugin);
-        EXPECT_EQ(calls, std::vector<std::string>{"plugin " + c.expected});
-    }
-}
-
-TEST_F(LocalFallbackTest, LocalInstanceOnThePluginsDirectory) {
+TEST_F(LocalFallbackTest, ThePluginsOwnEntryPointElseALocalInstanceOnItsDirectoryElseNothing) {
+    ExpectAll(LocalEntry(), LocalEntry(), FileOperationRoute::kPlugin, {"plugin *"});
     PluginEntry plugin{};
-    plugin.ZGetFlags = GetFlags;
-    plugin.ZGetDirectory = GetDirectory;
-    for (const OperationCase& c : Operations()) {
-        calls.clear();
-        EXPECT_EQ(RunFileOperation(plugin, kPanelHandle, &owner_, c.call, LocalEntry()),
-                  FileOperationRoute::kLocal);
-        EXPECT_EQ(calls, (std::vector<std::string>{"local open 0 0 owner", "local cd /plugin/dir",
-                                                   "local " + c.expected, "local close"}));
-    }
-}
-
-TEST_F(LocalFallbackTest, WithoutGetDirectoryTheLocalInstanceStaysWhereItOpened) {
-    PluginEntry plugin{};
-    plugin.ZGetFlags = GetFlags;
-    const OperationCase& c = Operations()[0];
-    EXPECT_EQ(RunFileOperation(plugin, kPanelHandle, &owner_, c.call, LocalEntry()),
-              FileOperationRoute::kLocal);
-    EXPECT_EQ(calls, (std::vector<std::string>{"local open 0 0 owner", "local " + c.expected,
-                                               "local close"}));
-}
-
-TEST_F(LocalFallbackTest, WithoutLocalPathsFlagNothingIsDone) {
-    PluginEntry plugin{};
-    plugin.ZGetFlags = GetFlags;
-    plugin.ZGetDirectory = GetDirectory;
+    ExpectAll(plugin, LocalEntry(), FileOperationRoute::kNotDone, {});  // no flags to ask
+    plugin.ZGetFlags = [](PluginHandle) { return pluginFlags; };
+    // Without ZGetDirectory the instance stays where it opened.
+    ExpectAll(plugin, LocalEntry(), FileOperationRoute::kLocal,
+              {"local open owner 0 0", "local *", "local close"});
+    plugin.ZGetDirectory = [](PluginHandle) { return "/plugin/dir"; };
+    ExpectAll(plugin, LocalEntry(), FileOperationRoute::kLocal,
+              {"local open owner 0 0", "local cd /plugin/dir", "local *", "local close"});
+    setDirectoryResult = 1;  // the directory cannot be reached
+    ExpectAll(plugin, LocalEntry(), FileOperationRoute::kNotDone,
+              {"local open owner 0 0", "local cd /plugin/dir", "local close"});
+    setDirectoryResult = 0;
     pluginFlags = 2;
-    for (const OperationCase& c : Operations()) {
-        EXPECT_EQ(RunFileOperation(plugin, kPanelHandle, &owner_, c.call, LocalEntry()),
-                  FileOperationRoute::kNotDone);
-    }
-    EXPECT_TRUE(calls.empty());
+    ExpectAll(plugin, LocalEntry(), FileOperationRoute::kNotDone, {});
+    pluginFlags = PLUGIN_FLAG_LOCAL_PATHS;
+    PluginEntry bare{};  // the local plugin lacks the operations
+    bare.ZOpenPlugin = LocalEntry().ZOpenPlugin;
+    bare.ZClosePlugin = LocalEntry().ZClosePlugin;
+    ExpectAll(plugin, bare, FileOperationRoute::kNotDone, {});
 }
 
-TEST_F(LocalFallbackTest, WithoutGetFlagsNothingIsDone) {
-    const PluginEntry plugin{};
-    for (const OperationCase& c : Operations()) {
-        EXPECT_EQ(RunFileOperation(plugin, kPanelHandle, &owner_, c.call, LocalEntry()),
-                  FileOperationRoute::kNotDone);
-    }
-    EXPECT_TRUE(calls.empty());
-}
-
-TEST_F(LocalFallbackTest, OperationDoesNotRunWhenTheLocalInstanceCannotReachTheDirectory) {
-    PluginEntry plugin{};
-    plugin.ZGetFlags = GetFlags;
-    plugin.ZGetDirectory = GetDirectory;
-    setDirectoryResult = 1;
-    EXPECT_EQ(RunFileOperation(plugin, kPanelHandle, &owner_, Operations()[1].call, LocalEntry()),
-              FileOperationRoute::kNotDone);
-    EXPECT_EQ(calls, (std::vector<std::string>{"local open 0 0 owner", "local cd /plugin/dir",
-                                               "local close"}));
-}
-
-TEST_F(LocalFallbackTest, LocalPluginWithoutTheOperationDoesNothing) {
-    PluginEntry plugin{};
-    plugin.ZGetFlags = GetFlags;
-    PluginEntry local = LocalEntry();
-    local.ZDeleteFiles = nullptr;
-    EXPECT_EQ(RunFileOperation(plugin, kPanelHandle, &owner_, Operations()[1].call, local),
-              FileOperationRoute::kNotDone);
-    EXPECT_TRUE(calls.empty());
-}
-
-TEST_F(LocalFallbackTest, CompareFallsBackToTheLocalCompare) {
+TEST_F(LocalFallbackTest, CompareAndKeyBarFallBackToTheLocalOnes) {
     PluginEntry plugin{};
     EXPECT_EQ(CompareOf(plugin), &FS_ZCompare);
-    plugin.ZCompare = Reverse;
-    EXPECT_EQ(CompareOf(plugin), &Reverse);
-}
-
-TEST_F(LocalFallbackTest, KeyBarFallsBackToTheLocalKeyBar) {
-    PluginEntry plugin{};
     EXPECT_EQ(KeyBarOf(plugin, LocalEntry()), &KeyBar);
     EXPECT_EQ(KeyBarOf(plugin, PluginEntry{}), nullptr);
+    plugin.ZCompare = Reverse;
+    EXPECT_EQ(CompareOf(plugin), &Reverse);
 }
 
 }  // namespace

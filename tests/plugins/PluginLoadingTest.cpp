@@ -1,63 +1,42 @@
-// PluginsLoad, PluginGet and PluginsFree with real shared objects in temporary plugin trees:
-// numbering, the exact log on standard output, hidden entries, failing, unloadable and
-// refusing plugins.
+// PluginsLoad, PluginGet and PluginsFree with real shared objects in temporary plugin trees.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
-#include "kq/fs.h"
 #include "kq/plugin.h"
 #include "plugins/LocalCompare.h"
 #include "plugins/PluginTable.h"
+#include "support/ProcessTestSupport.h"
+#include "support/TempFolder.h"
 
 namespace kq::plugins {
 namespace {
 
-namespace fs = std::filesystem;
-
-const char* const kInternalLog = " * Initializing internal 'plugins': [FS] ok\n";
-
-enum class Kind { kEmpty, kFailing, kRefusing, kRecording, kNotALibrary };
-
-const char* BuiltPlugin(Kind kind) {
-    switch (kind) {
-        case Kind::kEmpty:
-            return KQ_PLUGIN_EMPTY;
-        case Kind::kFailing:
-            return KQ_PLUGIN_FAILING;
-        case Kind::kRefusing:
-            return KQ_PLUGIN_REFUSING;
-        case Kind::kRecording:
-            return KQ_PLUGIN_RECORDING;
-        case Kind::kNotALibrary:
-            return nullptr;
-    }
-    return nullptr;
-}
+const std::string kInternalLog = " * Initializing internal 'plugins': [FS] ok\n";
 
 struct LoadResult {
     int result = 0;
     std::string log;
 };
 
-LoadResult Load(const std::string& directory) {
+template <typename Step>
+LoadResult Logged(Step step) {
     ::testing::internal::CaptureStdout();
-    const int result = PluginsLoad(directory.c_str());
+    const int result = step();
     return {result, ::testing::internal::GetCapturedStdout()};
 }
 
+LoadResult Load(const std::string& directory) {
+    return Logged([&] { return PluginsLoad(directory.c_str()); });
+}
 LoadResult Free() {
-    ::testing::internal::CaptureStdout();
-    const int result = PluginsFree();
-    return {result, ::testing::internal::GetCapturedStdout()};
+    return Logged([] { return PluginsFree(); });
 }
 
 int32_t CountThroughPluginGet() {
@@ -67,343 +46,188 @@ int32_t CountThroughPluginGet() {
     return number;
 }
 
-bool AllSlotsNull(const PluginEntry& entry) {
-    const PluginEntry empty{};
-    return std::memcmp(&entry, &empty, sizeof entry) == 0;
+std::string Loading(const std::string& path, const std::string& outcome) {
+    return " * Loading plugin " + path + ": " + outcome + "\n";
 }
 
-int32_t ReturnsSeven(PluginInfo*, intptr_t) {
-    return 7;
+std::string Recorded(int number, const std::string& path) {
+    return "[recording " + std::to_string(number) + "] ZInitialise size=24 name=" + path +
+           " reserved=0\nok";
 }
 
 class PluginLoadingTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        EmptyTable();
-        char pattern[] = "/tmp/kq-plugins-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root_ = pattern;
-    }
-
+    void SetUp() override { EmptyTable(); }
     void TearDown() override {
         EmptyTable();
         SetInternalPluginEntry(std::nullopt);
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
     }
-
     static void EmptyTable() {
-        ::testing::internal::CaptureStdout();
-        for (int attempt = 0; attempt < 10 && PluginsFree() != 0; ++attempt) {
+        for (int attempt = 0; attempt < 10 && Free().result != 0; ++attempt) {
         }
-        ::testing::internal::GetCapturedStdout();
     }
-
-    // Places a copy of a test plugin (its own file, so its own instance once loaded) at the
-    // relative path; a library that the scan must load is remembered with its kind.
-    std::string Place(Kind kind, const std::string& relative, bool expectLoaded = true) {
-        const fs::path path = fs::path(root_) / relative;
-        fs::create_directories(path.parent_path());
-        if (const char* built = BuiltPlugin(kind)) {
-            fs::copy_file(built, path, fs::copy_options::overwrite_existing);
-        } else {
-            std::ofstream(path) << "not a library\n";
-        }
-        if (expectLoaded) expected_[path.string()] = kind;
+    // A copy of a built test plugin (its own file, so its own instance once loaded).
+    std::string Place(const char* built, const std::string& relative) const {
+        const std::filesystem::path path = root_.root() / relative;
+        std::filesystem::create_directories(path.parent_path());
+        std::filesystem::copy_file(built, path);
         return path.string();
     }
+    std::string Root() const { return root_.root().string(); }
 
-    // The log the scan must write: entries in the order the file-system layer lists them
-    // (hidden and system ones left out), sub-directories where they are met.
-    void ExpectedLog(const std::string& directory, int32_t& number, std::string& log) const {
-        const FsSearch search = FsFindInit(directory.c_str(), "*", 87);
-        int count = 0;
-        const FsFindEntry* entries = FsFind(search, 0, &count);
-        for (int i = 0; entries != nullptr && i < count; ++i) {
-            const std::string name = entries[i].name;
-            if (name == "." || name == "..") continue;
-            const std::string path = directory + "/" + name;
-            if (entries[i].attributes & FA_DIR) {
-                ExpectedLog(path, number, log);
-                continue;
-            }
-            const auto found = expected_.find(path);
-            if (found == expected_.end()) continue;
-            log += " * Loading plugin " + path + ": ";
-            switch (found->second) {
-                case Kind::kEmpty:
-                case Kind::kRefusing:
-                    log += "ok\n";
-                    ++number;
-                    break;
-                case Kind::kRecording:
-                    log += "[recording " + std::to_string(number) +
-                           "] ZInitialise size=24 name=" + path + " reserved=0\nok\n";
-                    ++number;
-                    break;
-                case Kind::kFailing:
-                    log += "Initialisation error 5!\n";
-                    break;
-                case Kind::kNotALibrary:
-                    log += "Can't load module!\n";
-                    break;
-            }
-        }
-        FsFindClose(search);
-    }
-
-    std::string root_;
-    std::map<std::string, Kind> expected_;
+    kq::test::TempFolder root_{"kq-plugins"};
 };
 
-TEST_F(PluginLoadingTest, EmptyDirectoryRegistersOnlyTheInternalPlugin) {
-    const LoadResult loaded = Load(root_);
-    EXPECT_EQ(loaded.result, 0);
-    EXPECT_EQ(loaded.log, kInternalLog);
-    EXPECT_EQ(CountThroughPluginGet(), 1);
-}
-
-TEST_F(PluginLoadingTest, MissingDirectoryIsNotAnError) {
-    const LoadResult loaded = Load(root_ + "/missing");
-    EXPECT_EQ(loaded.result, 0);
-    EXPECT_EQ(loaded.log, kInternalLog);
-    EXPECT_EQ(CountThroughPluginGet(), 1);
-}
-
-TEST_F(PluginLoadingTest, InternalPluginHasTheLocalCompare) {
-    Load(root_);
+TEST_F(PluginLoadingTest, WithoutLibrariesOnlyTheInternalPluginIsRegistered) {
+    const LoadResult missing = Load(Root() + "/missing");  // no error
+    EXPECT_EQ(missing.result, 0);
+    EXPECT_EQ(missing.log, kInternalLog);
     PluginEntry entry{};
     ASSERT_EQ(PluginGet(0, &entry), 0);
     EXPECT_EQ(entry.ZCompare, &FS_ZCompare);
+    EXPECT_EQ(CountThroughPluginGet(), 1);
+    EXPECT_EQ(Free().result + Free().result, 0);  // the second on an empty table
+    EXPECT_EQ(PluginCount(), 0);
+    EXPECT_EQ(PluginGet(0, &entry), -1);
+    EXPECT_EQ(Load(Root()).log, kInternalLog);  // starts again at zero
+    EXPECT_EQ(CountThroughPluginGet(), 1);
 }
 
-TEST_F(PluginLoadingTest, TreeIsScannedDepthFirstSkippingHiddenEntries) {
-    Place(Kind::kRecording, "a.so");
-    Place(Kind::kRecording, "Mixed.Dll");
-    Place(Kind::kEmpty, "backup.dll.bak");
-    Place(Kind::kRecording, "sub/c.so");
-    Place(Kind::kRecording, "sub/deeper/d.so");
-    Place(Kind::kRecording, "sub/deeper/e.so");
-    Place(Kind::kRecording, "sub/f.so");
-    Place(Kind::kRecording, "other/g.DLL");
-    Place(Kind::kRecording, "other/libversioned.so.1");
-    // Never loaded: hidden files, hidden directories, names without ".DLL" or ".SO", a fifo.
-    Place(Kind::kRecording, ".hidden.so", false);
-    Place(Kind::kRecording, ".hiddendir/inner.so", false);
-    Place(Kind::kRecording, "sub/.x/deep.so", false);
-    Place(Kind::kRecording, "plugin.dl", false);
-    Place(Kind::kRecording, "plugin", false);
-    Place(Kind::kNotALibrary, "notes.txt", false);
-    ASSERT_EQ(mkfifo((root_ + "/pipe.so").c_str(), 0600), 0);
-
-    const LoadResult loaded = Load(root_);
-    EXPECT_EQ(loaded.result, 0);
-
-    int32_t number = 1;
-    std::string log = kInternalLog;
-    ExpectedLog(root_, number, log);
-    EXPECT_EQ(loaded.log, log);
-    EXPECT_EQ(number, 10);
-    EXPECT_EQ(CountThroughPluginGet(), 10);
-
-    // Depth first: the libraries of one sub-directory come one after another.
-    std::vector<std::string> order;
-    for (size_t at = loaded.log.find("plugin "); at != std::string::npos;
-         at = loaded.log.find("plugin ", at + 1)) {
-        order.push_back(loaded.log.substr(at + 7, loaded.log.find(':', at) - at - 7));
+// Depth first, leaving out hidden files and directories, names without ".DLL" or ".SO" (in
+// any case, versioned too) and anything that is no regular file.
+TEST_F(PluginLoadingTest, TheTreeIsScannedDepthFirstSkippingHiddenEntries) {
+    // clang-format off
+    const std::vector<std::string> loaded = {"a.so", "Mixed.Dll", "backup.dll.bak", "sub/c.so",
+        "sub/deeper/d.so", "sub/deeper/e.so", "sub/f.so", "other/g.DLL", "other/libversioned.so.1"};
+    // clang-format on
+    for (const std::string& name : loaded) Place(KQ_PLUGIN_EMPTY, name);
+    for (const char* name :
+         {".hidden.so", ".hiddendir/inner.so", "sub/.x/deep.so", "plugin.dl", "plugin"}) {
+        Place(KQ_PLUGIN_EMPTY, name);
     }
-    ASSERT_EQ(order.size(), 9u);
-    for (const std::string& prefix : {root_ + "/sub/", root_ + "/sub/deeper/", root_ + "/other/"}) {
+    ASSERT_EQ(::mkfifo((Root() + "/pipe.so").c_str(), 0600), 0);
+
+    const LoadResult result = Load(Root());
+    EXPECT_EQ(result.result, 0);
+    ASSERT_TRUE(result.log.starts_with(kInternalLog));
+    std::vector<std::string> order;  // the libraries as loaded, relative to the tree
+    for (std::string line : kq::testing::SplitLines(result.log.substr(kInternalLog.size()))) {
+        const std::string prefix = " * Loading plugin " + Root() + "/";
+        ASSERT_TRUE(line.starts_with(prefix) && line.ends_with(": ok")) << line;
+        order.push_back(line.substr(prefix.size(), line.size() - 4 - prefix.size()));
+    }
+    EXPECT_EQ(std::multiset<std::string>(order.begin(), order.end()),
+              std::multiset<std::string>(loaded.begin(), loaded.end()));
+    EXPECT_EQ(CountThroughPluginGet(), 10);
+    // The libraries of one directory come one after another.
+    for (const std::string prefix : {"sub/", "sub/deeper/", "other/"}) {
         std::vector<size_t> positions;
         for (size_t i = 0; i < order.size(); ++i) {
-            if (order[i].rfind(prefix, 0) == 0) positions.push_back(i);
+            if (order[i].starts_with(prefix)) positions.push_back(i);
         }
-        ASSERT_FALSE(positions.empty());
         EXPECT_EQ(positions.back() - positions.front() + 1, positions.size()) << prefix;
     }
 }
 
-TEST_F(PluginLoadingTest, FailingPluginIsUnloadedAndTheNextTakesItsNumber) {
-    const std::string failing = Place(Kind::kFailing, "fail.so");
-    const std::string recording = Place(Kind::kRecording, "rec.so");
-    const LoadResult loaded = Load(root_);
+// Failing and unloadable plugins are left out (and unloaded again) and the next takes their
+// number; a trailing slash adds no second one and overlong paths are skipped.
+TEST_F(PluginLoadingTest, FailingUnloadableAndOverlongPluginsAreLeftOut) {
+    const std::string failing = Place(KQ_PLUGIN_FAILING, "fail.so");
+    const std::string junk = root_.WriteFile("junk.so", "not a library\n");
+    const std::string recording = Place(KQ_PLUGIN_RECORDING, "rec.so");
+    const std::string part(200, 'd'), deep = part + "/" + part + "/" + part;
+    Place(KQ_PLUGIN_EMPTY, deep + "/far.so");
+    const LoadResult loaded = Load(Root() + "/");
     EXPECT_EQ(loaded.result, 0);
-    EXPECT_NE(loaded.log.find(" * Loading plugin " + failing + ": Initialisation error 5!\n"),
-              std::string::npos)
-        << loaded.log;
-    EXPECT_NE(loaded.log.find("[recording 1] ZInitialise size=24 name=" + recording +
-                              " reserved=0\nok\n"),
-              std::string::npos)
-        << loaded.log;
-    int32_t number = 1;
-    std::string log = kInternalLog;
-    ExpectedLog(root_, number, log);
-    EXPECT_EQ(loaded.log, log);
+    size_t length = kInternalLog.size();
+    for (const std::string& piece :
+         {Loading(failing, "Initialisation error 5!"), Loading(junk, "Can't load module!"),
+          Loading(recording, Recorded(1, recording)),
+          " * Skipping " + Root() + "/" + deep + ": its path is longer than 511 bytes\n"}) {
+        EXPECT_NE(loaded.log.find(piece), std::string::npos) << piece << "\nin\n" << loaded.log;
+        length += piece.size();
+    }
+    EXPECT_EQ(loaded.log.size(), length);  // and nothing else
     EXPECT_EQ(CountThroughPluginGet(), 2);
-    // Unloaded again: the system no longer has it.
     EXPECT_EQ(dlopen(failing.c_str(), RTLD_NOW | RTLD_NOLOAD), nullptr);
 }
 
-TEST_F(PluginLoadingTest, DirectoryEndingInASlashGetsNoSecondSlash) {
-    const std::string empty = Place(Kind::kEmpty, "empty.so");
-    EXPECT_EQ(Load(root_ + "/").log,
-              std::string(kInternalLog) + " * Loading plugin " + empty + ": ok\n");
-}
-
-TEST_F(PluginLoadingTest, PathsLongerThanAPathBufferAreSkipped) {
-    const std::string part(200, 'd');
-    const std::string deep = part + "/" + part + "/" + part;
-    Place(Kind::kEmpty, deep + "/far.so", false);
-    const std::string near = Place(Kind::kEmpty, part + "/near.so");
-    const std::string log = Load(root_).log;
-    EXPECT_NE(log.find(" * Loading plugin " + near + ": ok\n"), std::string::npos) << log;
-    // Said, not silent.
-    EXPECT_NE(log.find(" * Skipping " + root_ + "/" + deep + ": its path is longer than 511"),
-              std::string::npos)
-        << log;
-    EXPECT_EQ(CountThroughPluginGet(), 2);
-}
-
-TEST_F(PluginLoadingTest, FileThatIsNoLibraryCannotBeLoaded) {
-    const std::string junk = Place(Kind::kNotALibrary, "junk.so");
-    const LoadResult loaded = Load(root_);
-    EXPECT_EQ(loaded.result, 0);
-    EXPECT_EQ(loaded.log,
-              std::string(kInternalLog) + " * Loading plugin " + junk + ": Can't load module!\n");
-    EXPECT_EQ(CountThroughPluginGet(), 1);
-}
-
-TEST_F(PluginLoadingTest, LibraryExportingNothingGetsTwentyNullSlots) {
-    const std::string empty = Place(Kind::kEmpty, "empty.so");
-    const LoadResult loaded = Load(root_);
-    EXPECT_EQ(loaded.log, std::string(kInternalLog) + " * Loading plugin " + empty + ": ok\n");
-    PluginEntry entry{};
-    ASSERT_EQ(PluginGet(1, &entry), 0);
-    EXPECT_TRUE(AllSlotsNull(entry));
-}
-
-TEST_F(PluginLoadingTest, SlotsHoldExactlyTheExportedEntryPoints) {
-    Place(Kind::kRecording, "rec.so");
-    Load(root_);
-    PluginEntry entry{};
-    ASSERT_EQ(PluginGet(1, &entry), 0);
-    EXPECT_NE(entry.ZInitialise, nullptr);
-    EXPECT_NE(entry.ZTerminate, nullptr);
-    EXPECT_NE(entry.ZGetFlags, nullptr);
-    EXPECT_NE(entry.ZGetDirectory, nullptr);
-    EXPECT_NE(entry.ZCompare, nullptr);
-    EXPECT_EQ(entry.ZGetFlags(0), PLUGIN_FLAG_LOCAL_PATHS);
-    EXPECT_STREQ(entry.ZGetDirectory(0), "/recorded");
-    // The other fifteen are null.
-    PluginEntry rest = entry;
-    rest.ZInitialise = nullptr;
-    rest.ZTerminate = nullptr;
-    rest.ZGetFlags = nullptr;
-    rest.ZGetDirectory = nullptr;
-    rest.ZCompare = nullptr;
-    EXPECT_TRUE(AllSlotsNull(rest));
-}
-
-TEST_F(PluginLoadingTest, SecondLoadAppendsWithoutTheInternalPlugin) {
-    const std::string first = Place(Kind::kEmpty, "one/a.so");
-    const std::string second = Place(Kind::kRecording, "two/b.so");
-    EXPECT_EQ(Load(root_ + "/one").log,
-              std::string(kInternalLog) + " * Loading plugin " + first + ": ok\n");
-    EXPECT_EQ(Load(root_ + "/two").log, " * Loading plugin " + second +
-                                            ": [recording 2] ZInitialise size=24 name=" + second +
-                                            " reserved=0\nok\n");
+// A second load appends without the internal plugin; the slots hold exactly the exported
+// entry points, and numbers out of range leave the record alone.
+TEST_F(PluginLoadingTest, ASecondLoadAppendsAndSlotsHoldTheExportedEntryPoints) {
+    const std::string first = Place(KQ_PLUGIN_EMPTY, "one/a.so");
+    const std::string second = Place(KQ_PLUGIN_RECORDING, "two/b.so");
+    EXPECT_EQ(Load(Root() + "/one").log, kInternalLog + Loading(first, "ok"));
+    EXPECT_EQ(Load(Root() + "/two").log, Loading(second, Recorded(2, second)));
     EXPECT_EQ(CountThroughPluginGet(), 3);
-}
-
-TEST_F(PluginLoadingTest, InternalPluginFailingStopsBeforeTheScan) {
-    Place(Kind::kRecording, "rec.so");
-    PluginEntry internal{};
-    internal.ZInitialise = ReturnsSeven;
-    SetInternalPluginEntry(internal);
-    const LoadResult loaded = Load(root_);
-    EXPECT_EQ(loaded.result, -1);
-    EXPECT_EQ(loaded.log,
-              " * Initializing internal 'plugins': Internal plugin's number 0 initialisation "
-              "error 7!\nTerminating.\n");
-    // The record stays.
-    EXPECT_EQ(CountThroughPluginGet(), 1);
-}
-
-TEST_F(PluginLoadingTest, InternalPluginIsInitialisedWithItsName) {
-    static std::string seenName;
-    static uint32_t seenSize = 0;
-    static uint32_t seenNumber = 99;
-    PluginEntry internal{};
-    internal.ZInitialise = [](PluginInfo* info, intptr_t) -> int32_t {
-        seenName = info->name;
-        seenSize = info->size;
-        seenNumber = info->number;
-        return 0;
-    };
-    SetInternalPluginEntry(internal);
-    EXPECT_EQ(Load(root_).log, kInternalLog);
-    EXPECT_EQ(seenName, "INTERNAL");
-    EXPECT_EQ(seenSize, sizeof(PluginInfo));
-    EXPECT_EQ(seenNumber, 0u);
-}
-
-TEST_F(PluginLoadingTest, PluginGetRefusesNumbersOutsideTheTable) {
-    Place(Kind::kEmpty, "a.so");
-    Load(root_);
     PluginEntry sentinel{};
     sentinel.ZCompare = FS_ZCompare;
-    for (const int32_t number : {2, 3, -1, INT32_MIN, INT32_MAX}) {
+    for (const int32_t number : {3, -1, INT32_MIN, INT32_MAX}) {
         PluginEntry entry = sentinel;
         EXPECT_EQ(PluginGet(number, &entry), -1) << number;
         EXPECT_EQ(std::memcmp(&entry, &sentinel, sizeof entry), 0) << number;
     }
+    const PluginEntry empty{};
     PluginEntry entry = sentinel;
-    EXPECT_EQ(PluginGet(1, &entry), 0);
-    EXPECT_TRUE(AllSlotsNull(entry));
+    ASSERT_EQ(PluginGet(1, &entry), 0);
+    EXPECT_EQ(std::memcmp(&entry, &empty, sizeof entry), 0);  // the empty plugin exports nothing
+    ASSERT_EQ(PluginGet(2, &entry), 0);
+    EXPECT_EQ(entry.ZGetFlags(0), PLUGIN_FLAG_LOCAL_PATHS);
+    EXPECT_STREQ(entry.ZGetDirectory(0), "/recorded");
+    EXPECT_TRUE(entry.ZInitialise && entry.ZTerminate && entry.ZCompare);
+    entry.ZInitialise = nullptr;
+    entry.ZTerminate = nullptr;
+    entry.ZGetFlags = nullptr;
+    entry.ZGetDirectory = nullptr;
+    entry.ZCompare = nullptr;
+    EXPECT_EQ(std::memcmp(&entry, &empty, sizeof entry), 0);  // the other fifteen
 }
 
-TEST_F(PluginLoadingTest, PluginGetOnAnEmptyTableFails) {
-    PluginEntry entry{};
-    EXPECT_EQ(PluginGet(0, &entry), -1);
+TEST_F(PluginLoadingTest, TheInternalPluginIsInitialisedFirstAndItsFailureStopsTheScan) {
+    static PluginInfo seen{};
+    static std::string seenName;
+    PluginEntry internal{};
+    internal.ZInitialise = [](PluginInfo* info, intptr_t) -> int32_t {
+        seen = *info;
+        seenName = info->name;
+        return 0;
+    };
+    SetInternalPluginEntry(internal);
+    EXPECT_EQ(Load(Root()).log, kInternalLog);
+    EXPECT_EQ(seenName + " " + std::to_string(seen.size) + " " + std::to_string(seen.number),
+              "INTERNAL " + std::to_string(sizeof(PluginInfo)) + " 0");
+    ASSERT_EQ(Free().result, 0);
+
+    Place(KQ_PLUGIN_RECORDING, "rec.so");
+    internal.ZInitialise = [](PluginInfo*, intptr_t) -> int32_t { return 7; };
+    SetInternalPluginEntry(internal);
+    const LoadResult loaded = Load(Root());
+    EXPECT_EQ(loaded.result, -1);
+    EXPECT_EQ(loaded.log,
+              " * Initializing internal 'plugins': Internal plugin's number 0 initialisation "
+              "error 7!\nTerminating.\n");
+    EXPECT_EQ(CountThroughPluginGet(), 1);  // the record stays
 }
 
-TEST_F(PluginLoadingTest, RefusedTerminationStopsAndTheNextCallResumes) {
-    Place(Kind::kRecording, "one/rec.so");
-    Place(Kind::kRefusing, "two/refusing.so");
-    Place(Kind::kRecording, "three/rec.so");
-    Load(root_ + "/one");
-    Load(root_ + "/two");
-    Load(root_ + "/three");
+// Plugins are terminated from the last; a refusal stops there (the refusing plugin and the ones
+// below it stay callable) and the next call resumes.
+TEST_F(PluginLoadingTest, ARefusedTerminationStopsAndTheNextCallResumes) {
+    Place(KQ_PLUGIN_RECORDING, "one/rec.so");
+    Place(KQ_PLUGIN_REFUSING, "two/refusing.so");
+    Place(KQ_PLUGIN_RECORDING, "three/rec.so");
+    for (const char* directory : {"/one", "/two", "/three"}) Load(Root() + directory);
     ASSERT_EQ(CountThroughPluginGet(), 4);
-
     const LoadResult refused = Free();
     EXPECT_EQ(refused.result, 1);
     EXPECT_EQ(refused.log, "[recording 3] ZTerminate\n[refusing 2] ZTerminate refused\n");
-    // Plugin 3 is gone; the refusing plugin and the ones below it stay callable.
     EXPECT_EQ(CountThroughPluginGet(), 3);
     PluginEntry entry{};
     ASSERT_EQ(PluginGet(1, &entry), 0);
     EXPECT_EQ(entry.ZGetFlags(0), PLUGIN_FLAG_LOCAL_PATHS);
-    ASSERT_EQ(PluginGet(2, &entry), 0);
-    EXPECT_NE(entry.ZTerminate, nullptr);
-
     const LoadResult resumed = Free();
     EXPECT_EQ(resumed.result, 0);
     EXPECT_EQ(resumed.log, "[refusing 2] ZTerminate\n[recording 1] ZTerminate\n");
-    EXPECT_EQ(CountThroughPluginGet(), 0);
     EXPECT_EQ(PluginCount(), 0);
-}
-
-TEST_F(PluginLoadingTest, FreeingAnEmptyTableSucceeds) {
-    EXPECT_EQ(Free().result, 0);
-    EXPECT_EQ(PluginCount(), 0);
-}
-
-TEST_F(PluginLoadingTest, LoadingAfterFreeStartsAgainAtZero) {
-    Load(root_);
-    ASSERT_EQ(Free().result, 0);
-    EXPECT_EQ(Load(root_).log, kInternalLog);
-    EXPECT_EQ(CountThroughPluginGet(), 1);
 }
 
 }  // namespace
