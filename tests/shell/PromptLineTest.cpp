@@ -1,6 +1,5 @@
 // The command line's drawing behind the prompt directory, and the Prompt* functions.
 #include "shell/ShellTestSupport.h"
-#include "ui/OverwriteMode.h"
 
 namespace kq::shell::testing {
 namespace {
@@ -12,54 +11,48 @@ class PromptLineTest : public ShellTest {
         Start(80, 25);
     }
     std::string Line() { return console->RowText(24); }
-    int Row() { return 24; }
 };
 
-TEST_F(PromptLineTest, ShortDirectoryThenPromptThenTextWithTheCursorAfterIt) {
+TEST_F(PromptLineTest, DirectoryThenPromptThenTextWithTheCursorAfterIt) {
+    EXPECT_STREQ(PromptGetDir(), work_.c_str());  // the active panel's; the title follows
+    EXPECT_NE(console->Title().find(work_), std::string::npos);
     PromptSetDir("C:\\WORK");
     Type("dir");
     EXPECT_EQ(Line().substr(0, 12), "C:\\WORK>dir ");
     EXPECT_EQ(console->Cursor().x, 11);
-    EXPECT_EQ(console->Cursor().y, Row());
+    EXPECT_EQ(console->Cursor().y, 24);
     EXPECT_EQ(PromptGetCursor(), 3);
     EXPECT_STREQ(PromptGetLine(), "dir");
     EXPECT_STREQ(PromptGetDir(), "C:\\WORK");
+    EXPECT_EQ(console->Cursor().size, 10);  // the cursor's height follows overwrite mode
+    Press({Key(KC_INS)});
+    EXPECT_EQ(console->Cursor().size, 100);
+    Press({Key(KC_INS)});
+    EXPECT_EQ(console->Cursor().size, 10);
+    PromptSetDir(nullptr);
+    EXPECT_STREQ(PromptGetDir(), "");
+    EXPECT_EQ(Line().substr(0, 1), ">");
 }
 
-TEST_F(PromptLineTest, DirectoryOfExactlyHalfTheWidthIsShortened) {
-    const std::string directory = "/" + std::string(38, 'a') + "Z";  // 40 characters
-    PromptSetDir(directory.c_str());
-    const std::string expected = "/aa... " + std::string(32, 'a') + "Z>";
-    EXPECT_EQ(Line().substr(0, 41), expected);
+// Directories of half the line or more show their first three characters, "... " and their
+// end; beyond the shell's 512-byte buffer, the end of what it keeps.
+TEST_F(PromptLineTest, LongDirectoriesShowTheirStartAndTheirEnd) {
+    for (const size_t length : {40, 50, 600}) {
+        std::string directory = "/ab";
+        for (int i = 0; directory.size() < length; ++i) directory += static_cast<char>('a' + i % 26);
+        PromptSetDir(directory.c_str());
+        const size_t kept = std::min<size_t>(length, 511);
+        EXPECT_EQ(Line().substr(0, 41), "/ab... " + directory.substr(kept - 33, 33) + ">") << length;
+    }
 }
 
-TEST_F(PromptLineTest, LongDirectoryShowsItsStartAndItsEnd) {
-    std::string directory = "/ab";
-    for (int i = 0; directory.size() < 50; ++i) directory += static_cast<char>('a' + i % 26);
-    PromptSetDir(directory.c_str());
-    const std::string line = Line();
-    EXPECT_EQ(line.substr(0, 7), "/ab... ");
-    EXPECT_EQ(line.substr(7, 33), directory.substr(50 - 33));
-    EXPECT_EQ(line[40], '>');
-}
-
-TEST_F(PromptLineTest, EightCellLineShowsOnlyThePromptSign) {
+TEST_F(PromptLineTest, NarrowLinesCutTheShortenedDirectoryAtThePromptSign) {
     PromptSetDir("/a/very/long/directory");
-    Shell().SetPos(ZRec(0, 24, 0, 0), ZRec(0, 0, 8, 1));
-    Shell().Redraw();
-    EXPECT_EQ(console->Text(0, 24, 8), "    >   ");
-}
-
-// Between 9 and 13 cells the shortened directory is wider than its half of the line: it is
-// cut where the prompt sign stands instead of leaving dots behind it.
-TEST_F(PromptLineTest, NarrowLineCutsTheShortenedDirectoryAtThePromptSign) {
-    PromptSetDir("/a/very/long/directory");
-    Shell().SetPos(ZRec(0, 24, 0, 0), ZRec(0, 0, 9, 1));
-    Shell().Redraw();
-    EXPECT_EQ(console->Text(0, 24, 9), "/a/.>    ");
-    Shell().SetPos(ZRec(0, 24, 0, 0), ZRec(0, 0, 14, 1));
-    Shell().Redraw();
-    EXPECT_EQ(console->Text(0, 24, 14), "/a/... >      ");
+    for (const auto& [width, shown] : {std::pair{8, "    >   "}, {9, "/a/.>    "}, {14, "/a/... >      "}}) {
+        Shell().SetPos(ZRec(0, 24, 0, 0), ZRec(0, 0, width, 1));
+        Shell().Redraw();
+        EXPECT_EQ(console->Text(0, 24, width), shown);
+    }
 }
 
 TEST_F(PromptLineTest, LongTextScrollsSoThatTheCursorStaysOnTheLine) {
@@ -69,8 +62,7 @@ TEST_F(PromptLineTest, LongTextScrollsSoThatTheCursorStaysOnTheLine) {
     PromptSetLine(text.c_str());
     PromptSetCursor(100);
     // scroll = 100 - 80 + 5 + 2 = 27: the text from index 27 follows the prompt.
-    EXPECT_EQ(Line().substr(0, 6), "/work>");
-    EXPECT_EQ(Line().substr(6, 73), text.substr(27, 73));
+    EXPECT_EQ(Line().substr(0, 79), "/work>" + text.substr(27, 73));
     EXPECT_EQ(console->Cursor().x, 79);
     // Home scrolls back to the start; with the panels shown the active panel takes Home.
     Press({Ctrl('o'), Key(KC_HOME)});
@@ -78,49 +70,22 @@ TEST_F(PromptLineTest, LongTextScrollsSoThatTheCursorStaysOnTheLine) {
     EXPECT_EQ(console->Cursor().x, 6);
 }
 
-TEST_F(PromptLineTest, SelectionIsHighlightedOnlyOverTheText) {
+TEST_F(PromptLineTest, SelectionIsHighlightedOnlyOverTheTextAndSetLineClearsIt) {
     PromptSetDir("/w");
     PromptSetLine("abcdef");
     Shell().SetSelection(1, 3);
     const uint8_t* palette = ColGetPalette();
-    EXPECT_EQ(console->Attr(3, 24), palette[19]);  // 'a'
-    EXPECT_EQ(console->Attr(4, 24), palette[20]);
-    EXPECT_EQ(console->Attr(6, 24), palette[20]);
-    EXPECT_EQ(console->Attr(7, 24), palette[19]);
-    EXPECT_EQ(console->Attr(2, 24), palette[19]);  // '>'
-}
-
-TEST_F(PromptLineTest, CursorHeightFollowsOverwriteMode) {
-    Type("x");
-    EXPECT_EQ(console->Cursor().size, 10);
-    Press({Key(KC_INS)});
-    EXPECT_EQ(console->Cursor().size, 100);
-    Press({Key(KC_INS)});
-    EXPECT_EQ(console->Cursor().size, 10);
-}
-
-TEST_F(PromptLineTest, SetLineClearsTheSelectionAndNullEmptiesIt) {
-    PromptSetLine("abc");
-    Shell().SetSelection(0, 2);
+    for (const auto& [x, colour] : {std::pair{2, 19}, {3, 19}, {4, 20}, {6, 20}, {7, 19}}) {
+        EXPECT_EQ(console->Attr(x, 24), palette[colour]) << x;
+    }
     PromptSetLine(nullptr);
     int start = 0;
     Shell().GetSelection(&start, nullptr);
     EXPECT_EQ(start, -1);
     EXPECT_STREQ(PromptGetLine(), "");
-}
-
-TEST_F(PromptLineTest, CaretBeyondTheTextGoesBackToTheStart) {
     PromptSetLine("abc");
-    PromptSetCursor(10);
+    PromptSetCursor(10);  // beyond the text: back to the start
     EXPECT_EQ(PromptGetCursor(), 0);
-}
-
-TEST_F(PromptLineTest, PromptDirectoryIsTheActivePanelsAndTheTitleFollows) {
-    EXPECT_STREQ(PromptGetDir(), work_.c_str());
-    EXPECT_NE(console->Title().find(work_), std::string::npos);
-    PromptSetDir(nullptr);
-    EXPECT_STREQ(PromptGetDir(), "");
-    EXPECT_EQ(Line().substr(0, 1), ">");
 }
 
 }  // namespace
