@@ -68,6 +68,7 @@ TEST_F(ShellTest, KeysSwitchHideShowAndSwapThePanels) {
     // Ctrl+O hides both; keys then edit the command line.
     Press({Ctrl('o')});
     EXPECT_TRUE(!Visible(Left()) && !Visible(Right()));
+    EXPECT_EQ(ZDesktop::GetFocus(), &Shell());
     Type("ls");
     EXPECT_STREQ(Shell().GetTitle(), "ls");
     Press({Ctrl('o'), Key(KC_ESC)});
@@ -83,6 +84,9 @@ TEST_F(ShellTest, KeysSwitchHideShowAndSwapThePanels) {
     EXPECT_EQ(RectOf(*active).x, 0);
     Press({Ctrl(KC_F1)});
     EXPECT_TRUE(!Visible(*active) && Visible(*created));
+    Press({Ctrl(KC_F1), Key(KC_F9), Key('c', 0, 'c'), Key('w', 0, 'w')});  // the menu's swap
+    EXPECT_EQ(RectOf(*created).x, 0);
+    EXPECT_EQ(ZDesktop::GetFocus(), &Shell());
 }
 
 TEST_F(ShellTest, CtrlArrowsMoveTheDividerAndTheBottomWithinLimits) {
