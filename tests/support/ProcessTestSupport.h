@@ -1,5 +1,5 @@
-// Helpers of the tests that run real programs: running one with a given environment and
-// collecting its output, finding programs on PATH, shell quoting, files, lines and waiting.
+// Running programs with a given environment, finding them on PATH, shell quoting, files, lines
+// and waiting, for the tests that run real programs.
 #pragma once
 
 #include <fcntl.h>
@@ -51,17 +51,14 @@ inline CommandResult RunCommand(const std::vector<std::string>& argv,
     CommandResult result;
     std::vector<char*> args, environment;
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    for (const std::string& variable : env) environment.push_back(const_cast<char*>(variable.c_str()));
-    args.push_back(nullptr);
-    environment.push_back(nullptr);
+    for (const std::string& e : env) environment.push_back(const_cast<char*>(e.c_str()));
+    args.push_back(nullptr), environment.push_back(nullptr);
     char outName[] = "/tmp/kq-run-XXXXXX", errName[] = "/tmp/kq-run-XXXXXX";
     const int out = mkstemp(outName), err = mkstemp(errName);
     const pid_t pid = fork();
     if (pid == 0) {
-        const int none = open("/dev/null", O_RDONLY);
-        dup2(none, 0), dup2(out, 1), dup2(err, 2);
-        execve(args[0], args.data(), environment.data());
-        _exit(127);
+        dup2(open("/dev/null", O_RDONLY), 0), dup2(out, 1), dup2(err, 2);
+        execve(args[0], args.data(), environment.data()), _exit(127);
     }
     while (pid > 0 && waitpid(pid, &result.status, 0) < 0 && errno == EINTR) {
     }

@@ -35,26 +35,16 @@ inline std::string Utf8(char32_t c) {
 // One SGR sequence's parameters applied to the current style.
 inline void ApplySgr(const std::vector<int>& v, Cell& style) {
     for (size_t i = 0; i < v.size(); ++i) {
-        const int c = v[i];
+        const int c = v[i], bit = c % 10 == 1 ? 1 : c % 10 == 5 ? 2 : 4;
         int& colour = (c / 10 == 3 || c / 10 == 9) ? style.fg : style.bg;
-        const int bit = c % 10 == 1 ? 1 : c % 10 == 5 ? 2 : 4;
-        if (c == 0) {
-            style = Cell{};
-        } else if (c == 1 || c == 5 || c == 7) {
-            style.attrs |= bit;
-        } else if (c == 22 || c == 25 || c == 27) {
-            style.attrs &= ~(c == 22 ? 1 : bit);
-        } else if ((c >= 30 && c <= 37) || (c >= 40 && c <= 47)) {
-            colour = c % 10;
-        } else if ((c >= 90 && c <= 97) || (c >= 100 && c <= 107)) {
-            colour = c % 10 + 8;
-        } else if (c == 39 || c == 49) {
-            colour = -1;
-        } else if ((c == 38 || c == 48) && i + 2 < v.size() && v[i + 1] == 5) {
-            colour = v[i + 2], i += 2;
-        } else if ((c == 38 || c == 48) && i + 1 < v.size() && v[i + 1] == 2) {
-            colour = -2, i += 4;
-        }
+        if (c == 0) style = Cell{};
+        if (c == 1 || c == 5 || c == 7) style.attrs |= bit;
+        if (c == 22 || c == 25 || c == 27) style.attrs &= ~(c == 22 ? 1 : bit);
+        if ((c >= 30 && c <= 37) || (c >= 40 && c <= 47)) colour = c % 10;
+        if ((c >= 90 && c <= 97) || (c >= 100 && c <= 107)) colour = c % 10 + 8;
+        if (c == 39 || c == 49) colour = -1;
+        if ((c == 38 || c == 48) && i + 2 < v.size() && v[i + 1] == 5) colour = v[i + 2], i += 2;
+        else if ((c == 38 || c == 48) && i + 1 < v.size() && v[i + 1] == 2) colour = -2, i += 4;
     }
 }
 
@@ -81,15 +71,11 @@ struct Screen {
     std::string Row(int y) const { return Trim(Slice(y, 0, Width(y))); }
     std::string Last() const { return Row(Height() - 1); }
     int Find(std::string_view line) const {
-        for (int y = 0; y < Height(); ++y) {
-            if (Row(y) == line) return y;
-        }
+        for (int y = 0; y < Height(); ++y) if (Row(y) == line) return y;
         return -1;
     }
     bool Shows(std::string_view part) const {
-        for (int y = 0; y < Height(); ++y) {
-            if (Row(y).find(part) != std::string::npos) return true;
-        }
+        for (int y = 0; y < Height(); ++y) if (Row(y).find(part) != std::string::npos) return true;
         return false;
     }
     std::string Text() const {
@@ -113,11 +99,8 @@ inline Screen ParseCapture(std::string_view t) {
             if (i + 1 < t.size() && t[i + 1] == '[') {
                 std::vector<int> values{0};
                 for (; end < t.size() && !(t[end] >= 0x40 && t[end] <= 0x7E); ++end) {
-                    if (t[end] >= '0' && t[end] <= '9') {
-                        values.back() = values.back() * 10 + (t[end] - '0');
-                    } else {
-                        values.push_back(0);
-                    }
+                    const bool digit = t[end] >= '0' && t[end] <= '9';
+                    digit ? void(values.back() = values.back() * 10 + (t[end] - '0')) : values.push_back(0);
                 }
                 if (end < t.size() && t[end] == 'm') ApplySgr(values, style);
                 ++end;
