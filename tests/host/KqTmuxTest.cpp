@@ -162,9 +162,7 @@ class KqTmuxTest : public ::testing::Test {
 TEST_F(KqTmuxTest, ListsRunsCommandsFollowsResizesAndGivesTheTerminalBack) {
     const Screen first = s_.Capture();
     EXPECT_TRUE(LaidOutFor(first, 100, 30, prompt_)) << first.Text();
-    const std::vector<Frame> panels = Panels(first);
-    ASSERT_EQ(panels.size(), 2u);
-    for (const Frame& f : panels) {
+    for (const Frame& f : Panels(first)) {
         std::vector<std::vector<std::string>> table = Table(first, f);
         ASSERT_FALSE(table.empty());
         EXPECT_EQ(table[0][0].substr(0, 1), "n");  // the sort mode's letter
@@ -188,20 +186,16 @@ TEST_F(KqTmuxTest, ListsRunsCommandsFollowsResizesAndGivesTheTerminalBack) {
     ASSERT_NO_FATAL_FAILURE(Run("read x; echo got$x"));
     Wait([&](const Screen& s) { return !s_.Alternate() && s.Find(prompt_ + "read x; echo got$x") >= 0; },
          "the command on the main screen");
-    s_.Text("42");
-    s_.Keys({"Enter"});
+    s_.Keys({"42", "Enter"});
     ASSERT_NO_FATAL_FAILURE(WaitForInterface());
     s_.Keys({"C-o"});
     ASSERT_NO_FATAL_FAILURE(Wait([](const Screen& s) { return Panels(s).empty(); }, "Ctrl+O"));
     const Screen behind = s_.Capture(), main = s_.Capture(true);
     const int top = behind.Find(prompt_ + "echo hello");
     ASSERT_GE(top, 0) << behind.Text();
-    const std::vector<std::string> expected = {
-        "hello", "", "", prompt_ + "echo again", "again", "", "", prompt_ + "read x; echo got$x",
-        "42", "got42"};
-    for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(behind.Row(top + 1 + static_cast<int>(i)), expected[i]) << behind.Text();
-    }
+    const std::string expected[] = {"hello", "", "", prompt_ + "echo again", "again", "", "",
+                                    prompt_ + "read x; echo got$x", "42", "got42"};
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(behind.Row(top + 1 + i), expected[i]) << behind.Text();
     EXPECT_EQ(behind.Last(), prompt_);
     for (int y = top; y < behind.Height() - 1; ++y) EXPECT_EQ(behind.Row(y), main.Row(y)) << y;
     s_.Keys({"C-o"});
@@ -211,8 +205,7 @@ TEST_F(KqTmuxTest, ListsRunsCommandsFollowsResizesAndGivesTheTerminalBack) {
 
     // With the terminal's erase character ^H, Backspace came as Ctrl+H and switched hidden
     // files instead of erasing.
-    s_.Text("abc");
-    s_.Keys({"C-h"});
+    s_.Keys({"abc", "C-h"});
     ASSERT_NO_FATAL_FAILURE(WaitLine(prompt_ + "ab"));
     s_.Keys({"Escape"});
 
@@ -235,8 +228,7 @@ TEST_F(KqTmuxTest, ListsRunsCommandsFollowsResizesAndGivesTheTerminalBack) {
     ASSERT_NO_FATAL_FAILURE(WaitShows("Yes"));
     s_.Keys({"Enter"});
     s_.ExpectEndedAndRestored("EXIT=0");
-    s_.Text("echo done-marker");
-    s_.Keys({"Enter"});
+    s_.Keys({"echo done-marker", "Enter"});
     Wait([](const Screen& s) { return s.Find("done-marker") >= 0; }, "the shell after kq");
 }
 
@@ -268,8 +260,7 @@ TEST_F(KqTmuxTest, WorksInThePanelsRefusesWhatItMustAndAnswersSignals) {
     }, "the measured size in the panel");
     s_.Keys({"KP+"});
     ASSERT_NO_FATAL_FAILURE(WaitShows("Select the files matching"));
-    s_.Text("*.txt");
-    s_.Keys({"Enter"});
+    s_.Keys({"*.txt", "Enter"});
     Wait([](const Screen& s) {
         return !s.Shows("Select the files matching") &&
                (s.Shows("1,234 bytes in 1 selected items") || s.Shows("1k bytes in 1 selected items"));
@@ -310,9 +301,7 @@ TEST_F(KqTmuxTest, WorksInThePanelsRefusesWhatItMustAndAnswersSignals) {
     std::filesystem::remove_all(work_ + "/sub");
     s_.Keys({"Home", "Down", "Enter"});
     ASSERT_NO_FATAL_FAILURE(WaitShows("sub: No such file or directory."));
-    s_.Keys({"Enter", "F7"});
-    s_.Text("alpha.txt");
-    s_.Keys({"Enter"});
+    s_.Keys({"Enter", "F7", "alpha.txt", "Enter"});
     ASSERT_NO_FATAL_FAILURE(WaitShows("alpha.txt: File exists."));
     s_.Keys({"Enter"});
     std::filesystem::create_directories(work_ + "/deep/er");
