@@ -55,6 +55,7 @@ class TerminalTmuxTest : public ::testing::Test {
         ASSERT_NO_FATAL_FAILURE(s_->Start());
         ASSERT_TRUE(WaitUntil([&] { return Logged("READY"); })) << s_->File("probe.log");
     }
+    // The log lines that start with prefix, without it.
     std::vector<std::string> Log(const std::string& prefix) const {
         std::vector<std::string> lines;
         for (const std::string& line : SplitLines(s_->File("probe.log"))) {
@@ -77,11 +78,10 @@ class TerminalTmuxTest : public ::testing::Test {
             for (int y = 0; y < rows; ++y) {
                 for (int x = 0; x < cols; ++x) {
                     const Cell want = expected.At(x, y), got = shown.At(x, y);
-                    if (!(want == got) && differences.size() < 2000) {
-                        differences += "(" + std::to_string(x) + "," + std::to_string(y) + ") " +
-                                       Utf8(got.ch) + " fg " + std::to_string(got.fg) + " bg " +
-                                       std::to_string(got.bg) + " a " + std::to_string(got.attrs) +
-                                       " instead of " + Utf8(want.ch) + "\n";
+                    const auto n = [](int v) { return std::to_string(v); };
+                    if (!(want == got) && differences.size() < 2000) {  // x,y: char fg/bg/attrs
+                        differences += n(x) + "," + n(y) + ": " + Utf8(got.ch) + " " + n(got.fg) +
+                                       "/" + n(got.bg) + "/" + n(got.attrs) + "\n";
                     }
                 }
             }
