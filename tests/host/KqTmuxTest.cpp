@@ -333,6 +333,12 @@ TEST(KqStartTest, RefusesCodePagesItCannotDrawInAndStartDirectoriesBeyondThePane
     const CommandResult run = RunCommand({KQ_BINARY, deep}, {"TERM=dumb"});
     EXPECT_TRUE(ExitedWith(run, 2)) << run.errors;
     EXPECT_NE(run.errors.find("File name too long"), std::string::npos) << run.errors;
+    // A program so deep that its language folder does not fit the 512-byte home folder says so.
+    const std::string copy = folder.MakeFolder(deep + "/bin") + "/kq";
+    std::filesystem::copy_file(KQ_BINARY, copy);
+    const CommandResult deepRun = RunCommand(
+        {copy}, {"TERM=dumb", "KQ_CODEPAGE=437", "KQ_CONFIG_HOME=" + folder.MakeFolder("config")});
+    EXPECT_NE(deepRun.errors.find("longer than 511 bytes"), std::string::npos) << deepRun.errors;
 }
 
 }  // namespace
