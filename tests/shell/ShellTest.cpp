@@ -96,19 +96,11 @@ class ShellTest : public ::testing::Test {
         ZDesktop::RunLoop(&stop);
         kq::ui::SetSaverHooks(kq::ui::SaverHooks{});
     }
-    void Type(const std::string& text) {
-        console->PushText(text);
-        Press({});
-    }
-    void Run(const std::string& command) {
-        Type(command);
-        Press({kEnter});
-    }
+    void Type(const std::string& text) { console->PushText(text), Press({}); }
+    void Run(const std::string& command) { Type(command), Press({kEnter}); }
     std::string Line() { return console->RowText(24); }
     static bool Lists(ZFilePanel& panel, const std::string& name) {
-        for (int row = 0; row < panel.RowCount(); ++row) {
-            if (name == panel.CellText(row, 0)) return true;
-        }
+        for (int row = 0; row < panel.RowCount(); ++row) if (name == panel.CellText(row, 0)) return true;
         return false;
     }
 
@@ -264,11 +256,10 @@ TEST_F(ShellTest, CommandLineShowsDirectoryPromptAndTextWithTheCursorAfterIt) {
     EXPECT_EQ(PromptGetCursor(), 3);
     EXPECT_STREQ(PromptGetLine(), "dir");
     EXPECT_STREQ(PromptGetDir(), "C:\\WORK");
-    EXPECT_EQ(console->Cursor().size, 10);  // the cursor's height follows overwrite mode
-    Press({Key(KC_INS)});
-    EXPECT_EQ(console->Cursor().size, 100);
-    Press({Key(KC_INS)});
-    EXPECT_EQ(console->Cursor().size, 10);
+    for (const int height : {10, 100, 10}) {  // the cursor's height follows overwrite mode
+        EXPECT_EQ(console->Cursor().size, height);
+        Press({Key(KC_INS)});
+    }
     PromptSetDir(nullptr);
     EXPECT_STREQ(PromptGetDir(), "");
     EXPECT_EQ(Line().substr(0, 1), ">");
@@ -416,10 +407,7 @@ TEST_F(ShellTest, CommandForADirectoryThatIsGoneIsNotRunAnywhere) {
     static kq::console::MemoryConsole* screen = nullptr;
     screen = console.get();
     kq::ui::SaverHooks hooks;
-    hooks.takeKey = [](uint32_t) {  // the Esc that closes the message
-        shown = screen->ScreenText();
-        return false;
-    };
+    hooks.takeKey = [](uint32_t) { return shown = screen->ScreenText(), false; };  // at the Esc
     kq::ui::SetSaverHooks(hooks);
     console->PushKey(Key(KC_ESC));
     PromptSetLine("touch made");
@@ -428,18 +416,6 @@ TEST_F(ShellTest, CommandForADirectoryThatIsGoneIsNotRunAnywhere) {
     EXPECT_EQ(console->CommandLog(), "");
     EXPECT_STREQ(PromptGetLine(), "touch made");
     EXPECT_NE(shown.find("cannot be entered"), std::string::npos) << shown;
-}
-
-// Pasted text used to act as keys: "echo A<Enter>echo B" ran the first line and lost the
-// second. It lands on the command line and runs only on the user's Enter.
-TEST_F(ShellTest, PastedLinesWaitForEnter) {
-    Start();
-    console->PushPaste("echo A\necho B");
-    Press({});
-    EXPECT_STREQ(PromptGetLine(), "echo A\necho B");
-    EXPECT_EQ(console->CommandLog(), "");
-    Press({kEnter});
-    EXPECT_NE(console->CommandLog().find("\nA\nB\n"), std::string::npos) << console->CommandLog();
 }
 
 }  // namespace
