@@ -89,7 +89,6 @@ class KqTmuxTest : public ::testing::Test {
         if (!TmuxSession::TmuxPath()) GTEST_SKIP() << "tmux is not installed";
         if (!KQ_HAVE_LANGUAGE_MODULES) GTEST_SKIP() << "the language modules are not built";
         std::filesystem::create_directories(work_ + "/sub");
-        std::filesystem::create_directories(s_.Path("config"));
         for (const auto& [name, size] : {std::pair{"alpha.txt", 1234}, {"beta.bin", 0},
                                          {"PROG.EXE", 56789}, {"sub/inner.dat", 4321}}) {
             std::ofstream(work_ + "/" + name) << std::string(static_cast<size_t>(size), 'x');
@@ -107,9 +106,7 @@ class KqTmuxTest : public ::testing::Test {
         ASSERT_TRUE(WaitUntil([&] { return condition(screen = s_.Capture()); }))
             << what << "; screen:\n" << screen.Text() << s_.File("kq.err");
     }
-    void WaitShows(const std::string& text) {
-        Wait([&](const Screen& s) { return s.Shows(text); }, text);
-    }
+    void WaitShows(const std::string& t) { Wait([&](const Screen& s) { return s.Shows(t); }, t); }
     void WaitLine(const std::string& line) {
         Wait([&](const Screen& s) { return s.Last() == line; }, "command line " + line);
     }
@@ -118,7 +115,7 @@ class KqTmuxTest : public ::testing::Test {
             return s_.Alternate() && Panels(s).size() == 2 && s.Shows("Name") && s.Last() == prompt_;
         }, "the panels");
     }
-    void Run(const std::string& command) {
+    void Run(const std::string& command) {  // typed, seen on the command line, run
         s_.Text(command);
         ASSERT_NO_FATAL_FAILURE(WaitLine(prompt_ + command));
         s_.Keys({"Enter"});
@@ -154,7 +151,7 @@ class KqTmuxTest : public ::testing::Test {
                        " \"$PWD/top/work\" 2> kq.err",
                    100, 30,
                    "unset LC_ALL LC_MESSAGES LC_CTYPE\nexport LANG=C.UTF-8 KQ_CODEPAGE=437 "
-                   "TZ=KQT-5 KQ_CONFIG_HOME=\"$PWD/config\"\nstty erase '^H'"};
+                   "TZ=KQT-5 KQ_CONFIG_HOME=\"$PWD/config\"\nmkdir config\nstty erase '^H'"};
     std::string work_ = s_.Path("top/work");
     std::string prompt_ = work_ + ">";
 };
