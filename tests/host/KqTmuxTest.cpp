@@ -310,11 +310,13 @@ TEST_F(KqTmuxTest, WorksInThePanelsRefusesWhatItMustAndAnswersSignals) {
     WaitShows("PROG.EXE");  // the panel went blank
 
     // kill -TERM during a command did nothing and kq ran on: both end, the terminal given back.
-    ASSERT_NO_FATAL_FAILURE(Run("sleep 7531"));
-    ASSERT_TRUE(WaitUntil([&] { return !s_.Alternate(); }));
+    const std::string sleep = "sleep 9" + std::to_string(getpid());  // no other test's
+    const auto sleeping = [&] { return ExitedWith(RunCommand({"/usr/bin/pgrep", "-f", sleep}, {}), 0); };
+    ASSERT_NO_FATAL_FAILURE(Run(sleep));
+    ASSERT_TRUE(WaitUntil([&] { return !s_.Alternate() && sleeping(); }));
     ::kill(KqPid(), SIGTERM);
     s_.ExpectEndedAndRestored("EXIT=143");
-    EXPECT_TRUE(ExitedWith(RunCommand({"/usr/bin/pgrep", "-f", "sleep 7531"}, {}), 1));
+    EXPECT_FALSE(sleeping());
 }
 
 TEST(KqStartTest, RefusesCodePagesItCannotDrawInAndStartDirectoriesBeyondThePanels) {
