@@ -17,7 +17,8 @@ namespace {
 using namespace kq::testing;
 
 // Console colours have blue in bit 0 and red in bit 2; terminal colours the other way round.
-constexpr std::array<int, 16> kTerminalColour = {0, 4, 2, 6, 1, 5, 3, 7, 8, 12, 10, 14, 9, 13, 11, 15};
+constexpr std::array<int, 16> kTerminalColour = {0, 4,  2,  6,  1, 5,  3,  7,
+                                                 8, 12, 10, 14, 9, 13, 11, 15};
 // Code page 437 bytes 0xB0-0xDF, and the glyphs of bytes 0x00-0x1F and 0x7F (0x00 blank).
 constexpr std::u32string_view kGraphics = U"░▒▓│┤╡╢╖╕╣║╗╝╜╛┐└┴┬├─┼╞╟╚╔╩╦╠═╬╧╨╤╥╙╘╒╓╫╪┘┌█▄▌▐▀";
 constexpr std::u32string_view kControls = U" ☺☻♥♦♣♠•◘○◙♂♀♪♫☼►◄↕‼¶§▬↨↑↓→←∟↔▲▼⌂";
@@ -35,8 +36,10 @@ Screen ExpectedScreen(int cols, int rows) {
     };
     for (int i = 0; i < 17; ++i) put(i, 0, "kq terminal probe"[i], 0x07);
     for (int attribute = 0; attribute < 256; ++attribute) {
-        put(2 * (attribute & 15), 1 + (attribute >> 4), "0123456789ABCDEF"[attribute >> 4], attribute);
-        put(2 * (attribute & 15) + 1, 1 + (attribute >> 4), "0123456789ABCDEF"[attribute & 15], attribute);
+        put(2 * (attribute & 15), 1 + (attribute >> 4), "0123456789ABCDEF"[attribute >> 4],
+            attribute);
+        put(2 * (attribute & 15) + 1, 1 + (attribute >> 4), "0123456789ABCDEF"[attribute & 15],
+            attribute);
     }
     for (int i = 0; i < 48; ++i) put(i, 18, kGraphics[i], 0x1E);
     for (int i = 0; i < 33; ++i) put(i, 19, kControls[i], 0x70);
@@ -72,21 +75,24 @@ class TerminalTmuxTest : public ::testing::Test {
     void ExpectDrawing(int cols, int rows) {
         const Screen expected = ExpectedScreen(cols, rows);
         std::string differences;
-        EXPECT_TRUE(WaitUntil([&] {
-            const Screen shown = s_->Capture();
-            differences.clear();
-            for (int y = 0; y < rows; ++y) {
-                for (int x = 0; x < cols; ++x) {
-                    const Cell want = expected.At(x, y), got = shown.At(x, y);
-                    const auto n = [](int v) { return std::to_string(v); };
-                    if (!(want == got) && differences.size() < 2000) {  // x,y: char fg/bg/attrs
-                        differences += n(x) + "," + n(y) + ": " + Utf8(got.ch) + " " + n(got.fg) +
-                                       "/" + n(got.bg) + "/" + n(got.attrs) + "\n";
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                const Screen shown = s_->Capture();
+                differences.clear();
+                for (int y = 0; y < rows; ++y) {
+                    for (int x = 0; x < cols; ++x) {
+                        const Cell want = expected.At(x, y), got = shown.At(x, y);
+                        const auto n = [](int v) { return std::to_string(v); };
+                        if (!(want == got) && differences.size() < 2000) {  // x,y: char fg/bg/attrs
+                            differences += n(x) + "," + n(y) + ": " + Utf8(got.ch) + " " +
+                                           n(got.fg) + "/" + n(got.bg) + "/" + n(got.attrs) + "\n";
+                        }
                     }
                 }
-            }
-            return differences.empty();
-        }, 10000, 20)) << differences;
+                return differences.empty();
+            },
+            10000, 20))
+            << differences;
     }
     std::unique_ptr<TmuxSession> s_;
 };
@@ -103,7 +109,8 @@ TEST_F(TerminalTmuxTest, DrawsDecodesKeysFollowsResizesAndGivesTheTerminalBack) 
     ExpectDrawing(100, 30);
     // The program's modes: the alternate screen, application keypad, no wrap, no cursor.
     EXPECT_TRUE(WaitUntil([&] {
-        return s_->Display("#{alternate_on} #{keypad_flag} #{wrap_flag} #{cursor_flag}") == "1 1 0 0";
+        return s_->Display("#{alternate_on} #{keypad_flag} #{wrap_flag} #{cursor_flag}") ==
+               "1 1 0 0";
     }));
     EXPECT_EQ(s_->Display("#{pane_title}"), "kq probe title");
 
@@ -114,20 +121,21 @@ TEST_F(TerminalTmuxTest, DrawsDecodesKeysFollowsResizesAndGivesTheTerminalBack) 
         uint8_t code, character;
         uint32_t modifiers;
     } keys[] = {
-        {"a", false, 'a', 'a', 0}, {"A", false, 'a', 'A', KF_SHIFT}, {"7", false, '7', '7', 0},
-        {"Space", false, KC_SPACE, ' ', 0}, {"F1", false, KC_F1, 0, 0}, {"F5", false, KC_F5, 0, 0},
-        {"F12", false, KC_F12, 0, 0}, {"S-F5", false, KC_F5, 0, KF_SHIFT},
+        {"a", false, 'a', 'a', 0},           {"A", false, 'a', 'A', KF_SHIFT},
+        {"7", false, '7', '7', 0},           {"Space", false, KC_SPACE, ' ', 0},
+        {"F1", false, KC_F1, 0, 0},          {"F5", false, KC_F5, 0, 0},
+        {"F12", false, KC_F12, 0, 0},        {"S-F5", false, KC_F5, 0, KF_SHIFT},
         {"C-F1", false, KC_F1, 0, KF_LCTRL}, {"Up", false, KC_UP, 0, 0},
-        {"Down", false, KC_DOWN, 0, 0}, {"Left", false, KC_LEFT, 0, 0},
-        {"Right", false, KC_RIGHT, 0, 0}, {"Home", false, KC_HOME, 0, 0},
-        {"End", false, KC_END, 0, 0}, {"PPage", false, KC_PGUP, 0, 0},
-        {"NPage", false, KC_PGDN, 0, 0}, {"IC", false, KC_INS, 0, 0}, {"DC", false, KC_DEL, 0, 0},
-        {"C-a", false, 'a', 0x01, KF_LCTRL}, {"C-h", false, 'h', 0x08, KF_LCTRL},
-        {"BSpace", false, KC_BACK, 0x08, 0}, {"Tab", false, KC_TAB, 0x09, 0},
-        {"BTab", false, KC_TAB, 0x09, KF_SHIFT}, {"Enter", false, KC_ENTER, 0x0D, 0},
-        {"M-x", false, 'x', 'x', KF_LALT}, {"C-Up", false, KC_UP, 0, KF_LCTRL},
-        {"S-Up", false, KC_UP, 0, KF_SHIFT}, {"M-Up", false, KC_UP, 0, KF_LALT},
-        {"C-S-Right", false, KC_RIGHT, 0, KF_LCTRL | KF_SHIFT},
+        {"Down", false, KC_DOWN, 0, 0},      {"Left", false, KC_LEFT, 0, 0},
+        {"Right", false, KC_RIGHT, 0, 0},    {"Home", false, KC_HOME, 0, 0},
+        {"End", false, KC_END, 0, 0},        {"PPage", false, KC_PGUP, 0, 0},
+        {"NPage", false, KC_PGDN, 0, 0},     {"IC", false, KC_INS, 0, 0},
+        {"DC", false, KC_DEL, 0, 0},         {"C-a", false, 'a', 0x01, KF_LCTRL},
+        {"C-h", false, 'h', 0x08, KF_LCTRL}, {"BSpace", false, KC_BACK, 0x08, 0},
+        {"Tab", false, KC_TAB, 0x09, 0},     {"BTab", false, KC_TAB, 0x09, KF_SHIFT},
+        {"Enter", false, KC_ENTER, 0x0D, 0}, {"M-x", false, 'x', 'x', KF_LALT},
+        {"C-Up", false, KC_UP, 0, KF_LCTRL}, {"S-Up", false, KC_UP, 0, KF_SHIFT},
+        {"M-Up", false, KC_UP, 0, KF_LALT},  {"C-S-Right", false, KC_RIGHT, 0, KF_LCTRL | KF_SHIFT},
         {"é", true, KC_NONE, 0x82, 0},  // code page 437's e acute
     };
     for (const auto& key : keys) {

@@ -55,7 +55,8 @@ std::size_t ParseAll(std::span<const uint8_t> data) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     volatile std::size_t sink = ParseAll(std::span<const uint8_t>(data, size));
-    const std::unique_ptr<PeImage> image = PeImage::FromBytes(std::vector<uint8_t>(data, data + size));
+    const std::unique_ptr<PeImage> image =
+        PeImage::FromBytes(std::vector<uint8_t>(data, data + size));
     if (!image) return 0;
     // The ids the library asks for: string blocks up to that of id 1036, dialogs 100-120,
     // menu 1; a wider range costs speed without reaching other code.

@@ -15,7 +15,8 @@ TEST(HostSetupTest, FoldersFollowTheProgramsPlace) {
     inBuildTree = false;
     EXPECT_EQ(FindLanguageFolder("/usr/local/bin/kq", exists), "/usr/local/share/kq/lang");
     EXPECT_EQ(FindLanguageFolder("/opt/kq/bin/kq", exists), "/opt/kq/share/kq/lang");
-    EXPECT_EQ(FindPluginFolder("/work/build/src/kq", "/work/build/lang", "lib"), "/work/build/plugins");
+    EXPECT_EQ(FindPluginFolder("/work/build/src/kq", "/work/build/lang", "lib"),
+              "/work/build/plugins");
     EXPECT_EQ(FindPluginFolder("/usr/local/bin/kq", "/usr/local/share/kq/lang", "lib"),
               "/usr/local/lib/kq/plugins");
     EXPECT_EQ(FindPluginFolder("/opt/kq/bin/kq", "/opt/kq/share/kq/lang", "lib64"),
@@ -27,17 +28,25 @@ TEST(HostSetupTest, LanguageChoice) {
         std::optional<std::string> stored;
         const char *locale, *expected;
     } cases[] = {
-        {std::nullopt, "", "LngEng.dll"}, {std::nullopt, "C.UTF-8", "LngEng.dll"},
-        {std::nullopt, "de_DE.UTF-8", "LngDeu.dll"}, {std::nullopt, "de_AT", "LngDeu.dll"},
-        {std::nullopt, "de", "LngDeu.dll"}, {std::nullopt, "den_XX", "LngEng.dll"},
-        {std::nullopt, "en_GB.UTF-8", "LngEng.dll"}, {"LngDeu.dll", "en_US", "LngDeu.dll"},
-        {"LngEng.dll", "de_DE", "LngEng.dll"}, {"lngfra.DLL", "", "lngfra.DLL"},
+        {std::nullopt, "", "LngEng.dll"},
+        {std::nullopt, "C.UTF-8", "LngEng.dll"},
+        {std::nullopt, "de_DE.UTF-8", "LngDeu.dll"},
+        {std::nullopt, "de_AT", "LngDeu.dll"},
+        {std::nullopt, "de", "LngDeu.dll"},
+        {std::nullopt, "den_XX", "LngEng.dll"},
+        {std::nullopt, "en_GB.UTF-8", "LngEng.dll"},
+        {"LngDeu.dll", "en_US", "LngDeu.dll"},
+        {"LngEng.dll", "de_DE", "LngEng.dll"},
+        {"lngfra.DLL", "", "lngfra.DLL"},
         // A stored value is a file name in the language folder and nothing else.
-        {"../../tmp/LngEvil.dll", "", "LngEng.dll"}, {"/tmp/LngEvil.dll", "de_DE", "LngDeu.dll"},
-        {"libc.so.6", "", "LngEng.dll"}, {"", "", "LngEng.dll"},
+        {"../../tmp/LngEvil.dll", "", "LngEng.dll"},
+        {"/tmp/LngEvil.dll", "de_DE", "LngDeu.dll"},
+        {"libc.so.6", "", "LngEng.dll"},
+        {"", "", "LngEng.dll"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(ChooseLanguageFile(c.stored, c.locale), c.expected) << c.stored.value_or("-") << c.locale;
+        EXPECT_EQ(ChooseLanguageFile(c.stored, c.locale), c.expected)
+            << c.stored.value_or("-") << c.locale;
     }
 }
 

@@ -89,8 +89,10 @@ class KqTmuxTest : public ::testing::Test {
         if (!TmuxSession::TmuxPath()) GTEST_SKIP() << "tmux is not installed";
         if (!KQ_HAVE_LANGUAGE_MODULES) GTEST_SKIP() << "the language modules are not built";
         std::filesystem::create_directories(work_ + "/sub");
-        for (const auto& [name, size] : {std::pair{"alpha.txt", 1234}, {"beta.bin", 0},
-                                         {"PROG.EXE", 56789}, {"sub/inner.dat", 4321}}) {
+        for (const auto& [name, size] : {std::pair{"alpha.txt", 1234},
+                                         {"beta.bin", 0},
+                                         {"PROG.EXE", 56789},
+                                         {"sub/inner.dat", 4321}}) {
             std::ofstream(work_ + "/" + name) << std::string(static_cast<size_t>(size), 'x');
         }
         const timespec times[2] = {{1710495000, 0}, {1710495000, 0}};
@@ -104,16 +106,22 @@ class KqTmuxTest : public ::testing::Test {
     void Wait(const std::function<bool(const Screen&)>& condition, const std::string& what) {
         Screen screen;
         ASSERT_TRUE(WaitUntil([&] { return condition(screen = s_.Capture()); }))
-            << what << "; screen:\n" << screen.Text() << s_.File("kq.err");
+            << what << "; screen:\n"
+            << screen.Text() << s_.File("kq.err");
     }
-    void WaitShows(const std::string& t) { Wait([&](const Screen& s) { return s.Shows(t); }, t); }
+    void WaitShows(const std::string& t) {
+        Wait([&](const Screen& s) { return s.Shows(t); }, t);
+    }
     void WaitLine(const std::string& line) {
         Wait([&](const Screen& s) { return s.Last() == line; }, "command line " + line);
     }
     void WaitForInterface() {
-        Wait([&](const Screen& s) {
-            return s_.Alternate() && Panels(s).size() == 2 && s.Shows("Name") && s.Last() == prompt_;
-        }, "the panels");
+        Wait(
+            [&](const Screen& s) {
+                return s_.Alternate() && Panels(s).size() == 2 && s.Shows("Name") &&
+                       s.Last() == prompt_;
+            },
+            "the panels");
     }
     void Run(const std::string& command) {  // typed, seen on the command line, run
         s_.Text(command);
@@ -130,13 +138,16 @@ class KqTmuxTest : public ::testing::Test {
     }
     // Waits until the right panel's cursor bar stands on name.
     void WaitForCursorOn(const std::string& name) {
-        Wait([&](const Screen& s) {
-            const std::vector<Frame> p = Panels(s);
-            const std::vector<int> rows = p.size() == 2 ? Highlighted(s, p[1]) : std::vector<int>{};
-            if (rows.size() != 1) return false;
-            const std::string row = s.Slice(rows[0], p[1].left + 1, p[1].right);
-            return Trim(row.substr(0, row.find("│"))) == name;
-        }, "the cursor on " + name);
+        Wait(
+            [&](const Screen& s) {
+                const std::vector<Frame> p = Panels(s);
+                const std::vector<int> rows =
+                    p.size() == 2 ? Highlighted(s, p[1]) : std::vector<int>{};
+                if (rows.size() != 1) return false;
+                const std::string row = s.Slice(rows[0], p[1].left + 1, p[1].right);
+                return Trim(row.substr(0, row.find("│"))) == name;
+            },
+            "the cursor on " + name);
     }
     void ResizeAndExpectLayout(int cols, int rows) {
         s_.Resize(cols, rows);
@@ -164,12 +175,16 @@ TEST_F(KqTmuxTest, ListsRunsCommandsFollowsResizesAndGivesTheTerminalBack) {
         ASSERT_FALSE(table.empty());
         EXPECT_EQ(table[0][0].substr(0, 1), "n");  // the sort mode's letter
         table[0][0] = Trim(table[0][0].substr(1));
-        EXPECT_EQ(table, (std::vector<std::vector<std::string>>{{"Name", "Size", "Date", "Time"},
-            {"..", "◄Up►", "15.03.24", "14:30"}, {"sub", "►Dir◄", "15.03.24", "14:30"},
-            {"alpha.txt", "1234", "15.03.24", "14:30"}, {"beta.bin", "0", "15.03.24", "14:30"},
-            {"PROG.EXE", "56789", "15.03.24", "14:30"}}));
-        EXPECT_NE(first.Slice(f.bottom, f.left, f.right + 1).find("58,023 bytes in 1 dirs and 3 files"),
-                  std::string::npos);
+        EXPECT_EQ(table, (std::vector<std::vector<std::string>>{
+                             {"Name", "Size", "Date", "Time"},
+                             {"..", "◄Up►", "15.03.24", "14:30"},
+                             {"sub", "►Dir◄", "15.03.24", "14:30"},
+                             {"alpha.txt", "1234", "15.03.24", "14:30"},
+                             {"beta.bin", "0", "15.03.24", "14:30"},
+                             {"PROG.EXE", "56789", "15.03.24", "14:30"}}));
+        EXPECT_NE(
+            first.Slice(f.bottom, f.left, f.right + 1).find("58,023 bytes in 1 dirs and 3 files"),
+            std::string::npos);
     }
     ExpectCursorBarOnlyOnTheRight();
 
@@ -181,8 +196,11 @@ TEST_F(KqTmuxTest, ListsRunsCommandsFollowsResizesAndGivesTheTerminalBack) {
     ASSERT_NO_FATAL_FAILURE(Run("echo again"));
     ASSERT_NO_FATAL_FAILURE(WaitForInterface());
     ASSERT_NO_FATAL_FAILURE(Run("read x; echo got$x"));
-    Wait([&](const Screen& s) { return !s_.Alternate() && s.Find(prompt_ + "read x; echo got$x") >= 0; },
-         "the command on the main screen");
+    Wait(
+        [&](const Screen& s) {
+            return !s_.Alternate() && s.Find(prompt_ + "read x; echo got$x") >= 0;
+        },
+        "the command on the main screen");
     s_.Keys({"42", "Enter"});
     ASSERT_NO_FATAL_FAILURE(WaitForInterface());
     s_.Keys({"C-o"});
@@ -190,8 +208,9 @@ TEST_F(KqTmuxTest, ListsRunsCommandsFollowsResizesAndGivesTheTerminalBack) {
     const Screen behind = s_.Capture(), main = s_.Capture(true);
     const int top = behind.Find(prompt_ + "echo hello");
     ASSERT_GE(top, 0) << behind.Text();
-    const std::string expected[] = {"hello", "", "", prompt_ + "echo again", "again", "", "",
-                                    prompt_ + "read x; echo got$x", "42", "got42"};
+    const std::string expected[] = {"hello", "",     "", prompt_ + "echo again",
+                                    "again", "",     "", prompt_ + "read x; echo got$x",
+                                    "42",    "got42"};
     for (int i = 0; i < 10; ++i) EXPECT_EQ(behind.Row(top + 1 + i), expected[i]) << behind.Text();
     EXPECT_EQ(behind.Last(), prompt_);
     for (int y = top; y < behind.Height() - 1; ++y) EXPECT_EQ(behind.Row(y), main.Row(y)) << y;
@@ -212,12 +231,14 @@ TEST_F(KqTmuxTest, ListsRunsCommandsFollowsResizesAndGivesTheTerminalBack) {
     ASSERT_NO_FATAL_FAILURE(ResizeAndExpectLayout(80, 25));
     for (const int cols : {44, 37, 61}) {
         s_.Resize(cols, 30);
-        ASSERT_NO_FATAL_FAILURE(Wait([cols](const Screen& s) {
-            const std::vector<Frame> p = Panels(s);
-            return p.size() == 2 && p[1].right == cols - 1 &&
-                   s.Slice(p[1].top + 4, p[1].left, cols).starts_with("║alpha.txt") &&
-                   s.Slice(p[1].bottom, p[1].left, cols).find("3 f") != std::string::npos;
-        }, "narrow panels at " + std::to_string(cols)));
+        ASSERT_NO_FATAL_FAILURE(Wait(
+            [cols](const Screen& s) {
+                const std::vector<Frame> p = Panels(s);
+                return p.size() == 2 && p[1].right == cols - 1 &&
+                       s.Slice(p[1].top + 4, p[1].left, cols).starts_with("║alpha.txt") &&
+                       s.Slice(p[1].bottom, p[1].left, cols).find("3 f") != std::string::npos;
+            },
+            "narrow panels at " + std::to_string(cols)));
     }
     ASSERT_NO_FATAL_FAILURE(ResizeAndExpectLayout(100, 30));
 
@@ -233,11 +254,13 @@ TEST_F(KqTmuxTest, WorksInThePanelsRefusesWhatItMustAndAnswersSignals) {
     s_.Keys({"Down"});
     ASSERT_NO_FATAL_FAILURE(WaitForCursorOn("sub"));
     s_.Keys({"Enter"});
-    Wait([&](const Screen& s) { return s.Last() == work_ + "/sub>" && s.Shows("inner.dat"); }, "sub");
+    Wait([&](const Screen& s) { return s.Last() == work_ + "/sub>" && s.Shows("inner.dat"); },
+         "sub");
     // Commands ran in the directory of the last panel activation, not where the panel moved.
     prompt_ = work_ + "/sub>";
     ASSERT_NO_FATAL_FAILURE(Run("pwd > ../where"));
-    EXPECT_TRUE(WaitUntil([&] { return WorkFile("where") == work_ + "/sub\n"; })) << WorkFile("where");
+    EXPECT_TRUE(WaitUntil([&] { return WorkFile("where") == work_ + "/sub\n"; }))
+        << WorkFile("where");
     prompt_ = work_ + ">";
     ASSERT_NO_FATAL_FAILURE(WaitLine(work_ + "/sub>"));
     s_.Keys({"Enter"});  // on ".."
@@ -248,20 +271,26 @@ TEST_F(KqTmuxTest, WorksInThePanelsRefusesWhatItMustAndAnswersSignals) {
     ASSERT_NO_FATAL_FAILURE(WaitShows("4,321"));
     EXPECT_TRUE(s_.Capture().Shows("Directory size") && s_.Capture().Shows("OK"));
     s_.Keys({"Enter"});
-    Wait([](const Screen& s) {
-        const std::vector<Frame> p = Panels(s);
-        for (const auto& row : p.size() == 2 ? Table(s, p[1]) : decltype(Table(s, p[1])){}) {
-            if (row.size() >= 2 && row[0] == "sub") return !s.Shows("Directory size") && row[1] == "4321";
-        }
-        return false;
-    }, "the measured size in the panel");
+    Wait(
+        [](const Screen& s) {
+            const std::vector<Frame> p = Panels(s);
+            for (const auto& row : p.size() == 2 ? Table(s, p[1]) : decltype(Table(s, p[1])){}) {
+                if (row.size() >= 2 && row[0] == "sub")
+                    return !s.Shows("Directory size") && row[1] == "4321";
+            }
+            return false;
+        },
+        "the measured size in the panel");
     s_.Keys({"KP+"});
     ASSERT_NO_FATAL_FAILURE(WaitShows("Select the files matching"));
     s_.Keys({"*.txt", "Enter"});
-    Wait([](const Screen& s) {
-        return !s.Shows("Select the files matching") &&
-               (s.Shows("1,234 bytes in 1 selected items") || s.Shows("1k bytes in 1 selected items"));
-    }, "alpha.txt alone selected");
+    Wait(
+        [](const Screen& s) {
+            return !s.Shows("Select the files matching") &&
+                   (s.Shows("1,234 bytes in 1 selected items") ||
+                    s.Shows("1k bytes in 1 selected items"));
+        },
+        "alpha.txt alone selected");
 
     // Characters the code page lacks became '?' ("touch made-Привет" made "made-??????"):
     // they are refused. A paste is text that runs only on Enter; its escape sequences do nothing.
@@ -282,7 +311,8 @@ TEST_F(KqTmuxTest, WorksInThePanelsRefusesWhatItMustAndAnswersSignals) {
     // Stopped and continued, kq left raw mode off (keys echoed as ^[[B) and drew nothing.
     ::kill(KqPid(), SIGTSTP);
     ASSERT_TRUE(WaitUntil([&] {
-        return ReadFile("/proc/" + std::to_string(KqPid()) + "/stat").find(") T ") != std::string::npos;
+        return ReadFile("/proc/" + std::to_string(KqPid()) + "/stat").find(") T ") !=
+               std::string::npos;
     }));
     EXPECT_FALSE(s_.Alternate());
     EXPECT_GE(s_.Capture().Find("hello before"), 0);
@@ -311,7 +341,9 @@ TEST_F(KqTmuxTest, WorksInThePanelsRefusesWhatItMustAndAnswersSignals) {
 
     // kill -TERM during a command did nothing and kq ran on: both end, the terminal given back.
     const std::string sleep = "sleep 9" + std::to_string(getpid());  // no other test's
-    const auto sleeping = [&] { return ExitedWith(RunCommand({"/usr/bin/pgrep", "-f", sleep}, {}), 0); };
+    const auto sleeping = [&] {
+        return ExitedWith(RunCommand({"/usr/bin/pgrep", "-f", sleep}, {}), 0);
+    };
     ASSERT_NO_FATAL_FAILURE(Run(sleep));
     ASSERT_TRUE(WaitUntil([&] { return !s_.Alternate() && sleeping(); }));
     ::kill(KqPid(), SIGTERM);

@@ -27,7 +27,9 @@ namespace {
 uint32_t Key(uint8_t code, uint32_t flags = 0, uint8_t character = 0) {
     return KEY_EVENT(code, character, KF_DOWN | flags);
 }
-uint32_t Ctrl(uint8_t code) { return Key(code, KF_LCTRL); }
+uint32_t Ctrl(uint8_t code) {
+    return Key(code, KF_LCTRL);
+}
 const uint32_t kEnter = Key(KC_ENTER, 0, '\r');
 const uint32_t kEndOfKeys = KEY_EVENT(KC_NONE, 0, KF_DOWN);
 
@@ -46,7 +48,9 @@ std::string Rects(std::initializer_list<const ZWindow*> windows) {
     }
     return text;
 }
-bool Visible(const ZWindow& window) { return (window.GetFlags() & WF_VISIBLE) != 0; }
+bool Visible(const ZWindow& window) {
+    return (window.GetFlags() & WF_VISIBLE) != 0;
+}
 
 class ShellTest : public ::testing::Test {
   protected:
@@ -96,18 +100,33 @@ class ShellTest : public ::testing::Test {
         ZDesktop::RunLoop(&stop);
         kq::ui::SetSaverHooks(kq::ui::SaverHooks{});
     }
-    void Type(const std::string& text) { console->PushText(text), Press({}); }
-    void Run(const std::string& command) { Type(command), Press({kEnter}); }
-    std::string Line() { return console->RowText(24); }
+    void Type(const std::string& text) {
+        console->PushText(text), Press({});
+    }
+    void Run(const std::string& command) {
+        Type(command), Press({kEnter});
+    }
+    std::string Line() {
+        return console->RowText(24);
+    }
     static bool Lists(ZFilePanel& panel, const std::string& name) {
-        for (int row = 0; row < panel.RowCount(); ++row) if (name == panel.CellText(row, 0)) return true;
+        for (int row = 0; row < panel.RowCount(); ++row)
+            if (name == panel.CellText(row, 0)) return true;
         return false;
     }
 
-    ZPrompt& Shell() { return *shell_; }
-    ZFilePanel& Left() { return *shell_->LeftPanel(); }
-    ZFilePanel& Right() { return *shell_->RightPanel(); }
-    std::string Layout() { return Rects({&Left(), &Right(), &Shell()}); }
+    ZPrompt& Shell() {
+        return *shell_;
+    }
+    ZFilePanel& Left() {
+        return *shell_->LeftPanel();
+    }
+    ZFilePanel& Right() {
+        return *shell_->RightPanel();
+    }
+    std::string Layout() {
+        return Rects({&Left(), &Right(), &Shell()});
+    }
 
     kq::test::SettingsHome settings_;
     kq::test::TempFolder folder_{"kq-shell"};
@@ -166,7 +185,8 @@ TEST_F(ShellTest, KeysSwitchHideShowAndSwapThePanels) {
     EXPECT_TRUE(!Visible(Left()) && Shell().Active() == &Right());
     EXPECT_STREQ(Shell().GetTitle(), "");
     Press({Ctrl(KC_F1)});  // back on, the focus stays with the other
-    EXPECT_TRUE(Visible(Left()) && Shell().Active() == &Right() && ZDesktop::GetFocus() == &Shell());
+    EXPECT_TRUE(Visible(Left()) && Shell().Active() == &Right() &&
+                ZDesktop::GetFocus() == &Shell());
     Press({Ctrl(KC_F2)});  // hiding the active one activates the other
     EXPECT_TRUE(!Visible(Right()) && Shell().Active() == &Left());
     Press({Ctrl(KC_F1), Ctrl(KC_F2)});  // with both hidden, the one back on is activated
@@ -267,15 +287,18 @@ TEST_F(ShellTest, CommandLineShowsDirectoryPromptAndTextWithTheCursorAfterIt) {
     // beyond the shell's 512-byte buffer, the end of what it keeps.
     for (const size_t length : {40, 50, 600}) {
         std::string directory = "/ab";
-        for (int i = 0; directory.size() < length; ++i) directory += static_cast<char>('a' + i % 26);
+        for (int i = 0; directory.size() < length; ++i)
+            directory += static_cast<char>('a' + i % 26);
         PromptSetDir(directory.c_str());
         const size_t kept = std::min<size_t>(length, 511);
-        EXPECT_EQ(Line().substr(0, 41), "/ab... " + directory.substr(kept - 33, 33) + ">") << length;
+        EXPECT_EQ(Line().substr(0, 41), "/ab... " + directory.substr(kept - 33, 33) + ">")
+            << length;
     }
     // On narrow lines the shortened directory is cut at the prompt sign.
     PromptSetLine(nullptr);
     PromptSetDir("/a/very/long/directory");
-    for (const auto& [width, shown] : {std::pair{8, "    >   "}, {9, "/a/.>    "}, {14, "/a/... >      "}}) {
+    for (const auto& [width, shown] :
+         {std::pair{8, "    >   "}, {9, "/a/.>    "}, {14, "/a/... >      "}}) {
         Shell().SetPos(ZRec(0, 24, 0, 0), ZRec(0, 0, width, 1));
         Shell().Redraw();
         EXPECT_EQ(console->Text(0, 24, width), shown);

@@ -43,8 +43,10 @@ inline void ApplySgr(const std::vector<int>& v, Cell& style) {
         if ((c >= 30 && c <= 37) || (c >= 40 && c <= 47)) colour = c % 10;
         if ((c >= 90 && c <= 97) || (c >= 100 && c <= 107)) colour = c % 10 + 8;
         if (c == 39 || c == 49) colour = -1;
-        if ((c == 38 || c == 48) && i + 2 < v.size() && v[i + 1] == 5) colour = v[i + 2], i += 2;
-        else if ((c == 38 || c == 48) && i + 1 < v.size() && v[i + 1] == 2) colour = -2, i += 4;
+        if ((c == 38 || c == 48) && i + 2 < v.size() && v[i + 1] == 5)
+            colour = v[i + 2], i += 2;
+        else if ((c == 38 || c == 48) && i + 1 < v.size() && v[i + 1] == 2)
+            colour = -2, i += 4;
     }
 }
 
@@ -71,11 +73,13 @@ struct Screen {
     std::string Row(int y) const { return Trim(Slice(y, 0, Width(y))); }
     std::string Last() const { return Row(Height() - 1); }
     int Find(std::string_view line) const {
-        for (int y = 0; y < Height(); ++y) if (Row(y) == line) return y;
+        for (int y = 0; y < Height(); ++y)
+            if (Row(y) == line) return y;
         return -1;
     }
     bool Shows(std::string_view part) const {
-        for (int y = 0; y < Height(); ++y) if (Row(y).find(part) != std::string::npos) return true;
+        for (int y = 0; y < Height(); ++y)
+            if (Row(y).find(part) != std::string::npos) return true;
         return false;
     }
     std::string Text() const {
@@ -100,7 +104,8 @@ inline Screen ParseCapture(std::string_view t) {
                 std::vector<int> values{0};
                 for (; end < t.size() && !(t[end] >= 0x40 && t[end] <= 0x7E); ++end) {
                     const bool digit = t[end] >= '0' && t[end] <= '9';
-                    digit ? void(values.back() = values.back() * 10 + (t[end] - '0')) : values.push_back(0);
+                    digit ? void(values.back() = values.back() * 10 + (t[end] - '0'))
+                          : values.push_back(0);
                 }
                 if (end < t.size() && t[end] == 'm') ApplySgr(values, style);
                 ++end;
@@ -110,7 +115,8 @@ inline Screen ParseCapture(std::string_view t) {
             const int n = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
             Cell cell = style;
             cell.ch = n == 1 ? b : b & (0x7F >> n);
-            for (int k = 1; k < n && i + k < t.size(); ++k) cell.ch = cell.ch << 6 | (t[i + k] & 0x3F);
+            for (int k = 1; k < n && i + k < t.size(); ++k)
+                cell.ch = cell.ch << 6 | (t[i + k] & 0x3F);
             screen.rows.back().push_back(cell), i += static_cast<size_t>(n);
         }
     }
@@ -124,16 +130,41 @@ class TmuxSession {
     // run before the terminal settings are saved.
     TmuxSession(const std::string& command, int cols, int rows, const std::string& setup = "") {
         std::ofstream(Path("run.sh"))
-            << "cd " << ShellQuote(Path("")) << "\nulimit -c 0\n" << setup
+            << "cd " << ShellQuote(Path("")) << "\nulimit -c 0\n"
+            << setup
             << "\nstty -g > before.tmp && mv before.tmp before.stty\nprintf 'hello before\\n'\n"
-            << "while [ ! -e go ]; do sleep 0.05; done\n" << command
-            << "\necho \"EXIT=$?\"\nstty -g > after.tmp && mv after.tmp after.stty\n"
+            << "while [ ! -e go ]; do sleep 0.05; done\n"
+            << command << "\necho \"EXIT=$?\"\nstty -g > after.tmp && mv after.tmp after.stty\n"
             << "PS1='$ ' exec /bin/sh -i\n";
-        const CommandResult started = Tmux(
-            {"set-option", "-g", "default-terminal", "tmux-256color", ";", "set-option", "-g",
-             "status", "off", ";", "set-option", "-g", "remain-on-exit", "on", ";", "set-option",
-             "-s", "escape-time", "0", ";", "new-session", "-d", "-s", "t", "-x",
-             std::to_string(cols), "-y", std::to_string(rows), "/bin/sh " + ShellQuote(Path("run.sh"))});
+        const CommandResult started = Tmux({"set-option",
+                                            "-g",
+                                            "default-terminal",
+                                            "tmux-256color",
+                                            ";",
+                                            "set-option",
+                                            "-g",
+                                            "status",
+                                            "off",
+                                            ";",
+                                            "set-option",
+                                            "-g",
+                                            "remain-on-exit",
+                                            "on",
+                                            ";",
+                                            "set-option",
+                                            "-s",
+                                            "escape-time",
+                                            "0",
+                                            ";",
+                                            "new-session",
+                                            "-d",
+                                            "-s",
+                                            "t",
+                                            "-x",
+                                            std::to_string(cols),
+                                            "-y",
+                                            std::to_string(rows),
+                                            "/bin/sh " + ShellQuote(Path("run.sh"))});
         startError_ = ExitedWith(started, 0) ? "" : "tmux did not start: " + started.errors;
     }
     ~TmuxSession() { Tmux({"kill-server"}); }
@@ -148,10 +179,11 @@ class TmuxSession {
         if (!TmuxPath()) return {};
         const char* path = std::getenv("PATH");
         const std::string home = folder_.root().string();
-        arguments.insert(arguments.begin(), {*TmuxPath(), "-u", "-f", "/dev/null", "-S", Path("sock")});
-        return RunCommand(arguments, {"PATH=" + std::string(path ? path : "/usr/bin:/bin"),
-                                      "HOME=" + home, "TMUX_TMPDIR=" + home, "SHELL=/bin/sh",
-                                      "LANG=C.UTF-8", "LC_ALL=C.UTF-8"});
+        arguments.insert(arguments.begin(),
+                         {*TmuxPath(), "-u", "-f", "/dev/null", "-S", Path("sock")});
+        return RunCommand(
+            arguments, {"PATH=" + std::string(path ? path : "/usr/bin:/bin"), "HOME=" + home,
+                        "TMUX_TMPDIR=" + home, "SHELL=/bin/sh", "LANG=C.UTF-8", "LC_ALL=C.UTF-8"});
     }
     std::string Display(const std::string& format) const {
         std::string out = Tmux({"display-message", "-p", "-t", "t", format}).output;
@@ -159,9 +191,10 @@ class TmuxSession {
     }
     // The pane's modes; the same before and after the program when it gave the terminal back.
     std::string PaneFlags() const {
-        return Display("alternate=#{alternate_on} cursor=#{cursor_flag} keypad=#{keypad_flag} "
-                       "#{keypad_cursor_flag} wrap=#{wrap_flag} insert=#{insert_flag} "
-                       "origin=#{origin_flag} mouse=#{mouse_any_flag} title=#{pane_title}");
+        return Display(
+            "alternate=#{alternate_on} cursor=#{cursor_flag} keypad=#{keypad_flag} "
+            "#{keypad_cursor_flag} wrap=#{wrap_flag} insert=#{insert_flag} "
+            "origin=#{origin_flag} mouse=#{mouse_any_flag} title=#{pane_title}");
     }
     bool Alternate() const { return Display("#{alternate_on}") == "1"; }
     Screen Capture(bool main = false) const {
@@ -199,7 +232,8 @@ class TmuxSession {
     // Waits for the shell, notes the pane's modes and lets the program run.
     void Start() {
         ASSERT_EQ(startError_, "");
-        ASSERT_TRUE(WaitUntil([&] { return Has("before.stty") && Capture().Row(0) == "hello before"; }));
+        ASSERT_TRUE(
+            WaitUntil([&] { return Has("before.stty") && Capture().Row(0) == "hello before"; }));
         flagsBefore_ = PaneFlags();
         std::ofstream(Path("go")).put('\n');
     }
