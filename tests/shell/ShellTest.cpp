@@ -27,17 +27,15 @@ namespace {
 uint32_t Key(uint8_t code, uint32_t flags = 0, uint8_t character = 0) {
     return KEY_EVENT(code, character, KF_DOWN | flags);
 }
-uint32_t Ctrl(uint8_t code) {
-    return Key(code, KF_LCTRL);
-}
+const auto Ctrl = [](uint8_t code) { return Key(code, KF_LCTRL); };
 const uint32_t kEnter = Key(KC_ENTER, 0, '\r');
 const uint32_t kEndOfKeys = KEY_EVENT(KC_NONE, 0, KF_DOWN);
 
-ZRec RectOf(const ZWindow& window) {
+const auto RectOf = [](const ZWindow& window) {
     ZRec rect;
     window.GetPos(rect);
     return rect;
-}
+};
 // "x,y,w,h" of each window, separated by blanks.
 std::string Rects(std::initializer_list<const ZWindow*> windows) {
     std::string text;
@@ -48,9 +46,7 @@ std::string Rects(std::initializer_list<const ZWindow*> windows) {
     }
     return text;
 }
-bool Visible(const ZWindow& window) {
-    return (window.GetFlags() & WF_VISIBLE) != 0;
-}
+const auto Visible = [](const ZWindow& window) { return (window.GetFlags() & WF_VISIBLE) != 0; };
 
 class ShellTest : public ::testing::Test {
   protected:
@@ -58,18 +54,16 @@ class ShellTest : public ::testing::Test {
         setenv("KQ_CODEPAGE", "437", 1);
         ASSERT_EQ(CfgInit("kq-shell-test"), 0);
         ColDefaultPalette();
-#ifdef KQ_LANG_ENGLISH
-        ASSERT_NE(language_ = KeLoadDll(KQ_LANG_ENGLISH), -1);
+        if (*KQ_LANG_ENGLISH) language_ = KeLoadDll(KQ_LANG_ENGLISH);
+        ASSERT_NE(language_, -1);
         ResSetLanguage(language_);
-#endif
         ASSERT_EQ(PluginsLoad(folder_.Path("no-plugins").c_str()), 0);
         ASSERT_EQ(chdir(work_.c_str()), 0);
     }
     void TearDown() override {
         if (shell_) shell_->Destroy();
         if (console) ZDesktop::Quit(1), kq::console::InstallBackend(nullptr);
-        while (PluginsFree() == 1) {
-        }
+        while (PluginsFree() == 1) continue;
         ResSetLanguage(0);
         if (language_ > 0) KeFreeDll(language_);
         CfgShutdown();
@@ -100,33 +94,19 @@ class ShellTest : public ::testing::Test {
         ZDesktop::RunLoop(&stop);
         kq::ui::SetSaverHooks(kq::ui::SaverHooks{});
     }
-    void Type(const std::string& text) {
-        console->PushText(text), Press({});
-    }
-    void Run(const std::string& command) {
-        Type(command), Press({kEnter});
-    }
-    std::string Line() {
-        return console->RowText(24);
-    }
+    void Type(const std::string& text) { console->PushText(text), Press({}); }
+    void Run(const std::string& command) { Type(command), Press({kEnter}); }
+    std::string Line() { return console->RowText(24); }
     static bool Lists(ZFilePanel& panel, const std::string& name) {
         for (int row = 0; row < panel.RowCount(); ++row)
             if (name == panel.CellText(row, 0)) return true;
         return false;
     }
 
-    ZPrompt& Shell() {
-        return *shell_;
-    }
-    ZFilePanel& Left() {
-        return *shell_->LeftPanel();
-    }
-    ZFilePanel& Right() {
-        return *shell_->RightPanel();
-    }
-    std::string Layout() {
-        return Rects({&Left(), &Right(), &Shell()});
-    }
+    ZPrompt& Shell() { return *shell_; }
+    ZFilePanel& Left() { return *shell_->LeftPanel(); }
+    ZFilePanel& Right() { return *shell_->RightPanel(); }
+    std::string Layout() { return Rects({&Left(), &Right(), &Shell()}); }
 
     kq::test::SettingsHome settings_;
     kq::test::TempFolder folder_{"kq-shell"};
@@ -136,9 +116,7 @@ class ShellTest : public ::testing::Test {
     std::unique_ptr<ZPrompt> shell_;
 };
 
-// ---------------------------------------------------------------------------------------------
 // The layout and the keys.
-
 TEST_F(ShellTest, StartsWithMenuPanelsAndCommandLine) {
     Start(81, 25);  // the right panel takes the odd column
     EXPECT_EQ(Layout(), "0,1,40,23 40,1,41,23 0,24,81,1");
@@ -262,9 +240,7 @@ TEST_F(ShellTest, F10QuitsWhenConfirmedAndPanelsLetGoOfTheirPluginsMeanwhile) {
     EXPECT_FALSE(console->IsOpen());
 }
 
-// ---------------------------------------------------------------------------------------------
 // The command line's drawing and the Prompt* functions.
-
 TEST_F(ShellTest, CommandLineShowsDirectoryPromptAndTextWithTheCursorAfterIt) {
     Start();
     EXPECT_STREQ(PromptGetDir(), work_.c_str());  // the active panel's; the title follows
@@ -326,9 +302,8 @@ TEST_F(ShellTest, SelectionIsHighlightedOnlyOverTheTextAndSetLineClearsIt) {
     PromptSetDir("/w");
     PromptSetLine("abcdef");
     Shell().SetSelection(1, 3);
-    for (const auto& [x, colour] : {std::pair{2, 19}, {3, 19}, {4, 20}, {6, 20}, {7, 19}}) {
+    for (const auto& [x, colour] : {std::pair{2, 19}, {3, 19}, {4, 20}, {6, 20}, {7, 19}})
         EXPECT_EQ(console->Attr(x, 24), ColGetPalette()[colour]) << x;
-    }
     PromptSetLine(nullptr);
     int start = 0;
     Shell().GetSelection(&start, nullptr);
@@ -339,9 +314,7 @@ TEST_F(ShellTest, SelectionIsHighlightedOnlyOverTheTextAndSetLineClearsIt) {
     EXPECT_EQ(PromptGetCursor(), 0);
 }
 
-// ---------------------------------------------------------------------------------------------
 // Running commands.
-
 TEST_F(ShellTest, EchoesTheCommandShowsItsOutputBehindAndReadsThePanelsAgain) {
     Start();
     ASSERT_FALSE(Lists(Left(), "made"));
