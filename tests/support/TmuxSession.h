@@ -136,40 +136,17 @@ class TmuxSession {
             << "while [ ! -e go ]; do sleep 0.05; done\n"
             << command << "\necho \"EXIT=$?\"\nstty -g > after.tmp && mv after.tmp after.stty\n"
             << "PS1='$ ' exec /bin/sh -i\n";
-        const CommandResult started = Tmux({"set-option",
-                                            "-g",
-                                            "default-terminal",
-                                            "tmux-256color",
-                                            ";",
-                                            "set-option",
-                                            "-g",
-                                            "status",
-                                            "off",
-                                            ";",
-                                            "set-option",
-                                            "-g",
-                                            "remain-on-exit",
-                                            "on",
-                                            ";",
-                                            "set-option",
-                                            "-s",
-                                            "escape-time",
-                                            "0",
-                                            ";",
-                                            "new-session",
-                                            "-d",
-                                            "-s",
-                                            "t",
-                                            "-x",
-                                            std::to_string(cols),
-                                            "-y",
-                                            std::to_string(rows),
-                                            "/bin/sh " + ShellQuote(Path("run.sh"))});
+        std::vector<std::string> options;
+        std::stringstream words(
+            "set-option -g default-terminal tmux-256color ; set-option -g status off ; set-option "
+            "-g remain-on-exit on ; set-option -s escape-time 0 ; new-session -d -s t -x " +
+            std::to_string(cols) + " -y " + std::to_string(rows));
+        for (std::string word; words >> word;) options.push_back(word);
+        options.push_back("/bin/sh " + ShellQuote(Path("run.sh")));
+        const CommandResult started = Tmux(options);
         startError_ = ExitedWith(started, 0) ? "" : "tmux did not start: " + started.errors;
     }
     ~TmuxSession() { Tmux({"kill-server"}); }
-    TmuxSession(const TmuxSession&) = delete;
-    TmuxSession& operator=(const TmuxSession&) = delete;
 
     static const std::optional<std::string>& TmuxPath() {
         static const std::optional<std::string> path = FindOnPath("tmux");
