@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <regex>
 #include <thread>
 
 #include "support/TmuxSession.h"
@@ -56,27 +57,21 @@ std::vector<std::vector<std::string>> Table(const Screen& s, const Frame& f) {
 // Rows whose first cell inside the frame has another background than the frame: the cursor bar.
 std::vector<int> Highlighted(const Screen& s, const Frame& f) {
     std::vector<int> rows;
-    for (int y = f.top + 1; y < f.bottom; ++y) {
+    for (int y = f.top + 1; y < f.bottom; ++y)
         if (s.At(f.left + 1, y).bg != s.At(f.left, y).bg) rows.push_back(y);
-    }
     return rows;
 }
 
 // Menu bar with the clock at its right end, two panels sharing the width between it and the
 // command line on the last row, each listing the directory.
 bool LaidOutFor(const Screen& s, int cols, int rows, const std::string& prompt) {
-    const std::string clock = Trim(s.Slice(0, cols - 6, cols));
     const std::vector<Frame> p = Panels(s);
     if (s.Row(0).find("Files") == std::string::npos || s.Row(0).find("═") != std::string::npos ||
-        clock.size() != 5 || (clock[2] != ':' && clock[2] != ' ') || p.size() != 2) {
+        !std::regex_match(Trim(s.Slice(0, cols - 6, cols)), std::regex("\\d\\d[: ]\\d\\d")) ||
+        p.size() != 2)
         return false;
-    }
-    for (const int digit : {0, 1, 3, 4}) {
-        if (!std::isdigit(static_cast<unsigned char>(clock[digit]))) return false;
-    }
-    for (const Frame& f : p) {
+    for (const Frame& f : p)
         if (f.top != 1 || f.bottom != rows - 2 || Table(s, f).size() != 6) return false;
-    }
     return p[0].left == 0 && p[0].right + 1 == cols / 2 && p[1].left == cols / 2 &&
            p[1].right == cols - 1 && s.Last() == prompt;
 }
@@ -89,16 +84,13 @@ class KqTmuxTest : public ::testing::Test {
         if (!TmuxSession::TmuxPath()) GTEST_SKIP() << "tmux is not installed";
         if (!KQ_HAVE_LANGUAGE_MODULES) GTEST_SKIP() << "the language modules are not built";
         std::filesystem::create_directories(work_ + "/sub");
-        for (const auto& [name, size] : {std::pair{"alpha.txt", 1234},
-                                         {"beta.bin", 0},
-                                         {"PROG.EXE", 56789},
-                                         {"sub/inner.dat", 4321}}) {
-            std::ofstream(work_ + "/" + name) << std::string(static_cast<size_t>(size), 'x');
-        }
+        const std::pair<const char*, size_t> files[] = {
+            {"alpha.txt", 1234}, {"beta.bin", 0}, {"PROG.EXE", 56789}, {"sub/inner.dat", 4321}};
+        for (const auto& [name, size] : files)
+            std::ofstream(work_ + "/" + name) << std::string(size, 'x');
         const timespec times[2] = {{1710495000, 0}, {1710495000, 0}};
-        for (const char* name : {"alpha.txt", "beta.bin", "PROG.EXE", "sub", ".."}) {
+        for (const char* name : {"alpha.txt", "beta.bin", "PROG.EXE", "sub", ".."})
             ASSERT_EQ(utimensat(AT_FDCWD, (work_ + "/" + name).c_str(), times, 0), 0);
-        }
         ASSERT_NO_FATAL_FAILURE(s_.Start());
         ASSERT_NO_FATAL_FAILURE(WaitForInterface());
     }
@@ -116,12 +108,11 @@ class KqTmuxTest : public ::testing::Test {
         Wait([&](const Screen& s) { return s.Last() == line; }, "command line " + line);
     }
     void WaitForInterface() {
-        Wait(
-            [&](const Screen& s) {
-                return s_.Alternate() && Panels(s).size() == 2 && s.Shows("Name") &&
-                       s.Last() == prompt_;
-            },
-            "the panels");
+        const auto ready = [&](const Screen& s) {
+            return s_.Alternate() && Panels(s).size() == 2 && s.Shows("Name") &&
+                   s.Last() == prompt_;
+        };
+        Wait(ready, "the panels");
     }
     void Run(const std::string& command) {  // typed, seen on the command line, run
         s_.Text(command);
@@ -274,11 +265,9 @@ TEST_F(KqTmuxTest, WorksInThePanelsRefusesWhatItMustAndAnswersSignals) {
     Wait(
         [](const Screen& s) {
             const std::vector<Frame> p = Panels(s);
-            for (const auto& row : p.size() == 2 ? Table(s, p[1]) : decltype(Table(s, p[1])){}) {
-                if (row.size() >= 2 && row[0] == "sub")
-                    return !s.Shows("Directory size") && row[1] == "4321";
-            }
-            return false;
+            const auto table = p.size() == 2 ? Table(s, p[1]) : decltype(Table(s, p[1])){};
+            return !s.Shows("Directory size") && table.size() > 2 && table[2][0] == "sub" &&
+                   table[2][1] == "4321";
         },
         "the measured size in the panel");
     s_.Keys({"KP+"});

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -23,9 +24,7 @@ namespace kq::testing {
 
 inline std::string ReadFile(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary);
-    std::stringstream content;
-    content << file.rdbuf();
-    return content.str();
+    return {std::istreambuf_iterator<char>(file), {}};
 }
 
 inline std::vector<std::string> SplitLines(const std::string& text) {
@@ -60,8 +59,7 @@ inline CommandResult RunCommand(const std::vector<std::string>& argv,
         dup2(open("/dev/null", O_RDONLY), 0), dup2(out, 1), dup2(err, 2);
         execve(args[0], args.data(), environment.data()), _exit(127);
     }
-    while (pid > 0 && waitpid(pid, &result.status, 0) < 0 && errno == EINTR) {
-    }
+    while (pid > 0 && waitpid(pid, &result.status, 0) < 0 && errno == EINTR) continue;
     close(out), close(err);
     result.output = ReadFile(outName), result.errors = ReadFile(errName);
     unlink(outName), unlink(errName);
