@@ -69,11 +69,6 @@ class ShellTest : public ::testing::Test {
         CfgShutdown();
         (void)!chdir("/");
     }
-    void WriteSetting(const char* name, uint32_t value) {
-        const CfgSection handle = CfgOpen("Interface");
-        CfgSetDw(handle, name, value);
-        CfgClose(handle);
-    }
     // The desktop on an in-memory console of this size, and the shell.
     void Start(int cols = 80, int rows = 25) {
         console = std::make_shared<kq::console::MemoryConsole>(cols, rows);
@@ -130,9 +125,11 @@ TEST_F(ShellTest, StartsWithMenuPanelsAndCommandLine) {
 }
 
 TEST_F(ShellTest, WithoutMenuAndClockButWithKeyBar) {
-    WriteSetting("ShowMenu", 0);
-    WriteSetting("ShowKeyBar", 1);
-    WriteSetting("ShowClock", 0);
+    const CfgSection handle = CfgOpen("Interface");
+    for (const auto& [name, value] :
+         {std::pair{"ShowMenu", 0}, {"ShowKeyBar", 1}, {"ShowClock", 0}})
+        CfgSetDw(handle, name, value);
+    CfgClose(handle);
     Start(80, 25);
     EXPECT_TRUE(!Visible(Shell().Menu()) && Visible(*ZKeyBar::Get()) && !Visible(Shell().Clock()));
     EXPECT_EQ(Layout(), "0,0,40,23 40,0,40,23 0,23,80,1");
@@ -218,10 +215,7 @@ TEST_F(ShellTest, ResizesKeepTheDividerShareAndStretchToTheCommandLine) {
     EXPECT_EQ(Rects({&Shell().Menu(), &Shell().Clock()}), "0,0,120,1 115,0,6,1");
     console->SetSize(20, 6);
     Press({});
-    EXPECT_EQ(Rects({&Shell()}), "0,5,20,1");
-    EXPECT_EQ(RectOf(Left()).x + RectOf(Left()).w, RectOf(Right()).x);
-    EXPECT_EQ(RectOf(Right()).x + RectOf(Right()).w, 20);
-    EXPECT_LE(RectOf(Left()).y + RectOf(Left()).h, 5);
+    EXPECT_EQ(Layout(), "0,1,9,4 9,1,11,4 0,5,20,1");
 }
 
 TEST_F(ShellTest, F10QuitsWhenConfirmedAndPanelsLetGoOfTheirPluginsMeanwhile) {
@@ -281,7 +275,7 @@ TEST_F(ShellTest, CommandLineShowsDirectoryPromptAndTextWithTheCursorAfterIt) {
     }
 }
 
-TEST_F(ShellTest, LongTextScrollsSoThatTheCursorStaysOnTheLine) {
+TEST_F(ShellTest, LongTextScrollsWithTheCursorAndSelectionsCoverOnlyTheText) {
     Start();
     PromptSetDir("/work");
     std::string text;
@@ -295,10 +289,7 @@ TEST_F(ShellTest, LongTextScrollsSoThatTheCursorStaysOnTheLine) {
     Press({Ctrl('o'), Key(KC_HOME)});
     EXPECT_EQ(Line().substr(6, 10), text.substr(0, 10));
     EXPECT_EQ(console->Cursor().x, 6);
-}
-
-TEST_F(ShellTest, SelectionIsHighlightedOnlyOverTheTextAndSetLineClearsIt) {
-    Start();
+    // A selection is highlighted only over the text; setting the line clears it.
     PromptSetDir("/w");
     PromptSetLine("abcdef");
     Shell().SetSelection(1, 3);
