@@ -72,27 +72,24 @@ class TerminalTmuxTest : public ::testing::Test {
         for (const std::string& key : Log("KEY ")) events.push_back(std::stoul(key, nullptr, 16));
         return events;
     }
+    // Each cell as character fg/bg/attributes, a row a line.
+    static std::string Cells(const Screen& screen, int cols, int rows) {
+        std::string text;
+        for (int y = 0; y < rows; ++y, text += '\n') {
+            for (int x = 0; x < cols; ++x) {
+                const Cell c = screen.At(x, y);
+                text += Utf8(c.ch) + std::to_string(c.fg) + "/" + std::to_string(c.bg) + "/" +
+                        std::to_string(c.attrs) + " ";
+            }
+        }
+        return text;
+    }
     void ExpectDrawing(int cols, int rows) {
-        const Screen expected = ExpectedScreen(cols, rows);
-        std::string differences;
-        EXPECT_TRUE(WaitUntil(
-            [&] {
-                const Screen shown = s_->Capture();
-                differences.clear();
-                for (int y = 0; y < rows; ++y) {
-                    for (int x = 0; x < cols; ++x) {
-                        const Cell want = expected.At(x, y), got = shown.At(x, y);
-                        const auto n = [](int v) { return std::to_string(v); };
-                        if (!(want == got) && differences.size() < 2000) {  // x,y: char fg/bg/attrs
-                            differences += n(x) + "," + n(y) + ": " + Utf8(got.ch) + " " +
-                                           n(got.fg) + "/" + n(got.bg) + "/" + n(got.attrs) + "\n";
-                        }
-                    }
-                }
-                return differences.empty();
-            },
-            10000, 20))
-            << differences;
+        const std::string expected = Cells(ExpectedScreen(cols, rows), cols, rows);
+        std::string shown;
+        WaitUntil([&] { return (shown = Cells(s_->Capture(), cols, rows)) == expected; }, 10000,
+                  20);
+        EXPECT_EQ(shown, expected);
     }
     std::unique_ptr<TmuxSession> s_;
 };
