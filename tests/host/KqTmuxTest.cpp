@@ -101,10 +101,13 @@ class KqTmuxTest : public ::testing::Test {
             << what << "; screen:\n"
             << screen.Text() << s_.File("kq.err");
     }
-    void WaitShows(const std::string& t) {
+    // Sends the keys, then waits for the text on the screen / the command line.
+    void WaitShows(const std::string& t, const std::vector<std::string>& keys = {}) {
+        if (!keys.empty()) s_.Keys(keys);
         Wait([&](const Screen& s) { return s.Shows(t); }, t);
     }
-    void WaitLine(const std::string& line) {
+    void WaitLine(const std::string& line, const std::vector<std::string>& keys = {}) {
+        if (!keys.empty()) s_.Keys(keys);
         Wait([&](const Screen& s) { return s.Last() == line; }, "command line " + line);
     }
     void WaitForInterface() {
@@ -212,8 +215,7 @@ TEST_F(KqTmuxTest, ListsRunsCommandsFollowsResizesAndGivesTheTerminalBack) {
 
     // With the terminal's erase character ^H, Backspace came as Ctrl+H and switched hidden
     // files instead of erasing.
-    s_.Keys({"abc", "C-h"});
-    ASSERT_NO_FATAL_FAILURE(WaitLine(prompt_ + "ab"));
+    ASSERT_NO_FATAL_FAILURE(WaitLine(prompt_ + "ab", {"abc", "C-h"}));
     s_.Keys({"Escape"});
 
     // Shrinking moved the panels over the menu bar; narrow panels lost the names and the
@@ -233,8 +235,7 @@ TEST_F(KqTmuxTest, ListsRunsCommandsFollowsResizesAndGivesTheTerminalBack) {
     }
     ASSERT_NO_FATAL_FAILURE(ResizeAndExpectLayout(100, 30));
 
-    s_.Keys({"F10"});
-    ASSERT_NO_FATAL_FAILURE(WaitShows("Yes"));
+    ASSERT_NO_FATAL_FAILURE(WaitShows("Yes", {"F10"}));
     s_.Keys({"Enter"});
     s_.ExpectEndedAndRestored("EXIT=0");
     s_.Keys({"echo done-marker", "Enter"});
@@ -254,12 +255,10 @@ TEST_F(KqTmuxTest, WorksInThePanelsRefusesWhatItMustAndAnswersSignals) {
         << WorkFile("where");
     prompt_ = work_ + ">";
     ASSERT_NO_FATAL_FAILURE(WaitLine(work_ + "/sub>"));
-    s_.Keys({"Enter"});  // on ".."
-    ASSERT_NO_FATAL_FAILURE(WaitLine(prompt_));
+    ASSERT_NO_FATAL_FAILURE(WaitLine(prompt_, {"Enter"}));  // on ".."
     ASSERT_NO_FATAL_FAILURE(WaitForCursorOn("sub"));
 
-    s_.Keys({"C-q"});
-    ASSERT_NO_FATAL_FAILURE(WaitShows("4,321"));
+    ASSERT_NO_FATAL_FAILURE(WaitShows("4,321", {"C-q"}));
     EXPECT_TRUE(s_.Capture().Shows("Directory size") && s_.Capture().Shows("OK"));
     s_.Keys({"Enter"});
     Wait(
@@ -270,8 +269,7 @@ TEST_F(KqTmuxTest, WorksInThePanelsRefusesWhatItMustAndAnswersSignals) {
                    table[2][1] == "4321";
         },
         "the measured size in the panel");
-    s_.Keys({"KP+"});
-    ASSERT_NO_FATAL_FAILURE(WaitShows("Select the files matching"));
+    ASSERT_NO_FATAL_FAILURE(WaitShows("Select the files matching", {"KP+"}));
     s_.Keys({"*.txt", "Enter"});
     Wait(
         [](const Screen& s) {
@@ -285,8 +283,7 @@ TEST_F(KqTmuxTest, WorksInThePanelsRefusesWhatItMustAndAnswersSignals) {
     // they are refused. A paste is text that runs only on Enter; its escape sequences do nothing.
     s_.Text("touch made-Привет");
     ASSERT_NO_FATAL_FAILURE(WaitLine(prompt_ + "touch made-"));
-    s_.Keys({"Escape"});
-    ASSERT_NO_FATAL_FAILURE(WaitLine(prompt_));
+    ASSERT_NO_FATAL_FAILURE(WaitLine(prompt_, {"Escape"}));
     s_.Paste("echo A > pasted1\x1b[21~\necho B > pasted2");
     ASSERT_NO_FATAL_FAILURE(WaitLine(prompt_ + "echo A > pasted1[21~\u25D9echo B > pasted2"));
     EXPECT_FALSE(s_.Capture().Shows("Yes")) << "the paste's F10 asked to quit";
@@ -307,25 +304,22 @@ TEST_F(KqTmuxTest, WorksInThePanelsRefusesWhatItMustAndAnswersSignals) {
     EXPECT_GE(s_.Capture().Find("hello before"), 0);
     ::kill(KqPid(), SIGCONT);
     ASSERT_NO_FATAL_FAILURE(WaitForInterface());
-    s_.Keys({"Home", "Down", "Enter"});
-    ASSERT_NO_FATAL_FAILURE(WaitLine(work_ + "/sub>"));
-    s_.Keys({"Enter"});
-    ASSERT_NO_FATAL_FAILURE(WaitLine(prompt_));
+    ASSERT_NO_FATAL_FAILURE(WaitLine(work_ + "/sub>", {"Home", "Down", "Enter"}));
+    ASSERT_NO_FATAL_FAILURE(WaitLine(prompt_, {"Enter"}));
 
     // Enter on a directory removed since it was listed and F7 on a name that exists said
     // nothing; a panel whose directory was removed stayed blank after Ctrl+R.
     std::filesystem::remove_all(work_ + "/sub");
-    s_.Keys({"Home", "Down", "Enter"});
-    ASSERT_NO_FATAL_FAILURE(WaitShows("sub: No such file or directory."));
-    s_.Keys({"Enter", "F7", "alpha.txt", "Enter"});
-    ASSERT_NO_FATAL_FAILURE(WaitShows("alpha.txt: File exists."));
+    ASSERT_NO_FATAL_FAILURE(
+        WaitShows("sub: No such file or directory.", {"Home", "Down", "Enter"}));
+    ASSERT_NO_FATAL_FAILURE(
+        WaitShows("alpha.txt: File exists.", {"Enter", "F7", "alpha.txt", "Enter"}));
     s_.Keys({"Enter"});
     std::filesystem::create_directories(work_ + "/deep/er");
     ASSERT_NO_FATAL_FAILURE(Run("cd  deep/er"));
     ASSERT_NO_FATAL_FAILURE(WaitLine(work_ + "/deep/er>"));
     std::filesystem::remove_all(work_ + "/deep");
-    s_.Keys({"C-r"});
-    ASSERT_NO_FATAL_FAILURE(WaitLine(prompt_));
+    ASSERT_NO_FATAL_FAILURE(WaitLine(prompt_, {"C-r"}));
     WaitShows("PROG.EXE");  // the panel went blank
 
     // kill -TERM during a command did nothing and kq ran on: both end, the terminal given back.
