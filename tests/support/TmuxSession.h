@@ -198,12 +198,9 @@ class TmuxSession {
     bool Has(const std::string& name) const { return std::filesystem::exists(Path(name)); }
     // The shell's "EXIT=n" wherever it landed; empty while the program runs.
     std::string ExitLine() const {
-        const Screen screen = Capture();
-        for (int y = 0; y < screen.Height(); ++y) {
-            const std::string row = screen.Row(y);
-            if (row.find("EXIT=") != std::string::npos) return row.substr(row.find("EXIT="));
-        }
-        return {};
+        const std::string text = Capture().Text();
+        const size_t at = text.find("EXIT=");
+        return at == std::string::npos ? "" : Trim(text.substr(at, text.find('\n', at) - at));
     }
 
     // Waits for the shell, notes the pane's modes and lets the program run.
