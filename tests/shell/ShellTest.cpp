@@ -243,9 +243,9 @@ TEST_F(ShellTest, CommandLineShowsDirectoryPromptAndTextWithTheCursorAfterIt) {
     Type("dir");
     EXPECT_EQ(Line().substr(0, 12), "C:\\WORK>dir ");
     EXPECT_TRUE(console->Cursor().x == 11 && console->Cursor().y == 24);
-    EXPECT_EQ(PromptGetCursor(), 3);
-    EXPECT_STREQ(PromptGetLine(), "dir");
-    EXPECT_STREQ(PromptGetDir(), "C:\\WORK");
+    EXPECT_EQ(
+        PromptGetDir() + (">" + std::string(PromptGetLine())) + std::to_string(PromptGetCursor()),
+        "C:\\WORK>dir3");
     for (const int height : {10, 100, 10}) {  // the cursor's height follows overwrite mode
         EXPECT_EQ(console->Cursor().size, height);
         Press({Key(KC_INS)});
@@ -322,13 +322,11 @@ TEST_F(ShellTest, EchoesTheCommandShowsItsOutputBehindAndReadsThePanelsAgain) {
     // Metacharacters reach the shell as typed, code page text as UTF-8 (437's u-umlaut).
     Run("printf '%s|' \"a b\" 'c;d'");
     EXPECT_NE(console->CommandLog().find("a b|c;d|"), std::string::npos);
-    PromptSetLine("printf '\x81' | od -An -tx1");
-    PromptExecute();
+    const auto execute = [](const char* line) { return PromptSetLine(line), PromptExecute(); };
+    execute("printf '\x81' | od -An -tx1");
     EXPECT_NE(console->CommandLog().find("c3 bc"), std::string::npos);
-    PromptSetLine("exit 3");
-    EXPECT_EQ(PromptExecute(), 3);
-    PromptSetLine("kill -TERM $$");
-    EXPECT_EQ(PromptExecute(), 128 + 15);
+    EXPECT_EQ(execute("exit 3"), 3);
+    EXPECT_EQ(execute("kill -TERM $$"), 128 + 15);
     EXPECT_STREQ(PromptGetLine(), "");
 }
 
