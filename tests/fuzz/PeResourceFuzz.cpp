@@ -18,8 +18,8 @@ namespace res = kq::resources;
 
 // The parsers' results are walked field by field, so that anything they left uninitialised
 // or dangling is read under the sanitizers.
-std::size_t Walk(const res::TemplateField& field) {
-    return static_cast<std::size_t>(field.kind) + field.ordinal + field.text.size();
+std::size_t Walk(const res::TemplateField& f) {
+    return static_cast<std::size_t>(f.kind) + f.ordinal + f.text.size();
 }
 
 std::size_t Walk(const res::MenuTemplate& menu) {
@@ -54,9 +54,7 @@ std::size_t ParseAll(std::span<const uint8_t> data) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::span<const uint8_t> input(data, size);
-    volatile std::size_t sink = ParseAll(input);
-
+    volatile std::size_t sink = ParseAll(std::span<const uint8_t>(data, size));
     const std::unique_ptr<PeImage> image =
         PeImage::FromBytes(std::vector<uint8_t>(data, data + size));
     if (!image) return 0;

@@ -1,13 +1,6 @@
-# Runs the fuzz target for CTest: first over the stored corpus (every input in it must pass),
-# then mutating it for a bounded time. New inputs go to a scratch directory that starts empty
-# on every run, and crash reproducers to an artifacts directory, both in the build tree.
-#
-#   cmake -DFUZZER=<target> -DCORPUS=<dir> -DWORK=<dir> -P RunFuzz.cmake
-foreach(variable FUZZER CORPUS WORK)
-  if(NOT DEFINED ${variable})
-    message(FATAL_ERROR "RunFuzz.cmake needs -D${variable}=...")
-  endif()
-endforeach()
+# cmake -DFUZZER=<target> -DCORPUS=<dir> -DWORK=<dir> -P RunFuzz.cmake: the stored corpus
+# (every input must pass), then mutations for a bounded time; new inputs go to a scratch
+# directory emptied on every run, crash reproducers to WORK/artifacts.
 
 file(REMOVE_RECURSE "${WORK}/new")
 file(MAKE_DIRECTORY "${WORK}/new" "${WORK}/artifacts")

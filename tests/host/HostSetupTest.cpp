@@ -1,27 +1,20 @@
-// The host's start-up decisions: where the language modules are and which one is loaded.
+// The host's start-up decisions: where the language modules and plugins are, which language.
 #include <gtest/gtest.h>
-
-#include <set>
 
 #include "host/HostSetup.h"
 
 namespace kq::host {
 namespace {
 
-std::set<std::string> g_existing;
-bool Exists(const std::string& path) {
-    return g_existing.count(path) > 0;
-}
-
-TEST(HostSetupTest, LanguageFolderIsTheBuildTreesWhenRunFromIt) {
-    g_existing = {"/work/build/lang/LngEng.dll"};
-    EXPECT_EQ(FindLanguageFolder("/work/build/src/kq", Exists), "/work/build/lang");
-    g_existing.clear();
-    EXPECT_EQ(FindLanguageFolder("/usr/local/bin/kq", Exists), "/usr/local/share/kq/lang");
-    EXPECT_EQ(FindLanguageFolder("/opt/kq/bin/kq", Exists), "/opt/kq/share/kq/lang");
-}
-
-TEST(HostSetupTest, PluginFolderFollowsTheLanguageFolder) {
+TEST(HostSetupTest, FoldersFollowTheProgramsPlace) {
+    static bool inBuildTree = true;
+    const auto exists = [](const std::string& path) {
+        return inBuildTree && path == "/work/build/lang/LngEng.dll";
+    };
+    EXPECT_EQ(FindLanguageFolder("/work/build/src/kq", exists), "/work/build/lang");
+    inBuildTree = false;
+    EXPECT_EQ(FindLanguageFolder("/usr/local/bin/kq", exists), "/usr/local/share/kq/lang");
+    EXPECT_EQ(FindLanguageFolder("/opt/kq/bin/kq", exists), "/opt/kq/share/kq/lang");
     EXPECT_EQ(FindPluginFolder("/work/build/src/kq", "/work/build/lang", "lib"),
               "/work/build/plugins");
     EXPECT_EQ(FindPluginFolder("/usr/local/bin/kq", "/usr/local/share/kq/lang", "lib"),
@@ -33,28 +26,27 @@ TEST(HostSetupTest, PluginFolderFollowsTheLanguageFolder) {
 TEST(HostSetupTest, LanguageChoice) {
     const struct {
         std::optional<std::string> stored;
-        const char* locale;
-        const char* expected;
+        const char *locale, *expected;
     } cases[] = {
         {std::nullopt, "", "LngEng.dll"},
         {std::nullopt, "C.UTF-8", "LngEng.dll"},
         {std::nullopt, "de_DE.UTF-8", "LngDeu.dll"},
         {std::nullopt, "de_AT", "LngDeu.dll"},
         {std::nullopt, "de", "LngDeu.dll"},
-        {std::nullopt, "den_XX", "LngEng.dll"},  // a locale that only starts with "de"
+        {std::nullopt, "den_XX", "LngEng.dll"},
         {std::nullopt, "en_GB.UTF-8", "LngEng.dll"},
-        {std::string("LngDeu.dll"), "en_US", "LngDeu.dll"},
-        {std::string("LngEng.dll"), "de_DE", "LngEng.dll"},
-        {std::string("lngfra.DLL"), "", "lngfra.DLL"},
+        {"LngDeu.dll", "en_US", "LngDeu.dll"},
+        {"LngEng.dll", "de_DE", "LngEng.dll"},
+        {"lngfra.DLL", "", "lngfra.DLL"},
         // A stored value is a file name in the language folder and nothing else.
-        {std::string("../../tmp/LngEvil.dll"), "", "LngEng.dll"},
-        {std::string("/tmp/LngEvil.dll"), "de_DE", "LngDeu.dll"},
-        {std::string("libc.so.6"), "", "LngEng.dll"},
-        {std::string(""), "", "LngEng.dll"},
+        {"../../tmp/LngEvil.dll", "", "LngEng.dll"},
+        {"/tmp/LngEvil.dll", "de_DE", "LngDeu.dll"},
+        {"libc.so.6", "", "LngEng.dll"},
+        {"", "", "LngEng.dll"},
     };
-    for (const auto& entry : cases) {
-        EXPECT_EQ(ChooseLanguageFile(entry.stored, entry.locale), entry.expected)
-            << entry.stored.value_or("<none>") << " / " << entry.locale;
+    for (const auto& c : cases) {
+        EXPECT_EQ(ChooseLanguageFile(c.stored, c.locale), c.expected)
+            << c.stored.value_or("-") << c.locale;
     }
 }
 

@@ -1,7 +1,5 @@
-# Installs the build into a fresh prefix and checks the layout an installed kq relies on:
-# the program in bin/, the library and the plugin folder in lib/, the language modules in
-# share/kq/lang (where kq looks for them, relative to its own binary).
-#   cmake -DBUILD_DIR=<build> -DPREFIX=<empty folder> -P CheckInstall.cmake
+# cmake -DBUILD_DIR=<build> -DPREFIX=<empty folder> -P CheckInstall.cmake: installs the build
+# and checks the layout an installed kq relies on (language modules relative to its binary).
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
   RESULT_VARIABLE result OUTPUT_QUIET)
@@ -9,12 +7,8 @@ if(NOT result EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${result}")
 endif()
 include(GNUInstallDirs)
-foreach(path
-    "bin/kq"
-    "${CMAKE_INSTALL_LIBDIR}/libzcomn.so"
-    "${CMAKE_INSTALL_LIBDIR}/kq/plugins"
-    "share/kq/lang/LngEng.dll"
-    "share/kq/lang/LngDeu.dll")
+foreach(path bin/kq ${CMAKE_INSTALL_LIBDIR}/libzcomn.so ${CMAKE_INSTALL_LIBDIR}/kq/plugins
+    share/kq/lang/LngEng.dll share/kq/lang/LngDeu.dll)
   if(NOT EXISTS "${PREFIX}/${path}")
     message(FATAL_ERROR "missing after install: ${path}")
   endif()

@@ -1,0 +1,407 @@
+// The shell on the in-memory console, with settings of its own, the English language module and
+// the local file system plugin: the layout from the settings, the keys that move, hide, show
+// and swap the panels, the command line's drawing, running commands and "cd".
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "console/Console.h"
+#include "console/MemoryConsole.h"
+#include "kq/config.h"
+#include "kq/kernel.h"
+#include "kq/keys.h"
+#include "kq/plugin.h"
+#include "kq/resources.h"
+#include "kq/text.h"
+#include "panels/ZFilePanel.h"
+#include "shell/PromptLine.h"
+#include "shell/ZPrompt.h"
+#include "support/TempFolder.h"
+#include "ui/DesktopHooks.h"
+#include "ui/DesktopInternal.h"
+#include "ui/ZKeyBar.h"
+
+namespace kq::shell {
+namespace {
+
+uint32_t Key(uint8_t code, uint32_t flags = 0, uint8_t character = 0) {
+    return KEY_EVENT(code, character, KF_DOWN | flags);
+}
+const auto Ctrl = [](uint8_t code) { return Key(code, KF_LCTRL); };
+const uint32_t kEnter = Key(KC_ENTER, 0, '\r');
+const uint32_t kEndOfKeys = KEY_EVENT(KC_NONE, 0, KF_DOWN);
+
+const auto RectOf = [](const ZWindow& window) {
+    ZRec rect;
+    window.GetPos(rect);
+    return rect;
+};
+// "x,y,w,h" of each window, separated by blanks.
+std::string Rects(std::initializer_list<const ZWindow*> windows) {
+    std::string text;
+    for (const ZWindow* window : windows) {
+        const ZRec r = RectOf(*window);
+        text += (text.empty() ? "" : " ") + std::to_string(r.x) + "," + std::to_string(r.y) + "," +
+                std::to_string(r.w) + "," + std::to_string(r.h);
+    }
+    return text;
+}
+const auto Visible = [](const ZWindow& window) { return (window.GetFlags() & WF_VISIBLE) != 0; };
+
+class ShellTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        setenv("KQ_CODEPAGE", "437", 1);
+        ASSERT_EQ(CfgInit("kq-shell-test"), 0);
+        ColDefaultPalette();
+        if (*KQ_LANG_ENGLISH) language_ = KeLoadDll(KQ_LANG_ENGLISH);
+        ASSERT_NE(language_, -1);
+        ResSetLanguage(language_);
+        ASSERT_EQ(PluginsLoad(folder_.Path("no-plugins").c_str()), 0);
+        ASSERT_EQ(chdir(work_.c_str()), 0);
+    }
+    void TearDown() override {
+        if (shell_) shell_->Destroy();
+        if (console) ZDesktop::Quit(1), kq::console::InstallBackend(nullptr);
+        while (PluginsFree() == 1) continue;
+        ResSetLanguage(0);
+        if (language_ > 0) KeFreeDll(language_);
+        CfgShutdown();
+        (void)!chdir("/");
+    }
+    // The desktop on an in-memory console of this size, and the shell.
+    void Start(int cols = 80, int rows = 25) {
+        console = std::make_shared<kq::console::MemoryConsole>(cols, rows);
+        kq::console::InstallBackend(console);
+        ASSERT_EQ(kq::ui::DesktopOpen(nullptr), 0);
+        shell_ = std::make_unique<ZPrompt>();
+        ASSERT_EQ(shell_->Create(), 0);
+    }
+    // Queues the keys and lets the desktop's input loop dispatch them, up to an end marker.
+    void Press(const std::vector<uint32_t>& keys) {
+        static std::atomic<int> stop{0};
+        stop = 0;
+        kq::ui::SaverHooks hooks;
+        hooks.takeKey = [](uint32_t event) { return event == kEndOfKeys && (stop = 1); };
+        kq::ui::SetSaverHooks(hooks);
+        for (const uint32_t key : keys) console->PushKey(key);
+        console->PushKey(kEndOfKeys);
+        ZDesktop::RunLoop(&stop);
+        kq::ui::SetSaverHooks(kq::ui::SaverHooks{});
+    }
+    void Type(const std::string& text) { console->PushText(text), Press({}); }
+    void Run(const std::string& command) { Type(command), Press({kEnter}); }
+    std::string Line() { return console->RowText(24); }
+    static bool Lists(ZFilePanel& panel, const std::string& name) {
+        for (int row = 0; row < panel.RowCount(); ++row)
+            if (name == panel.CellText(row, 0)) return true;
+        return false;
+    }
+
+    ZPrompt& Shell() { return *shell_; }
+    ZFilePanel& Left() { return *shell_->LeftPanel(); }
+    ZFilePanel& Right() { return *shell_->RightPanel(); }
+    std::string Layout() { return Rects({&Left(), &Right(), &Shell()}); }
+
+    kq::test::SettingsHome settings_;
+    kq::test::TempFolder folder_{"kq-shell"};
+    std::string work_ = folder_.MakeFolder("work");
+    std::shared_ptr<kq::console::MemoryConsole> console;
+    KeHandle language_ = 0;
+    std::unique_ptr<ZPrompt> shell_;
+};
+
+// The layout and the keys.
+TEST_F(ShellTest, StartsWithMenuPanelsAndCommandLine) {
+    Start(81, 25);  // the right panel takes the odd column
+    EXPECT_EQ(Layout(), "0,1,40,23 40,1,41,23 0,24,81,1");
+    EXPECT_EQ(Rects({&Shell().Menu(), &Shell().Clock()}), "0,0,81,1 76,0,6,1");
+    EXPECT_TRUE(Visible(Shell().Menu()) && Visible(Shell().Clock()) && !Visible(*ZKeyBar::Get()));
+    EXPECT_TRUE(Shell().Active() == &Right() && ZDesktop::GetFocus() == &Shell());
+    EXPECT_TRUE(console->Char(0, 1) == 201 && console->Char(40, 1) == 201);
+    EXPECT_EQ(Line().substr(0, work_.size() + 1), work_ + ">");
+    Press({kEnter});  // an empty command line runs nothing
+    EXPECT_EQ(console->CommandLog(), "");
+}
+
+TEST_F(ShellTest, WithoutMenuAndClockButWithKeyBar) {
+    const CfgSection handle = CfgOpen("Interface");
+    for (const auto& [name, value] :
+         {std::pair{"ShowMenu", 0}, {"ShowKeyBar", 1}, {"ShowClock", 0}})
+        CfgSetDw(handle, name, value);
+    CfgClose(handle);
+    Start(80, 25);
+    EXPECT_TRUE(!Visible(Shell().Menu()) && Visible(*ZKeyBar::Get()) && !Visible(Shell().Clock()));
+    EXPECT_EQ(Layout(), "0,0,40,23 40,0,40,23 0,23,80,1");
+    Press({Key(KC_F9)});  // the bar shows while the menu is in use
+    EXPECT_TRUE(Visible(Shell().Menu()));
+    Press({Key(KC_ESC)});
+    EXPECT_FALSE(Visible(Shell().Menu()));
+    EXPECT_EQ(ZDesktop::GetFocus(), &Shell());
+    // Ctrl+O shows the echo line on the first row, the output, two empty lines, the next one.
+    Run("echo hello");
+    Press({Ctrl('o')});
+    EXPECT_EQ(console->RowText(0).substr(0, work_.size() + 11), work_ + ">echo hello");
+    EXPECT_EQ(console->RowText(1).substr(0, 6), "hello ");
+    EXPECT_EQ(console->RowText(2).find_first_not_of(' '), std::string::npos);
+    Press({Ctrl('o')});
+    Run("echo again");
+    Press({Ctrl('o')});
+    EXPECT_EQ(console->RowText(4).substr(0, work_.size() + 11), work_ + ">echo again");
+}
+
+TEST_F(ShellTest, KeysSwitchHideShowAndSwapThePanels) {
+    Start();
+    Press({Key(KC_TAB)});
+    EXPECT_EQ(Shell().Active(), &Left());
+    Press({Key(KC_TAB)});
+    EXPECT_EQ(Shell().Active(), &Right());
+    Press({Ctrl(KC_F1), Key(KC_TAB)});  // no Tab to a hidden panel, nor to the command line
+    EXPECT_TRUE(!Visible(Left()) && Shell().Active() == &Right());
+    EXPECT_STREQ(Shell().GetTitle(), "");
+    Press({Ctrl(KC_F1)});  // back on, the focus stays with the other
+    EXPECT_TRUE(Visible(Left()) && Shell().Active() == &Right() &&
+                ZDesktop::GetFocus() == &Shell());
+    Press({Ctrl(KC_F2)});  // hiding the active one activates the other
+    EXPECT_TRUE(!Visible(Right()) && Shell().Active() == &Left());
+    Press({Ctrl(KC_F1), Ctrl(KC_F2)});  // with both hidden, the one back on is activated
+    EXPECT_TRUE(!Visible(Left()) && Visible(Right()) && Shell().Active() == &Right());
+    Press({Ctrl(KC_F1), Ctrl('p')});  // Ctrl+P: the passive panel
+    EXPECT_TRUE(!Visible(Left()) && Visible(Right()));
+    Press({Ctrl('p')});
+    EXPECT_TRUE(Visible(Left()) && Shell().Active() == &Right());
+    Press({Ctrl('o')});  // both hidden; keys then edit the command line
+    EXPECT_TRUE(!Visible(Left()) && !Visible(Right()) && ZDesktop::GetFocus() == &Shell());
+    Type("ls");
+    EXPECT_STREQ(Shell().GetTitle(), "ls");
+    Press({Ctrl('o'), Key(KC_ESC)});
+    EXPECT_TRUE(Visible(Left()) && Visible(Right()) && Shell().Active() == &Right());
+    EXPECT_STREQ(Shell().GetTitle(), "");  // Esc cleared it
+    // Ctrl+U swaps them and keeps the active one; Ctrl+F1 then toggles the one now on the left.
+    ZFilePanel* active = Shell().Active();
+    ZFilePanel* created = &Left();
+    Press({Ctrl('u')});
+    EXPECT_TRUE(Shell().Active() == active && Rects({active, created}) == "0,1,40,23 40,1,40,23");
+    Press({Ctrl(KC_F1)});
+    EXPECT_TRUE(!Visible(*active) && Visible(*created));
+    Press({Ctrl(KC_F1), Key(KC_F9), Key('c', 0, 'c'), Key('w', 0, 'w')});  // the menu's swap
+    EXPECT_EQ(RectOf(*created).x, 0);
+    EXPECT_EQ(ZDesktop::GetFocus(), &Shell());  // the menu closed
+}
+
+TEST_F(ShellTest, CtrlArrowsMoveTheDividerAndTheBottomWithinLimits) {
+    Start();
+    for (int i = 0; i < 37; ++i) Press({Ctrl(KC_LEFT)});
+    ASSERT_EQ(RectOf(Left()).w, 3);
+    Press({Ctrl(KC_LEFT), Ctrl(KC_LEFT)});  // stops at two columns
+    EXPECT_EQ(Layout(), "0,1,2,23 2,1,78,23 0,24,80,1");
+    Press({Ctrl(KC_RIGHT), Ctrl(KC_DOWN)});  // the panels already touch the command line
+    EXPECT_EQ(Layout(), "0,1,3,23 3,1,77,23 0,24,80,1");
+    Press({Ctrl(KC_UP), Ctrl(KC_UP)});
+    EXPECT_EQ(Layout(), "0,1,3,21 3,1,77,21 0,24,80,1");
+    Press({Ctrl(KC_DOWN)});
+    EXPECT_EQ(RectOf(Right()).h, 22);
+    for (int i = 0; i < 25; ++i) Press({Ctrl(KC_UP)});  // stops at two rows
+    EXPECT_EQ(Layout(), "0,1,3,2 3,1,77,2 0,24,80,1");
+}
+
+// The series of resizes and shrinking below the menu bar are checked in the tmux suite.
+TEST_F(ShellTest, ResizesKeepTheDividerShareAndStretchToTheCommandLine) {
+    Start(100, 30);
+    Press({Ctrl(KC_LEFT), Ctrl(KC_LEFT), Ctrl(KC_LEFT), Ctrl(KC_LEFT), Ctrl(KC_LEFT)});  // 45 %
+    console->SetSize(120, 40);
+    Press({});
+    EXPECT_EQ(Layout(), "0,1,54,38 54,1,66,38 0,39,120,1");
+    EXPECT_EQ(Rects({&Shell().Menu(), &Shell().Clock()}), "0,0,120,1 115,0,6,1");
+    console->SetSize(20, 6);
+    Press({});
+    EXPECT_EQ(Layout(), "0,1,9,4 9,1,11,4 0,5,20,1");
+}
+
+TEST_F(ShellTest, F10QuitsWhenConfirmedAndPanelsLetGoOfTheirPluginsMeanwhile) {
+    folder_.MakeFolder("work/sub");
+    Start();
+    Press({Key(KC_F10), Key(KC_ESC)});
+    EXPECT_TRUE(console->IsOpen() && Shell().IsAttached());
+    ASSERT_EQ(Left().ChangeDirectory((work_ + "/sub").c_str(), 0), 0);
+    Shell().ReleasePanelsForExit();
+    EXPECT_FALSE(Left().IsBound() || Right().IsBound());
+    Shell().RestorePanelsAfterExitRefused();
+    ASSERT_TRUE(Left().IsBound());
+    EXPECT_TRUE(Left().Directory() == work_ + "/sub" && Right().Directory() == work_);
+    EXPECT_TRUE(Shell().Active() == &Right() && ZDesktop::GetFocus() == &Shell());
+    Press({Key(KC_F10), kEnter});
+    EXPECT_FALSE(console->IsOpen());
+}
+
+// The command line's drawing and the Prompt* functions.
+TEST_F(ShellTest, CommandLineShowsDirectoryPromptAndTextWithTheCursorAfterIt) {
+    Start();
+    EXPECT_STREQ(PromptGetDir(), work_.c_str());  // the active panel's; the title follows
+    EXPECT_NE(console->Title().find(work_), std::string::npos);
+    PromptSetDir("C:\\WORK");
+    Type("dir");
+    EXPECT_EQ(Line().substr(0, 12), "C:\\WORK>dir ");
+    EXPECT_TRUE(console->Cursor().x == 11 && console->Cursor().y == 24);
+    EXPECT_EQ(
+        PromptGetDir() + (">" + std::string(PromptGetLine())) + std::to_string(PromptGetCursor()),
+        "C:\\WORK>dir3");
+    for (const int height : {10, 100, 10}) {  // the cursor's height follows overwrite mode
+        EXPECT_EQ(console->Cursor().size, height);
+        Press({Key(KC_INS)});
+    }
+    PromptSetDir(nullptr);
+    EXPECT_STREQ(PromptGetDir(), "");
+    EXPECT_EQ(Line().substr(0, 1), ">");
+    // Directories of half the line or more: the first three characters, "... " and the end;
+    // beyond the shell's 512-byte buffer, the end of what it keeps.
+    for (const size_t length : {40, 50, 600}) {
+        std::string directory = "/ab";
+        for (int i = 0; directory.size() < length; ++i)
+            directory += static_cast<char>('a' + i % 26);
+        PromptSetDir(directory.c_str());
+        const size_t kept = std::min<size_t>(length, 511);
+        EXPECT_EQ(Line().substr(0, 41), "/ab... " + directory.substr(kept - 33, 33) + ">")
+            << length;
+    }
+    // On narrow lines the shortened directory is cut at the prompt sign.
+    PromptSetLine(nullptr);
+    PromptSetDir("/a/very/long/directory");
+    for (const auto& [width, shown] :
+         {std::pair{8, "    >   "}, {9, "/a/.>    "}, {14, "/a/... >      "}}) {
+        Shell().SetPos(ZRec(0, 24, 0, 0), ZRec(0, 0, width, 1));
+        Shell().Redraw();
+        EXPECT_EQ(console->Text(0, 24, width), shown);
+    }
+}
+
+TEST_F(ShellTest, LongTextScrollsWithTheCursorAndSelectionsCoverOnlyTheText) {
+    Start();
+    PromptSetDir("/work");
+    std::string text;
+    for (int i = 0; i < 100; ++i) text += static_cast<char>('a' + i % 26);
+    PromptSetLine(text.c_str());
+    PromptSetCursor(100);
+    // scroll = 100 - 80 + 5 + 2 = 27: the text from index 27 follows the prompt.
+    EXPECT_EQ(Line().substr(0, 79), "/work>" + text.substr(27, 73));
+    EXPECT_EQ(console->Cursor().x, 79);
+    // Home scrolls back to the start; with the panels shown the active panel takes Home.
+    Press({Ctrl('o'), Key(KC_HOME)});
+    EXPECT_EQ(Line().substr(6, 10), text.substr(0, 10));
+    EXPECT_EQ(console->Cursor().x, 6);
+    // A selection is highlighted only over the text; setting the line clears it.
+    PromptSetDir("/w");
+    PromptSetLine("abcdef");
+    Shell().SetSelection(1, 3);
+    for (const auto& [x, colour] : {std::pair{2, 19}, {3, 19}, {4, 20}, {6, 20}, {7, 19}})
+        EXPECT_EQ(console->Attr(x, 24), ColGetPalette()[colour]) << x;
+    PromptSetLine(nullptr);
+    int start = 0;
+    Shell().GetSelection(&start, nullptr);
+    EXPECT_EQ(start, -1);
+    EXPECT_STREQ(PromptGetLine(), "");
+    PromptSetLine("abc");
+    PromptSetCursor(10);  // beyond the text: back to the start
+    EXPECT_EQ(PromptGetCursor(), 0);
+}
+
+// Running commands.
+TEST_F(ShellTest, EchoesTheCommandShowsItsOutputBehindAndReadsThePanelsAgain) {
+    Start();
+    ASSERT_FALSE(Lists(Left(), "made"));
+    Run("echo hello; touch made");
+    EXPECT_EQ(console->CommandLog(), work_ + ">echo hello; touch made\nhello\n\n\n");
+    EXPECT_STREQ(Shell().GetTitle(), "");
+    EXPECT_TRUE(console->IsOpen() && ZDesktop::GetFocus() == &Shell());
+    EXPECT_NE(console->Title().find(work_), std::string::npos);
+    EXPECT_TRUE(Lists(Left(), "made") && Lists(Right(), "made"));
+    EXPECT_EQ(console->ScreenText().find("hello\n"), std::string::npos);
+    Press({Ctrl('o')});  // the echo went under the menu bar, the output follows it
+    EXPECT_EQ(console->RowText(1).substr(0, 6), "hello ");
+    EXPECT_EQ(Line().substr(0, work_.size() + 1), work_ + ">");
+    // Metacharacters reach the shell as typed, code page text as UTF-8 (437's u-umlaut).
+    Run("printf '%s|' \"a b\" 'c;d'");
+    EXPECT_NE(console->CommandLog().find("a b|c;d|"), std::string::npos);
+    const auto execute = [](const char* line) { return PromptSetLine(line), PromptExecute(); };
+    execute("printf '\x81' | od -An -tx1");
+    EXPECT_NE(console->CommandLog().find("c3 bc"), std::string::npos);
+    EXPECT_EQ(execute("exit 3"), 3);
+    EXPECT_EQ(execute("kill -TERM $$"), 128 + 15);
+    EXPECT_STREQ(PromptGetLine(), "");
+}
+
+// Commands ran in the directory of the last panel activation: after Enter on a directory,
+// "..", Ctrl+PgDn/PgUp, Ctrl+\ or "cd", "pwd" printed the old one and Enter on go.sh ran the
+// old directory's go.sh. Every way the active panel moves, the next command runs there.
+TEST_F(ShellTest, CommandsRunWhereTheActivePanelMovedTo) {
+    Start();
+    folder_.WriteFile("work/go.sh", "");
+    folder_.WriteFile("work/sub/go.sh", "#!/bin/sh\necho ran-in-$(pwd)\n");
+    ASSERT_EQ(chmod((work_ + "/sub/go.sh").c_str(), 0755), 0);
+    const uint32_t down = Key(KC_DOWN);
+    const struct {
+        std::vector<uint32_t> keys;
+        const char* typed;  // then typed and run
+        std::string printed;
+    } cases[] = {
+        {{down, kEnter}, "pwd", work_ + "/sub\n"},
+        {{down, kEnter, kEnter}, "pwd", work_ + "\n"},
+        {{down, Ctrl(KC_PGDN)}, "pwd", work_ + "/sub\n"},
+        {{down, Ctrl(KC_PGDN), Ctrl(KC_PGUP)}, "pwd", work_ + "\n"},
+        {{Key('\\', KF_LCTRL, 0x1C)}, "pwd", "/\n"},
+        {{}, "cd sub", work_ + "/sub\n"},
+        {{down, kEnter, down, down, kEnter}, "", "ran-in-" + work_ + "/sub\n"},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.printed);
+        ASSERT_EQ(Shell().Active()->ChangeDirectory(work_.c_str(), 0), 0);
+        const size_t logged = console->CommandLog().size();
+        Press(entry.keys);
+        if (*entry.typed != '\0') Run(entry.typed);
+        if (entry.typed == std::string("cd sub")) Run("pwd");
+        const std::string log = console->CommandLog().substr(logged);
+        EXPECT_NE(log.find("\n" + entry.printed), std::string::npos) << log;
+    }
+}
+
+TEST_F(ShellTest, CdMovesTheActivePanelAndRunsNothingButCdAloneRuns) {
+    folder_.MakeFolder("work/sub");
+    Start();
+    ZFilePanel* passive = Shell().Passive();
+    Run("cd sub");
+    EXPECT_EQ(Shell().Active()->Directory(), work_ + "/sub");
+    EXPECT_EQ(std::string(Shell().Active()->GetTitle()), work_ + "/sub");
+    EXPECT_STREQ(PromptGetDir(), (work_ + "/sub").c_str());
+    EXPECT_EQ(passive->Directory(), work_);
+    Run("   CD ..");
+    EXPECT_EQ(Shell().Active()->Directory(), work_);
+    EXPECT_STREQ(PromptGetLine(), "");
+    EXPECT_EQ(console->CommandLog(), "");
+    Run("cd");
+    EXPECT_EQ(Shell().Active()->Directory(), work_);
+    EXPECT_NE(console->CommandLog().find(">cd"), std::string::npos);
+}
+
+// The active panel's directory was removed: the command is refused with the reason and stays
+// on the command line, instead of running somewhere else.
+TEST_F(ShellTest, CommandForADirectoryThatIsGoneIsNotRunAnywhere) {
+    Start();
+    ASSERT_EQ(Shell().Active()->ChangeDirectory(folder_.MakeFolder("work/gone").c_str(), 0), 0);
+    ASSERT_EQ(rmdir((work_ + "/gone").c_str()), 0);
+    static std::string shown;
+    static kq::console::MemoryConsole* screen = nullptr;
+    screen = console.get();
+    kq::ui::SaverHooks hooks;
+    hooks.takeKey = [](uint32_t) { return shown = screen->ScreenText(), false; };  // at the Esc
+    kq::ui::SetSaverHooks(hooks);
+    console->PushKey(Key(KC_ESC));
+    PromptSetLine("touch made");
+    EXPECT_EQ(PromptExecute(), kCommandDirectoryRefused);
+    kq::ui::SetSaverHooks(kq::ui::SaverHooks{});
+    EXPECT_EQ(console->CommandLog(), "");
+    EXPECT_STREQ(PromptGetLine(), "touch made");
+    EXPECT_NE(shown.find("cannot be entered"), std::string::npos) << shown;
+}
+
+}  // namespace
+}  // namespace kq::shell
