@@ -2,6 +2,7 @@
 // Both remove everything they hold when they go, making read-only directories writable first.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <filesystem>
@@ -9,8 +10,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-
-#include <gtest/gtest.h>
 
 namespace kq::test {
 
