@@ -221,31 +221,26 @@ TEST(KeyDecoderAlt, EscPrefixDoubleEscapeAndTimeout) {
 }
 
 TEST(KeyDecoderAlt, NeedMoreExactlyWhileASequenceMayContinue) {
-    const std::vector<std::string> incomplete = {
-        "\033",    "\033[",     "\033[1",  "\033[1;", "\033[1;5", "\033O",          "\033O5",
-        "\033\033", "\033\033[", "\033\033[1", "\033]", "\033]1", "\033P", "\033P1$r", "\033[[",
-        "\xc3",    "\xf0\x9f\x98", "\033\xc3", "\033]0;x\033"};
-    const std::vector<std::string> complete = {"a", "\033a", "\033[A", "\033]x", "\x80"};
-    for (const auto* list : {&incomplete, &complete}) {
-        const bool needMore = list == &incomplete;
-        for (const std::string& bytes : *list) {
-            KeyDecoder decoder;
-            decoder.Push(bytes);
-            std::vector<DecodedItem> items;
-            DecodedItem item;
-            KeyDecoder::Result result;
-            while ((result = decoder.Next(item)) == KeyDecoder::Result::kItem) {
-                items.push_back(item);
-            }
-            EXPECT_EQ(result, needMore ? KeyDecoder::Result::kNeedMore : KeyDecoder::Result::kEmpty)
-                << Escaped(bytes);
-            EXPECT_EQ(decoder.HasPendingBytes(), needMore) << Escaped(bytes);
-            EXPECT_TRUE(!needMore || items.empty()) << Escaped(bytes);
-            decoder.Expire();
-            EXPECT_FALSE(decoder.HasPendingBytes()) << Escaped(bytes);
-            Drain(decoder, items);
-            EXPECT_EQ(decoder.Next(item), KeyDecoder::Result::kEmpty) << Escaped(bytes);
-        }
+    for (const std::string bytes :
+         {"\033", "\033[", "\033[1", "\033[1;", "\033[1;5", "\033O", "\033O5", "\033\033", "\033\033[",
+          "\033\033[1", "\033]", "\033]1", "\033P", "\033P1$r", "\033[[", "\xc3", "\xf0\x9f\x98", "\033\xc3",
+          "\033]0;x\033", "", "a", "\033a", "\033[A", "\033]x", "\x80"}) {
+        const bool needMore = bytes.size() > 0 && bytes != "a" && bytes != "\033a" &&
+                              bytes != "\033[A" && bytes != "\033]x" && bytes != "\x80";
+        KeyDecoder decoder;
+        decoder.Push(bytes);
+        std::vector<DecodedItem> items;
+        DecodedItem item;
+        KeyDecoder::Result result;
+        while ((result = decoder.Next(item)) == KeyDecoder::Result::kItem) items.push_back(item);
+        EXPECT_EQ(result, needMore ? KeyDecoder::Result::kNeedMore : KeyDecoder::Result::kEmpty)
+            << Escaped(bytes);
+        EXPECT_EQ(decoder.HasPendingBytes(), needMore) << Escaped(bytes);
+        EXPECT_TRUE(!needMore || items.empty()) << Escaped(bytes);
+        decoder.Expire();
+        EXPECT_FALSE(decoder.HasPendingBytes()) << Escaped(bytes);
+        Drain(decoder, items);
+        EXPECT_EQ(decoder.Next(item), KeyDecoder::Result::kEmpty) << Escaped(bytes);
     }
 }
 
@@ -300,23 +295,18 @@ TEST(KeyDecoderKitty, Keys) {
 
 TEST(KeyDecoderKitty, ModifierKeysLeftAndRight) {
     Expect({
-        {"\033[57441;2u\033[57441;1:3u", "A0+S -A0"},
-        {"\033[57447;2u\033[57447;1:3u", "A1+S -A1"},
+        {"\033[57441;2u\033[57441;1:3u\033[57447;2u\033[57447;1:3u", "A0+S -A0 A1+S -A1"},
+        {"\033[57442;5u\033[57442;1:3u\033[57448;5u\033[57448;1:3u", "A2+C -A2 A3+c -A3"},
+        {"\033[57443;3u\033[57443;1:3u\033[57449;3u\033[57449;1:3u", "A4+A -A4 A5+a -A5"},
         // Terminals that report the state before the event say the same thing.
         {"\033[57441u\033[57441;2:3u", "A0+S -A0"},
-        {"\033[57442;5u\033[57442;1:3u", "A2+C -A2"},
-        {"\033[57448;5u\033[57448;1:3u", "A3+c -A3"},
-        {"\033[57443;3u\033[57443;1:3u", "A4+A -A4"},
-        {"\033[57449;3u\033[57449;1:3u", "A5+a -A5"},
         {"\033[57448;5u\033[97;5u\033[57448;1:3u\033[97;5u", "A3+c 41:#1+c -A3 41:#1+C"},
-        {"\033[57449;3u\033[120;3u", "A5+a 58:x+a"},
+        {"\033[57449;3u\033[120;3u", "A5+a 58:x+a"}, {"\033[57441;2u\033[57448;6u", "A0+S A3+Sc"},
         {"\033[57442;5u\033[57448;5u\033[97;5u", "A2+C A3+Cc 41:#1+Cc"},
         // Releasing one Ctrl while the other stays down leaves Ctrl held.
         {"\033[57442;5u\033[57448;5u\033[57442;5:3u", "A2+C A3+Cc -A2+c"},
-        {"\033[57441;2u\033[57448;6u", "A0+S A3+Sc"},
         // Legacy sequences and an ESC prefix in between still say right Ctrl or right Alt.
-        {"\033[57448;5u\033[1;5A", "A3+c 26+c"},
-        {"\033[57449;3u\033\033[A", "A5+a 26+a"},
+        {"\033[57448;5u\033[1;5A", "A3+c 26+c"}, {"\033[57449;3u\033\033[A", "A5+a 26+a"},
         // The release of right Ctrl never came (focus moved away); a key without Ctrl proves
         // it is up, so a later Ctrl is the left one again.
         {"\033[57448;5u\033[97u\033[97;5u", "A3+c 41:a 41:#1+C"},
@@ -476,16 +466,14 @@ TEST(KeyDecoderRobustness, RandomBytesNeverStallOrPileUp) {
         }
         decoder.Push(chunk);
         KeyDecoder::Result result;
-        while ((result = decoder.Next(item)) == KeyDecoder::Result::kItem) {
-            ++itemCount;
-            if (const auto* record = std::get_if<KeyRecord>(&item)) {
-                uint32_t event = 0;
-                int extraRepeats = 0;
-                if (TranslateKeyRecord(*record, Latin1, event, extraRepeats)) {
-                    ASSERT_TRUE(extraRepeats >= 0 && extraRepeats <= 0xFFFE);
-                }
-                ASSERT_LE(record->unicodeChar, 0x10FFFFu);
+        for (; (result = decoder.Next(item)) == KeyDecoder::Result::kItem; ++itemCount) {
+            const auto* record = std::get_if<KeyRecord>(&item);
+            uint32_t event = 0;
+            int extraRepeats = 0;
+            if (record && TranslateKeyRecord(*record, Latin1, event, extraRepeats)) {
+                ASSERT_TRUE(extraRepeats >= 0 && extraRepeats <= 0xFFFE);
             }
+            ASSERT_TRUE(!record || record->unicodeChar <= 0x10FFFFu);
         }
         ASSERT_LE(KeyDecoderInspector::HeldBytes(decoder), 300u) << "iteration " << iteration;
         ASSERT_EQ(result == KeyDecoder::Result::kNeedMore, decoder.HasPendingBytes());
@@ -544,9 +532,10 @@ KeyRecord Record(uint16_t virtualKey, char32_t character, bool keyDown = true,
     return KeyRecord{virtualKey, character, keyDown, repeatCount, controlState};
 }
 
-// Records into 32-bit key events as ConInput delivers them.
+// Records into 32-bit key events as ConInput delivers them: releases only of modifier keys.
 TEST(TranslateKeyRecord, EventsAndRepeats) {
     const uint32_t kAll = cks::kLeftAlt | cks::kRightAlt | cks::kLeftCtrl | cks::kRightCtrl;
+    const uint32_t kLocks = cks::kCapsLock | cks::kNumLock | cks::kScrollLock;
     const struct {
         KeyRecord record;
         uint32_t event;
@@ -561,17 +550,14 @@ TEST(TranslateKeyRecord, EventsAndRepeats) {
         {Record(vk::kDecimal, '.'), KEY_EVENT(KC_NONE, '.', KF_DOWN), 0},
         {Record(0, U'\u00e9'), KEY_EVENT(KC_NONE, 0xE9, KF_DOWN), 0},
         {Record(0, U'\u4e2d'), KEY_EVENT(KC_NONE, '?', KF_DOWN), 0},
-        // Releases reach the program only for modifier keys.
         {Record(vk::kLShift, 0, false), KEY_EVENT(KC_SHIFT, 0, 0), 0},
         {Record(vk::kRShift, 0, false), KEY_EVENT(KC_SHIFT, 0, 0), 0},
         {Record(vk::kRControl, 0, false), KEY_EVENT(KC_RCTRL, 0, 0), 0},
         {Record(vk::kLControl, 0, false), KEY_EVENT(KC_CTRL, 0, 0), 0},
         {Record(vk::kMenu, 0, false), KEY_EVENT(KC_ALT, 0, 0), 0},
         {Record(vk::kRMenu, 0, false, cks::kLeftCtrl), KEY_EVENT(KC_RALT, 0, KF_LCTRL), 0},
-        {Record(vk::kUp, 0, true, cks::kCapsLock | cks::kNumLock | cks::kScrollLock),
-         KEY_EVENT(KC_UP, 0, KF_DOWN | KF_CAPSLOCK | KF_NUMLOCK | KF_SCROLLLOCK), 0},
-        {Record(vk::kHome, 0, true, kAll | cks::kShift),
-         KEY_EVENT(KC_HOME, 0, KF_DOWN | KF_ALT | KF_CTRL | KF_SHIFT), 0},
+        {Record(vk::kUp, 0, true, kLocks), KEY_EVENT(KC_UP, 0, KF_DOWN | KF_CAPSLOCK | KF_NUMLOCK | KF_SCROLLLOCK), 0},
+        {Record(vk::kHome, 0, true, kAll | cks::kShift), KEY_EVENT(KC_HOME, 0, KF_DOWN | KF_ALT | KF_CTRL | KF_SHIFT), 0},
         {Record(vk::kDelete, 0, true, cks::kEnhanced | 0xFFFF0000u), KEY_EVENT(KC_DEL, 0, KF_DOWN), 0},
     };
     for (const auto& entry : cases) {
@@ -582,23 +568,20 @@ TEST(TranslateKeyRecord, EventsAndRepeats) {
         EXPECT_EQ(event, entry.event) << name << std::hex << ": got 0x" << event;
         EXPECT_EQ(extraRepeats, entry.extraRepeats) << name;
     }
+    uint32_t event = 0;
+    int extraRepeats = 0;
     for (const KeyRecord& dropped :
          {Record(0x41, 'a', false), Record(vk::kReturn, '\r', false), Record(vk::kF1, 0, false),
           Record(0, U'\u00e9', false), Record(vk::kCapital, 0, false), Record(0x100, 'a'),
           Record(0xFFFF, 0)}) {
-        uint32_t event = 0;
-        int extraRepeats = 0;
         EXPECT_FALSE(TranslateKeyRecord(dropped, Latin1, event, extraRepeats))
             << Describe(DecodedItem(dropped));
     }
     // Without a code page only ASCII characters arrive.
-    uint32_t event = 0;
-    int extraRepeats = 0;
     ASSERT_TRUE(TranslateKeyRecord(Record(0, U'\u00e9'), nullptr, event, extraRepeats));
     EXPECT_EQ(event, KEY_EVENT(KC_NONE, 0, KF_DOWN));
-}
-
-TEST(KeyCodeOfVirtualKey, KeysWithACodeOfTheirOwn) {
+    // Key codes of virtual keys; keypad separator and decimal point, F13 and the Windows keys
+    // have none.
     const std::pair<uint16_t, uint8_t> keys[] = {
         {0x08, KC_BACK}, {0x09, KC_TAB}, {0x0D, KC_ENTER}, {0x1B, KC_ESC}, {0x20, KC_SPACE},
         {0x10, KC_SHIFT}, {0xA0, KC_SHIFT}, {0xA1, KC_SHIFT}, {0x11, KC_CTRL}, {0xA2, KC_CTRL},
@@ -609,7 +592,6 @@ TEST(KeyCodeOfVirtualKey, KeysWithACodeOfTheirOwn) {
         {0x6A, KC_NUMMUL}, {0x6B, KC_NUMADD}, {0x6D, KC_NUMSUB}, {0x6F, KC_NUMDIV}, {0x70, KC_F1},
         {0x7B, KC_F12}, {0xBA, ':'}, {0xBB, '='}, {0xBC, ','}, {0xBD, '-'}, {0xBE, '.'},
         {0xBF, '/'}, {0xC0, '~'}, {0xDB, '['}, {0xDC, '\\'}, {0xDD, ']'}, {0xDE, '\''},
-        // Keypad separator and decimal point, F13, the Windows keys have none.
         {0x6C, KC_NONE}, {0x6E, KC_NONE}, {0x7C, KC_NONE}, {0x5B, KC_NONE}, {0x100, KC_NONE},
     };
     for (const auto& [virtualKey, code] : keys) {
