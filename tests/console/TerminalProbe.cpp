@@ -34,62 +34,47 @@ int g_log = -1;
 
 void Log(const std::string& line) {
     const std::string text = line + "\n";
-    const char* data = text.data();
-    size_t left = text.size();
-    while (left > 0) {
-        const ssize_t written = ::write(g_log, data, left);
+    for (size_t done = 0; done < text.size();) {
+        const ssize_t written = ::write(g_log, text.data() + done, text.size() - done);
         if (written <= 0) return;
-        data += written;
-        left -= static_cast<size_t>(written);
+        done += static_cast<size_t>(written);
     }
 }
 
-void WriteCells(int x, int y, const std::vector<uint8_t>& cells) {
-    ConWrite(static_cast<int16_t>(x), static_cast<int16_t>(y), cells.data(),
-             static_cast<int>(cells.size() / 2));
+// Writes the bytes in one attribute from column 0 of a row.
+void WriteBytes(int y, const std::vector<uint8_t>& bytes, uint8_t attribute) {
+    std::vector<uint8_t> cells;
+    for (const uint8_t byte : bytes) cells.insert(cells.end(), {byte, attribute});
+    ConWrite(0, static_cast<int16_t>(y), cells.data(), static_cast<int>(bytes.size()));
+}
+
+std::vector<uint8_t> Range(int first, int last) {
+    std::vector<uint8_t> bytes;
+    for (int byte = first; byte <= last; ++byte) bytes.push_back(static_cast<uint8_t>(byte));
+    return bytes;
 }
 
 void Draw(int cols, int rows) {
     const char* hex = "0123456789ABCDEF";
-    std::vector<uint8_t> cells;
     // The whole screen first: blanks in light grey on black.
-    for (int i = 0; i < cols * rows; ++i) cells.insert(cells.end(), {' ', 0x07});
-    WriteCells(0, 0, cells);
-    cells.clear();
+    WriteBytes(0, std::vector<uint8_t>(static_cast<size_t>(cols * rows), ' '), 0x07);
     const std::string title = "kq terminal probe";
-    for (const char c : title) {
-        cells.push_back(static_cast<uint8_t>(c));
-        cells.push_back(0x07);
-    }
-    WriteCells(0, 0, cells);
-
+    WriteBytes(0, std::vector<uint8_t>(title.begin(), title.end()), 0x07);
     // Each sample shows its own attribute in hex: two cells in that attribute.
     for (int background = 0; background < 16; ++background) {
-        cells.clear();
+        std::vector<uint8_t> cells;
         for (int foreground = 0; foreground < 16; ++foreground) {
             const auto attribute = static_cast<uint8_t>(background << 4 | foreground);
             cells.insert(cells.end(), {static_cast<uint8_t>(hex[background]), attribute,
                                        static_cast<uint8_t>(hex[foreground]), attribute});
         }
-        WriteCells(0, kGridTop + background, cells);
+        ConWrite(0, static_cast<int16_t>(kGridTop + background), cells.data(), 32);
     }
-
-    cells.clear();
-    for (int byte = 0xB0; byte <= 0xDF; ++byte) {
-        cells.push_back(static_cast<uint8_t>(byte));
-        cells.push_back(kGraphicsAttribute);
-    }
-    WriteCells(0, kGraphicsRow, cells);
-
+    WriteBytes(kGraphicsRow, Range(0xB0, 0xDF), kGraphicsAttribute);
     // Control bytes are characters like any other: they must come out as their glyphs.
-    cells.clear();
-    for (int byte = 0x00; byte <= 0x1F; ++byte) {
-        cells.push_back(static_cast<uint8_t>(byte));
-        cells.push_back(kControlAttribute);
-    }
-    cells.push_back(0x7F);
-    cells.push_back(kControlAttribute);
-    WriteCells(0, kControlRow, cells);
+    std::vector<uint8_t> controls = Range(0x00, 0x1F);
+    controls.push_back(0x7F);
+    WriteBytes(kControlRow, controls, kControlAttribute);
 }
 
 void LogSize(int cols, int rows) {
@@ -111,9 +96,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     Log("PID " + std::to_string(getpid()));
-
-    int16_t cols = 0;
-    int16_t rows = 0;
+    int16_t cols = 0, rows = 0;
     if (ConInit(&cols, &rows) != 0) {
         Log("INIT FAILED");
         return 2;
@@ -125,18 +108,14 @@ int main(int argc, char** argv) {
     // Frames are batched: give the layer a few rounds to send the drawing out.
     for (int round = 0; round < 5; ++round) ConWaitInput(20);
     Log("READY");
-
     if (crash) {
         volatile int* volatile nowhere = nullptr;
         *nowhere = 1;
     }
-
     for (;;) {
-        int16_t newCols = 0;
-        int16_t newRows = 0;
-        if (ConTakeResize(&newCols, &newRows) == 1) {
-            LogSize(newCols, newRows);
-            Draw(newCols, newRows);
+        if (ConTakeResize(&cols, &rows) == 1) {
+            LogSize(cols, rows);
+            Draw(cols, rows);
         }
         uint32_t event = 0;
         const int result = ConInput(&event);
