@@ -90,26 +90,27 @@ class TerminalConsoleTest : public ::testing::Test {
         options.clock = [this] { return now_; };
         return options;
     }
+    void TearDown() override { console_.Close(); }
     // Opens the console while a thread plays the terminal and answers the queries.
-    std::string OpenWithAnswers(TerminalConsole& console, const std::string& answers) {
+    std::string OpenWithAnswers(const std::string& answers) {
         std::string queries;
         std::thread terminal([&] {
             queries = pty_.ReadOutput(2000);
             pty_.Type(answers);
         });
-        EXPECT_TRUE(console.Open(cols_, rows_));
+        EXPECT_TRUE(probing_.Open(cols_, rows_));
         terminal.join();
         return queries;
     }
     PseudoTerminal pty_;
+    TerminalConsole console_{Options()}, probing_{Options(true)};
     int64_t now_ = 1000;
     int cols_ = 0, rows_ = 0;
 };
 
 TEST_F(TerminalConsoleTest, KittyAnswerBeforeDeviceAttributesSelectsTheKittyProtocol) {
-    TerminalConsole console(Options(true));
-    EXPECT_EQ(OpenWithAnswers(console, "\x1b[5;10R\x1b[?0u\x1b[?62;22c"), "\x1b[6n\x1b[?u\x1b[c");
-    EXPECT_EQ(console.Keyboard(), KeyboardMode::kKittyProtocol);
+    EXPECT_EQ(OpenWithAnswers("\x1b[5;10R\x1b[?0u\x1b[?62;22c"), "\x1b[6n\x1b[?u\x1b[c");
+    EXPECT_EQ(probing_.Keyboard(), KeyboardMode::kKittyProtocol);
     EXPECT_EQ(cols_ * 100 + rows_, 8025);
     const std::string enter = pty_.ReadOutput();
     for (const char* sequence : {"\x1b[>31u", "\x1b[?1049h", "\x1b="}) {
@@ -119,7 +120,7 @@ TEST_F(TerminalConsoleTest, KittyAnswerBeforeDeviceAttributesSelectsTheKittyProt
     auto* screen = dynamic_cast<VtermMainScreen*>(&GetMainScreen());
     ASSERT_NE(screen, nullptr);
     EXPECT_EQ(screen->CursorX() * 100 + screen->CursorY(), 904);
-    console.Close();
+    probing_.Close();
     const std::string leave = pty_.ReadOutput();
     const size_t pop = leave.find("\x1b[<u");
     ASSERT_NE(pop, std::string::npos);
@@ -127,38 +128,35 @@ TEST_F(TerminalConsoleTest, KittyAnswerBeforeDeviceAttributesSelectsTheKittyProt
 }
 
 TEST_F(TerminalConsoleTest, WithoutKittyAnswerAsksForWin32InputAndKeepsKeysTypedMeanwhile) {
-    TerminalConsole console(Options(true));
-    OpenWithAnswers(console, "x\x1b[1;1R\x1b[?1;2c");
-    EXPECT_EQ(console.Keyboard(), KeyboardMode::kWin32AndOther);
+    OpenWithAnswers("x\x1b[1;1R\x1b[?1;2c");
+    EXPECT_EQ(probing_.Keyboard(), KeyboardMode::kWin32AndOther);
     const std::string enter = pty_.ReadOutput();
     EXPECT_NE(enter.find("\x1b[?9001h"), std::string::npos);
     EXPECT_NE(enter.find("\x1b[>4;1m"), std::string::npos);
     EXPECT_EQ(enter.find("\x1b[>31u"), std::string::npos);
     InputItem item;
-    ASSERT_EQ(console.NextInput(item), 0);
+    ASSERT_EQ(probing_.NextInput(item), 0);
     EXPECT_EQ(std::get<KeyRecord>(item).unicodeChar, U'x');
-    console.Close();
+    probing_.Close();
     EXPECT_NE(pty_.ReadOutput().find("\x1b[?9001l"), std::string::npos);
 }
 
 TEST_F(TerminalConsoleTest, RawModeWhileOpenAndTheOriginalModeAfterwards) {
     const termios before = Modes(pty_.Slave());
-    TerminalConsole console(Options());
-    ASSERT_TRUE(console.Open(cols_, rows_));
-    EXPECT_FALSE(console.Open(cols_, rows_));
+    ASSERT_TRUE(console_.Open(cols_, rows_));
+    EXPECT_FALSE(console_.Open(cols_, rows_));
     const termios raw = Modes(pty_.Slave());
     EXPECT_EQ(raw.c_lflag & (ICANON | ECHO | ISIG), 0u);
     EXPECT_EQ(raw.c_iflag & (IXON | ICRNL), 0u);
-    console.Close();
+    console_.Close();
     ExpectSameModes(before, Modes(pty_.Slave()));
 }
 
 TEST_F(TerminalConsoleTest, FastRedrawsAreBatchedIntoAboutSixtyFramesASecond) {
-    TerminalConsole console(Options());
-    ASSERT_TRUE(console.Open(cols_, rows_));
+    ASSERT_TRUE(console_.Open(cols_, rows_));
     ScreenMirror mirror(cols_, rows_);
-    console.Present(mirror, CursorState{}, true);
-    const uint64_t writesBefore = console.GetStatistics().writes;
+    console_.Present(mirror, CursorState{}, true);
+    const uint64_t writesBefore = console_.GetStatistics().writes;
     std::thread drain([&] { pty_.ReadOutput(500); });
     // A progress bar redrawn every millisecond for one second, the loop polling input between.
     for (int ms = 0; ms < 1000; ++ms) {
@@ -166,119 +164,106 @@ TEST_F(TerminalConsoleTest, FastRedrawsAreBatchedIntoAboutSixtyFramesASecond) {
         const uint8_t cells[4] = {static_cast<uint8_t>('0' + ms % 10), 0x1F,
                                   static_cast<uint8_t>('a' + ms % 26), 0x1F};
         mirror.Write(ms % 70, 3, cells, 2);
-        console.Present(mirror, CursorState{}, false);
+        console_.Present(mirror, CursorState{}, false);
         InputItem item;
-        console.NextInput(item);
+        console_.NextInput(item);
     }
     now_ += 100;
-    console.Present(mirror, CursorState{}, false);
+    console_.Present(mirror, CursorState{}, false);
     drain.join();
-    const uint64_t frames = console.GetStatistics().writes - writesBefore;
+    const uint64_t frames = console_.GetStatistics().writes - writesBefore;
     EXPECT_TRUE(frames >= 50u && frames <= 64u) << frames;
-    console.Close();
 }
 
 TEST_F(TerminalConsoleTest, DeferredFrameReportsWhenItIsDue) {
-    TerminalConsole console(Options());
-    ASSERT_TRUE(console.Open(cols_, rows_));
+    ASSERT_TRUE(console_.Open(cols_, rows_));
     ScreenMirror mirror(cols_, rows_);
-    EXPECT_EQ(console.Present(mirror, CursorState{}, false), -1);
+    EXPECT_EQ(console_.Present(mirror, CursorState{}, false), -1);
     pty_.ReadOutput();
     now_ += 5;
     const uint8_t cell[2] = {'q', 0x07};
     mirror.Write(0, 0, cell, 1);
-    EXPECT_EQ(console.Present(mirror, CursorState{}, false), TerminalConsole::kFrameInterval - 5);
+    EXPECT_EQ(console_.Present(mirror, CursorState{}, false), TerminalConsole::kFrameInterval - 5);
     EXPECT_EQ(pty_.ReadOutput(50), "");
     now_ += 11;
-    EXPECT_EQ(console.Present(mirror, CursorState{}, false), -1);
+    EXPECT_EQ(console_.Present(mirror, CursorState{}, false), -1);
     EXPECT_NE(pty_.ReadOutput().find('q'), std::string::npos);
-    console.Close();
 }
 
 // A redraw used to reach the terminal in two frames 16 ms apart: the first change of a key's
 // redraw was sent at once, the rest waited for the next frame. Changes now wait for the
 // program to be about to wait, and go out as one frame.
 TEST_F(TerminalConsoleTest, OneRedrawOfManyChangesIsOneFrame) {
-    TerminalConsole console(Options());
-    ASSERT_TRUE(console.Open(cols_, rows_));
+    ASSERT_TRUE(console_.Open(cols_, rows_));
     ScreenMirror mirror(cols_, rows_);
-    console.Present(mirror, CursorState{}, true);
+    console_.Present(mirror, CursorState{}, true);
     pty_.ReadOutput();
     now_ += 1000;  // the last frame is long past
-    const uint64_t writesBefore = console.GetStatistics().writes;
+    const uint64_t writesBefore = console_.GetStatistics().writes;
     for (int row = 0; row < 5; ++row) {
         const uint8_t cells[2] = {static_cast<uint8_t>('a' + row), 0x1F};
         mirror.Write(0, row, cells, 1);
-        console.Changed(mirror, CursorState{});
+        console_.Changed(mirror, CursorState{});
     }
-    EXPECT_EQ(console.GetStatistics().writes, writesBefore) << "a change went out on its own";
-    EXPECT_EQ(console.Present(mirror, CursorState{}, false), -1);
-    EXPECT_EQ(console.GetStatistics().writes, writesBefore + 1);
+    EXPECT_EQ(console_.GetStatistics().writes, writesBefore) << "a change went out on its own";
+    EXPECT_EQ(console_.Present(mirror, CursorState{}, false), -1);
+    EXPECT_EQ(console_.GetStatistics().writes, writesBefore + 1);
     const std::string frame = pty_.ReadOutput();
     for (const char letter : {'a', 'b', 'c', 'd', 'e'}) {
         EXPECT_NE(frame.find(letter), std::string::npos) << letter;
     }
-    console.Close();
 }
 
 TEST_F(TerminalConsoleTest, LoneEscIsTheEscKeyOnlyAfterTheTimeout) {
-    TerminalConsole console(Options());
-    ASSERT_TRUE(console.Open(cols_, rows_));
+    ASSERT_TRUE(console_.Open(cols_, rows_));
     pty_.Type("\x1b");
     InputItem item;
     // Wait until the byte has arrived (the budget drops below the request once it is pending).
-    for (int i = 0; i < 200 && console.NextInput(item) == 1 && console.WaitBudget(1000) == 1000;
+    for (int i = 0; i < 200 && console_.NextInput(item) == 1 && console_.WaitBudget(1000) == 1000;
          ++i) {
         usleep(1000);
     }
-    EXPECT_EQ(console.NextInput(item), 1);
-    EXPECT_LE(console.WaitBudget(1000), TerminalConsole::kEscTimeout);
+    EXPECT_EQ(console_.NextInput(item), 1);
+    EXPECT_LE(console_.WaitBudget(1000), TerminalConsole::kEscTimeout);
     now_ += TerminalConsole::kEscTimeout;
-    ASSERT_EQ(console.NextInput(item), 0);
+    ASSERT_EQ(console_.NextInput(item), 0);
     EXPECT_EQ(std::get<KeyRecord>(item).virtualKey, 0x1B);
-    console.Close();
 }
 
 TEST_F(TerminalConsoleTest, WindowSizeSignalIsReportedAsTheNewSize) {
-    TerminalConsole console(Options());
-    ASSERT_TRUE(console.Open(cols_, rows_));
-    EXPECT_FALSE(console.TakeResize(cols_, rows_));
+    ASSERT_TRUE(console_.Open(cols_, rows_));
+    EXPECT_FALSE(console_.TakeResize(cols_, rows_));
     winsize size{};
     size.ws_col = 132;
     size.ws_row = 43;
     ASSERT_EQ(ioctl(pty_.Master(), TIOCSWINSZ, &size), 0);
     raise(SIGWINCH);  // blocked: it waits on the console's signalfd
-    ASSERT_TRUE(console.TakeResize(cols_, rows_));
+    ASSERT_TRUE(console_.TakeResize(cols_, rows_));
     EXPECT_EQ(cols_ * 100 + rows_, 13243);
-    EXPECT_FALSE(console.TakeResize(cols_, rows_));
-    console.Close();
+    EXPECT_FALSE(console_.TakeResize(cols_, rows_));
 }
 
 // Neither a title nor clipboard text can carry a control byte to the terminal.
 TEST_F(TerminalConsoleTest, TitleAndClipboardLoseTheirControlCharacters) {
-    TerminalConsole console(Options());
-    ASSERT_TRUE(console.Open(cols_, rows_));
+    ASSERT_TRUE(console_.Open(cols_, rows_));
     pty_.ReadOutput();
-    EXPECT_EQ(console.SetTitle("a\x1b]0;evil\x07z\x9b"), 0);
+    EXPECT_EQ(console_.SetTitle("a\x1b]0;evil\x07z\x9b"), 0);
     // 0x9B is a graphic character of code page 437 (the cent sign), not a C1 control.
     EXPECT_EQ(pty_.ReadOutput(), "\x1b]2;a]0;evilz\xc2\xa2\x1b\\");
     // Base64 of the UTF-8: "a\x82" is "a" and e-acute in code page 437, 61 C3 A9.
-    EXPECT_TRUE(console.OfferClipboard("a\x82"));
+    EXPECT_TRUE(console_.OfferClipboard("a\x82"));
     EXPECT_EQ(pty_.ReadOutput(), "\x1b]52;c;YcOp\x1b\\");
-    EXPECT_TRUE(console.OfferClipboard(std::string_view("a\x1b" "b", 3)));
+    EXPECT_TRUE(console_.OfferClipboard(std::string_view("a\x1b" "b", 3)));
     EXPECT_EQ(pty_.ReadOutput(), "\x1b]52;c;YWI=\x1b\\");
-    console.Close();
 }
 
 TEST_F(TerminalConsoleTest, TerminalThatGoesAwayEndsInput) {
-    TerminalConsole console(Options());
-    ASSERT_TRUE(console.Open(cols_, rows_));
+    ASSERT_TRUE(console_.Open(cols_, rows_));
     pty_.CloseMaster();
     InputItem item;
     int result = 1;
-    for (int i = 0; i < 100 && result == 1; ++i) result = console.NextInput(item);
+    for (int i = 0; i < 100 && result == 1; ++i) result = console_.NextInput(item);
     EXPECT_EQ(result, -1);
-    console.Close();
 }
 
 TEST(TerminalConsoleOpenTest, NotATerminalCannotBeOpened) {
@@ -301,12 +286,11 @@ TEST(TerminalConsoleOpenTest, NotATerminalCannotBeOpened) {
 TEST_F(TerminalConsoleTest, CommandPrintsOnTheMainScreenAndTheModelFollows) {
     const termios before = Modes(pty_.Slave());
     SetMainScreen(std::make_unique<VtermMainScreen>(80, 25));
-    TerminalConsole console(Options());
     CommandRequest request;
     request.command = "echo out-$((6*7))";
     request.before = "/d>echo\n";
     request.after = "\n\n";
-    EXPECT_EQ(console.RunCommand(request), 0);
+    EXPECT_EQ(console_.RunCommand(request), 0);
     const std::string output = pty_.ReadOutput();
     EXPECT_NE(output.find("/d>echo\r\nout-42\r\n"), std::string::npos);
     ExpectSameModes(before, Modes(pty_.Slave()));
@@ -315,10 +299,9 @@ TEST_F(TerminalConsoleTest, CommandPrintsOnTheMainScreenAndTheModelFollows) {
     auto* model = dynamic_cast<VtermMainScreen*>(&GetMainScreen());
     ASSERT_NE(model, nullptr);
     EXPECT_EQ(model->CursorY() * 100 + model->CursorX(), 400);  // two empty lines after it
-    ASSERT_TRUE(console.Open(cols_, rows_));
+    ASSERT_TRUE(console_.Open(cols_, rows_));
     request.command = "true";
-    EXPECT_EQ(console.RunCommand(request), -1);
-    console.Close();
+    EXPECT_EQ(console_.RunCommand(request), -1);
 }
 
 class CommandRunnerTest : public ::testing::Test {
