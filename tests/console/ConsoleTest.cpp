@@ -53,13 +53,18 @@ TEST(ConsoleClosedTest, EveryOperationFailsWhileClosed) {
     EXPECT_EQ(ConGetSavedScreen(), nullptr);
 }
 
+// The screen survives closing.
 TEST_F(ConsoleTest, OpensOnceAtTheDeviceSize) {
-    EXPECT_EQ(cols_, 80);
-    EXPECT_EQ(rows_, 25);
+    EXPECT_EQ(cols_ * 100 + rows_, 8025);
     EXPECT_EQ(ConInit(nullptr, nullptr), -1);
+    const std::vector<uint8_t> cells = Cells("kept", 0x4F);
+    ConWrite(0, 0, cells.data(), 4);
     ConShutdown();
+    EXPECT_FALSE(console_->IsOpen());
+    EXPECT_EQ(console_->Text(0, 0, 4), "kept");
     int16_t cols = 80, rows = 50;  // whatever was requested
     ASSERT_EQ(ConInit(&cols, &rows), 0);
+    EXPECT_TRUE(console_->IsOpen());
     EXPECT_EQ(rows, 25);
 }
 
@@ -215,28 +220,6 @@ TEST_F(ConsoleTest, CursorTitleAndBellReachTheDevice) {
     EXPECT_EQ(console_->BellCount(), 1);
 }
 
-TEST_F(ConsoleTest, WaitReturnsWhenAnotherThreadQueuesAKey) {
-    std::thread typist([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        console_->PushKey(KEY_EVENT(KC_F1, 0, KF_DOWN));
-    });
-    uint32_t event = 0;
-    // The timeout only guards against a hang; the key ends the wait.
-    for (int round = 0; round < 100 && ConInput(&event) != 0; ++round) ConWaitInput(10000);
-    typist.join();
-    EXPECT_EQ(KEY_CODE(event), static_cast<uint32_t>(KC_F1));
-}
-
-TEST_F(ConsoleTest, ScreenSurvivesClosingAndReopening) {
-    const std::vector<uint8_t> cells = Cells("kept", 0x4F);
-    ConWrite(0, 0, cells.data(), 4);
-    ConShutdown();
-    EXPECT_FALSE(console_->IsOpen());
-    EXPECT_EQ(console_->Text(0, 0, 4), "kept");
-    ASSERT_EQ(ConInit(nullptr, nullptr), 0);
-    EXPECT_TRUE(console_->IsOpen());
-}
-
 // A window ended by a worker thread used to stay up until the next key or clock tick: the UI
 // thread slept in its wait for input. The wake ends that wait, also one that comes first.
 TEST_F(ConsoleTest, WakeEndsAWaitForInput) {
@@ -249,7 +232,15 @@ TEST_F(ConsoleTest, WakeEndsAWaitForInput) {
     waker.join();
     EXPECT_EQ(ConWake(), 0);
     EXPECT_EQ(ConWaitInput(60000), 0);
-    // Each wait would last a minute without the wake.
+    // Each wait would last a minute without the wake; a key queued meanwhile ends it too.
+    std::thread typist([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        console_->PushKey(KEY_EVENT(KC_F1, 0, KF_DOWN));
+    });
+    uint32_t event = 0;
+    for (int round = 0; round < 100 && ConInput(&event) != 0; ++round) ConWaitInput(60000);
+    typist.join();
+    EXPECT_EQ(KEY_CODE(event), static_cast<uint32_t>(KC_F1));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
 }
 
