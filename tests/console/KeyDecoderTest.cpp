@@ -58,27 +58,18 @@ std::string Describe(const DecodedItem& item) {
     return "cursor" + std::to_string(report.row) + ";" + std::to_string(report.column);
 }
 
-std::string Describe(const std::vector<DecodedItem>& items) {
-    std::string text;
-    for (const DecodedItem& item : items) text += (text.empty() ? "" : " ") + Describe(item);
-    return text;
-}
-
-void Drain(KeyDecoder& decoder, std::vector<DecodedItem>& items) {
-    DecodedItem item;
-    while (decoder.Next(item) == KeyDecoder::Result::kItem) items.push_back(item);
-}
-
 std::string Join(const std::string& first, const std::string& second) {
     return first.empty() || second.empty() ? first + second : first + " " + second;
 }
 
-// Pushes the bytes and describes what they complete.
+// Pushes the bytes and describes what they complete, separated by spaces.
 std::string Feed(KeyDecoder& decoder, std::string_view bytes) {
     decoder.Push(bytes);
-    std::vector<DecodedItem> items;
-    Drain(decoder, items);
-    return Describe(items);
+    std::string text;
+    for (DecodedItem item; decoder.Next(item) == KeyDecoder::Result::kItem;) {
+        text += (text.empty() ? "" : " ") + Describe(item);
+    }
+    return text;
 }
 
 // Everything the bytes decode to once the Esc timeout has passed after them.
@@ -94,15 +85,9 @@ std::string Escaped(std::string_view bytes) {
     return ::testing::PrintToString(std::string(bytes));
 }
 
-struct Case {
-    std::string bytes;
-    std::string expected;
-};
-
-void Expect(const std::vector<Case>& cases) {
-    for (const Case& entry : cases) {
-        EXPECT_EQ(Decoded(entry.bytes), entry.expected) << Escaped(entry.bytes);
-    }
+// Pairs of input and what it decodes to.
+void Expect(const std::vector<std::pair<std::string, std::string>>& cases) {
+    for (const auto& [bytes, expected] : cases) EXPECT_EQ(Decoded(bytes), expected) << Escaped(bytes);
 }
 
 uint8_t Latin1(char32_t character) {
@@ -215,17 +200,15 @@ TEST(KeyDecoderAlt, NeedMoreExactlyWhileASequenceMayContinue) {
                               bytes != "\033[A" && bytes != "\033]x" && bytes != "\x80";
         KeyDecoder decoder;
         decoder.Push(bytes);
-        std::vector<DecodedItem> items;
         DecodedItem item;
         KeyDecoder::Result result;
-        while ((result = decoder.Next(item)) == KeyDecoder::Result::kItem) items.push_back(item);
+        while ((result = decoder.Next(item)) == KeyDecoder::Result::kItem) EXPECT_FALSE(needMore);
         EXPECT_EQ(result, needMore ? KeyDecoder::Result::kNeedMore : KeyDecoder::Result::kEmpty)
             << Escaped(bytes);
         EXPECT_EQ(decoder.HasPendingBytes(), needMore) << Escaped(bytes);
-        EXPECT_TRUE(!needMore || items.empty()) << Escaped(bytes);
         decoder.Expire();
         EXPECT_FALSE(decoder.HasPendingBytes()) << Escaped(bytes);
-        Drain(decoder, items);
+        Feed(decoder, "");
         EXPECT_EQ(decoder.Next(item), KeyDecoder::Result::kEmpty) << Escaped(bytes);
     }
 }
