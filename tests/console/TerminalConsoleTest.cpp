@@ -5,7 +5,6 @@
 #include <pty.h>
 #include <signal.h>
 #include <sys/ioctl.h>
-#include <sys/signalfd.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -16,6 +15,7 @@
 
 #include "console/CommandRunner.h"
 #include "console/MainScreen.h"
+#include "console/SignalWatch.h"
 #include "console/TerminalConsole.h"
 #include "console/VtermMainScreen.h"
 #include "kq/keys.h"
@@ -354,31 +354,9 @@ TEST_F(CommandRunnerTest, StartsWithTheSavedModesAndTheTerminalSize) {
     EXPECT_EQ(model.Cols(), 80);
 }
 
-// The program reads its signals from a signalfd with the signals blocked; so does this test.
-class SignalFd {
-  public:
-    explicit SignalFd(int signalNumber) {
-        sigemptyset(&set_);
-        sigaddset(&set_, signalNumber);
-        EXPECT_EQ(pthread_sigmask(SIG_BLOCK, &set_, &old_), 0);
-        fd_ = signalfd(-1, &set_, SFD_NONBLOCK | SFD_CLOEXEC);
-        EXPECT_GE(fd_, 0);
-    }
-    ~SignalFd() {
-        close(fd_);
-        pthread_sigmask(SIG_SETMASK, &old_, nullptr);
-    }
-    int fd() const { return fd_; }
-
-  private:
-    sigset_t set_, old_;
-    int fd_ = -1;
-};
-
 TEST_F(CommandRunnerTest, ResizeIsPassedOn) {
-    const SignalFd winch(SIGWINCH);
     CommandOptions options;
-    options.signalFd = winch.fd();
+    options.signalFd = SignalWatch::Instance().Fd();  // the signals blocked, read as the program does
     VtermMainScreen model(80, 24);
     // The command resizes the "real" terminal and signals the runner's process, then waits
     // until its own pty has the new size.
@@ -395,7 +373,7 @@ TEST_F(CommandRunnerTest, ResizeIsPassedOn) {
 // command ran left both running. The signal (the hang-up) reaches the command, which ends,
 // and the runner reports it so that the program ends after the command.
 TEST_F(CommandRunnerTest, TerminationReachesTheCommandAndIsReported) {
-    const SignalFd terminate(SIGTERM);
+    const int signalFd = SignalWatch::Instance().Fd();  // before the thread: blocked in it too
     const kq::test::TempFolder folder("kq-runner");
     const std::string marker = folder.Path("started");
     for (const int trapped : {SIGTERM, SIGHUP}) {
@@ -410,7 +388,7 @@ TEST_F(CommandRunnerTest, TerminationReachesTheCommandAndIsReported) {
             }
         });
         CommandOptions options;
-        options.signalFd = terminate.fd();
+        options.signalFd = signalFd;
         int endRequested = 0;
         options.endRequested = &endRequested;
         const std::string command = "trap 'exit " + std::to_string(trapped + 100) + "' " +
