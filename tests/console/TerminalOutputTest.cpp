@@ -1,5 +1,6 @@
-// The diffing renderer: colour mapping, what an update costs in bytes, and that no cell can
-// put a control character on the terminal.
+// What reaches the terminal: the glyph tables of the code pages, the diffing renderer (colour
+// mapping, what an update costs in bytes, no cell ever a control character) and the
+// libvterm-backed model of the main screen as console cells.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 
 #include "console/GlyphTable.h"
 #include "console/TerminalOutput.h"
+#include "console/VtermMainScreen.h"
 
 namespace kq::console {
 namespace {
@@ -117,6 +119,125 @@ TEST_F(TerminalOutputTest, CursorShapeFollowsTheRequestedSize) {
     EXPECT_EQ(Render(output_, mirror, CursorState{1, 1, 100}), "\x1b[2 q\x1b[?25h\x1b[2;2H");
     EXPECT_EQ(Render(output_, mirror, CursorState{1, 1, 25}), "\x1b[4 q\x1b[?25h");
     EXPECT_EQ(Render(output_, mirror, CursorState{3, 0, 25}), "\x1b[1;4H");
+}
+
+
+TEST(GlyphTableTest, ControlBytesShowAsGraphicGlyphsAndC1AsQuestionMarks) {
+    const struct {
+        int codePage;
+        uint8_t byte;
+        char32_t unicode;
+    } cases[] = {
+        {437, 0x00, U' '}, {437, 0x01, U'\u263A'}, {437, 0x07, U'\u2022'}, {437, 0x1B, U'\u2190'},
+        {437, 0x7F, U'\u2302'}, {437, 0xDB, U'\u2588'}, {866, 0x01, U'\u263A'},
+        {1251, 0xC0, U'\u0410'}, {1252, 0x81, U'?'},  // undefined in 1252
+    };
+    for (const auto& glyph : cases) {
+        const auto table = GlyphTable::Create(glyph.codePage);
+        ASSERT_NE(table, nullptr) << glyph.codePage;
+        EXPECT_EQ(table->Unicode(glyph.byte), glyph.unicode) << glyph.codePage << " " << +glyph.byte;
+    }
+    const auto cyrillic = GlyphTable::Create(1251);
+    for (int byte = 0; byte < 256; ++byte) {
+        const char32_t unicode = cyrillic->Unicode(static_cast<uint8_t>(byte));
+        EXPECT_FALSE(unicode < 0x20 || unicode == 0x7F || (unicode >= 0x80 && unicode < 0xA0));
+    }
+}
+
+TEST(GlyphTableTest, PrintableBytesRoundTripThroughUnicode) {
+    for (const int codePage : {437, 850, 866, 1251, 1252}) {
+        const auto table = GlyphTable::Create(codePage);
+        ASSERT_NE(table, nullptr);
+        for (int byte = 0x20; byte < 0x100; ++byte) {
+            const char32_t unicode = table->Unicode(static_cast<uint8_t>(byte));
+            if (byte == 0x7F || unicode == U'?') continue;
+            EXPECT_EQ(table->FromUnicode(unicode), byte) << codePage << " byte " << byte;
+        }
+        EXPECT_EQ(table->FromUnicode(U'\U0001F600'), '?');
+    }
+}
+
+// A code page the system cannot convert, one with characters of several bytes (932, 65001)
+// or one whose bytes 0x20-0x7E are not ASCII (EBCDIC 37) used to become 437 without a word.
+// Named by the user it is refused (-1); without a setting the locale's language chooses.
+TEST(GlyphTableTest, ConsoleCodePageIsTheSettingOrTheLocalesOemPage) {
+    const struct {
+        const char* setting;
+        const char* locale;
+        int expected;
+    } cases[] = {
+        {"866", "de_DE.UTF-8", 866}, {"1251", "", 1251}, {"bogus", "", -1}, {"99999", "", -1},
+        {"866x", "", -1}, {"65001", "", -1}, {"932", "", -1}, {"37", "", -1}, {"0", "", -1},
+        {nullptr, "ru_RU.UTF-8", 866}, {nullptr, "pl_PL", 852}, {nullptr, "el_GR.UTF-8", 737},
+        {nullptr, "de_DE@euro", 850}, {nullptr, "sr_RS@latin", 852}, {nullptr, "en_US", 437},
+        {nullptr, "C.UTF-8", 437}, {nullptr, "", 437}, {nullptr, "ja_JP", 437},
+    };
+    for (const auto& entry : cases) {
+        EXPECT_EQ(ChooseConsoleCodePage(entry.setting, entry.locale), entry.expected)
+            << (entry.setting ? entry.setting : "(unset)") << " " << entry.locale;
+    }
+    EXPECT_EQ(GlyphTable::Create(-437), nullptr);
+}
+
+TEST(GlyphTableTest, Utf8EncodingOfEveryPlane) {
+    std::string out;
+    for (const char32_t unicode : {U'A', U'\u00E9', U'\u2554', U'\U0001F600'}) AppendUtf8(out, unicode);
+    AppendUtf8(out, char32_t(0xD800));
+    AppendUtf8(out, char32_t(0x110000));
+    EXPECT_EQ(out, "A\xC3\xA9\xE2\x95\x94\xF0\x9F\x98\x80\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+std::string Row(const VtermMainScreen& screen, int row) {
+    const auto cells = screen.Snapshot();
+    std::string text;
+    for (int col = 0; col < screen.Cols(); ++col) {
+        text += static_cast<char>(cells[(static_cast<size_t>(row) * screen.Cols() + col) * 2]);
+    }
+    return text;
+}
+
+std::string Attributes(const VtermMainScreen& screen, int count) {
+    const auto cells = screen.Snapshot();
+    std::string text;
+    for (int col = 0; col < count; ++col) text += " " + std::to_string(cells[col * 2 + 1]);
+    return text;
+}
+
+TEST(VtermMainScreenTest, TextAndColoursBecomeConsoleCells) {
+    VtermMainScreen screen(20, 5);
+    EXPECT_EQ(screen.Snapshot().size(), 20u * 5u * 2u);
+    EXPECT_EQ(Row(screen, 0) + Attributes(screen, 1), std::string(20, ' ') + " 7");
+    screen.SetCursor(3, 2);
+    screen.Feed("x\r\n\x1b[c\x1b[6n");  // device attributes and cursor report: nothing to answer
+    EXPECT_EQ(Row(screen, 2).substr(0, 5), "   x ");
+    EXPECT_EQ(screen.CursorY(), 3);
+    EXPECT_EQ(screen.CursorX(), 0);
+    // Red; blue on yellow (brown); default; bold green; RGB and 256 colours to the nearest:
+    // bright red, red, dark grey, bright blue.
+    screen.Feed("\x1b[H\x1b[31mr\x1b[34;43mb\x1b[0md\x1b[1;32mg\x1b[0;38;2;255;0;0mR"
+                "\x1b[38;2;160;0;0mr\x1b[38;2;100;100;100mg\x1b[38;5;21mb");
+    EXPECT_EQ(Attributes(screen, 8), " 4 97 7 10 12 4 8 9");
+}
+
+TEST(VtermMainScreenTest, WideAndMissingCharactersAreQuestionMarks) {
+    VtermMainScreen screen(10, 1);
+    // An emoji (two columns) and a CJK character no console code page has.
+    screen.Feed("a\xF0\x9F\x98\x80" "b\xE4\xB8\xADz\x01\x7f");
+    EXPECT_EQ(Row(screen, 0), "a? b? z   ");
+}
+
+TEST(VtermMainScreenTest, ResizeAndTheAlternateScreenKeepContent) {
+    VtermMainScreen screen(20, 5);
+    screen.Feed("main");
+    EXPECT_FALSE(screen.AlternateScreen());
+    screen.Feed("\x1b[?1049halt");
+    EXPECT_TRUE(screen.AlternateScreen());
+    screen.Feed("\x1b[?1049l");
+    EXPECT_FALSE(screen.AlternateScreen());
+    screen.Resize(30, 8);
+    EXPECT_EQ(screen.Cols() * 100 + screen.Rows(), 3008);
+    EXPECT_EQ(screen.Snapshot().size(), 30u * 8u * 2u);
+    EXPECT_EQ(Row(screen, 0).substr(0, 5), "main ");
 }
 
 }  // namespace
