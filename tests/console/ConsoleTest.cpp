@@ -1,5 +1,4 @@
-// The console layer's operations against the in-memory console: the closed-layer results,
-// cell runs across rows, key repeats and releases, the saved screen, resizes, the cursor.
+// The console layer's operations against the in-memory console.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -34,6 +33,12 @@ class ConsoleTest : public ::testing::Test {
         ConShutdown();
         InstallBackend(nullptr);
     }
+    // The input's result and the bells rung for it.
+    int Input(uint32_t& event, int& bells) {
+        const int before = console_->BellCount(), result = ConInput(&event);
+        bells = console_->BellCount() - before;
+        return result;
+    }
     std::shared_ptr<MemoryConsole> console_ = std::make_shared<MemoryConsole>(80, 25);
     int16_t cols_ = 0, rows_ = 0;
 };
@@ -43,43 +48,51 @@ TEST(ConsoleClosedTest, EveryOperationFailsWhileClosed) {
     const uint8_t cell[2] = {'x', 7};
     int16_t cols = 0, rows = 0;
     const std::function<int()> operations[] = {
-        [] { return ConShutdown(); },        [&] { return ConInput(&event); },
-        [&] { return ConWrite(0, 0, cell, 1); }, [] { return ConSetCursorPos(1, 1); },
-        [] { return ConSetCursorSize(10); },  [] { return ConSetTitle("t"); },
-        [&] { return ConGetSize(&cols, &rows); }, [] { return ConWaitInput(0); },
-        [&] { return ConTakeResize(&cols, &rows); }, [] { return ConWake(); },
+        [] { return ConShutdown(); },
+        [&] { return ConInput(&event); },
+        [&] { return ConWrite(0, 0, cell, 1); },
+        [] { return ConSetCursorPos(1, 1); },
+        [] { return ConSetCursorSize(10); },
+        [] { return ConSetTitle("t"); },
+        [&] { return ConGetSize(&cols, &rows); },
+        [] { return ConWaitInput(0); },
+        [&] { return ConTakeResize(&cols, &rows); },
+        [] { return ConWake(); },
     };
     for (const auto& call : operations) EXPECT_EQ(call(), -1);
     EXPECT_EQ(ConGetSavedScreen(), nullptr);
 }
 
-// The screen survives closing.
-TEST_F(ConsoleTest, OpensOnceAtTheDeviceSize) {
+// Opened once at the device's size; the saved screen is the device's, else blank; the screen
+// survives closing.
+TEST_F(ConsoleTest, OpensOnceWithTheSavedScreen) {
     EXPECT_EQ(cols_ * 100 + rows_, 8025);
     EXPECT_EQ(ConInit(nullptr, nullptr), -1);
-    const std::vector<uint8_t> cells = Cells("kept", 0x4F);
-    ConWrite(0, 0, cells.data(), 4);
+    const uint8_t* blank = ConGetSavedScreen();
+    ASSERT_NE(blank, nullptr);
+    EXPECT_EQ(blank[0] * 256 + blank[80 * 25 * 2 - 1], ' ' * 256 + 0x07);
+    ConWrite(0, 0, Cells("kept", 0x4F).data(), 4);
     ConShutdown();
     EXPECT_FALSE(console_->IsOpen());
     EXPECT_EQ(console_->Text(0, 0, 4), "kept");
+    std::vector<uint8_t> saved = Cells(std::string(80 * 25, 's'), 0x1E);
+    saved[0] = 'a';
+    console_->SetSavedScreen(saved);
     int16_t cols = 80, rows = 50;  // whatever was requested
     ASSERT_EQ(ConInit(&cols, &rows), 0);
-    EXPECT_TRUE(console_->IsOpen());
     EXPECT_EQ(rows, 25);
+    ASSERT_NE(ConGetSavedScreen(), nullptr);
+    EXPECT_TRUE(std::equal(saved.begin(), saved.end(), ConGetSavedScreen()));
 }
 
-TEST_F(ConsoleTest, CellRunsContinueOnFollowingRowsAndStopAtTheLastCell) {
+TEST_F(ConsoleTest, CellRunsContinueOnFollowingRowsStopAtTheLastCellAndStayOnScreen) {
     const struct {
         int x, y, count;
         int lastX, lastY;  // the last cell written; the one after it is left alone
-    } cases[] = {
-        {70, 3, 10, 79, 3}, {70, 3, 11, 0, 4}, {75, 2, 5 + 160 + 7, 6, 5},
-        {10, 24, 20, 29, 24}, {78, 24, 500, 79, 24},
-    };
+    } cases[] = {{70, 3, 10, 79, 3}, {70, 3, 11, 0, 4}, {75, 2, 172, 6, 5}, {78, 24, 500, 79, 24}};
     for (const auto& run : cases) {
         SCOPED_TRACE(run.count);
-        const std::vector<uint8_t> blank = Cells(std::string(80 * 25, '.'), 0x07);
-        ASSERT_EQ(ConWrite(0, 0, blank.data(), 80 * 25), 0);
+        ASSERT_EQ(ConWrite(0, 0, Cells(std::string(80 * 25, '.'), 0x07).data(), 80 * 25), 0);
         const std::vector<uint8_t> cells = Cells(std::string(run.count, '#'), 0x1E);
         ASSERT_EQ(ConWrite(int16_t(run.x), int16_t(run.y), cells.data(), run.count), 0);
         EXPECT_EQ(console_->Char(run.lastX, run.lastY), '#');
@@ -88,27 +101,46 @@ TEST_F(ConsoleTest, CellRunsContinueOnFollowingRowsAndStopAtTheLastCell) {
         EXPECT_TRUE(after == 80 * 25 || console_->Char(after % 80, after / 80) == '.');
         EXPECT_EQ(console_->Char(before % 80, before / 80), '.');
     }
+    const std::vector<uint8_t> cells = Cells("abc", 0x07);
+    for (const auto& [x, y] : {std::pair{-1, 1}, {0, 25}, {80, 0}}) {
+        EXPECT_EQ(ConWrite(int16_t(x), int16_t(y), cells.data(), 3), 0);
+    }
+    EXPECT_EQ(ConWrite(0, 0, nullptr, 3), 0);
+    EXPECT_EQ(console_->RowText(1), std::string(80, '.'));
 }
 
-TEST_F(ConsoleTest, WritesOutsideTheScreenAreIgnored) {
-    const std::vector<uint8_t> cells = Cells("abc", 0x07);
-    EXPECT_EQ(ConWrite(-1, 1, cells.data(), 3), 0);
-    EXPECT_EQ(ConWrite(0, 25, cells.data(), 3), 0);
-    EXPECT_EQ(ConWrite(80, 0, cells.data(), 3), 0);
-    EXPECT_EQ(ConWrite(0, 0, nullptr, 3), 0);
-    EXPECT_EQ(console_->RowText(0) + console_->RowText(1), std::string(160, ' '));
+TEST_F(ConsoleTest, ResizeCursorTitleAndBellReachTheDevice) {
+    int16_t cols = 0, rows = 0;
+    EXPECT_EQ(ConTakeResize(&cols, &rows), 0);
+    console_->SetSize(100, 30);
+    ASSERT_EQ(ConTakeResize(&cols, &rows), 1);
+    EXPECT_EQ(cols * 100 + rows, 10030);
+    EXPECT_EQ(ConTakeResize(&cols, &rows), 0);
+    cols = 0;
+    ASSERT_EQ(ConGetSize(&cols, &rows), 0);
+    EXPECT_EQ(cols, 100);
+    ConWrite(96, 29, Cells("edge", 0x1F).data(), 4);
+    EXPECT_EQ(console_->Text(96, 29, 4), "edge");
+    ConSetCursorPos(5, 6);
+    ConSetCursorSize(100);
+    EXPECT_EQ(console_->Cursor().size * 10000 + console_->Cursor().x * 100 + console_->Cursor().y,
+              1000506);
+    EXPECT_EQ(ConSetTitle("kq - /home"), 0);
+    EXPECT_EQ(console_->Title(), "kq - /home");
+    EXPECT_EQ(ConSetTitle(nullptr), -1);
+    EXPECT_EQ(ConBell(), 0);
+    EXPECT_EQ(console_->BellCount(), 1);
 }
 
 TEST_F(ConsoleTest, RepeatsAndReleases) {
     console_->PushRecord(Record(0x41, 'a', true, 0, 3));
-    for (int i = 0; i < 3; ++i) {
-        uint32_t event = 0;
-        ASSERT_EQ(ConInput(&event), 0);
-        EXPECT_EQ(event, KEY_EVENT(0x61, 'a', KF_DOWN));
-    }
     console_->PushRecord(Record(0x41, 'a', false));  // a letter's release is skipped
     console_->PushRecord(Record(0x10, 0, false));
     uint32_t event = 0;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(ConInput(&event), 0);
+        EXPECT_EQ(event, KEY_EVENT(0x61, 'a', KF_DOWN));
+    }
     ASSERT_EQ(ConInput(&event), 0);
     EXPECT_EQ(event, KEY_EVENT(KC_SHIFT, 0, 0));
     EXPECT_EQ(ConInput(&event), 1);
@@ -118,26 +150,17 @@ TEST_F(ConsoleTest, RepeatsAndReleases) {
 // as "rm -r ??????", a glob. Typed as text (AltGr too) it is refused with the bell; in a Ctrl
 // or Alt chord only the character goes and the key stays.
 TEST_F(ConsoleTest, CharacterTheCodePageLacksIsNeverTypedAsQuestionMark) {
-    const struct {
-        char32_t character;
-        uint32_t controlState;
-        bool delivered;
-        uint8_t expected;
-    } cases[] = {
-        {U'\u041F', 0, false, 0},                                // Cyrillic P under 437
-        {U'\u20AC', cks::kLeftCtrl | cks::kRightAlt, false, 0},  // AltGr+E: the euro sign
-        {U'\u041F', cks::kLeftCtrl, true, 0},                    // Ctrl chord: key, no char
-        {U'\u00E9', 0, true, 0x82},                              // held: e acute is 0x82
-    };
-    for (const auto& entry : cases) {
-        const int bells = console_->BellCount();
-        console_->PushRecord(Record(0x47, entry.character, true, entry.controlState));
+    for (const auto& [character, controlState, delivered, expected] :
+         {std::tuple{U'\u041F', 0u, false, 0u},
+          {U'\u20AC', cks::kLeftCtrl | cks::kRightAlt, false, 0u},
+          {U'\u041F', cks::kLeftCtrl, true, 0u},
+          {U'\u00E9', 0u, true, 0x82u}}) {
+        console_->PushRecord(Record(0x47, character, true, controlState));
         uint32_t event = 0;
-        ASSERT_EQ(ConInput(&event), entry.delivered ? 0 : 1) << int(entry.character);
-        EXPECT_EQ(console_->BellCount(), bells + (entry.delivered ? 0 : 1));
-        if (!entry.delivered) continue;
-        EXPECT_EQ(KEY_CHAR(event), entry.expected);
-        EXPECT_EQ(KEY_CODE(event), static_cast<uint32_t>('g'));
+        int bells = 0;
+        ASSERT_EQ(Input(event, bells), delivered ? 0 : 1) << int(character);
+        EXPECT_EQ(bells, delivered ? 0 : 1);
+        EXPECT_EQ(KEY_CODE(event) << 8 | KEY_CHAR(event), delivered ? 'g' << 8 | expected : 0u);
     }
 }
 
@@ -145,79 +168,22 @@ TEST_F(ConsoleTest, CharacterTheCodePageLacksIsNeverTypedAsQuestionMark) {
 // question. It is one KC_PASTE event whose text never acts: line ends kept, other control
 // characters left out; with a character the code page lacks, the whole paste is refused.
 TEST_F(ConsoleTest, PasteIsTextNeverKeys) {
-    const struct {
-        const char* pasted;
-        bool delivered;
-        const char* text;
-    } cases[] = {
-        {"echo A\r\necho B\rC\n", true, "echo A\necho B\nC\n"},
-        {"x\x1b[21~y\tz\x07", true, "x[21~y\tz"},
-        {"caf\xC3\xA9", true, "caf\x82"},
-        {"rm -r \xD0\x9F*", false, ""},
-        {"bad \xFF byte", false, ""},
-    };
-    for (const auto& entry : cases) {
-        const int bells = console_->BellCount();
-        console_->PushPaste(entry.pasted);
+    for (const auto& [pasted, text] : {std::pair{"echo A\r\necho B\rC\n", "echo A\necho B\nC\n"},
+                                       {"x\x1b[21~y\tz\x07", "x[21~y\tz"},
+                                       {"caf\xC3\xA9", "caf\x82"},
+                                       {"rm -r \xD0\x9F*", ""},
+                                       {"bad \xFF byte", ""}}) {
+        const bool delivered = *text != '\0';
+        console_->PushPaste(pasted);
         uint32_t event = 0;
-        ASSERT_EQ(ConInput(&event), entry.delivered ? 0 : 1) << entry.pasted;
-        EXPECT_EQ(console_->BellCount(), bells + (entry.delivered ? 0 : 1)) << entry.pasted;
-        if (!entry.delivered) continue;
+        int bells = 0;
+        ASSERT_EQ(Input(event, bells), delivered ? 0 : 1) << pasted;
+        EXPECT_EQ(bells, delivered ? 0 : 1) << pasted;
+        if (!delivered) continue;
         EXPECT_EQ(KEY_CODE(event), static_cast<uint32_t>(KC_PASTE));
-        EXPECT_EQ(ConTakePaste(), entry.text);
-        EXPECT_EQ(ConTakePaste(), "") << "taken once";
+        EXPECT_EQ(ConTakePaste(), text);
+        EXPECT_EQ(ConTakePaste(), "");  // taken once
     }
-}
-
-TEST_F(ConsoleTest, SavedScreenIsWhatTheDeviceShowedAtOpeningOrBlank) {
-    const uint8_t* blank = ConGetSavedScreen();
-    ASSERT_NE(blank, nullptr);
-    EXPECT_EQ(blank[0], ' ');
-    EXPECT_EQ(blank[80 * 25 * 2 - 1], 0x07);
-    ConShutdown();
-    std::vector<uint8_t> saved(80 * 25 * 2);
-    for (size_t i = 0; i < saved.size(); i += 2) {
-        saved[i] = static_cast<uint8_t>('a' + (i / 2) % 26);
-        saved[i + 1] = 0x1E;
-    }
-    console_->SetSavedScreen(saved);
-    ASSERT_EQ(ConInit(nullptr, nullptr), 0);
-    const uint8_t* captured = ConGetSavedScreen();
-    ASSERT_NE(captured, nullptr);
-    EXPECT_TRUE(std::equal(saved.begin(), saved.end(), captured));
-    EXPECT_EQ(console_->Text(0, 0, 3), "abc");
-}
-
-TEST_F(ConsoleTest, ResizeIsReportedOnceWithTheNewSize) {
-    int16_t cols = 0, rows = 0;
-    EXPECT_EQ(ConTakeResize(&cols, &rows), 0);
-    console_->SetSize(100, 30);
-    ASSERT_EQ(ConTakeResize(&cols, &rows), 1);
-    EXPECT_EQ(cols, 100);
-    EXPECT_EQ(rows, 30);
-    EXPECT_EQ(ConTakeResize(&cols, &rows), 0);
-    cols = 0;
-    ASSERT_EQ(ConGetSize(&cols, &rows), 0);
-    EXPECT_EQ(cols, 100);
-    const std::vector<uint8_t> cells = Cells("edge", 0x1F);
-    ConWrite(96, 29, cells.data(), 4);
-    EXPECT_EQ(console_->Text(96, 29, 4), "edge");
-    EXPECT_EQ(console_->Attr(99, 29), 0x1F);
-}
-
-TEST_F(ConsoleTest, CursorTitleAndBellReachTheDevice) {
-    ConSetCursorPos(5, 6);
-    ConSetCursorSize(0);
-    EXPECT_EQ(console_->Cursor().size, 0);
-    ConSetCursorSize(100);
-    EXPECT_EQ(console_->Cursor().size, 100);
-    EXPECT_EQ(console_->Cursor().x, 5);
-    EXPECT_EQ(console_->Cursor().y, 6);
-    EXPECT_EQ(ConSetTitle("kq - /home"), 0);
-    EXPECT_EQ(console_->Title(), "kq - /home");
-    EXPECT_EQ(ConSetTitle(nullptr), -1);
-    EXPECT_EQ(ConBell(), 0);
-    EXPECT_EQ(console_->BellCount(), 1);
 }
 
 // A window ended by a worker thread used to stay up until the next key or clock tick: the UI
