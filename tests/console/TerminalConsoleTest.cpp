@@ -68,10 +68,8 @@ termios Modes(int fd) {
     return modes;
 }
 
-void ExpectSameModes(const termios& before, const termios& after) {
-    EXPECT_EQ(after.c_lflag, before.c_lflag);
-    EXPECT_EQ(after.c_iflag, before.c_iflag);
-    EXPECT_EQ(after.c_oflag, before.c_oflag);
+std::tuple<tcflag_t, tcflag_t, tcflag_t> Flags(const termios& modes) {
+    return {modes.c_lflag, modes.c_iflag, modes.c_oflag};
 }
 
 std::string RowText(const std::vector<uint8_t>& cells, int cols, int row) {
@@ -121,10 +119,8 @@ TEST_F(TerminalConsoleTest, KittyAnswerBeforeDeviceAttributesSelectsTheKittyProt
     ASSERT_NE(screen, nullptr);
     EXPECT_EQ(screen->CursorX() * 100 + screen->CursorY(), 904);
     probing_.Close();
-    const std::string leave = pty_.ReadOutput();
-    const size_t pop = leave.find("\x1b[<u");
-    ASSERT_NE(pop, std::string::npos);
-    EXPECT_LT(pop, leave.find("\x1b[?1049l")) << "the kitty flags are popped on the alternate screen";
+    const std::string leave = pty_.ReadOutput();  // the flags are popped on the alternate screen
+    EXPECT_LT(leave.find("\x1b[<u"), leave.find("\x1b[?1049l"));
 }
 
 TEST_F(TerminalConsoleTest, WithoutKittyAnswerAsksForWin32InputAndKeepsKeysTypedMeanwhile) {
@@ -141,7 +137,9 @@ TEST_F(TerminalConsoleTest, WithoutKittyAnswerAsksForWin32InputAndKeepsKeysTyped
     EXPECT_NE(pty_.ReadOutput().find("\x1b[?9001l"), std::string::npos);
 }
 
-TEST_F(TerminalConsoleTest, RawModeWhileOpenAndTheOriginalModeAfterwards) {
+// Raw while open, opened once, the original modes afterwards; a terminal that goes away ends
+// input, and what is no terminal cannot be opened.
+TEST_F(TerminalConsoleTest, RawModeWhileOpenTheOriginalModeAfterwards) {
     const termios before = Modes(pty_.Slave());
     ASSERT_TRUE(console_.Open(cols_, rows_));
     EXPECT_FALSE(console_.Open(cols_, rows_));
@@ -149,42 +147,34 @@ TEST_F(TerminalConsoleTest, RawModeWhileOpenAndTheOriginalModeAfterwards) {
     EXPECT_EQ(raw.c_lflag & (ICANON | ECHO | ISIG), 0u);
     EXPECT_EQ(raw.c_iflag & (IXON | ICRNL), 0u);
     console_.Close();
-    ExpectSameModes(before, Modes(pty_.Slave()));
-}
-
-TEST_F(TerminalConsoleTest, FastRedrawsAreBatchedIntoAboutSixtyFramesASecond) {
+    EXPECT_EQ(Flags(Modes(pty_.Slave())), Flags(before));
     ASSERT_TRUE(console_.Open(cols_, rows_));
-    ScreenMirror mirror(cols_, rows_);
-    console_.Present(mirror, CursorState{}, true);
-    const uint64_t writesBefore = console_.GetStatistics().writes;
-    std::thread drain([&] { pty_.ReadOutput(500); });
-    // A progress bar redrawn every millisecond for one second, the loop polling input between.
-    for (int ms = 0; ms < 1000; ++ms) {
-        ++now_;
-        const uint8_t cells[4] = {static_cast<uint8_t>('0' + ms % 10), 0x1F,
-                                  static_cast<uint8_t>('a' + ms % 26), 0x1F};
-        mirror.Write(ms % 70, 3, cells, 2);
-        console_.Present(mirror, CursorState{}, false);
-        InputItem item;
-        console_.NextInput(item);
-    }
-    now_ += 100;
-    console_.Present(mirror, CursorState{}, false);
-    drain.join();
-    const uint64_t frames = console_.GetStatistics().writes - writesBefore;
-    EXPECT_TRUE(frames >= 50u && frames <= 64u) << frames;
+    pty_.CloseMaster();
+    InputItem item;
+    int result = 1;
+    for (int i = 0; i < 100 && result == 1; ++i) result = console_.NextInput(item);
+    EXPECT_EQ(result, -1);
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    TerminalConsole::Options options = Options();
+    options.inputFd = pipeFds[0];
+    options.outputFd = pipeFds[1];
+    EXPECT_FALSE(TerminalConsole(options).Open(cols_, rows_));
+    close(pipeFds[0]);
+    close(pipeFds[1]);
 }
 
 // A redraw used to reach the terminal in two frames 16 ms apart: the first change of a key's
 // redraw was sent at once, the rest waited for the next frame. Changes now wait for the
 // program to be about to wait, and go out as one frame; one too early says when it is due.
+// Fast redraws are batched into about sixty frames a second.
 TEST_F(TerminalConsoleTest, OneRedrawOfManyChangesIsOneFrameWhenDue) {
     ASSERT_TRUE(console_.Open(cols_, rows_));
     ScreenMirror mirror(cols_, rows_);
     EXPECT_EQ(console_.Present(mirror, CursorState{}, true), -1);
     pty_.ReadOutput();
     now_ += 1000;  // the last frame is long past
-    const uint64_t writesBefore = console_.GetStatistics().writes;
+    uint64_t writesBefore = console_.GetStatistics().writes;
     for (int row = 0; row < 5; ++row) {
         const uint8_t cells[2] = {static_cast<uint8_t>('a' + row), 0x1F};
         mirror.Write(0, row, cells, 1);
@@ -203,6 +193,23 @@ TEST_F(TerminalConsoleTest, OneRedrawOfManyChangesIsOneFrameWhenDue) {
     now_ += 11;
     EXPECT_EQ(console_.Present(mirror, CursorState{}, false), -1);
     EXPECT_NE(pty_.ReadOutput().find('q'), std::string::npos);
+    writesBefore = console_.GetStatistics().writes;
+    std::thread drain([&] { pty_.ReadOutput(500); });
+    // A progress bar redrawn every millisecond for one second, the loop polling input between.
+    for (int ms = 0; ms < 1000; ++ms) {
+        ++now_;
+        const uint8_t cells[4] = {static_cast<uint8_t>('0' + ms % 10), 0x1F,
+                                  static_cast<uint8_t>('a' + ms % 26), 0x1F};
+        mirror.Write(ms % 70, 3, cells, 2);
+        console_.Present(mirror, CursorState{}, false);
+        InputItem item;
+        console_.NextInput(item);
+    }
+    now_ += 100;
+    console_.Present(mirror, CursorState{}, false);
+    drain.join();
+    const uint64_t frames = console_.GetStatistics().writes - writesBefore;
+    EXPECT_TRUE(frames >= 50u && frames <= 64u) << frames;
 }
 
 TEST_F(TerminalConsoleTest, LoneEscIsTheEscKeyOnlyAfterTheTimeout) {
@@ -244,31 +251,11 @@ TEST_F(TerminalConsoleTest, TitleAndClipboardLoseTheirControlCharacters) {
     // Base64 of the UTF-8: "a\x82" is "a" and e-acute in code page 437, 61 C3 A9.
     EXPECT_TRUE(console_.OfferClipboard("a\x82"));
     EXPECT_EQ(pty_.ReadOutput(), "\x1b]52;c;YcOp\x1b\\");
-    EXPECT_TRUE(console_.OfferClipboard(std::string_view("a\x1b" "b", 3)));
+    EXPECT_TRUE(
+        console_.OfferClipboard(std::string_view("a\x1b"
+                                                 "b",
+                                                 3)));
     EXPECT_EQ(pty_.ReadOutput(), "\x1b]52;c;YWI=\x1b\\");
-}
-
-TEST_F(TerminalConsoleTest, TerminalThatGoesAwayEndsInput) {
-    ASSERT_TRUE(console_.Open(cols_, rows_));
-    pty_.CloseMaster();
-    InputItem item;
-    int result = 1;
-    for (int i = 0; i < 100 && result == 1; ++i) result = console_.NextInput(item);
-    EXPECT_EQ(result, -1);
-}
-
-TEST(TerminalConsoleOpenTest, NotATerminalCannotBeOpened) {
-    int pipeFds[2];
-    ASSERT_EQ(pipe(pipeFds), 0);
-    TerminalConsole::Options options;
-    options.inputFd = pipeFds[0];
-    options.outputFd = pipeFds[1];
-    options.probeTerminal = false;
-    TerminalConsole console(options);
-    int cols = 0, rows = 0;
-    EXPECT_FALSE(console.Open(cols, rows));
-    close(pipeFds[0]);
-    close(pipeFds[1]);
 }
 
 // A command runs on the main screen between two openings of the console: the echo, its output
@@ -284,7 +271,7 @@ TEST_F(TerminalConsoleTest, CommandPrintsOnTheMainScreenAndTheModelFollows) {
     EXPECT_EQ(console_.RunCommand(request), 0);
     const std::string output = pty_.ReadOutput();
     EXPECT_NE(output.find("/d>echo\r\nout-42\r\n"), std::string::npos);
-    ExpectSameModes(before, Modes(pty_.Slave()));
+    EXPECT_EQ(Flags(Modes(pty_.Slave())), Flags(before));
     const std::vector<uint8_t> cells = GetMainScreen().Snapshot();
     EXPECT_EQ(RowText(cells, 80, 0) + "|" + RowText(cells, 80, 1), "/d>echo|out-42");
     auto* model = dynamic_cast<VtermMainScreen*>(&GetMainScreen());
@@ -309,7 +296,7 @@ class CommandRunnerTest : public ::testing::Test {
     PseudoTerminal pty_{24};
 };
 
-TEST_F(CommandRunnerTest, OutputStatusDirectoryAndInput) {
+TEST_F(CommandRunnerTest, OutputStatusDirectoryInputAndTheTerminalsState) {
     const kq::test::TempFolder folder("kq-runner");
     const std::string real = std::filesystem::canonical(folder.root()).string();
     const std::filesystem::path before = std::filesystem::current_path();
@@ -323,40 +310,31 @@ TEST_F(CommandRunnerTest, OutputStatusDirectoryAndInput) {
     pty_.Type("abc\r");
     EXPECT_EQ(Run("read x; kill -STOP $$; echo got$x"), 0);
     EXPECT_NE(pty_.ReadOutput().find("gotabc"), std::string::npos);
-}
-
-TEST_F(CommandRunnerTest, AlternateScreenLeftOnIsTakenOut) {
-    VtermMainScreen model(80, 24);
+    // An alternate screen left on is taken out.
     EXPECT_EQ(Run("printf '\\033[?1049h'", &model), 0);
     EXPECT_FALSE(model.AlternateScreen());
     const std::string shown = pty_.ReadOutput();
-    const size_t on = shown.find("\x1b[?1049h");
-    ASSERT_NE(on, std::string::npos);
-    EXPECT_GT(shown.rfind("\x1b[?1049l"), on);
-}
-
-TEST_F(CommandRunnerTest, BackgroundJobHoldingThePtyDoesNotHold) {
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Run("sleep 5 & echo started"), 0);
-    // A hang guard only: waiting for the job would take the full 5 s.
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 4500ms);
-    EXPECT_NE(pty_.ReadOutput().find("started"), std::string::npos);
-}
-
-TEST_F(CommandRunnerTest, StartsWithTheSavedModesAndTheTerminalSize) {
+    EXPECT_GT(shown.rfind("\x1b[?1049l"), shown.find("\x1b[?1049h"));
+    // The command starts with the saved modes and the terminal's size.
     termios modes = Modes(pty_.Slave());
     modes.c_lflag |= ECHO | ICANON;
     CommandOptions options;
     options.savedModes = &modes;
-    VtermMainScreen model(10, 5);
-    EXPECT_EQ(Run("stty size", &model, options), 0);
+    VtermMainScreen small(10, 5);
+    EXPECT_EQ(Run("stty size", &small, options), 0);
     EXPECT_NE(pty_.ReadOutput().find("24 80"), std::string::npos);
-    EXPECT_EQ(model.Cols(), 80);
+    EXPECT_EQ(small.Cols(), 80);
+    // A background job holding the pty does not hold the runner (a hang guard: 5 s otherwise).
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Run("sleep 5 & echo started"), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 4500ms);
+    EXPECT_NE(pty_.ReadOutput().find("started"), std::string::npos);
 }
 
 TEST_F(CommandRunnerTest, ResizeIsPassedOn) {
     CommandOptions options;
-    options.signalFd = SignalWatch::Instance().Fd();  // the signals blocked, read as the program does
+    options.signalFd =
+        SignalWatch::Instance().Fd();  // the signals blocked, read as the program does
     VtermMainScreen model(80, 24);
     // The command resizes the "real" terminal and signals the runner's process, then waits
     // until its own pty has the new size.
