@@ -1,6 +1,6 @@
 // A small program for the real-terminal tests: it opens the console layer, draws every
 // attribute and a sample of the code page's graphic characters, and logs what the layer
-// reports (its size, every key event) to a file that the test reads.
+// reports to a file that the test reads.
 //
 // Usage: terminal_probe LOGFILE [--crash|--hang]
 //   (none)   runs until Esc is pressed, then closes the console and exits 0
@@ -23,13 +23,6 @@
 
 namespace {
 
-// Where the drawing goes; the test reads the same rows back.
-constexpr int kGridTop = 1;       // rows 1-16: background 0-15, columns: foreground 0-15
-constexpr int kGraphicsRow = 18;  // bytes 0xB0-0xDF
-constexpr int kControlRow = 19;   // bytes 0x00-0x1F, then 0x7F
-constexpr uint8_t kGraphicsAttribute = 0x1E;
-constexpr uint8_t kControlAttribute = 0x70;
-
 int g_log = -1;
 
 void Log(const std::string& line) {
@@ -48,19 +41,14 @@ void WriteBytes(int y, const std::vector<uint8_t>& bytes, uint8_t attribute) {
     ConWrite(0, static_cast<int16_t>(y), cells.data(), static_cast<int>(bytes.size()));
 }
 
-std::vector<uint8_t> Range(int first, int last) {
-    std::vector<uint8_t> bytes;
-    for (int byte = first; byte <= last; ++byte) bytes.push_back(static_cast<uint8_t>(byte));
-    return bytes;
-}
-
+// Blanks, the title, rows 1-16 with background 0-15 and foreground 0-15 across (each sample
+// shows its attribute in hex), bytes 0xB0-0xDF on row 18, control bytes on row 19: these
+// are characters like any other and must come out as their glyphs.
 void Draw(int cols, int rows) {
     const char* hex = "0123456789ABCDEF";
-    // The whole screen first: blanks in light grey on black.
     WriteBytes(0, std::vector<uint8_t>(static_cast<size_t>(cols * rows), ' '), 0x07);
     const std::string title = "kq terminal probe";
     WriteBytes(0, std::vector<uint8_t>(title.begin(), title.end()), 0x07);
-    // Each sample shows its own attribute in hex: two cells in that attribute.
     for (int background = 0; background < 16; ++background) {
         std::vector<uint8_t> cells;
         for (int foreground = 0; foreground < 16; ++foreground) {
@@ -68,17 +56,13 @@ void Draw(int cols, int rows) {
             cells.insert(cells.end(), {static_cast<uint8_t>(hex[background]), attribute,
                                        static_cast<uint8_t>(hex[foreground]), attribute});
         }
-        ConWrite(0, static_cast<int16_t>(kGridTop + background), cells.data(), 32);
+        ConWrite(0, static_cast<int16_t>(1 + background), cells.data(), 32);
     }
-    WriteBytes(kGraphicsRow, Range(0xB0, 0xDF), kGraphicsAttribute);
-    // Control bytes are characters like any other: they must come out as their glyphs.
-    std::vector<uint8_t> controls = Range(0x00, 0x1F);
-    controls.push_back(0x7F);
-    WriteBytes(kControlRow, controls, kControlAttribute);
-}
-
-void LogSize(int cols, int rows) {
-    Log("SIZE " + std::to_string(cols) + " " + std::to_string(rows));
+    std::vector<uint8_t> graphics, controls;
+    for (int byte = 0xB0; byte <= 0xDF; ++byte) graphics.push_back(static_cast<uint8_t>(byte));
+    for (int byte = 0x00; byte <= 0x20; ++byte) controls.push_back(byte < 0x20 ? byte : 0x7F);
+    WriteBytes(18, graphics, 0x1E);
+    WriteBytes(19, controls, 0x70);
 }
 
 }  // namespace
@@ -101,7 +85,8 @@ int main(int argc, char** argv) {
         Log("INIT FAILED");
         return 2;
     }
-    LogSize(cols, rows);
+    const auto logSize = [&] { Log("SIZE " + std::to_string(cols) + " " + std::to_string(rows)); };
+    logSize();
     ConSetTitle("kq probe title");
     ConSetCursorSize(0);
     Draw(cols, rows);
@@ -114,7 +99,7 @@ int main(int argc, char** argv) {
     }
     for (;;) {
         if (ConTakeResize(&cols, &rows) == 1) {
-            LogSize(cols, rows);
+            logSize();
             Draw(cols, rows);
         }
         uint32_t event = 0;
