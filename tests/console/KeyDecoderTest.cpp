@@ -458,8 +458,8 @@ KeyRecord Record(uint16_t virtualKey, char32_t character, bool keyDown = true,
 
 // Records into 32-bit key events as ConInput delivers them: releases only of modifier keys.
 TEST(TranslateKeyRecord, EventsAndRepeats) {
-    const uint32_t kAll = cks::kLeftAlt | cks::kRightAlt | cks::kLeftCtrl | cks::kRightCtrl;
-    const uint32_t kLocks = cks::kCapsLock | cks::kNumLock | cks::kScrollLock;
+    const uint32_t kAll = cks::kLeftAlt | cks::kRightAlt | cks::kLeftCtrl | cks::kRightCtrl |
+                          cks::kShift | cks::kCapsLock | cks::kNumLock | cks::kScrollLock;
     const uint32_t kDown = KF_DOWN;
     const struct {
         KeyRecord record;
@@ -469,24 +469,19 @@ TEST(TranslateKeyRecord, EventsAndRepeats) {
         {Record(0x41, 'A', true, cks::kShift), KEY_EVENT('a', 'A', kDown | KF_SHIFT)},
         {Record(0x48, 0x08, true, cks::kLeftCtrl), KEY_EVENT('h', 0x08, kDown | KF_LCTRL)},
         {Record(0x58, 'x', true, cks::kRightAlt), KEY_EVENT('x', 'x', kDown | KF_RALT)},
-        {Record(0x5A, 'z', true, 0, 3), KEY_EVENT('z', 'z', kDown), 2},
         {Record(0x41, 'a', true, 0, 0), KEY_EVENT('a', 'a', kDown)},
         {Record(vk::kShift, 0, true, cks::kShift, 5), KEY_EVENT(KC_SHIFT, 0, kDown | KF_SHIFT), 4},
         {Record(vk::kDecimal, '.'), KEY_EVENT(KC_NONE, '.', kDown)},
         {Record(0x7C, 0), KEY_EVENT(KC_NONE, 0, kDown)},  // F13 has no code
         {Record(vk::kF1 + 11, 0), KEY_EVENT(KC_F12, 0, kDown)},
-        {Record(vk::kNumpad0 + 9, '9'), KEY_EVENT(KC_NUM9, '9', kDown)},
         {Record(vk::kOem1, ';'), KEY_EVENT(':', ';', kDown)},
         {Record(0, U'\u00e9'), KEY_EVENT(KC_NONE, 0xE9, kDown)},
         {Record(0, U'\u4e2d'), KEY_EVENT(KC_NONE, '?', kDown)},
-        {Record(vk::kLShift, 0, false), KEY_EVENT(KC_SHIFT, 0, 0)},
         {Record(vk::kRControl, 0, false), KEY_EVENT(KC_RCTRL, 0, 0)},
-        {Record(vk::kMenu, 0, false), KEY_EVENT(KC_ALT, 0, 0)},
         {Record(vk::kRMenu, 0, false, cks::kLeftCtrl), KEY_EVENT(KC_RALT, 0, KF_LCTRL)},
-        {Record(vk::kUp, 0, true, kLocks),
-         KEY_EVENT(KC_UP, 0, kDown | KF_CAPSLOCK | KF_NUMLOCK | KF_SCROLLLOCK)},
-        {Record(vk::kHome, 0, true, kAll | cks::kShift),
-         KEY_EVENT(KC_HOME, 0, kDown | KF_ALT | KF_CTRL | KF_SHIFT)},
+        {Record(vk::kHome, 0, true, kAll),
+         KEY_EVENT(KC_HOME, 0,
+                   kDown | KF_ALT | KF_CTRL | KF_SHIFT | KF_CAPSLOCK | KF_NUMLOCK | KF_SCROLLLOCK)},
         {Record(vk::kDelete, 0, true, cks::kEnhanced | 0xFFFF0000u), KEY_EVENT(KC_DEL, 0, kDown)},
     };
     for (const auto& entry : cases) {
@@ -499,11 +494,9 @@ TEST(TranslateKeyRecord, EventsAndRepeats) {
     uint32_t event = 0;
     int extraRepeats = 0;
     for (const KeyRecord& dropped :
-         {Record(0x41, 'a', false), Record(vk::kReturn, '\r', false), Record(vk::kF1, 0, false),
-          Record(0, U'\u00e9', false), Record(vk::kCapital, 0, false), Record(0x100, 'a'),
+         {Record(vk::kReturn, '\r', false), Record(vk::kCapital, 0, false), Record(0x100, 'a'),
           Record(0xFFFF, 0)}) {
-        EXPECT_FALSE(TranslateKeyRecord(dropped, Latin1, event, extraRepeats))
-            << Describe(DecodedItem(dropped));
+        EXPECT_FALSE(TranslateKeyRecord(dropped, Latin1, event, extraRepeats));
     }
     // Without a code page only ASCII characters arrive.
     ASSERT_TRUE(TranslateKeyRecord(Record(0, U'\u00e9'), nullptr, event, extraRepeats));
