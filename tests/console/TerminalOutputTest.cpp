@@ -192,17 +192,5 @@ TEST(VtermMainScreenTest, TextColoursAndWideCharactersBecomeConsoleCells) {
     EXPECT_EQ(Row(screen, 1), "a? b? z ");
 }
 
-TEST(VtermMainScreenTest, ResizeAndTheAlternateScreenKeepContent) {
-    VtermMainScreen screen(20, 5);
-    screen.Feed("main\x1b[?1049halt");
-    EXPECT_TRUE(screen.AlternateScreen());
-    screen.Feed("\x1b[?1049l");
-    EXPECT_FALSE(screen.AlternateScreen());
-    screen.Resize(30, 8);
-    EXPECT_EQ(screen.Cols() * 100 + screen.Rows(), 3008);
-    EXPECT_EQ(screen.Snapshot().size(), 30u * 8u * 2u);
-    EXPECT_EQ(Row(screen, 0).substr(0, 5), "main ");
-}
-
 }  // namespace
 }  // namespace kq::console
