@@ -225,9 +225,7 @@ TEST_F(TerminalConsoleTest, LoneEscIsTheEscKeyOnlyAfterTheTimeout) {
 TEST_F(TerminalConsoleTest, WindowSizeSignalIsReportedAsTheNewSize) {
     ASSERT_TRUE(console_.Open(cols_, rows_));
     EXPECT_FALSE(console_.TakeResize(cols_, rows_));
-    winsize size{};
-    size.ws_col = 132;
-    size.ws_row = 43;
+    const winsize size{43, 132, 0, 0};
     ASSERT_EQ(ioctl(pty_.Master(), TIOCSWINSZ, &size), 0);
     raise(SIGWINCH);  // blocked: it waits on the console's signalfd
     ASSERT_TRUE(console_.TakeResize(cols_, rows_));
@@ -325,44 +323,33 @@ TEST_F(CommandRunnerTest, OutputStatusDirectoryInputAndTheTerminalsState) {
     EXPECT_NE(pty_.ReadOutput().find("started"), std::string::npos);
 }
 
-TEST_F(CommandRunnerTest, ResizeIsPassedOn) {
+// kill -TERM of the program during "sleep 123" did nothing, and closing the terminal while a
+// command ran left both running. The signal (the hang-up) reaches the command, which ends,
+// and the runner reports it so that the program ends after the command. A resize is passed on.
+TEST_F(CommandRunnerTest, SignalsReachTheCommand) {
     CommandOptions options;
-    options.signalFd =
-        SignalWatch::Instance().Fd();  // the signals blocked, read as the program does
+    options.signalFd = SignalWatch::Instance().Fd();  // blocked before any thread starts
     VtermMainScreen model(80, 24);
     // The command resizes the "real" terminal and signals the runner's process, then waits
     // until its own pty has the new size.
-    const std::string command = std::string("stty cols 100 rows 30 < ") + ptsname(pty_.Master()) +
-                                "; kill -WINCH $PPID;"
-                                " while [ \"$(stty size)\" != '30 100' ]; do sleep 0.05; done;"
-                                " echo resized";
-    EXPECT_EQ(Run(command, &model, options), 0);
+    EXPECT_EQ(Run(std::string("stty cols 100 rows 30 < ") + ptsname(pty_.Master()) +
+                      "; kill -WINCH $PPID; while [ \"$(stty size)\" != '30 100' ];"
+                      " do sleep 0.05; done; echo resized",
+                  &model, options),
+              0);
     EXPECT_NE(pty_.ReadOutput().find("resized"), std::string::npos);
     EXPECT_EQ(model.Cols() * 100 + model.Rows(), 10030);
-}
-
-// kill -TERM of the program during "sleep 123" did nothing, and closing the terminal while a
-// command ran left both running. The signal (the hang-up) reaches the command, which ends,
-// and the runner reports it so that the program ends after the command.
-TEST_F(CommandRunnerTest, TerminationReachesTheCommandAndIsReported) {
-    const int signalFd = SignalWatch::Instance().Fd();  // before the thread: blocked in it too
     const kq::test::TempFolder folder("kq-runner");
     const std::string marker = folder.Path("started");
+    int endRequested = 0;
+    options.endRequested = &endRequested;
     for (const int trapped : {SIGTERM, SIGHUP}) {
-        SCOPED_TRACE(trapped);
         std::filesystem::remove(marker);
+        endRequested = 0;
         std::thread sender([&] {
             while (!std::filesystem::exists(marker)) std::this_thread::sleep_for(10ms);
-            if (trapped == SIGTERM) {
-                kill(getpid(), SIGTERM);
-            } else {
-                pty_.CloseMaster();  // the terminal is closed
-            }
+            trapped == SIGTERM ? void(kill(getpid(), SIGTERM)) : pty_.CloseMaster();
         });
-        CommandOptions options;
-        options.signalFd = signalFd;
-        int endRequested = 0;
-        options.endRequested = &endRequested;
         const std::string command = "trap 'exit " + std::to_string(trapped + 100) + "' " +
                                     (trapped == SIGTERM ? "TERM" : "HUP") + "; touch " + marker +
                                     "; while :; do sleep 0.05; done";
