@@ -147,14 +147,13 @@ TEST(KeyDecoderLegacy, ModifierParameters) {
     const char* const flags[] = {"S", "A", "SA", "C", "SC", "CA", "SCA"};
     for (int parameter = 2; parameter <= 8; ++parameter) {
         const std::string m = std::to_string(parameter), f = flags[parameter - 2];
-        const std::string bytes = "\033[1;" + m + "P\033O" + m + "Q\033[13;" + m + "~\033[24;" + m +
-                                  "~\033[1;" + m + "H\033[6;" + m + "~";
-        EXPECT_EQ(Decoded(bytes),
-                  "70+" + f + " 71+" + f + " 72+" + f + " 7B+" + f + " 24+" + f + " 22+" + f)
-            << Escaped(bytes);
         // Alt as an ESC prefix adds to what the sequence says.
         const std::string alt = f.find('A') == std::string::npos ? f + "A" : f;
-        EXPECT_EQ(Decoded("\033\033[1;" + m + "B"), "28+" + alt) << m;
+        const std::string bytes = "\033[1;" + m + "P\033O" + m + "Q\033[13;" + m + "~\033[24;" + m +
+                                  "~\033[1;" + m + "H\033[6;" + m + "~\033\033[1;" + m + "B";
+        EXPECT_EQ(Decoded(bytes), "70+" + f + " 71+" + f + " 72+" + f + " 7B+" + f + " 24+" + f +
+                                      " 22+" + f + " 28+" + alt)
+            << Escaped(bytes);
     }
 }
 
@@ -176,8 +175,6 @@ TEST(KeyDecoderAlt, EscPrefixDoubleEscapeAndTimeout) {
         {"\033[", "DB:[+A"},
         {"\033O", "4F:O+SA"},
         {"\033P", "50:P+SA"},
-        {"\033]", "DD:]+A"},
-        {"\033_", "BD:_+SA"},
     });
     for (const std::string bytes : {"\033[1;5", "\033[[", "\033O5", "\033]0;title", "\033\xe4\xb8",
                                     "\xe4\xb8", "\033\033[1"}) {
@@ -222,8 +219,6 @@ TEST(KeyDecoderKitty, Keys) {
          "1B:#1B 0D:#D 0D:#A+C 0D:#D+A 09:#9 09:#9+S 08:#8 08:#7F+C"},
         {"\033[1;5A\033[2;3~\033[13;2~\033[57358;65u\033[57360;129u\033[57444;9u",
          "26+C 2D+A 72+S 14+K 90+N 5B"},
-        {"\033[57399u\033[57404;5u\033[57411u\033[57414u\033[57414;5u\033[57415u\033[57419u",
-         "60:0 65+C 6A:* 0D:#D 0D:#A+C 92:= 26"},
         // Keys Windows cannot name: media play, mute, hyper, level-3 shift, F25, the last
         // private-use code, beyond Unicode, a surrogate, no key and no text; no such event
         // type, no such modifiers.
@@ -284,15 +279,14 @@ TEST(KeyDecoderWin32, Records) {
          "\033[65;30;97;1;0;0_",
          "26+NE 00:#E9 12C -00 41:a 41:a"},
         // Surrogate pairs become one character, the releases of their halves between or after
-        // them; a lone half is dropped.
-        {high + low + high + highUp + low + lowUp + high + low + highUp + lowUp,
+        // them; a lone half (here first and last) is dropped.
+        {low + high + low + high + highUp + low + lowUp + high + low + highUp + lowUp,
          "00:#1F600 00:#1F600 00:#1F600"},
-        {low, ""},
-        {high, ""},
         {high + "\033[65;30;97;1;0;1_" + low, "41:a"},
         // Malformed: a seventh field, fields beyond 16 bits or one UTF-16 unit, sub-fields.
         {"\033[65;30;97;1;0;1;7_\033[70000;0;97;1;0;1_\033[65;0;70000;1;0;1_"
-         "\033[65;0;97;1;0;70000_\033[65:1;0;97;1;0;1_",
+         "\033[65;0;97;1;0;70000_\033[65:1;0;97;1;0;1_" +
+             high,
          ""},
     });
 }
@@ -317,11 +311,8 @@ TEST(KeyDecoderReplies, RepliesAndStrings) {
 
 TEST(KeyDecoderRobustness, BrokenSequencesGiveWayToWhatFollows) {
     Expect({
-        {"\033[1;5\r", "0D:#D"},
-        {"\033[1;\033[A", "26"},
-        {"\033[1;5\xc3\xa9", "00:#E9"},
-        {"\033O5\033OP", "70"},
-        {"\033[[\033[B", "28"},
+        {"\033[1;5\r\033[1;\033[A\033[1;5\xc3\xa9\033O5\033OP\033[[\033[B",
+         "0D:#D 26 00:#E9 70 28"},
         {"\033[[Z\033[1;2;3;4;5;6;7;8;9u\033[99999999999999999999u\033[1;999A\033[2A\033[1;5;1A"
          "\033[1;80R\033[2;2R\033[5;5?~\033[99~\033[3 ~\033[1;5:9A\033[1;5:1:1A\033[0;5A"
          "\033O1;2;3P\033Oz\033[<0;10;20M",
