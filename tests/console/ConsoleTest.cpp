@@ -86,20 +86,18 @@ TEST_F(ConsoleTest, OpensOnceWithTheSavedScreen) {
 }
 
 TEST_F(ConsoleTest, CellRunsContinueOnFollowingRowsStopAtTheLastCellAndStayOnScreen) {
-    const struct {
-        int x, y, count;
-        int lastX, lastY;  // the last cell written; the one after it is left alone
-    } cases[] = {{70, 3, 10, 79, 3}, {70, 3, 11, 0, 4}, {75, 2, 172, 6, 5}, {78, 24, 500, 79, 24}};
-    for (const auto& run : cases) {
-        SCOPED_TRACE(run.count);
+    for (const auto& [x, y, count] :
+         {std::tuple{70, 3, 10}, {70, 3, 11}, {75, 2, 172}, {78, 24, 500}}) {
         ASSERT_EQ(ConWrite(0, 0, Cells(std::string(80 * 25, '.'), 0x07).data(), 80 * 25), 0);
-        const std::vector<uint8_t> cells = Cells(std::string(run.count, '#'), 0x1E);
-        ASSERT_EQ(ConWrite(int16_t(run.x), int16_t(run.y), cells.data(), run.count), 0);
-        EXPECT_EQ(console_->Char(run.lastX, run.lastY), '#');
-        EXPECT_EQ(console_->Attr(run.lastX, run.lastY), 0x1E);
-        const int after = run.lastY * 80 + run.lastX + 1, before = run.y * 80 + run.x - 1;
-        EXPECT_TRUE(after == 80 * 25 || console_->Char(after % 80, after / 80) == '.');
-        EXPECT_EQ(console_->Char(before % 80, before / 80), '.');
+        ASSERT_EQ(
+            ConWrite(int16_t(x), int16_t(y), Cells(std::string(count, '#'), 0x1E).data(), count),
+            0);
+        std::string expected(80 * 25, '.'), shown;
+        const int start = y * 80 + x, end = std::min(start + count, 80 * 25);
+        expected.replace(start, end - start, std::string(end - start, '#'));
+        for (int row = 0; row < 25; ++row) shown += console_->RowText(row);
+        EXPECT_EQ(shown, expected) << count;
+        EXPECT_EQ(console_->Attr((end - 1) % 80, (end - 1) / 80), 0x1E);
     }
     const std::vector<uint8_t> cells = Cells("abc", 0x07);
     for (const auto& [x, y] : {std::pair{-1, 1}, {0, 25}, {80, 0}}) {
