@@ -14,7 +14,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -72,8 +71,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s LOGFILE [--crash|--hang]\n", argv[0]);
         return 2;
     }
-    const bool crash = argc > 2 && std::strcmp(argv[2], "--crash") == 0;
-    const bool hang = argc > 2 && std::strcmp(argv[2], "--hang") == 0;
+    const std::string mode = argc > 2 ? argv[2] : "";
     g_log = ::open(argv[1], O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (g_log < 0) {
         std::perror(argv[1]);
@@ -93,7 +91,7 @@ int main(int argc, char** argv) {
     // Frames are batched: give the layer a few rounds to send the drawing out.
     for (int round = 0; round < 5; ++round) ConWaitInput(20);
     Log("READY");
-    if (crash) {
+    if (mode == "--crash") {
         volatile int* volatile nowhere = nullptr;
         *nowhere = 1;
     }
@@ -116,7 +114,7 @@ int main(int argc, char** argv) {
         char line[32];
         std::snprintf(line, sizeof line, "KEY %08x", static_cast<unsigned>(event));
         Log(line);
-        if (!hang && KEY_CODE(event) == KC_ESC && (event & KF_DOWN)) break;
+        if (mode != "--hang" && KEY_CODE(event) == KC_ESC && (event & KF_DOWN)) break;
     }
     Log("BYE");
     ConShutdown();
