@@ -100,7 +100,7 @@ class TerminalConsoleTest : public ::testing::Test {
     int cols_ = 0, rows_ = 0;
 };
 
-TEST_F(TerminalConsoleTest, KittyAnswerBeforeDeviceAttributesSelectsTheKittyProtocol) {
+TEST_F(TerminalConsoleTest, KittyAnswerBeforeDeviceAttributesSelectsKittyElseWin32Input) {
     EXPECT_EQ(OpenWithAnswers("\x1b[5;10R\x1b[?0u\x1b[?62;22c"), "\x1b[6n\x1b[?u\x1b[c");
     EXPECT_EQ(probing_.Keyboard(), KeyboardMode::kKittyProtocol);
     EXPECT_EQ(cols_ * 100 + rows_, 8025);
@@ -115,15 +115,13 @@ TEST_F(TerminalConsoleTest, KittyAnswerBeforeDeviceAttributesSelectsTheKittyProt
     probing_.Close();
     const std::string leave = pty_.ReadOutput();  // the flags are popped on the alternate screen
     EXPECT_LT(leave.find("\x1b[<u"), leave.find("\x1b[?1049l"));
-}
-
-TEST_F(TerminalConsoleTest, WithoutKittyAnswerAsksForWin32InputAndKeepsKeysTypedMeanwhile) {
+    // Without a kitty answer: win32-input-mode, and keys typed meanwhile are kept.
     OpenWithAnswers("x\x1b[1;1R\x1b[?1;2c");
     EXPECT_EQ(probing_.Keyboard(), KeyboardMode::kWin32AndOther);
-    const std::string enter = pty_.ReadOutput();
-    EXPECT_NE(enter.find("\x1b[?9001h"), std::string::npos);
-    EXPECT_NE(enter.find("\x1b[>4;1m"), std::string::npos);
-    EXPECT_EQ(enter.find("\x1b[>31u"), std::string::npos);
+    const std::string win32 = pty_.ReadOutput();
+    EXPECT_NE(win32.find("\x1b[?9001h"), std::string::npos);
+    EXPECT_NE(win32.find("\x1b[>4;1m"), std::string::npos);
+    EXPECT_EQ(win32.find("\x1b[>31u"), std::string::npos);
     InputItem item;
     ASSERT_EQ(probing_.NextInput(item), 0);
     EXPECT_EQ(std::get<KeyRecord>(item).unicodeChar, U'x');
@@ -243,10 +241,7 @@ TEST_F(TerminalConsoleTest, TitleAndClipboardLoseTheirControlCharacters) {
     // Base64 of the UTF-8: "a\x82" is "a" and e-acute in code page 437, 61 C3 A9.
     EXPECT_TRUE(console_.OfferClipboard("a\x82"));
     EXPECT_EQ(pty_.ReadOutput(), "\x1b]52;c;YcOp\x1b\\");
-    EXPECT_TRUE(
-        console_.OfferClipboard(std::string_view("a\x1b"
-                                                 "b",
-                                                 3)));
+    EXPECT_TRUE(console_.OfferClipboard("a\x1b\x62"));  // "a", ESC, "b"
     EXPECT_EQ(pty_.ReadOutput(), "\x1b]52;c;YWI=\x1b\\");
 }
 
