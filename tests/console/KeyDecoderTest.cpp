@@ -66,7 +66,7 @@ std::string Feed(KeyDecoder& decoder, std::string_view bytes) {
     decoder.Push(bytes);
     std::string text;
     for (DecodedItem item; decoder.Next(item) == KeyDecoder::Result::kItem;) {
-        text = Join(text, Describe(item));
+        text += (text.empty() ? "" : " ") + Describe(item);
     }
     return text;
 }
