@@ -1,6 +1,5 @@
-// The terminal device on a pseudo-terminal: what it asks the terminal and how it reads the
-// answers, the modes it enters and leaves, batched frames, the Esc timeout, resizes, and a
-// terminal that goes away.
+// The terminal device and the command runner on a pseudo-terminal of the test's own: the
+// slave stands for the real terminal, the test reads and types on the master.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
@@ -10,45 +9,43 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 
+#include "console/CommandRunner.h"
 #include "console/MainScreen.h"
+#include "console/SignalWatch.h"
 #include "console/TerminalConsole.h"
 #include "console/VtermMainScreen.h"
 #include "kq/keys.h"
+#include "support/TempFolder.h"
 
 namespace kq::console {
 namespace {
 
-class PseudoTerminal {
-  public:
-    PseudoTerminal() {
-        winsize size{};
-        size.ws_col = 80;
-        size.ws_row = 25;
+using namespace std::chrono_literals;
+
+// The master end stands for the user: it reads what the program wrote and types.
+struct PseudoTerminal {
+    explicit PseudoTerminal(int rows = 25) {
+        const winsize size{static_cast<unsigned short>(rows), 80, 0, 0};
         EXPECT_EQ(openpty(&master_, &slave_, nullptr, nullptr, &size), 0);
     }
     ~PseudoTerminal() {
         if (master_ >= 0) close(master_);
-        if (slave_ >= 0) close(slave_);
+        close(slave_);
     }
     int Master() const { return master_; }
     int Slave() const { return slave_; }
-    void CloseMaster() {
-        close(master_);
-        master_ = -1;
-    }
-
+    void CloseMaster() { close(std::exchange(master_, -1)); }
     // Everything the program wrote, waiting up to timeoutMs for the first byte.
     std::string ReadOutput(int timeoutMs = 200) const {
         std::string out;
-        for (;;) {
-            pollfd descriptor{master_, POLLIN, 0};
-            if (poll(&descriptor, 1, out.empty() ? timeoutMs : 20) <= 0) break;
-            char buffer[4096];
-            const ssize_t count = read(master_, buffer, sizeof buffer);
-            if (count <= 0) break;
+        char buffer[4096];
+        ssize_t count = 0;
+        for (pollfd fd{master_, POLLIN, 0}; poll(&fd, 1, out.empty() ? timeoutMs : 20) > 0 &&
+                                            (count = read(master_, buffer, sizeof buffer)) > 0;) {
             out.append(buffer, static_cast<size_t>(count));
         }
         return out;
@@ -56,351 +53,305 @@ class PseudoTerminal {
     void Type(std::string_view bytes) const {
         ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
     }
-
-  private:
-    int master_ = -1;
-    int slave_ = -1;
+    int master_ = -1, slave_ = -1;
 };
 
-struct FakeClock {
-    int64_t now = 1000;
+termios Modes(int fd) {
+    termios modes{};
+    EXPECT_EQ(tcgetattr(fd, &modes), 0);
+    return modes;
+}
+
+std::tuple<tcflag_t, tcflag_t, tcflag_t> Flags(const termios& modes) {
+    return {modes.c_lflag, modes.c_iflag, modes.c_oflag};
+}
+
+std::string RowText(const std::vector<uint8_t>& cells, int cols, int row) {
+    std::string text;
+    for (int x = 0; x < cols; ++x) text += static_cast<char>(cells[(row * cols + x) * 2]);
+    return text.substr(0, text.find_last_not_of(' ') + 1);
+}
+
+class TerminalConsoleTest : public ::testing::Test {
+  protected:
+    TerminalConsole::Options Options(bool probe = false) {
+        TerminalConsole::Options options;
+        options.inputFd = options.outputFd = pty_.Slave();
+        options.quirks = TerminalQuirks{};
+        options.probeTerminal = probe;
+        options.clock = [this] { return now_; };
+        return options;
+    }
+    void TearDown() override { console_.Close(); }
+    // Opens the console while a thread plays the terminal and answers the queries.
+    std::string OpenWithAnswers(const std::string& answers) {
+        std::string queries;
+        std::thread terminal([&] {
+            queries = pty_.ReadOutput(2000);
+            pty_.Type(answers);
+        });
+        EXPECT_TRUE(probing_.Open(cols_, rows_));
+        terminal.join();
+        return queries;
+    }
+    PseudoTerminal pty_;
+    TerminalConsole console_{Options()}, probing_{Options(true)};
+    int64_t now_ = 1000;
+    int cols_ = 0, rows_ = 0;
 };
 
-TerminalConsole::Options OptionsFor(const PseudoTerminal& pty, FakeClock* clock, bool probe) {
-    TerminalConsole::Options options;
-    options.inputFd = pty.Slave();
-    options.outputFd = pty.Slave();
-    options.quirks = TerminalQuirks{};
-    options.probeTerminal = probe;
-    if (clock) options.clock = [clock] { return clock->now; };
-    return options;
-}
-
-// Opens a console that asks the terminal nothing.
-bool OpenPlain(TerminalConsole& console) {
-    int cols = 0;
-    int rows = 0;
-    return console.Open(cols, rows);
-}
-
-// Opens the console while a thread plays the terminal and answers the queries.
-std::string OpenWithAnswers(TerminalConsole& console, PseudoTerminal& pty, std::string answers,
-                            int& cols, int& rows) {
-    std::string queries;
-    std::thread terminal([&] {
-        queries = pty.ReadOutput(2000);
-        pty.Type(answers);
-    });
-    EXPECT_TRUE(console.Open(cols, rows));
-    terminal.join();
-    return queries;
-}
-
-TEST(TerminalConsoleTest, KittyAnswerBeforeDeviceAttributesSelectsTheKittyProtocol) {
-    PseudoTerminal pty;
-    TerminalConsole console(OptionsFor(pty, nullptr, true));
-    int cols = 0;
-    int rows = 0;
-    const std::string queries =
-        OpenWithAnswers(console, pty, "\x1b[5;10R\x1b[?0u\x1b[?62;22c", cols, rows);
-    EXPECT_EQ(queries, "\x1b[6n\x1b[?u\x1b[c");
-    EXPECT_EQ(console.Keyboard(), KeyboardMode::kKittyProtocol);
-    EXPECT_EQ(cols, 80);
-    EXPECT_EQ(rows, 25);
-    const std::string enter = pty.ReadOutput();
-    EXPECT_NE(enter.find("\x1b[>31u"), std::string::npos);
-    EXPECT_NE(enter.find("\x1b[?1049h"), std::string::npos);
-    EXPECT_NE(enter.find("\x1b="), std::string::npos);
+TEST_F(TerminalConsoleTest, KittyAnswerBeforeDeviceAttributesSelectsKittyElseWin32Input) {
+    EXPECT_EQ(OpenWithAnswers("\x1b[5;10R\x1b[?0u\x1b[?62;22c"), "\x1b[6n\x1b[?u\x1b[c");
+    EXPECT_EQ(probing_.Keyboard(), KeyboardMode::kKittyProtocol);
+    EXPECT_EQ(cols_ * 100 + rows_, 8025);
+    const std::string enter = pty_.ReadOutput();
+    for (const char* sequence : {"\x1b[>31u", "\x1b[?1049h", "\x1b="}) {
+        EXPECT_NE(enter.find(sequence), std::string::npos) << sequence + 1;
+    }
     // The cursor report seeded the model of the main screen (0-based).
     auto* screen = dynamic_cast<VtermMainScreen*>(&GetMainScreen());
     ASSERT_NE(screen, nullptr);
-    EXPECT_EQ(screen->CursorX(), 9);
-    EXPECT_EQ(screen->CursorY(), 4);
-    console.Close();
-    const std::string leave = pty.ReadOutput();
-    const size_t pop = leave.find("\x1b[<u");
-    const size_t mainScreen = leave.find("\x1b[?1049l");
-    ASSERT_NE(pop, std::string::npos);
-    ASSERT_NE(mainScreen, std::string::npos);
-    EXPECT_LT(pop, mainScreen) << "the kitty flags must be popped on the alternate screen";
-}
-
-TEST(TerminalConsoleTest, WithoutKittyAnswerAsksForWin32InputAndModifyOtherKeys) {
-    PseudoTerminal pty;
-    TerminalConsole console(OptionsFor(pty, nullptr, true));
-    int cols = 0;
-    int rows = 0;
-    OpenWithAnswers(console, pty, "\x1b[1;1R\x1b[?1;2c", cols, rows);
-    EXPECT_EQ(console.Keyboard(), KeyboardMode::kWin32AndOther);
-    const std::string enter = pty.ReadOutput();
-    EXPECT_NE(enter.find("\x1b[?9001h"), std::string::npos);
-    EXPECT_NE(enter.find("\x1b[>4;1m"), std::string::npos);
-    EXPECT_EQ(enter.find("\x1b[>31u"), std::string::npos);
-    console.Close();
-    const std::string leave = pty.ReadOutput();
-    EXPECT_NE(leave.find("\x1b[?9001l"), std::string::npos);
-}
-
-TEST(TerminalConsoleTest, KeysTypedDuringTheProbeAreKept) {
-    PseudoTerminal pty;
-    TerminalConsole console(OptionsFor(pty, nullptr, true));
-    int cols = 0;
-    int rows = 0;
-    OpenWithAnswers(console, pty, "x\x1b[1;1R\x1b[?1;2c", cols, rows);
+    EXPECT_EQ(screen->CursorX() * 100 + screen->CursorY(), 904);
+    probing_.Close();
+    const std::string leave = pty_.ReadOutput();  // the flags are popped on the alternate screen
+    EXPECT_LT(leave.find("\x1b[<u"), leave.find("\x1b[?1049l"));
+    // Without a kitty answer: win32-input-mode, and keys typed meanwhile are kept.
+    OpenWithAnswers("x\x1b[1;1R\x1b[?1;2c");
+    EXPECT_EQ(probing_.Keyboard(), KeyboardMode::kWin32AndOther);
+    const std::string win32 = pty_.ReadOutput();
+    EXPECT_NE(win32.find("\x1b[?9001h"), std::string::npos);
+    EXPECT_NE(win32.find("\x1b[>4;1m"), std::string::npos);
+    EXPECT_EQ(win32.find("\x1b[>31u"), std::string::npos);
     InputItem item;
-    ASSERT_EQ(console.NextInput(item), 0);
+    ASSERT_EQ(probing_.NextInput(item), 0);
     EXPECT_EQ(std::get<KeyRecord>(item).unicodeChar, U'x');
-    console.Close();
+    probing_.Close();
+    EXPECT_NE(pty_.ReadOutput().find("\x1b[?9001l"), std::string::npos);
 }
 
-TEST(TerminalConsoleTest, RawModeWhileOpenAndTheOriginalModeAfterwards) {
-    PseudoTerminal pty;
-    termios before{};
-    ASSERT_EQ(tcgetattr(pty.Slave(), &before), 0);
-    TerminalConsole console(OptionsFor(pty, nullptr, false));
-    int cols = 0;
-    int rows = 0;
-    ASSERT_TRUE(console.Open(cols, rows));
-    termios raw{};
-    ASSERT_EQ(tcgetattr(pty.Slave(), &raw), 0);
+// Raw while open, opened once, the original modes afterwards; a terminal that goes away ends
+// input, and what is no terminal cannot be opened.
+TEST_F(TerminalConsoleTest, RawModeWhileOpenTheOriginalModeAfterwards) {
+    const termios before = Modes(pty_.Slave());
+    ASSERT_TRUE(console_.Open(cols_, rows_));
+    EXPECT_FALSE(console_.Open(cols_, rows_));
+    const termios raw = Modes(pty_.Slave());
     EXPECT_EQ(raw.c_lflag & (ICANON | ECHO | ISIG), 0u);
     EXPECT_EQ(raw.c_iflag & (IXON | ICRNL), 0u);
-    console.Close();
-    termios after{};
-    ASSERT_EQ(tcgetattr(pty.Slave(), &after), 0);
-    EXPECT_EQ(after.c_lflag, before.c_lflag);
-    EXPECT_EQ(after.c_iflag, before.c_iflag);
-    EXPECT_EQ(after.c_oflag, before.c_oflag);
-}
-
-TEST(TerminalConsoleTest, FastRedrawsAreBatchedIntoAboutSixtyFramesASecond) {
-    PseudoTerminal pty;
-    FakeClock clock;
-    TerminalConsole console(OptionsFor(pty, &clock, false));
-    int cols = 0;
-    int rows = 0;
-    ASSERT_TRUE(console.Open(cols, rows));
-    ScreenMirror mirror(cols, rows);
-    const CursorState cursor{0, 0, 0};
-    console.Present(mirror, cursor, true);
-    const uint64_t writesBefore = console.GetStatistics().writes;
-    std::thread drain([&] { pty.ReadOutput(500); });
-    // A progress bar redrawn every millisecond for one second, the loop polling input between.
-    for (int ms = 0; ms < 1000; ++ms) {
-        ++clock.now;
-        const uint8_t cells[4] = {static_cast<uint8_t>('0' + ms % 10), 0x1F,
-                                  static_cast<uint8_t>('a' + ms % 26), 0x1F};
-        mirror.Write(ms % 70, 3, cells, 2);
-        console.Present(mirror, cursor, false);
-        InputItem item;
-        console.NextInput(item);
-    }
-    clock.now += 100;
-    console.Present(mirror, cursor, false);
-    drain.join();
-    const uint64_t frames = console.GetStatistics().writes - writesBefore;
-    EXPECT_LE(frames, 64u);
-    EXPECT_GE(frames, 50u);
-    console.Close();
-}
-
-TEST(TerminalConsoleTest, DeferredFrameReportsWhenItIsDue) {
-    PseudoTerminal pty;
-    FakeClock clock;
-    TerminalConsole console(OptionsFor(pty, &clock, false));
-    int cols = 0;
-    int rows = 0;
-    ASSERT_TRUE(console.Open(cols, rows));
-    ScreenMirror mirror(cols, rows);
-    EXPECT_EQ(console.Present(mirror, CursorState{}, false), -1);
-    pty.ReadOutput();
-    clock.now += 5;
-    const uint8_t cell[2] = {'q', 0x07};
-    mirror.Write(0, 0, cell, 1);
-    EXPECT_EQ(console.Present(mirror, CursorState{}, false), TerminalConsole::kFrameInterval - 5);
-    EXPECT_EQ(pty.ReadOutput(50), "");
-    clock.now += 11;
-    EXPECT_EQ(console.Present(mirror, CursorState{}, false), -1);
-    EXPECT_NE(pty.ReadOutput().find('q'), std::string::npos);
-    console.Close();
-}
-
-// A redraw used to reach the terminal in two frames 16 ms apart: the first change of a key's
-// redraw was sent at once, the rest waited for the next frame. Changes now wait for the
-// program to be about to wait, and go out as one frame.
-TEST(TerminalConsoleTest, OneRedrawOfManyChangesIsOneFrame) {
-    PseudoTerminal pty;
-    FakeClock clock;
-    TerminalConsole console(OptionsFor(pty, &clock, false));
-    int cols = 0;
-    int rows = 0;
-    ASSERT_TRUE(console.Open(cols, rows));
-    ScreenMirror mirror(cols, rows);
-    console.Present(mirror, CursorState{}, true);
-    pty.ReadOutput();
-    clock.now += 1000;  // the last frame is long past
-    const uint64_t writesBefore = console.GetStatistics().writes;
-    for (int row = 0; row < 5; ++row) {
-        const uint8_t cells[2] = {static_cast<uint8_t>('a' + row), 0x1F};
-        mirror.Write(0, row, cells, 1);
-        console.Changed(mirror, CursorState{});
-    }
-    EXPECT_EQ(console.GetStatistics().writes, writesBefore) << "a change went out on its own";
-    EXPECT_EQ(console.Present(mirror, CursorState{}, false), -1);
-    EXPECT_EQ(console.GetStatistics().writes, writesBefore + 1);
-    const std::string frame = pty.ReadOutput();
-    for (const char letter : {'a', 'b', 'c', 'd', 'e'}) {
-        EXPECT_NE(frame.find(letter), std::string::npos) << letter;
-    }
-    console.Close();
-}
-
-TEST(TerminalConsoleTest, LoneEscIsTheEscKeyOnlyAfterTheTimeout) {
-    PseudoTerminal pty;
-    FakeClock clock;
-    TerminalConsole console(OptionsFor(pty, &clock, false));
-    ASSERT_TRUE(OpenPlain(console));
-    pty.Type("\x1b");
-    InputItem item;
-    // Wait until the byte has arrived (the budget drops below the request once it is pending).
-    for (int i = 0; i < 200 && console.NextInput(item) == 1 && console.WaitBudget(1000) == 1000;
-         ++i) {
-        usleep(1000);
-    }
-    EXPECT_EQ(console.NextInput(item), 1);
-    EXPECT_LE(console.WaitBudget(1000), TerminalConsole::kEscTimeout);
-    clock.now += TerminalConsole::kEscTimeout;
-    ASSERT_EQ(console.NextInput(item), 0);
-    EXPECT_EQ(std::get<KeyRecord>(item).virtualKey, 0x1B);
-    console.Close();
-}
-
-TEST(TerminalConsoleTest, WindowSizeSignalIsReportedAsTheNewSize) {
-    PseudoTerminal pty;
-    TerminalConsole console(OptionsFor(pty, nullptr, false));
-    ASSERT_TRUE(OpenPlain(console));
-    int cols = 0;
-    int rows = 0;
-    EXPECT_FALSE(console.TakeResize(cols, rows));
-    winsize size{};
-    size.ws_col = 132;
-    size.ws_row = 43;
-    ASSERT_EQ(ioctl(pty.Master(), TIOCSWINSZ, &size), 0);
-    raise(SIGWINCH);  // blocked: it waits on the console's signalfd
-    ASSERT_TRUE(console.TakeResize(cols, rows));
-    EXPECT_EQ(cols, 132);
-    EXPECT_EQ(rows, 43);
-    EXPECT_FALSE(console.TakeResize(cols, rows));
-    console.Close();
-}
-
-TEST(TerminalConsoleTest, TitleLosesItsControlCharacters) {
-    PseudoTerminal pty;
-    TerminalConsole console(OptionsFor(pty, nullptr, false));
-    ASSERT_TRUE(OpenPlain(console));
-    pty.ReadOutput();
-    EXPECT_EQ(console.SetTitle("a\x1b]0;evil\x07z\x9b"), 0);
-    // 0x9B is a graphic character of code page 437 (the cent sign), not a C1 control.
-    EXPECT_EQ(pty.ReadOutput(), "\x1b]2;a]0;evilz\xc2\xa2\x1b\\");
-    console.Close();
-}
-
-TEST(TerminalConsoleTest, TerminalThatGoesAwayEndsInput) {
-    PseudoTerminal pty;
-    TerminalConsole console(OptionsFor(pty, nullptr, false));
-    ASSERT_TRUE(OpenPlain(console));
-    pty.CloseMaster();
+    console_.Close();
+    EXPECT_EQ(Flags(Modes(pty_.Slave())), Flags(before));
+    ASSERT_TRUE(console_.Open(cols_, rows_));
+    pty_.CloseMaster();
     InputItem item;
     int result = 1;
-    for (int i = 0; i < 100 && result == 1; ++i) result = console.NextInput(item);
+    for (int i = 0; i < 100 && result == 1; ++i) result = console_.NextInput(item);
     EXPECT_EQ(result, -1);
-    console.Close();
-}
-
-TEST(TerminalConsoleTest, NotATerminalCannotBeOpened) {
     int pipeFds[2];
     ASSERT_EQ(pipe(pipeFds), 0);
-    TerminalConsole::Options options;
+    TerminalConsole::Options options = Options();
     options.inputFd = pipeFds[0];
     options.outputFd = pipeFds[1];
-    options.probeTerminal = false;
-    TerminalConsole console(options);
-    int cols = 0;
-    int rows = 0;
-    EXPECT_FALSE(console.Open(cols, rows));
+    EXPECT_FALSE(TerminalConsole(options).Open(cols_, rows_));
     close(pipeFds[0]);
     close(pipeFds[1]);
 }
 
-}  // namespace
-}  // namespace kq::console
+// A redraw used to reach the terminal in two frames 16 ms apart: the first change of a key's
+// redraw was sent at once, the rest waited for the next frame. Changes now wait for the
+// program to be about to wait, and go out as one frame; one too early says when it is due.
+// Fast redraws are batched into about sixty frames a second.
+TEST_F(TerminalConsoleTest, OneRedrawOfManyChangesIsOneFrameWhenDue) {
+    ASSERT_TRUE(console_.Open(cols_, rows_));
+    ScreenMirror mirror(cols_, rows_);
+    EXPECT_EQ(console_.Present(mirror, CursorState{}, true), -1);
+    pty_.ReadOutput();
+    now_ += 1000;  // the last frame is long past
+    uint64_t writesBefore = console_.GetStatistics().writes;
+    for (int row = 0; row < 5; ++row) {
+        const uint8_t cells[2] = {static_cast<uint8_t>('a' + row), 0x1F};
+        mirror.Write(0, row, cells, 1);
+        console_.Changed(mirror, CursorState{});
+    }
+    EXPECT_EQ(console_.GetStatistics().writes, writesBefore) << "a change went out on its own";
+    EXPECT_EQ(console_.Present(mirror, CursorState{}, false), -1);
+    EXPECT_EQ(console_.GetStatistics().writes, writesBefore + 1);
+    const std::string frame = pty_.ReadOutput();
+    for (const char letter : std::string("abcde")) EXPECT_NE(frame.find(letter), std::string::npos);
+    now_ += 5;
+    const uint8_t cell[2] = {'q', 0x1F};
+    mirror.Write(0, 0, cell, 1);
+    EXPECT_EQ(console_.Present(mirror, CursorState{}, false), TerminalConsole::kFrameInterval - 5);
+    EXPECT_EQ(pty_.ReadOutput(50), "");
+    now_ += 11;
+    EXPECT_EQ(console_.Present(mirror, CursorState{}, false), -1);
+    EXPECT_NE(pty_.ReadOutput().find('q'), std::string::npos);
+    writesBefore = console_.GetStatistics().writes;
+    std::thread drain([&] { pty_.ReadOutput(500); });
+    // A progress bar redrawn every millisecond for one second, the loop polling input between.
+    for (int ms = 0; ms < 1000; ++ms) {
+        ++now_;
+        const uint8_t cells[4] = {static_cast<uint8_t>('0' + ms % 10), 0x1F,
+                                  static_cast<uint8_t>('a' + ms % 26), 0x1F};
+        mirror.Write(ms % 70, 3, cells, 2);
+        console_.Present(mirror, CursorState{}, false);
+        InputItem item;
+        console_.NextInput(item);
+    }
+    now_ += 100;
+    console_.Present(mirror, CursorState{}, false);
+    drain.join();
+    const uint64_t frames = console_.GetStatistics().writes - writesBefore;
+    EXPECT_TRUE(frames >= 50u && frames <= 64u) << frames;
+}
 
-namespace kq::console {
-namespace {
+TEST_F(TerminalConsoleTest, LoneEscIsTheEscKeyOnlyAfterTheTimeout) {
+    ASSERT_TRUE(console_.Open(cols_, rows_));
+    pty_.Type("\x1b");
+    InputItem item;
+    // Wait until the byte has arrived (the budget drops below the request once it is pending).
+    for (int i = 0; i < 200 && console_.NextInput(item) == 1 && console_.WaitBudget(1000) == 1000;
+         ++i) {
+        usleep(1000);
+    }
+    EXPECT_EQ(console_.NextInput(item), 1);
+    EXPECT_LE(console_.WaitBudget(1000), TerminalConsole::kEscTimeout);
+    now_ += TerminalConsole::kEscTimeout;
+    ASSERT_EQ(console_.NextInput(item), 0);
+    EXPECT_EQ(std::get<KeyRecord>(item).virtualKey, 0x1B);
+}
 
-TEST(TerminalConsoleTest, ClipboardTextIsOfferedAsBase64OfItsUtf8) {
-    PseudoTerminal pty;
-    TerminalConsole console(OptionsFor(pty, nullptr, false));
-    ASSERT_TRUE(OpenPlain(console));
-    pty.ReadOutput();
-    // "a\x82" is "a" and e-acute in code page 437: UTF-8 61 C3 A9 -> "YcOp".
-    EXPECT_TRUE(console.OfferClipboard("a\x82"));
-    EXPECT_EQ(pty.ReadOutput(), "\x1b]52;c;YcOp\x1b\\");
-    // A control byte never reaches the terminal inside the sequence; "ab" -> "YWI=".
-    EXPECT_TRUE(
-        console.OfferClipboard(std::string_view("a\x1b"
-                                                "b",
-                                                3)));
-    EXPECT_EQ(pty.ReadOutput(), "\x1b]52;c;YWI=\x1b\\");
-    console.Close();
+TEST_F(TerminalConsoleTest, WindowSizeSignalIsReportedAsTheNewSize) {
+    ASSERT_TRUE(console_.Open(cols_, rows_));
+    EXPECT_FALSE(console_.TakeResize(cols_, rows_));
+    const winsize size{43, 132, 0, 0};
+    ASSERT_EQ(ioctl(pty_.Master(), TIOCSWINSZ, &size), 0);
+    raise(SIGWINCH);  // blocked: it waits on the console's signalfd
+    ASSERT_TRUE(console_.TakeResize(cols_, rows_));
+    EXPECT_EQ(cols_ * 100 + rows_, 13243);
+    EXPECT_FALSE(console_.TakeResize(cols_, rows_));
+}
+
+// Neither a title nor clipboard text can carry a control byte to the terminal.
+TEST_F(TerminalConsoleTest, TitleAndClipboardLoseTheirControlCharacters) {
+    ASSERT_TRUE(console_.Open(cols_, rows_));
+    pty_.ReadOutput();
+    EXPECT_EQ(console_.SetTitle("a\x1b]0;evil\x07z\x9b"), 0);
+    // 0x9B is a graphic character of code page 437 (the cent sign), not a C1 control.
+    EXPECT_EQ(pty_.ReadOutput(), "\x1b]2;a]0;evilz\xc2\xa2\x1b\\");
+    // Base64 of the UTF-8: "a\x82" is "a" and e-acute in code page 437, 61 C3 A9.
+    EXPECT_TRUE(console_.OfferClipboard("a\x82"));
+    EXPECT_EQ(pty_.ReadOutput(), "\x1b]52;c;YcOp\x1b\\");
+    EXPECT_TRUE(console_.OfferClipboard("a\x1b\x62"));  // "a", ESC, "b"
+    EXPECT_EQ(pty_.ReadOutput(), "\x1b]52;c;YWI=\x1b\\");
 }
 
 // A command runs on the main screen between two openings of the console: the echo, its output
 // and the closing lines reach the terminal and the main-screen model, in the terminal's own
-// modes afterwards.
-TEST(TerminalConsoleTest, CommandPrintsOnTheMainScreenAndTheModelFollows) {
-    PseudoTerminal pty;
-    termios before{};
-    ASSERT_EQ(tcgetattr(pty.Slave(), &before), 0);
+// modes afterwards. While the console is open it is refused.
+TEST_F(TerminalConsoleTest, CommandPrintsOnTheMainScreenAndTheModelFollows) {
+    const termios before = Modes(pty_.Slave());
     SetMainScreen(std::make_unique<VtermMainScreen>(80, 25));
-    TerminalConsole console(OptionsFor(pty, nullptr, false));
     CommandRequest request;
     request.command = "echo out-$((6*7))";
     request.before = "/d>echo\n";
     request.after = "\n\n";
-    EXPECT_EQ(console.RunCommand(request), 0);
-    const std::string output = pty.ReadOutput();
-    EXPECT_NE(output.find("/d>echo\r\n"), std::string::npos);
-    EXPECT_NE(output.find("out-42\r\n"), std::string::npos);
-    termios after{};
-    ASSERT_EQ(tcgetattr(pty.Slave(), &after), 0);
-    EXPECT_EQ(before.c_lflag, after.c_lflag);
-    EXPECT_EQ(before.c_iflag, after.c_iflag);
-    EXPECT_EQ(before.c_oflag, after.c_oflag);
-
+    EXPECT_EQ(console_.RunCommand(request), 0);
+    const std::string output = pty_.ReadOutput();
+    EXPECT_NE(output.find("/d>echo\r\nout-42\r\n"), std::string::npos);
+    EXPECT_EQ(Flags(Modes(pty_.Slave())), Flags(before));
     const std::vector<uint8_t> cells = GetMainScreen().Snapshot();
-    auto row = [&](int y) {
-        std::string text;
-        for (int x = 0; x < 80; ++x)
-            text += static_cast<char>(cells[static_cast<size_t>(y * 80 + x) * 2]);
-        return text.substr(0, text.find_last_not_of(' ') + 1);
-    };
-    EXPECT_EQ(row(0), "/d>echo");
-    EXPECT_EQ(row(1), "out-42");
+    EXPECT_EQ(RowText(cells, 80, 0) + "|" + RowText(cells, 80, 1), "/d>echo|out-42");
     auto* model = dynamic_cast<VtermMainScreen*>(&GetMainScreen());
     ASSERT_NE(model, nullptr);
-    EXPECT_EQ(model->CursorY(), 4);  // two empty lines after the output
-    EXPECT_EQ(model->CursorX(), 0);
+    EXPECT_EQ(model->CursorY() * 100 + model->CursorX(), 400);  // two empty lines after it
+    ASSERT_TRUE(console_.Open(cols_, rows_));
+    request.command = "true";
+    EXPECT_EQ(console_.RunCommand(request), -1);
 }
 
-TEST(TerminalConsoleTest, CommandIsRefusedWhileTheConsoleIsOpen) {
-    PseudoTerminal pty;
-    TerminalConsole console(OptionsFor(pty, nullptr, false));
-    ASSERT_TRUE(OpenPlain(console));
-    CommandRequest request;
-    request.command = "true";
-    EXPECT_EQ(console.RunCommand(request), -1);
-    console.Close();
+class CommandRunnerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        termios modes = Modes(pty_.Slave());
+        cfmakeraw(&modes);  // the caller's business in the program: the terminal is raw
+        tcsetattr(pty_.Slave(), TCSANOW, &modes);
+    }
+    int Run(const std::string& command, VtermMainScreen* model = nullptr,
+            const CommandOptions& options = {}, const std::string& directory = "/") {
+        return RunCommand(command, directory, {pty_.Slave(), pty_.Slave()}, model, options);
+    }
+    PseudoTerminal pty_{24};
+};
+
+TEST_F(CommandRunnerTest, OutputStatusDirectoryInputAndTheTerminalsState) {
+    const kq::test::TempFolder folder("kq-runner");
+    const std::string real = std::filesystem::canonical(folder.root()).string();
+    const std::filesystem::path before = std::filesystem::current_path();
+    VtermMainScreen model(80, 24);
+    EXPECT_EQ(Run("echo hello; pwd; exit 3", &model, {}, folder.root().string()), 3);
+    EXPECT_NE(pty_.ReadOutput().find("hello\r\n" + real), std::string::npos);
+    EXPECT_EQ(RowText(model.Snapshot(), 80, 0), "hello");
+    EXPECT_EQ(model.CursorY(), 2);
+    EXPECT_EQ(std::filesystem::current_path(), before);
+    // Typed input reaches the command; a stopped command is continued.
+    pty_.Type("abc\r");
+    EXPECT_EQ(Run("read x; kill -STOP $$; echo got$x"), 0);
+    EXPECT_NE(pty_.ReadOutput().find("gotabc"), std::string::npos);
+    // An alternate screen left on is taken out.
+    EXPECT_EQ(Run("printf '\\033[?1049h'", &model), 0);
+    EXPECT_FALSE(model.AlternateScreen());
+    const std::string shown = pty_.ReadOutput();
+    EXPECT_GT(shown.rfind("\x1b[?1049l"), shown.find("\x1b[?1049h"));
+    // The command starts with the saved modes and the terminal's size.
+    termios modes = Modes(pty_.Slave());
+    modes.c_lflag |= ECHO | ICANON;
+    CommandOptions options;
+    options.savedModes = &modes;
+    VtermMainScreen small(10, 5);
+    EXPECT_EQ(Run("stty size", &small, options), 0);
+    EXPECT_NE(pty_.ReadOutput().find("24 80"), std::string::npos);
+    EXPECT_EQ(small.Cols(), 80);
+    // A background job holding the pty does not hold the runner (a hang guard: 5 s otherwise).
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Run("sleep 5 & echo started"), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 4500ms);
+    EXPECT_NE(pty_.ReadOutput().find("started"), std::string::npos);
+}
+
+// kill -TERM of the program during "sleep 123" did nothing, and closing the terminal while a
+// command ran left both running. The signal (the hang-up) reaches the command, which ends,
+// and the runner reports it so that the program ends after the command. A resize is passed on.
+TEST_F(CommandRunnerTest, SignalsReachTheCommand) {
+    CommandOptions options;
+    options.signalFd = SignalWatch::Instance().Fd();  // blocked before any thread starts
+    VtermMainScreen model(80, 24);
+    // The command resizes the "real" terminal and signals the runner's process, then waits
+    // until its own pty has the new size.
+    EXPECT_EQ(Run(std::string("stty cols 100 rows 30 < ") + ptsname(pty_.Master()) +
+                      "; kill -WINCH $PPID; while [ \"$(stty size)\" != '30 100' ];"
+                      " do sleep 0.05; done; echo resized",
+                  &model, options),
+              0);
+    EXPECT_NE(pty_.ReadOutput().find("resized"), std::string::npos);
+    EXPECT_EQ(model.Cols() * 100 + model.Rows(), 10030);
+    const kq::test::TempFolder folder("kq-runner");
+    const std::string marker = folder.Path("started");
+    int endRequested = 0;
+    options.endRequested = &endRequested;
+    for (const int trapped : {SIGTERM, SIGHUP}) {
+        std::filesystem::remove(marker);
+        endRequested = 0;
+        std::thread sender([&] {
+            while (!std::filesystem::exists(marker)) std::this_thread::sleep_for(10ms);
+            trapped == SIGTERM ? void(kill(getpid(), SIGTERM)) : pty_.CloseMaster();
+        });
+        const std::string command = "trap 'exit " + std::to_string(trapped + 100) + "' " +
+                                    (trapped == SIGTERM ? "TERM" : "HUP") + "; touch " + marker +
+                                    "; while :; do sleep 0.05; done";
+        EXPECT_EQ(Run(command, nullptr, options), trapped + 100);
+        EXPECT_EQ(endRequested, trapped);
+        sender.join();
+    }
 }
 
 }  // namespace
