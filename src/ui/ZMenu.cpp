@@ -41,7 +41,10 @@ char MenuHotKey(std::string_view text) {
 }  // namespace kq::ui
 
 ZMenu::~ZMenu() {
-    // The submenus go first (with the items), then the base class detaches this menu.
+    // The submenus go first, while every item is still whole: a submenu that had the focus
+    // hands it back to this menu, which redraws its items. Then the items, then the base class
+    // detaches this menu.
+    for (ZMenuItem& item : items_) item.submenu.reset();
     items_.clear();
 }
 
