@@ -137,6 +137,7 @@ TEST_F(LocalPanelTest, NewDirectoryGetsTheCursorOrTheReasonItCannotBeMade) {
     Place(other, 40);
     PlaceOnTree(panel, {"old"}, {"z.txt"});
     panel.SetOther(&other);
+    other.SetOther(&panel);  // paired both ways, as the shell pairs them
     for (const auto& [name, message] : std::vector<std::pair<std::string, std::string>>{
              {"old", "File exists"},
              {"missing/new", "No such file or directory"},
