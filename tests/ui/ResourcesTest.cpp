@@ -221,16 +221,13 @@ TEST_P(LanguageModuleTest, ClassAtomsOrdinalsCentringAndRefusedTemplates) {
     }
 }
 
-TEST_P(LanguageModuleTest, NestedMenu) {
+// The nested menu, and every prefix of its template refused: no record is built from part of one.
+TEST_P(LanguageModuleTest, NestedMenuAndEveryPrefixOfItRefused) {
     MenuPtr bar(ResLoadMenu(module_, 1));
     ASSERT_NE(bar, nullptr);
     EXPECT_EQ(Describe(bar.get()),
               "&File 100 16 [&Open 101 0,  0 2048, &Recent 102 16 [Deep 103 0], E&xit 104 0], "
               "&Help 200 0");
-}
-
-// Every prefix of a real menu template is refused: no record is ever built from part of one.
-TEST_P(LanguageModuleTest, EveryPrefixOfARealMenuIsRefused) {
     std::unique_ptr<PeImage> image = PeImage::Load(GetParam());
     ASSERT_NE(image, nullptr);
     const std::span<const uint8_t> menu = image->Find(PeImage::kTypeMenu, 1);
@@ -350,7 +347,7 @@ std::vector<uint8_t> NestedMenu(int levels) {
 }
 
 // Fault caught: unbounded recursion on a template nested thousands of levels deep.
-TEST(WrittenTemplateTest, MalformedMenusAreRefusedAndNestingIsLimited) {
+TEST(WrittenTemplateTest, MalformedMenusAreRefusedNestingIsLimitedAndItemOffsetRoundedUp) {
     using W = TemplateWriter;
     const std::pair<const char*, std::vector<uint8_t>> cases[] = {
         {"no item flagged last", W().MenuHeader().MenuItem(0, 1, 0, "a").bytes()},
@@ -370,18 +367,11 @@ TEST(WrittenTemplateTest, MalformedMenusAreRefusedAndNestingIsLimited) {
     };
     for (const auto& [name, bytes] : cases) EXPECT_FALSE(ParseMenu(bytes).has_value()) << name;
     EXPECT_TRUE(ParseMenu(NestedMenu(kMaxMenuDepth + 1)).has_value());
-}
-
-// The items start at offset + 2 rounded up to a multiple of 4: offsets 4, 5 and 6 all start
-// them at 8.
-TEST(WrittenTemplateTest, MenuItemOffsetIsRoundedUp) {
+    // The items start at offset + 2 rounded up to a multiple of 4: 4, 5 and 6 all start them at 8.
     for (uint16_t offset : {4, 5, 6}) {
-        TemplateWriter menu;
-        menu.U16(1).U16(offset).U32(0).MenuItem(0, 42, kLast, "only");
-        std::optional<MenuTemplate> parsed = ParseMenu(menu.bytes());
-        ASSERT_TRUE(parsed.has_value()) << offset;
-        ASSERT_EQ(parsed->items.size(), 1u);
-        EXPECT_EQ(parsed->items[0].id, 42u);
+        const auto parsed =
+            ParseMenu(W().U16(1).U16(offset).U32(0).MenuItem(0, 42, kLast, "a").bytes());
+        EXPECT_TRUE(parsed && parsed->items.size() == 1 && parsed->items[0].id == 42) << offset;
     }
 }
 

@@ -155,18 +155,14 @@ TEST_F(MenuTest, SelectionKeysWrapAroundAndSkipSeparatorsAndGreyedItems) {
     } cases[] = {
         {false, {}, 1},  // opening skips the leading separator
         {false, {kDown}, 4},
-        {false, {kDown, kDown}, 5},
         {false, {kDown, kDown, kDown}, 1},
         {false, {kUp}, 5},
-        {false, {kUp, kUp}, 4},
         {false, {kEnd}, 5},
         {false, {kEnd, kHome}, 1},
-        {true, {kRight}, 1},
         {true, {kRight, kRight}, 3},
         {true, {kRight, kRight, kRight}, 0},
         {true, {kLeft}, 3},
         {true, {kHome}, 1},  // Home and End act as Right on a bar
-        {true, {kEnd, kEnd}, 3},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         ZMenu menu;
@@ -439,7 +435,6 @@ TEST_F(MenuTest, SetItemTypeGreysAnItemWhichTheKeysThenSkip) {
     EXPECT_EQ(console->Char(6, 6), 0xFB);
     Press({kDown});
     EXPECT_EQ(popup.Selected(), 2);
-    EXPECT_EQ(popup.GetItem(30)->text, "~Gamma");
 }
 
 TEST_F(MenuTest, AutoHideBarHidesOnEscAndCloseAndDestroyDetachesTheSubmenus) {
@@ -503,9 +498,7 @@ TEST_F(KeyBarTest, LabelsAreSeparatedByControlCharactersAndCutToTheirCells) {
     // 80 columns: cells of 8, F11 and F12 fall off the row.
     EXPECT_EQ(console->RowText(24), ExpectedRow(80, 8, {"Help", "Menu"}));
     EXPECT_EQ(console->Attr(0, 24), Colour(ZKeyBar::kColourNumber));
-    EXPECT_EQ(console->Attr(1, 24), Colour(ZKeyBar::kColourNumber));
     EXPECT_EQ(console->Attr(2, 24), Colour(ZKeyBar::kColourLabel));
-    EXPECT_EQ(console->Attr(15, 24), Colour(ZKeyBar::kColourLabel));
 
     keyBar->SetKeyBar(
         "Averylonglabel\x02\x03Third\x1F"
@@ -629,13 +622,12 @@ TEST_F(ClockTest, ColonOnOddSecondsAndRepaintsOnlyWhenTheSecondChanges) {
     ++now;
     clock.Tick();
     EXPECT_EQ(console->Text(72, 0, 5), LocalTime(now, ':'));
-}
-
-TEST_F(ClockTest, NarrowerThanSixColumnsShowsOnlyItsBackground) {
-    Open(clock, 70, 0, 5, 1);
+    // Narrower than six columns: only the background.
+    clock.SetPos(ZRec(72, 0, 0, 0), ZRec(0, 0, 5, 1));
+    ++now;
     clock.Tick();
-    EXPECT_EQ(console->Text(70, 0, 5), "     ");
-    EXPECT_EQ(console->Attr(70, 0), Colour(ZClock::kColour));
+    EXPECT_EQ(console->Text(72, 0, 5), "     ");
+    EXPECT_EQ(console->Attr(72, 0), Colour(ZClock::kColour));
 }
 
 }  // namespace
