@@ -191,15 +191,6 @@ TEST_F(DesktopTest, CtrlTabBringsTheLowestFocusableWindowUpUnlessAModalOneIsOnTo
     EXPECT_EQ(ZDesktop::GetFocus(), &modal);
 }
 
-TEST_F(DesktopTest, KeysGoToTheFocusedChild) {
-    Box parent('p'), child('c');
-    Open(parent, 0, 0, 20, 5);
-    Open(child, 1, 1, 5, 2, &parent);
-    Press({CharKey('a')});
-    EXPECT_EQ(child.keys, std::vector<uint32_t>{CharKey('a')});
-    EXPECT_TRUE(parent.keys.empty());
-}
-
 // Regression: the loop read the next event before it looked at its stop flag, so the key typed
 // after the one that closed a dialog was lost.
 TEST_F(DesktopTest, ModalRunReturnsTheEndRunValueAndTheKeyTypedAheadReachesTheNextWindow) {
