@@ -516,7 +516,7 @@ TEST_F(KeyBarTest, LabelsAreSeparatedByControlCharactersAndCutToTheirCells) {
     EXPECT_EQ(console->RowText(29), ExpectedRow(120, 10, {"Help", "Menu"}));
 }
 
-TEST_F(KeyBarTest, ModifierPressesAndReleasesSwitchTheLabelSet) {
+TEST_F(KeyBarTest, ModifierKeysAloneSwitchTheLabelSetOnPressAndRelease) {
     keyBar->SetKeyBar("plain", "shift", "alt", "ctrl", "altshift", "ctrlshift", "ctrlalt");
     struct Step {
         const char* name;
@@ -554,9 +554,6 @@ TEST_F(KeyBarTest, ModifierPressesAndReleasesSwitchTheLabelSet) {
         label.resize(6, ' ');  // the label column of an 8-column cell
         EXPECT_EQ(console->Text(2, 24, 6), label);
     }
-}
-
-TEST_F(KeyBarTest, OnlyModifierKeysSwitchTheLabelSet) {
     keyBar->SetKeyBar("plain", "shift", nullptr, nullptr, nullptr, nullptr, nullptr);
     // A shifted function key carries the Shift flag, but it is not a modifier key.
     Press({Key(KC_F3, 0, KF_SHIFT), Key('a', 'A', KF_SHIFT)});
