@@ -48,7 +48,7 @@ TEST_F(WindowTest, FocusAndDrawingFollowActivateShowAndHide) {
     EXPECT_EQ(console->Char(15, 3), 'b');
 }
 
-TEST_F(WindowTest, RefreshIsClippedToTheParentTheScreenAndAVisibleParent) {
+TEST_F(WindowTest, RefreshIsClippedToTheParentTheScreenAVisibleParentAndOverlays) {
     Box parent('P');
     Open(parent, 10, 5, 20, 10);
     // Child rectangle, then a cell inside the child but outside the parent, and one inside both.
@@ -72,9 +72,7 @@ TEST_F(WindowTest, RefreshIsClippedToTheParentTheScreenAndAVisibleParent) {
     Open(corner, 75, 22, 10, 6);
     EXPECT_EQ(console->Text(74, 22, 2), " w");
     EXPECT_EQ(console->Char(79, 24), 'w');
-}
-
-TEST_F(WindowTest, OverlaySiblingIsPaintedOverAWindowAbove) {
+    // An overlay sibling is painted over a window above it.
     Box overlay('O'), window('W');
     Open(overlay, 0, 0, 10, 3, nullptr, WF_VISIBLE | WF_OVERLAY);
     Open(window, 5, 1, 10, 3);

@@ -71,10 +71,8 @@ TEST_F(EditTest, TypingInsertsAtTheCaretAndInsertTogglesTheSharedOverwriteMode) 
     Press({Key(KC_INS)});
     EXPECT_FALSE(OverwriteMode());
     EXPECT_EQ(console->Cursor().size, 10);
-}
-
-// A full field keeps the caret on its last cell; overwriting there overwrites it again and again.
-TEST_F(EditTest, FullLimitedFieldTakesCharactersOnlyInOverwriteMode) {
+    // A full WF_LIMIT field takes characters only in overwrite mode, keeping the caret on its
+    // last cell; overwriting there overwrites it again and again.
     OpenEdit("0123456789", WF_LIMIT);
     EXPECT_EQ(edit->GetCaret(), 9);
     Press({kHome});
