@@ -264,7 +264,7 @@ TEST_F(DesktopTest, QuitVetoedByTheHostOrRefusedByAWindowKeepsEverything) {
     EXPECT_FALSE(window.IsAttached());
 }
 
-TEST_F(DesktopTest, TitleAndScreenSaver) {
+TEST_F(DesktopTest, TitleScreenSaverAndResume) {
     ZDesktop::SetTitle(nullptr);
     EXPECT_EQ(console->Title(), "kq/w32");
     ZDesktop::SetTitle("x");
@@ -281,11 +281,7 @@ TEST_F(DesktopTest, TitleAndScreenSaver) {
     console->PushKey(CharKey('b'));
     RunQueuedKeys(*console, [](uint32_t) { return std::exchange(saverRunning, false); });
     EXPECT_EQ(window.keys, std::vector<uint32_t>{CharKey('b')});
-}
-
-TEST_F(DesktopTest, ResumeTakesTheNewBackground) {
-    Box window('w');
-    Open(window, 0, 0, 5, 2);
+    // Resume takes the new background.
     ZDesktop::Suspend();
     EXPECT_FALSE(console->IsOpen());
     std::vector<uint8_t> printed(80 * 25 * 2, 0x02);

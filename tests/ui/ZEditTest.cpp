@@ -103,7 +103,7 @@ TEST_F(EditTest, LongTextScrollsMultiRowFieldsFlowAndPasswordsShowStars) {
     EXPECT_EQ(Shown(), "******    ");
 }
 
-TEST_F(EditTest, BackspaceAndDeleteRemoveOneCharacter) {
+TEST_F(EditTest, BackspaceAndDeleteRemoveOneCharacterAndCtrlArrowsMoveByWords) {
     const struct {
         int caret;
         uint32_t key;
@@ -128,10 +128,8 @@ TEST_F(EditTest, BackspaceAndDeleteRemoveOneCharacter) {
     EXPECT_EQ(edit->GetCaret(), 0);
     EXPECT_EQ(Selection(), std::make_pair(-1, -1));
     EXPECT_EQ(AttrAt(3, 1), Colour(kTextColour));
-}
-
-// Word characters: letters, digits and bytes from 128; '-' and spaces are not.
-TEST_F(EditTest, CtrlLeftAndRightMoveByWords) {
+    // Ctrl+Left and Ctrl+Right move by words: letters, digits and bytes from 128; '-' and spaces
+    // are not word characters.
     OpenEdit("foo bar  x-\xE4y");
     const std::pair<uint32_t, int> steps[] = {
         {kHome, 0},         {Ctrl(KC_RIGHT), 3}, {Ctrl(KC_RIGHT), 7}, {Ctrl(KC_RIGHT), 10},
