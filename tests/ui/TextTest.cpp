@@ -253,9 +253,7 @@ TEST_F(ClipboardTest, GetCopiesAtMostTheBufferSizeAndReportsTheFullSize) {
     const std::pair<int, std::string> cases[] = {
         {0, ""}, {3, "hel"}, {6, std::string("hello\0", 6)}, {8, std::string("hello\0##", 8)}};
     for (const auto& [size, buffer] : cases) EXPECT_EQ(Get(size), std::make_pair(buffer, 6));
-}
-
-TEST_F(ClipboardTest, LengthDecidesNotATerminatorNoBytesIsEmptyAndBadArgumentsFail) {
+    // The length decides, not a terminator; no bytes is an empty text.
     const std::string text("a\0b\x82\xFF", 5);
     ASSERT_EQ(ClipBrdPut(text.data(), 5), 0);
     EXPECT_EQ(Get(6), std::make_pair(text + '\0', 6));

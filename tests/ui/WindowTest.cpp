@@ -97,7 +97,7 @@ TEST_F(WindowTest, MovingRepaintsTheStripsLeftBehindAndTakesTheChildren) {
     }
 }
 
-TEST_F(WindowTest, DestroyRefusedByAChildLeavesTheTreeFromThatChildOn) {
+TEST_F(WindowTest, DestroyRefusedByAChildLeavesTheTreeFromItOnAndDestroyRenumbers) {
     Box parent('P'), first('1'), refusing('2'), last('3');
     Open(parent, 0, 0, 30, 10);
     Open(first, 0, 0, 2, 2, &parent);
@@ -113,9 +113,7 @@ TEST_F(WindowTest, DestroyRefusedByAChildLeavesTheTreeFromThatChildOn) {
     refusing.refuseDestroy = false;
     EXPECT_EQ(parent.Destroy(), 0);
     EXPECT_FALSE(last.IsAttached());
-}
-
-TEST_F(WindowTest, DestroyRenumbersTheSiblingsAboveAndDeletionDetaches) {
+    // Destroying renumbers the siblings above; deleting detaches.
     Box a('a'), b('b'), c('c');
     Open(a, 0, 0, 2, 2);
     Open(b, 0, 0, 2, 2);

@@ -402,7 +402,7 @@ TEST_F(MenuTest, InsertItem) {
     // Destroyed with the submenu open: the popup once redrew items it had already freed.
 }
 
-TEST_F(MenuTest, RemoveItemAtEitherEndShrinksThePopupAndDestroysTheSubmenu) {
+TEST_F(MenuTest, RemoveItemShrinksThePopupAndDestroysTheSubmenuAndSetItemTypeGreys) {
     const MenuTree tree{{10, "~Alpha", 0, {{11, "~Inner"}}}, {20, "~Beta"}, {30, "~Gamma"}};
     ZMenu popup;
     const size_t before = ZDesktop::Desktop()->Children().size();
@@ -419,22 +419,20 @@ TEST_F(MenuTest, RemoveItemAtEitherEndShrinksThePopupAndDestroysTheSubmenu) {
     EXPECT_EQ(popup.ItemCount(), 0);
     Press({kDown, kEnter});
     EXPECT_TRUE(app.commands.empty());
-}
-
-TEST_F(MenuTest, SetItemTypeGreysAnItemWhichTheKeysThenSkip) {
-    const MenuTree tree{{10, "~Alpha"}, {20, "~Beta"}, {30, "~Gamma"}};
-    ZMenu popup;
-    OpenPopup(popup, tree, 5, 3);
-    EXPECT_EQ(popup.SetItemType(99, kGreyed), -1);
-    EXPECT_EQ(popup.GetItemType(99), -1);
-    EXPECT_EQ(popup.GetItem(99), nullptr);
-    EXPECT_EQ(popup.SetItemType(20, kGreyed), 0);
-    EXPECT_EQ(popup.GetItemType(20), static_cast<int>(kGreyed));
+    // SetItemType greys an item, which the keys then skip.
+    const MenuTree three{{10, "~Alpha"}, {20, "~Beta"}, {30, "~Gamma"}};
+    ZMenu greyed;
+    OpenPopup(greyed, three, 5, 3);
+    EXPECT_EQ(greyed.SetItemType(99, kGreyed), -1);
+    EXPECT_EQ(greyed.GetItemType(99), -1);
+    EXPECT_EQ(greyed.GetItem(99), nullptr);
+    EXPECT_EQ(greyed.SetItemType(20, kGreyed), 0);
+    EXPECT_EQ(greyed.GetItemType(20), static_cast<int>(kGreyed));
     EXPECT_EQ(console->Attr(7, 5), Colour(ZMenu::kColourGreyed));
-    EXPECT_EQ(popup.SetItemType(30, kChecked), 0);
+    EXPECT_EQ(greyed.SetItemType(30, kChecked), 0);
     EXPECT_EQ(console->Char(6, 6), 0xFB);
     Press({kDown});
-    EXPECT_EQ(popup.Selected(), 2);
+    EXPECT_EQ(greyed.Selected(), 2);
 }
 
 TEST_F(MenuTest, AutoHideBarHidesOnEscAndCloseAndDestroyDetachesTheSubmenus) {
