@@ -17,7 +17,7 @@ using CheckBoxTest = ControlTest;
 
 // Regression: the wrap step used to walk back to a space forever for a word wider than a row,
 // pushing it along until the area ran out, so the word never appeared.
-TEST_F(LabelTest, TextIsLaidOutOverTheArea) {
+TEST_F(LabelTest, TextIsLaidOutOverTheAreaInTheParentsColours) {
     const struct {
         const char* text;
         int width, height;
@@ -46,10 +46,8 @@ TEST_F(LabelTest, TextIsLaidOutOverTheArea) {
     Place(label, "one", 2, 1, 8, 2);
     label.SetTitle("first second");
     EXPECT_EQ(Row(2, 1, 8) + "|" + Row(2, 2, 8), "first   |second  ");
-}
-
-// The dialog is 40 wide: its colour changes at column 20; its first row and column count too.
-TEST_F(LabelTest, CellsTakeTheParentsColourUnderThem) {
+    // Cells take the parent's colour under them: the dialog is 40 wide, its colour changes at
+    // column 20; its first row and column count too.
     ZStatic across, corner;
     Place(across, "across", 17, 3, 6, 1);
     Place(corner, "corner", 0, 0, 6, 1);
@@ -104,7 +102,7 @@ TEST_F(ControlTest, ProgressBarFollowsThePercentage) {
 // Palette colours of buttons: 9 plain, 10 hot key, 11 focused, 12 focused hot key.
 // The hot key is marked, the title centred between the brackets, and the colours follow the
 // focus. The default button has hot-key coloured brackets; tall buttons bracket every row.
-TEST_F(ButtonTest, DrawingFollowsTheFocusAndTheDefault) {
+TEST_F(ButtonTest, DrawingFollowsTheFocusAndTheDefaultAndEnterOrSpacePresses) {
     ZButton ok, cancel, yes, tall;
     Place(ok, "~Ok", 2, 1, 8, 1);
     EXPECT_EQ(Row(2, 1, 8), "[  Ok  ]");
@@ -120,9 +118,7 @@ TEST_F(ButtonTest, DrawingFollowsTheFocusAndTheDefault) {
     EXPECT_EQ(Attrs(2, 3, 7), Colours({10, 9, 9, 9, 9, 9, 10}));
     Place(tall, "go", 2, 5, 6, 3);
     EXPECT_EQ(Row(2, 5, 6) + "|" + Row(2, 6, 6) + "|" + Row(2, 7, 6), "[    ]|[ go ]|[    ]");
-}
-
-TEST_F(ButtonTest, EnterAndSpacePressTheButtonOtherKeysGoToTheOwner) {
+    // Enter and Space press the button; other keys go to the owner.
     ZButton button;
     Place(button, "~Ok", 2, 1, 8, 1, 0, 42);
     Press({kEnter, CharKey(' '), CharKey('o'), kTab, kEsc});
