@@ -45,6 +45,11 @@ TEST_F(PanelDrawTest, FrameLinesTitlesAndTheSortLetter) {
     EXPECT_EQ(PanelText(panel, 1, 1, 5), "abcde");
     EXPECT_EQ(PanelChar(panel, 1, 0), 'n');
     SetPanelSetting("ShowTitles", 1);
+    panel.SetSortOrder(3, true);  // the mode's letter, upper case when reversed
+    EXPECT_EQ(PanelChar(panel, 1, 1), 'M');
+    panel.SetSortOrder(0, false);  // the listing order has no letter
+    EXPECT_EQ(panel.SortLetter(), '\0');
+    panel.SetSortOrder(1, false);
     SetPanelSetting("ShowSort", 0);
     panel.Redraw();
     EXPECT_EQ(PanelChar(panel, 1, 0), 0xCD);
@@ -145,20 +150,6 @@ TEST_F(PanelDrawTest, NarrowPanelKeepsTheNameColumnAndTheInformationFigures) {
     panel.Redraw();  // the size gives way too; the figures stay, the words shorten
     EXPECT_EQ(PanelText(panel, 1, kTop, 18), "d" + std::string(17, ' '));
     EXPECT_EQ(PanelText(panel, 1, 19, 18), "1k byt 1 dir 2 fil");
-}
-
-TEST_F(PanelDrawTest, SortLetterShowsTheModeUpperCaseWhenReversed) {
-    ZFilePanel panel;
-    Place(panel);
-    const char letters[] = "\0nxmacspdo\0NXMACSPDO";
-    for (int mode = 0; mode < ZFilePanel::kSortModeCount; ++mode) {
-        for (const int reverse : {0, 1}) {
-            panel.SetSortOrder(mode, reverse != 0);
-            const char expected = mode == 0 ? '\0' : letters[mode + 10 * reverse];
-            EXPECT_EQ(panel.SortLetter(), expected) << mode << reverse;
-            EXPECT_EQ(PanelChar(panel, 1, 1), static_cast<uint8_t>(expected)) << mode << reverse;
-        }
-    }
 }
 
 TEST_F(PanelDrawTest, FailedListingDrawsThePaneAlone) {
