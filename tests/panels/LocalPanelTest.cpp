@@ -5,7 +5,6 @@
 
 #include <atomic>
 #include <filesystem>
-#include <thread>
 #include <tuple>
 
 #include "panels/PanelTestSupport.h"
@@ -54,8 +53,6 @@ TEST_F(LocalPanelTest, ListingOrderColoursAndChangesAfterReload) {
     PlaceOnTree(panel, {"sub", "Zdir"}, {"a.txt", "B.EXE"});
     EXPECT_EQ(std::string(panel.GetTitle()), tree);
     EXPECT_EQ(RowNames(panel), (Names{"..", "sub", "Zdir", "a.txt", "B.EXE"}));
-    EXPECT_EQ(*panel.CellNumber(3, ZFilePanel::kFieldSize), 1u);
-    EXPECT_EQ(panel.RowColour(4), ZFilePanel::kExecutableAttribute);
     panel.SetSortOrder(1, true);  // directory streams list ".." anywhere: it still comes first
     EXPECT_EQ(RowNames(panel), (Names{"..", "Zdir", "sub", "B.EXE", "a.txt"}));
     ASSERT_EQ(panel.ChangeDirectory("sub", 0), 0);
@@ -63,13 +60,11 @@ TEST_F(LocalPanelTest, ListingOrderColoursAndChangesAfterReload) {
     temp.WriteFile("tree/sub/new.txt", "new");
     EXPECT_EQ(panel.OnKey(Ctrl('r', 0x12)), 0);
     EXPECT_EQ(RowNames(panel), (Names{"..", "new.txt"}));
-    EXPECT_EQ(panel.ChangeDirectory((tree + "/missing").c_str(), 0), -1);
-    EXPECT_EQ(std::string(panel.GetTitle()), tree + "/sub");
 }
 
-TEST_F(LocalPanelTest, LeavingADirectoryPutsTheCursorOnItAndFilesRunFromHere) {
+TEST_F(LocalPanelTest, LeavingADirectoryPutsTheCursorOnIt) {
     ZFilePanel panel;
-    PlaceOnTree(panel, {"another", "sub/deeper"}, {"run me"});
+    PlaceOnTree(panel, {"another", "sub/deeper"}, {});
     for (const int row : {RowOf(panel, "sub"), 0}) {
         panel.SetCurrentRow(row);
         ASSERT_EQ(panel.OnKey(kEnter), 0);
@@ -80,12 +75,6 @@ TEST_F(LocalPanelTest, LeavingADirectoryPutsTheCursorOnItAndFilesRunFromHere) {
     EXPECT_EQ(panel.OnKey(Ctrl(KC_PGUP)), 0);
     EXPECT_EQ(std::string(panel.GetTitle()), tree + "/sub");
     EXPECT_EQ(Current(panel), "deeper");
-    ASSERT_EQ(panel.ChangeDirectory(tree.c_str(), 0), 0);
-    panel.SetCurrentRow(RowOf(panel, "run me"));
-    EXPECT_EQ(panel.OnKey(kEnter), 0);
-    EXPECT_EQ(host.executed, Names{"./'run me'"});
-    EXPECT_EQ(panel.OnKey(Ctrl('\\', 0x1C)), 0);
-    EXPECT_STREQ(panel.GetTitle(), "/");
 }
 
 // Fault caught: a refused change moved the local instance's text to the directory it could not
@@ -282,35 +271,6 @@ TEST_F(LocalPanelTest, CancelKeepsThePartCountedAndMeasuresNoFurtherRow) {
     EXPECT_EQ(last, 1);
     EXPECT_EQ(std::make_tuple(SizeOf(panel, "a"), SizeOf(panel, "b")), std::make_tuple(123u, 0u));
     panel.Redraw();  // a cancelled count does not pause
-    EXPECT_EQ(DialogTop(), -1);
-}
-
-TEST_F(LocalPanelTest, WithPauseTheDialogStaysAfterTheCountUntilClosed) {
-    if (!HasLanguage()) GTEST_SKIP() << "no language module";
-    ZFilePanel panel;
-    PlaceOnSizeTree(panel);
-    panel.SetCurrentRow(RowOf(panel, "a"));
-    // Another thread plays the user: it waits for the paused dialog (the button now reads OK),
-    // takes down what it shows and presses Enter. The dialog is 64 wide, centred.
-    std::string item, total, button;
-    std::thread user([&] {
-        for (int i = 0; i < 20000 && button.empty(); ++i, KeSleep(1)) {
-            const int top = DialogTop();
-            if (top < 0 || console->RowText(top + 8).find("OK") == std::string::npos) continue;
-            const int left = (console->Cols() - 64) / 2;
-            item = console->Text(left + 2, top + 2, 60);
-            total = console->Text(left + 34, top + 6, 9);
-            button = console->RowText(top + 8);
-        }
-        console->PushKey(kEnter);
-    });
-    EXPECT_EQ(panel.ComputeSizes(true), 1130u);
-    user.join();
-    ASSERT_FALSE(button.empty());
-    EXPECT_EQ(item, std::string(60, ' '));
-    EXPECT_EQ(total, "    1,130");
-    EXPECT_EQ(button.find("Cancel"), std::string::npos);
-    panel.Redraw();
     EXPECT_EQ(DialogTop(), -1);
 }
 
