@@ -138,16 +138,6 @@ TEST_F(ShellTest, WithoutMenuAndClockButWithKeyBar) {
     Press({Key(KC_ESC)});
     EXPECT_FALSE(Visible(Shell().Menu()));
     EXPECT_EQ(ZDesktop::GetFocus(), &Shell());
-    // Ctrl+O shows the echo line on the first row, the output, two empty lines, the next one.
-    Run("echo hello");
-    Press({Ctrl('o')});
-    EXPECT_EQ(console->RowText(0).substr(0, work_.size() + 11), work_ + ">echo hello");
-    EXPECT_EQ(console->RowText(1).substr(0, 6), "hello ");
-    EXPECT_EQ(console->RowText(2).find_first_not_of(' '), std::string::npos);
-    Press({Ctrl('o')});
-    Run("echo again");
-    Press({Ctrl('o')});
-    EXPECT_EQ(console->RowText(4).substr(0, work_.size() + 11), work_ + ">echo again");
 }
 
 TEST_F(ShellTest, KeysSwitchHideShowAndSwapThePanels) {

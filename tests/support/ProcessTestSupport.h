@@ -82,8 +82,10 @@ inline std::string ShellQuote(std::string_view text) {
     return quoted + "'";
 }
 
-// Polls condition every pollMs until it holds or timeoutMs (the hang guard) runs out.
-inline bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 10000,
+// Polls condition every pollMs until it holds or timeoutMs runs out. The limit only guards
+// against a hang: a machine busy with parallel builds once needed more than ten seconds for
+// a step of the long tmux session.
+inline bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 30000,
                       int pollMs = 50) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!condition()) {
