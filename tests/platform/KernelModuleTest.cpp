@@ -57,20 +57,13 @@ TEST(KeLoadDllTest, WhatIsNoLoadableLibraryIsRefused) {
     const std::string fifo = folder.Path("Lng.dll");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const std::string text = folder.WriteFile("text.so", "plain text, not a shared object\n");
-    const std::string empty = folder.WriteFile("empty.so", "");
-    std::vector<std::string> shadows;
-    for (const char* name : {"LngEvil.dll", "lngevil.DLL"}) {
-        shadows.push_back(folder.Path(name));
-        std::filesystem::copy_file(kTestModulePath, shadows.back());
-    }
+    const std::string shadow = folder.Path("lngEvil.DLL");
+    std::filesystem::copy_file(kTestModulePath, shadow);
     const struct {
         const char* why;
         const char* path;
     } cases[] = {
-        {"missing", "/nonexistent-kq-directory/libmissing.so"},
         {"text", text.c_str()},
-        {"empty file", empty.c_str()},
-        {"directory", folder.root().c_str()},
         // Regression: a fifo blocked the loader in dlopen, waiting for a writer that never came.
         {"fifo", fifo.c_str()},
         // dlopen("") opens the host program: a second, freeable handle of the program itself.
@@ -78,9 +71,9 @@ TEST(KeLoadDllTest, WhatIsNoLoadableLibraryIsRefused) {
         {"null", nullptr},
         // Lazy binding would load it and crash at the first call instead.
         {"unresolved function", KQ_KERNEL_TEST_UNRESOLVED_MODULE},
-        // Language modules are data only: dlopen would run a look-alike's constructors.
-        {"named like a language module", shadows[0].c_str()},
-        {"named so in other case", shadows[1].c_str()},
+        // Language modules, in any letter case, are data only: dlopen would run a look-alike's
+        // constructors.
+        {"named like a language module", shadow.c_str()},
     };
     for (const auto& test : cases) EXPECT_EQ(KeLoadDll(test.path), -1) << test.why;
 }
