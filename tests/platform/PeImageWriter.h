@@ -1,8 +1,8 @@
-// Small resource-only PE images (PE32 or PE32+) written in memory: one ".rsrc" section, built
-// from a list of resources or given raw, and the offsets of the fields tests damage.
+// Small resource-only PE images (PE32 or PE32+) written in memory: one resource section, built
+// from a list of resources or given raw, and the offsets of the fields tests damage. Only the
+// fields the reader looks at are written.
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -59,31 +59,20 @@ inline PeFile WrapResourceSection(const std::vector<uint8_t>& section, PeFormat 
     bytes[1] = 'Z';
     Put32(bytes, 0x3C, static_cast<uint32_t>(layout.peSignature));
     Put32(bytes, layout.peSignature, 0x00004550);
-    Put16(bytes, layout.coffHeader, wide ? 0x8664 : 0x014C);
     Put16(bytes, layout.coffHeader + 2, 1);  // one section
     Put16(bytes, layout.coffHeader + 16, static_cast<uint32_t>(optionalSize));
-    Put16(bytes, layout.coffHeader + 18, wide ? 0x2022 : 0x2102);  // a DLL image
     const std::size_t optional = layout.optionalHeader;
     Put16(bytes, optional, wide ? 0x20B : 0x10B);
-    Put32(bytes, optional + 32, 0x1000);  // section alignment
-    Put32(bytes, optional + 36, 0x200);   // file alignment
-    Put32(bytes, optional + 56,
-          kTestResourceRva + static_cast<uint32_t>((section.size() + 0xFFF) & ~std::size_t{0xFFF}));
-    Put32(bytes, optional + 60, static_cast<uint32_t>(layout.resourceSection));
     layout.directoryCount = optional + (wide ? 108 : 92);
     Put32(bytes, layout.directoryCount, 16);
     layout.resourceDirectory = layout.directoryCount + 4 + 2 * 8;
     Put32(bytes, layout.resourceDirectory, kTestResourceRva);
-    Put32(bytes, layout.resourceDirectory + 4, static_cast<uint32_t>(section.size()));
     layout.sectionTable = optional + optionalSize;
     const std::size_t header = layout.sectionTable;
-    const char name[8] = {'.', 'r', 's', 'r', 'c', 0, 0, 0};
-    std::copy(name, name + 8, bytes.begin() + static_cast<std::ptrdiff_t>(header));
     Put32(bytes, header + 8, static_cast<uint32_t>(section.size()));
     Put32(bytes, header + 12, kTestResourceRva);
     Put32(bytes, header + 16, static_cast<uint32_t>(rawSize));
     Put32(bytes, header + 20, static_cast<uint32_t>(layout.resourceSection));
-    Put32(bytes, header + 36, 0x40000040);  // initialised data, readable
     bytes.insert(bytes.end(), section.begin(), section.end());
     bytes.resize(layout.resourceSection + rawSize, 0);
     return file;
