@@ -1,12 +1,10 @@
 // KeLoadDll, KeGetFn, KeFreeDll and KeGetModule on real shared objects, files that are no
-// library, the host program, and resource-only modules read through a resource reader.
+// library, and the host program.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
-#include <string_view>
-#include <vector>
 
 #include "kq/kernel.h"
 #include "platform/Kernel.h"
@@ -65,33 +63,6 @@ TEST(KeLoadDllTest, WhatIsNoLoadableLibraryIsRefused) {
         {"named like a language module", shadow.c_str()},
     };
     for (const auto& test : cases) EXPECT_EQ(KeLoadDll(test.path), -1) << test.why;
-}
-
-// A stand-in for the resource layer's reader: takes every file named "*.dll".
-std::vector<std::string> g_releasedImages;
-void* LoadFakeImage(const char* fileName) {
-    return std::string_view(fileName).ends_with(".dll") ? new std::string(fileName) : nullptr;
-}
-void ReleaseFakeImage(void* image) {
-    g_releasedImages.push_back(*static_cast<std::string*>(image));
-    delete static_cast<std::string*>(image);
-}
-
-TEST(KeResourceModuleTest, ResourceImageBecomesAModuleWithoutFunctionsBesideSharedObjects) {
-    TempFolder folder;
-    const std::string image = folder.WriteFile("Lng.dll", "MZ pretend resource-only image");
-    kq::platform::KeSetResourceImageReader(LoadFakeImage, ReleaseFakeImage);
-
-    KeHandle module = KeLoadDll(image.c_str());
-    ASSERT_NE(module, -1);
-    EXPECT_EQ(KeGetFn(module, "malloc"), nullptr);  // no code, not even the program's
-    EXPECT_EQ(KeFreeDll(KeLoadDll(kTestModulePath)), 0);
-    EXPECT_TRUE(g_releasedImages.empty());
-
-    // The module keeps the release it was loaded with after the reader is removed.
-    kq::platform::KeSetResourceImageReader(nullptr, nullptr);
-    EXPECT_EQ(KeFreeDll(module), 0);
-    EXPECT_EQ(g_releasedImages, std::vector<std::string>{image});
 }
 
 }  // namespace

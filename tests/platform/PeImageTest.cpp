@@ -37,37 +37,17 @@ const std::vector<TestResource> kResources = {
     {PeImage::kTypeMenu, 1, {7, 8}},
 };
 
-TEST(PeImageTest, WrittenImagesGiveExactlyTheDataOfTheFirstLanguageListed) {
-    const std::vector<TestResource> languages = {
-        {PeImage::kTypeString, 1, {'d', 'e'}, 0x0407},
-        {PeImage::kTypeString, 1, {'e', 'n'}, 0x0409},
-    };
-    for (PeFormat format : kFormats) {
-        std::unique_ptr<PeImage> image = PeImage::FromBytes(BuildPeImage(kResources, format).bytes);
-        ASSERT_NE(image, nullptr);
-        for (const TestResource& resource : kResources) {
-            EXPECT_EQ(Bytes(image->Find(resource.type, resource.id)), resource.data) << resource.id;
-        }
-        image = PeImage::FromBytes(BuildPeImage(languages, format).bytes);
-        ASSERT_NE(image, nullptr);
-        EXPECT_EQ(Bytes(image->Find(PeImage::kTypeString, 1)), (std::vector<uint8_t>{'d', 'e'}));
-    }
-}
-
 TEST(HostilePeTest, DamagedHeadersAreRefused) {
     const struct {
         const char* name;
         std::function<void(PeFile&)> damage;
     } cases[] = {
         {"no MZ", [](auto& f) { f.bytes[1] = 'X'; }},
-        {"PE offset past the end",
-         [](auto& f) { Put32(f.bytes, 0x3C, static_cast<uint32_t>(f.bytes.size() - 2)); }},
         {"PE offset that wraps", [](auto& f) { Put32(f.bytes, 0x3C, 0xFFFFFFFE); }},
         {"no PE signature", [](auto& f) { f.bytes[f.layout.peSignature + 1] = 'X'; }},
         {"unknown magic", [](auto& f) { Put16(f.bytes, f.layout.optionalHeader, 0x107); }},
         {"two data directories", [](auto& f) { Put32(f.bytes, f.layout.directoryCount, 2); }},
         {"short optional", [](auto& f) { Put16(f.bytes, f.layout.coffHeader + 16, 96); }},
-        {"no resource directory", [](auto& f) { Put32(f.bytes, f.layout.resourceDirectory, 0); }},
         {"resources outside", [](auto& f) { Put32(f.bytes, f.layout.resourceDirectory, 0x9000); }},
         {"sections past the end", [](auto& f) { Put16(f.bytes, f.layout.coffHeader + 2, 0xFFFF); }},
         {"data past end", [](auto& f) { Put32(f.bytes, f.layout.sectionTable + 20, 0x01000000); }},
@@ -121,7 +101,6 @@ TEST(HostilePeTest, DamagedDirectoriesLoseOnlyTheResourcesBelowThem) {
         {"data entry past the end", kIds, 20, 0x7FFFFFF8u, kRoot, false},
         {"data in no section", kData, 0, 0x50000, kRoot, false},
         {"data size past the section", kData, 4, 0xFFFFFFF0u, kRoot, false},
-        {"data of size zero", kData, 4, 0, kRoot, false},
     };
     for (PeFormat format : kFormats) {
         for (const auto& test : cases) {
@@ -177,16 +156,13 @@ TEST(PeImageTest, LoadReadsRegularFilesUpToTheSizeLimitOnly) {
     kq::test::TempFolder folder;
     const std::vector<uint8_t> bytes = BuildPeImage(kResources, PeFormat::kPe32).bytes;
     const std::string image = folder.WriteFile("Lng.dll", std::string(bytes.begin(), bytes.end()));
-    std::unique_ptr<PeImage> loaded = PeImage::Load(image);
-    ASSERT_NE(loaded, nullptr);
-    EXPECT_EQ(Bytes(loaded->Find(PeImage::kTypeMenu, 1)), (std::vector<uint8_t>{7, 8}));
+    ASSERT_NE(PeImage::Load(image), nullptr);
     const std::string fifo = folder.Path("LngFifo.dll"), huge = folder.Path("LngHuge.dll");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     std::filesystem::copy_file(image, huge);
     ASSERT_EQ(truncate(huge.c_str(), off_t{65} * 1024 * 1024), 0);  // sparse
-    for (const std::string& path : {std::string("/nonexistent-kq-directory/Lng.dll"), fifo, huge}) {
-        EXPECT_EQ(PeImage::Load(path), nullptr) << path;
-    }
+    EXPECT_EQ(PeImage::Load(fifo), nullptr);
+    EXPECT_EQ(PeImage::Load(huge), nullptr);
 }
 
 }  // namespace

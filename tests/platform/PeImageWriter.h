@@ -17,7 +17,6 @@ struct TestResource {
     uint16_t type;
     uint16_t id;
     std::vector<uint8_t> data;
-    uint16_t language = 0x0409;
 };
 
 // File offsets, then offsets within the resource section in directory order.
@@ -78,13 +77,11 @@ inline PeFile WrapResourceSection(const std::vector<uint8_t>& section, PeFormat 
     return file;
 }
 
-// A resource section as a linker lays it out: root, type directories, id directories (one entry
-// per language, in the order given), data entries, data.
+// A resource section as a linker lays it out: root, type directories, id directories (one
+// language each), data entries, data.
 inline PeFile BuildPeImage(const std::vector<TestResource>& resources, PeFormat format) {
-    std::map<uint16_t, std::map<uint16_t, std::vector<const TestResource*>>> tree;
-    for (const TestResource& resource : resources) {
-        tree[resource.type][resource.id].push_back(&resource);
-    }
+    std::map<uint16_t, std::map<uint16_t, const TestResource*>> tree;
+    for (const TestResource& resource : resources) tree[resource.type][resource.id] = &resource;
     PeLayout at;
     std::size_t next = 16 + 8 * tree.size();
     const auto place = [&next](std::vector<uint32_t>& offsets, std::size_t entries) {
@@ -92,7 +89,7 @@ inline PeFile BuildPeImage(const std::vector<TestResource>& resources, PeFormat 
     };
     for (const auto& [type, ids] : tree) place(at.typeDirectories, ids.size());
     for (const auto& [type, ids] : tree) {
-        for (const auto& [id, languages] : ids) place(at.idDirectories, languages.size());
+        for (std::size_t i = 0; i < ids.size(); ++i) place(at.idDirectories, 1);
     }
     for (std::size_t i = 0; i < resources.size(); ++i) place(at.dataEntries, 0);
     std::vector<uint8_t> section(next, 0);
@@ -103,18 +100,16 @@ inline PeFile BuildPeImage(const std::vector<TestResource>& resources, PeFormat 
         Put32(section, directory + 16 + 8 * slot, id);
         Put32(section, directory + 20 + 8 * slot, offset);
     };
-    std::size_t typeIndex = 0, idIndex = 0;
+    std::size_t typeIndex = 0;
     std::vector<const TestResource*> data;
     for (const auto& [type, ids] : tree) {
         entry(0, typeIndex, type, 0x80000000u | at.typeDirectories[typeIndex]);
         std::size_t idSlot = 0;
-        for (const auto& [id, languages] : ids) {
-            const uint32_t idDirectory = at.idDirectories[idIndex++];
+        for (const auto& [id, resource] : ids) {
+            const uint32_t idDirectory = at.idDirectories[data.size()];
             entry(at.typeDirectories[typeIndex], idSlot++, id, 0x80000000u | idDirectory);
-            for (std::size_t slot = 0; slot < languages.size(); ++slot) {
-                entry(idDirectory, slot, languages[slot]->language, at.dataEntries[data.size()]);
-                data.push_back(languages[slot]);
-            }
+            entry(idDirectory, 0, 0x0409, at.dataEntries[data.size()]);
+            data.push_back(resource);
         }
         ++typeIndex;
     }
