@@ -32,9 +32,7 @@ pid_t StartChild(const std::function<int()>& body) {
 }
 int WaitForChild(pid_t child) {
     int status = 0;
-    while (waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) return -1;
-    }
+    if (waitpid(child, &status, 0) != child) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

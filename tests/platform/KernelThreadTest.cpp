@@ -37,9 +37,6 @@ bool Ended(KeHandle thread) {
     return kq::testing::WaitUntil([&] { return *result != -2; }, 10000, 1) && *result == 0;
 }
 
-// How long a thread gets to do what it must not do; a loaded machine can only hide a fault.
-constexpr auto kGrace = 50ms;
-
 // A thread body held until the test opens the gate, so that waits really wait.
 uint32_t ZCALL PassGate(intptr_t argument) {
     while (!*reinterpret_cast<std::atomic<bool>*>(argument)) std::this_thread::sleep_for(1ms);
@@ -132,7 +129,7 @@ TEST(KeEventTest, EachSetReleasesExactlyOneWaiterAndOneWithoutWaitersIsKeptOnce)
         Eventually([&] { return KeEventWaiterCount(waiters.event) == 3 || waiters.released > 1; }));
     EXPECT_EQ(KeSetEvent(waiters.event), 0);
     ASSERT_TRUE(Eventually([&] { return waiters.released >= 2; }));
-    std::this_thread::sleep_for(kGrace);
+    std::this_thread::sleep_for(50ms);  // a loaded machine can only hide a fault
     EXPECT_EQ(waiters.released, 2);
     EXPECT_EQ(KeEventWaiterCount(waiters.event), 2u);
     EXPECT_EQ(KeSetEvent(waiters.event) | KeSetEvent(waiters.event), 0);
