@@ -13,7 +13,6 @@
 #include <string>
 #include <string_view>
 #include <tuple>
-#include <vector>
 
 #include "kq/config.h"
 #include "platform/ConfigDatabase.h"

@@ -76,11 +76,11 @@ TEST(HostilePeTest, NoPrefixYieldsBytesItDoesNotHold) {
 }
 
 // Damaged resource directories: the file loads and only the resources below them are missing.
-// kResources by type: menu 1, dialogs 100 and 101, string 1; entry [1] of each layout list
-// belongs to the dialogs (dialog 100 for the data entry).
+// kResources by type: menu 1, dialogs 100 and 101, string 1; so the root's entry [1] and data
+// entry [1] are the dialogs' and dialog 100's.
 TEST(HostilePeTest, DamagedDirectoriesLoseOnlyTheResourcesBelowThem) {
     constexpr uint32_t kDir = 0x80000000u;
-    enum Base { kRoot, kTypes, kIds, kData };  // where the damaged field is, and what value adds
+    enum Base { kRoot, kData };  // where the damaged field is, and what value adds
     const struct {
         const char* name;
         Base at;
@@ -99,8 +99,7 @@ TEST(HostilePeTest, DamagedDirectoriesLoseOnlyTheResourcesBelowThem) {
             SCOPED_TRACE(test.name);
             PeFile file = BuildPeImage(kResources, format);
             const PeLayout& l = file.layout;
-            const uint32_t bases[] = {0, l.typeDirectories[1], l.idDirectories[1],
-                                      l.dataEntries[1]};
+            const uint32_t bases[] = {0, l.dataEntries[1]};
             Put32(file.bytes, l.resourceSection + bases[test.at] + test.offset,
                   test.value | bases[test.plus]);
             std::unique_ptr<PeImage> image = PeImage::FromBytes(file.bytes);

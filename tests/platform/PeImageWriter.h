@@ -120,8 +120,6 @@ inline PeFile BuildPeImage(const std::vector<TestResource>& resources, PeFormat 
         section.insert(section.end(), data[i]->data.begin(), data[i]->data.end());
     }
     PeFile file = WrapResourceSection(section, format);
-    file.layout.typeDirectories = std::move(at.typeDirectories);
-    file.layout.idDirectories = std::move(at.idDirectories);
     file.layout.dataEntries = std::move(at.dataEntries);
     return file;
 }
