@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -139,8 +138,6 @@ TEST(KeEventTest, EachSetReleasesExactlyOneWaiterAndOneWithoutWaitersIsKeptOnce)
 TEST(KeHandleTest, LockIsRecursiveAndWrongHandlesAreRefused) {
     const KeHandle lock = KeInitCS();
     const KeHandle event = KeCreateEvent();
-    ASSERT_NE(lock, 0);
-    ASSERT_NE(event, -1);
     for (int step : {0, 0, 1, 1}) EXPECT_EQ(step ? KeLeaveCS(lock) : KeEnterCS(lock), 0);
     for (KeHandle notALock : {KeHandle{0}, KeHandle{-1}, event}) {
         EXPECT_EQ(std::vector({KeEnterCS(notALock), KeLeaveCS(notALock), KeFreeCS(notALock),

@@ -41,6 +41,7 @@ TEST(HostilePeTest, DamagedHeadersAreRefused) {
     } cases[] = {
         {"no MZ", [](auto& f) { f.bytes[1] = 'X'; }},
         {"PE offset that wraps", [](auto& f) { Put32(f.bytes, 0x3C, 0xFFFFFFFE); }},
+        {"no PE signature", [](auto& f) { f.bytes[f.layout.peSignature + 1] = 'X'; }},
         {"unknown magic", [](auto& f) { Put16(f.bytes, f.layout.optionalHeader, 0x107); }},
         {"two data directories", [](auto& f) { Put32(f.bytes, f.layout.directoryCount, 2); }},
         {"short optional", [](auto& f) { Put16(f.bytes, f.layout.coffHeader + 16, 96); }},
