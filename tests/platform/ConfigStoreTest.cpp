@@ -13,7 +13,6 @@
 #include <string>
 #include <string_view>
 #include <tuple>
-#include <vector>
 
 #include "kq/config.h"
 #include "platform/ConfigDatabase.h"
@@ -64,22 +63,21 @@ bool FailsUntouched(char kind, CfgSection section, const char* name) {
     return result == -1 && std::count(out.begin(), out.end(), 0xA5) == 64;
 }
 
+// The folders made are private; a name that is no folder writes nothing: ".." would have put
+// the settings beside the root instead of below it.
 TEST(ConfigLocationTest, FolderIsTheTextAfterTheLastSeparatorBelowTheChosenRoot) {
     const struct {
         const char* argument;
         std::optional<std::string> own, xdg;  // the variables; '@' stands for the test folder
-        const char* expected;                 // the settings file below the test folder
+        const char* expected;                 // the settings file below the test folder, if any
     } cases[] = {
         {"C:\\apps\\tool.exe", "@/own", "@/xdg", "own/tool.exe/settings.sqlite"},
-        {"mixed/dir\\name", "@/own", std::nullopt, "own/name/settings.sqlite"},
-        {"back\\slash/last", "@/own", std::nullopt, "own/last/settings.sqlite"},
-        {"with space", std::nullopt, "@/xdg", "xdg/with space/settings.sqlite"},
         {"app", "", "@/xdg", "xdg/app/settings.sqlite"},  // an empty variable is no variable
-        {"app", std::nullopt, std::nullopt, "home/.config/app/settings.sqlite"},
         {"app", std::nullopt, "relative/xdg", "home/.config/app/settings.sqlite"},
+        {"x\\..", "@/own", std::nullopt, nullptr},
     };
     for (const auto& test : cases) {
-        SCOPED_TRACE(test.expected);
+        SCOPED_TRACE(test.argument);
         TempFolder folder;
         auto below = [&](std::optional<std::string> value) {
             if (value && value->starts_with('@')) value = folder.root().string() + value->substr(1);
@@ -88,28 +86,18 @@ TEST(ConfigLocationTest, FolderIsTheTextAfterTheLastSeparatorBelowTheChosenRoot)
         ScopedVariable own("KQ_CONFIG_HOME", below(test.own));
         ScopedVariable xdg("XDG_CONFIG_HOME", below(test.xdg));
         ScopedVariable home("HOME", folder.Path("home"));
+        if (!test.expected) {
+            EXPECT_EQ(CfgInit(test.argument), -1);
+            EXPECT_TRUE(fs::is_empty(folder.root()));
+            continue;
+        }
         ASSERT_EQ(CfgInit(test.argument), 0);
-        EXPECT_TRUE(fs::is_regular_file(folder.root() / test.expected));
-        EXPECT_EQ(CfgShutdown(), 0);
-    }
-}
-
-TEST(ConfigLocationTest, NameThatIsNoFolderWritesNothingAndFoldersMadeArePrivate) {
-    TempFolder folder;
-    ScopedVariable own("KQ_CONFIG_HOME", folder.Path("config"));
-    for (const char* argument :
-         {"", ".", "..", "/usr/bin/", "C:\\apps\\", "x/..", "x\\..", "x/."}) {
-        EXPECT_EQ(CfgInit(argument), -1) << argument;
-        // ".." would have put settings.sqlite beside the root instead of below it.
-        EXPECT_TRUE(fs::is_empty(folder.root())) << argument;
-    }
-    EXPECT_EQ(CfgInit(nullptr), -1);
-    ASSERT_EQ(CfgInit("kq"), 0);
-    CfgShutdown();
-    for (const fs::path& made : {folder.root() / "config", folder.root() / "config" / "kq"}) {
+        CfgShutdown();
+        const fs::path file = folder.root() / test.expected;
+        EXPECT_TRUE(fs::is_regular_file(file));
         struct stat status {};
-        ASSERT_EQ(stat(made.c_str(), &status), 0) << made;
-        EXPECT_EQ(status.st_mode & 0777, 0700u) << made;
+        ASSERT_EQ(stat(file.parent_path().c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 0777, 0700u);
     }
 }
 
@@ -131,175 +119,83 @@ class ConfigStoreTest : public ::testing::Test {
 
 TEST_F(ConfigStoreTest, EachKindKeepsEveryBitAcrossShutdownAndInit) {
     ASSERT_EQ(CfgSetDw(section_, "Dw", 0xFFFFFFFFu) |
-                  CfgSetQw(section_, "Qw", 0x89ABCDEF, 0x01234567) |
-                  CfgSetQw(section_, "Signed", 1, 0x80000000) |  // the stored integer's sign bit
+                  CfgSetQw(section_, "Qw", 0x89ABCDEF, 0x81234567) |  // both words' top bits set
                   CfgSetSz(section_, "Sz", "\x8F\xE0\xA8 is no UTF-8") |
-                  CfgSetSz(section_, "Empty", "") | CfgSetBytes(section_, "Bytes", "a\0\xFF\0", 4),
+                  CfgSetBytes(section_, "Bytes", "a\0\xFF\0", 4),
               0);
     CfgClose(section_);
     ASSERT_EQ(CfgShutdown(), 0);
     ASSERT_EQ(CfgInit("kq"), 0);
     section_ = CfgOpen("Main");
     uint32_t dw = 0;
-    uint64_t qw = 0, sign = 0;
+    uint64_t qw = 0;
     std::string bytes(4, '?');
     EXPECT_EQ(CfgQueryDw(section_, "Dw", &dw) | CfgQueryQw(section_, "Qw", &qw) |
-                  CfgQueryQw(section_, "Signed", &sign) |
                   CfgQueryBytes(section_, "Bytes", bytes.data(), 4),
               0);
-    EXPECT_EQ(std::tuple(dw, qw, sign, bytes),
-              std::tuple(0xFFFFFFFFu, 0x0123456789ABCDEFull, 0x8000000000000001ull,
-                         std::string("a\0\xFF\0", 4)));
+    EXPECT_EQ(std::tuple(dw, qw, bytes),
+              std::tuple(0xFFFFFFFFu, 0x8123456789ABCDEFull, std::string("a\0\xFF\0", 4)));
     EXPECT_EQ(SzOf(section_, "Sz"), "\x8F\xE0\xA8 is no UTF-8");
-    EXPECT_EQ(SzOf(section_, "Empty"), "");
 }
 
-TEST_F(ConfigStoreTest, MissingValueOrAnotherKindFailsAndLeavesOutputUntouched) {
-    SetOneOfEachKind(section_);
+TEST_F(ConfigStoreTest, MissingValueAnotherKindOrASmallBufferFailsAndLeavesOutputUntouched) {
+    SetOneOfEachKind(section_);  // so that only the bad argument can make a call fail
     for (char queried : {'d', 'q', 's', 'b'}) {
         EXPECT_TRUE(FailsUntouched(queried, section_, "Missing")) << queried;
         for (const char* other : {"d", "q", "s", "b"}) {
             EXPECT_TRUE(*other == queried || FailsUntouched(queried, section_, other)) << other;
         }
     }
-    ASSERT_EQ(CfgSetDw(section_, "s", 5), 0);  // another kind replaces the value
-    uint32_t read = 0;
-    EXPECT_TRUE(CfgQueryDw(section_, "s", &read) == 0 && read == 5) << read;
-    EXPECT_TRUE(FailsUntouched('s', section_, "s"));
-}
-
-TEST_F(ConfigStoreTest, QueriesReportTheSizeAndRefuseSmallBuffers) {
-    const struct {
-        const char* stored;
-        int buffer_size;  // -1: no buffer at all
-        int expected;
-        const char* output;  // null: the buffer must be untouched
-    } cases[] = {
-        {"abc", -1, 4, nullptr}, {"abc", 4, 0, "abc"},    {"abc", 64, 0, "abc"},
-        {"abc", 3, -1, nullptr}, {"abc", 0, -1, nullptr}, {"", -1, 1, nullptr},
-        {"", 1, 0, ""},          {"", 0, -1, nullptr},
-    };
-    for (const auto& test : cases) {
-        SCOPED_TRACE(std::string(test.stored) + " into " + std::to_string(test.buffer_size));
-        ASSERT_EQ(CfgSetSz(section_, "Text", test.stored), 0);
-        std::string buffer(64, '#');
-        EXPECT_EQ(CfgQuerySz(section_, "Text", test.buffer_size < 0 ? nullptr : buffer.data(),
-                             test.buffer_size),
-                  test.expected);
-        EXPECT_EQ(buffer.c_str(), std::string(test.output ? test.output : std::string(64, '#')));
-    }
-    ASSERT_EQ(CfgSetBytes(section_, "Blob", "\1\0\2", 3), 0);
-    EXPECT_EQ(CfgQueryBytes(section_, "Blob", nullptr, 0), 3);
-    std::array<char, 3> small{9, 9, 9};
-    EXPECT_EQ(CfgQueryBytes(section_, "Blob", small.data(), 2), -1);
-    EXPECT_EQ(small, (std::array<char, 3>{9, 9, 9}));
-    ASSERT_EQ(CfgSetBytes(section_, "Blob", nullptr, 0), 0);  // empty bytes need no pointer
-    EXPECT_EQ(CfgQueryBytes(section_, "Blob", nullptr, 0), 0);
+    char small[2] = {'#', '#'};
+    EXPECT_EQ(CfgQuerySz(section_, "s", small, 1), -1);  // "1" needs two bytes
+    EXPECT_EQ(std::string(small, 2), "##");
 }
 
 TEST_F(ConfigStoreTest, OddNamesAreStoredAsGivenWithoutReachingTheSqlAndCaseDoesNotMatter) {
-    const char* const names[] = {
-        "",
-        "it's",
-        "say \"hi\"",
-        "'); DROP TABLE entries; --",
-        "\"; DELETE FROM sections; --",
-        "percent % and underscore _",
-        "?1 :name @name $name",
-        "\xE6\x97\xA5\xE6\x9C\xAC",
-        "tab\tnew\nline",
-    };
+    const char* const names[] = {"it's", "'); DROP TABLE entries; --", "?1 :name @name $name"};
     CfgSection odd = CfgOpen("'); DROP TABLE sections; --");
-    ASSERT_NE(odd, 0);
-    ASSERT_EQ(CfgSetSz(section_, "Untouched", "still here"), 0);
     for (const char* name : names) ASSERT_EQ(CfgSetSz(odd, name, name), 0) << name;
     for (const char* name : names) EXPECT_EQ(SzOf(odd, name), name);
-    EXPECT_EQ(SzOf(section_, "Untouched"), "still here");
-    EXPECT_TRUE(FailsUntouched('s', section_, "it's"));     // sections stay apart
-    ASSERT_EQ(CfgSetDw(CfgOpen("MAIN"), "WIDTH", 100), 0);  // names compare case-insensitively
+    ASSERT_EQ(CfgSetDw(CfgOpen("MAIN"), "WIDTH", 100), 0);
     uint32_t read = 0;
     EXPECT_TRUE(CfgQueryDw(section_, "width", &read) == 0 && read == 100) << read;
-    CfgClose(odd);
 }
 
-// Rows written by hand (a text without terminator, a dw out of range) are read as far as they
-// make sense and refused otherwise.
-TEST_F(ConfigStoreTest, ValuesEditedByHandAreReadSafely) {
+// A text written by hand without its terminator is read with one added, never past its end.
+TEST_F(ConfigStoreTest, TextEditedByHandWithoutTerminatorIsReadSafely) {
     using kq::platform::ValueKind;
-    CfgClose(CfgOpen("Viewer_Files"));
     auto database = kq::platform::ConfigDatabase::Open(home_.database().string());
     ASSERT_TRUE(database);
-    EXPECT_TRUE(database->HasSection("Viewer_Files"));  // opening a section creates it
-    EXPECT_FALSE(database->HasSection("Never_Opened"));
     const std::string_view unterminated = "abc";
     ASSERT_TRUE(database->WriteBlob("Main", "Unterminated", ValueKind::kSz,
                                     std::as_bytes(std::span(unterminated))));
-    ASSERT_TRUE(database->WriteNumber("Main", "Negative", ValueKind::kDw, -1));
-    ASSERT_TRUE(database->WriteNumber("Main", "TooLarge", ValueKind::kDw, 1ll << 32));
-    ASSERT_TRUE(database->WriteBlob("Main", "BlobDw", ValueKind::kDw, {}));
-
-    EXPECT_EQ(CfgQuerySz(section_, "Unterminated", nullptr, 0), 4);
     EXPECT_EQ(SzOf(section_, "Unterminated"), "abc");
-    for (const char* name : {"Negative", "TooLarge", "BlobDw"}) {
-        EXPECT_TRUE(FailsUntouched('d', section_, name)) << name;
-    }
 }
 
-TEST_F(ConfigStoreTest, NullArgumentsAndNegativeSizesFail) {
-    uint32_t dw = 0;
-    uint64_t qw = 0;
-    char text[8];
-    SetOneOfEachKind(section_);  // so that only the bad argument can make a call fail
-    // All bits are set only when every call returned -1.
-    EXPECT_EQ((CfgOpen(nullptr) == 0 ? -1 : 0) & CfgQueryDw(section_, nullptr, &dw) &
-                  CfgQueryDw(section_, "d", nullptr) & CfgQueryQw(section_, nullptr, &qw) &
-                  CfgQueryQw(section_, "q", nullptr) & CfgQuerySz(section_, nullptr, text, 8) &
-                  CfgQueryBytes(section_, nullptr, text, 8) & CfgSetDw(section_, nullptr, 1) &
-                  CfgSetQw(section_, nullptr, 1, 1) & CfgSetSz(section_, nullptr, "t") &
-                  CfgSetSz(section_, "s", nullptr) & CfgSetBytes(section_, nullptr, "b", 1) &
-                  CfgSetBytes(section_, "b", nullptr, 1) & CfgSetBytes(section_, "b", "x", -1),
-              -1);
-}
-
-// Every call taking a handle fails on this one (ASan sees any touch of a closed store); all bits
-// are set only when every call returned -1.
+// Reading, writing and closing through this handle fail (ASan sees any touch of a closed
+// store); all bits are set only when every call returned -1.
 void ExpectEveryCallFails(CfgSection h) {
     uint32_t dw = 0;
-    uint64_t qw = 0;
-    char text[8] = {};
-    EXPECT_EQ(CfgQueryDw(h, "d", &dw) & CfgQueryQw(h, "q", &qw) & CfgQuerySz(h, "s", text, 8) &
-                  CfgQuerySz(h, "s", nullptr, 0) & CfgQueryBytes(h, "b", text, 8) &
-                  CfgSetDw(h, "d", 1) & CfgSetQw(h, "q", 1, 1) & CfgSetSz(h, "s", "t") &
-                  CfgSetBytes(h, "b", "b", 1) & CfgClose(h),
+    EXPECT_EQ(CfgQueryDw(h, "d", &dw) & CfgQuerySz(h, "s", nullptr, 0) & CfgSetSz(h, "s", "t") &
+                  CfgClose(h),
               -1);
 }
 
-// Handles not from CfgOpen, closed, or of a replaced or closed store are refused; a second init
-// replaces the store, and one that fails leaves it closed rather than on the old database.
+// Handles not from CfgOpen, closed, or of a replaced store are refused.
 TEST(ConfigLifecycleTest, HandlesDieWithTheirStore) {
     SettingsHome home;
-    EXPECT_EQ(CfgOpen("Main"), 0);  // before init
-    ExpectEveryCallFails(1);
-    EXPECT_EQ(CfgShutdown(), 0);  // closing a closed store is harmless
-    EXPECT_FALSE(fs::exists(home.database()));
-
     ASSERT_EQ(CfgInit("first"), 0);
     CfgSection first = CfgOpen("Main");
     SetOneOfEachKind(first);
     CfgSection closed = CfgOpen("Main");
     ASSERT_EQ(CfgClose(closed), 0);
-    for (CfgSection handle : {CfgSection{0}, CfgSection{1}, first + 8, CfgSection{-1}, closed}) {
+    for (CfgSection handle : {CfgSection{0}, first + 8, closed}) {
         SCOPED_TRACE(handle);
         ExpectEveryCallFails(handle);
     }
     ASSERT_EQ(CfgInit("second"), 0);
     ExpectEveryCallFails(first);
-    CfgSection second = CfgOpen("Main");
-    EXPECT_TRUE(FailsUntouched('d', second, "d"));  // "second" has its own database
-    SetOneOfEachKind(second);
-    ASSERT_EQ(CfgInit(".."), -1);
-    EXPECT_EQ(CfgOpen("Main"), 0);
-    ExpectEveryCallFails(second);
+    CfgShutdown();
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
-// Small resource-only PE images (PE32 or PE32+) written in memory: one ".rsrc" section, built
-// from a list of resources or given raw, and the offsets of the fields tests damage.
+// Small resource-only PE images (PE32 or PE32+) written in memory: one resource section, built
+// from a list of resources or given raw, and the offsets of the fields tests damage. Only the
+// fields the reader looks at are written.
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -17,7 +17,6 @@ struct TestResource {
     uint16_t type;
     uint16_t id;
     std::vector<uint8_t> data;
-    uint16_t language = 0x0409;
 };
 
 // File offsets, then offsets within the resource section in directory order.
@@ -59,43 +58,30 @@ inline PeFile WrapResourceSection(const std::vector<uint8_t>& section, PeFormat 
     bytes[1] = 'Z';
     Put32(bytes, 0x3C, static_cast<uint32_t>(layout.peSignature));
     Put32(bytes, layout.peSignature, 0x00004550);
-    Put16(bytes, layout.coffHeader, wide ? 0x8664 : 0x014C);
     Put16(bytes, layout.coffHeader + 2, 1);  // one section
     Put16(bytes, layout.coffHeader + 16, static_cast<uint32_t>(optionalSize));
-    Put16(bytes, layout.coffHeader + 18, wide ? 0x2022 : 0x2102);  // a DLL image
     const std::size_t optional = layout.optionalHeader;
     Put16(bytes, optional, wide ? 0x20B : 0x10B);
-    Put32(bytes, optional + 32, 0x1000);  // section alignment
-    Put32(bytes, optional + 36, 0x200);   // file alignment
-    Put32(bytes, optional + 56,
-          kTestResourceRva + static_cast<uint32_t>((section.size() + 0xFFF) & ~std::size_t{0xFFF}));
-    Put32(bytes, optional + 60, static_cast<uint32_t>(layout.resourceSection));
     layout.directoryCount = optional + (wide ? 108 : 92);
     Put32(bytes, layout.directoryCount, 16);
     layout.resourceDirectory = layout.directoryCount + 4 + 2 * 8;
     Put32(bytes, layout.resourceDirectory, kTestResourceRva);
-    Put32(bytes, layout.resourceDirectory + 4, static_cast<uint32_t>(section.size()));
     layout.sectionTable = optional + optionalSize;
     const std::size_t header = layout.sectionTable;
-    const char name[8] = {'.', 'r', 's', 'r', 'c', 0, 0, 0};
-    std::copy(name, name + 8, bytes.begin() + static_cast<std::ptrdiff_t>(header));
     Put32(bytes, header + 8, static_cast<uint32_t>(section.size()));
     Put32(bytes, header + 12, kTestResourceRva);
     Put32(bytes, header + 16, static_cast<uint32_t>(rawSize));
     Put32(bytes, header + 20, static_cast<uint32_t>(layout.resourceSection));
-    Put32(bytes, header + 36, 0x40000040);  // initialised data, readable
     bytes.insert(bytes.end(), section.begin(), section.end());
     bytes.resize(layout.resourceSection + rawSize, 0);
     return file;
 }
 
-// A resource section as a linker lays it out: root, type directories, id directories (one entry
-// per language, in the order given), data entries, data.
+// A resource section as a linker lays it out: root, type directories, id directories (one
+// language each), data entries, data.
 inline PeFile BuildPeImage(const std::vector<TestResource>& resources, PeFormat format) {
-    std::map<uint16_t, std::map<uint16_t, std::vector<const TestResource*>>> tree;
-    for (const TestResource& resource : resources) {
-        tree[resource.type][resource.id].push_back(&resource);
-    }
+    std::map<uint16_t, std::map<uint16_t, const TestResource*>> tree;
+    for (const TestResource& resource : resources) tree[resource.type][resource.id] = &resource;
     PeLayout at;
     std::size_t next = 16 + 8 * tree.size();
     const auto place = [&next](std::vector<uint32_t>& offsets, std::size_t entries) {
@@ -103,7 +89,7 @@ inline PeFile BuildPeImage(const std::vector<TestResource>& resources, PeFormat 
     };
     for (const auto& [type, ids] : tree) place(at.typeDirectories, ids.size());
     for (const auto& [type, ids] : tree) {
-        for (const auto& [id, languages] : ids) place(at.idDirectories, languages.size());
+        for (std::size_t i = 0; i < ids.size(); ++i) place(at.idDirectories, 1);
     }
     for (std::size_t i = 0; i < resources.size(); ++i) place(at.dataEntries, 0);
     std::vector<uint8_t> section(next, 0);
@@ -114,18 +100,16 @@ inline PeFile BuildPeImage(const std::vector<TestResource>& resources, PeFormat 
         Put32(section, directory + 16 + 8 * slot, id);
         Put32(section, directory + 20 + 8 * slot, offset);
     };
-    std::size_t typeIndex = 0, idIndex = 0;
+    std::size_t typeIndex = 0;
     std::vector<const TestResource*> data;
     for (const auto& [type, ids] : tree) {
         entry(0, typeIndex, type, 0x80000000u | at.typeDirectories[typeIndex]);
         std::size_t idSlot = 0;
-        for (const auto& [id, languages] : ids) {
-            const uint32_t idDirectory = at.idDirectories[idIndex++];
+        for (const auto& [id, resource] : ids) {
+            const uint32_t idDirectory = at.idDirectories[data.size()];
             entry(at.typeDirectories[typeIndex], idSlot++, id, 0x80000000u | idDirectory);
-            for (std::size_t slot = 0; slot < languages.size(); ++slot) {
-                entry(idDirectory, slot, languages[slot]->language, at.dataEntries[data.size()]);
-                data.push_back(languages[slot]);
-            }
+            entry(idDirectory, 0, 0x0409, at.dataEntries[data.size()]);
+            data.push_back(resource);
         }
         ++typeIndex;
     }
@@ -136,8 +120,6 @@ inline PeFile BuildPeImage(const std::vector<TestResource>& resources, PeFormat 
         section.insert(section.end(), data[i]->data.begin(), data[i]->data.end());
     }
     PeFile file = WrapResourceSection(section, format);
-    file.layout.typeDirectories = std::move(at.typeDirectories);
-    file.layout.idDirectories = std::move(at.idDirectories);
     file.layout.dataEntries = std::move(at.dataEntries);
     return file;
 }
