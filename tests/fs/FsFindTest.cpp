@@ -98,57 +98,45 @@ TEST_F(ListingTest, ChunksExaminedWhileReadingKeepEveryNameWithItsOwnStatus) {
 TEST_F(ListingTest, EachKindOfFileGetsItsBitsAndMasksSelect) {
     WriteFile("plain", "abc");
     ::chmod(WriteFile("readonly", "").c_str(), 0444);
-    WriteFile(".hidden", "");
     ::chmod(WriteFile(".hiddenro", "").c_str(), 0444);
-    MakeDir("dir");
     ::chmod(MakeDir("rodir").c_str(), 0555);
     MakeFifo("fifo");
-    MakeSocket("sock");
-    for (const auto& [target, link] : {std::pair{"dir", "link-to-dir"},
-                                       {"plain", "link-to-file"},
-                                       {"nowhere", "dangling"},
-                                       {"/dev/null", "device"}}) {
+    for (const auto& [target, link] :
+         {std::pair{"rodir", "link-to-dir"}, {"plain", "link-to-file"}, {"nowhere", "dangling"}}) {
         ASSERT_EQ(::symlink(target, Path(link).c_str()), 0);
     }
     const auto listing = ByName(ListAll(Dir().string(), "*", kAll));
     std::map<std::string, uint32_t> bits;
     for (const auto& [name, entry] : listing) bits[name] = entry.attributes;
-    bits["device"] &= ~FA_RDONLY;  // /dev/null may be read-only for its owner on some systems
     // clang-format off
     EXPECT_EQ(bits, (std::map<std::string, uint32_t>{
-        {"plain", FA_ARCHIVE}, {"readonly", FA_ARCHIVE | FA_RDONLY}, {"dir", FA_DIR},
-        {".hidden", FA_ARCHIVE | FA_HIDDEN}, {".hiddenro", FA_ARCHIVE | FA_HIDDEN | FA_RDONLY},
-        {"rodir", FA_DIR | FA_RDONLY}, {"fifo", FA_SYSTEM}, {"sock", FA_SYSTEM}, {"..", FA_DIR},
-        {"link-to-dir", FA_DIR}, {"link-to-file", FA_ARCHIVE}, {"dangling", FA_ARCHIVE},
-        {"device", FA_SYSTEM}}));
+        {"plain", FA_ARCHIVE}, {"readonly", FA_ARCHIVE | FA_RDONLY},
+        {".hiddenro", FA_ARCHIVE | FA_HIDDEN | FA_RDONLY}, {"rodir", FA_DIR | FA_RDONLY},
+        {"fifo", FA_SYSTEM}, {"..", FA_DIR}, {"link-to-dir", FA_DIR | FA_RDONLY},
+        {"link-to-file", FA_ARCHIVE}, {"dangling", FA_ARCHIVE}}));
     // clang-format on
     EXPECT_EQ(listing.at("link-to-file").size, 3u);  // the target's size
     const std::pair<uint32_t, std::set<std::string>> cases[] = {
-        {87,
-         {"..", "plain", "readonly", "dir", "rodir", "link-to-dir", "link-to-file",
-          "dangling"}},  // all but hidden and system
-        {(FA_ARCHIVE | FA_DIR | FA_RDONLY) | (FA_RDONLY << 16), {"readonly", "rodir"}},
-        {FA_DIR, {"..", "dir", "link-to-dir"}},
-        {kAll | (FA_DIR << 16), {"..", "dir", "rodir", "link-to-dir"}},
-        {kAll | (FA_SYSTEM << 16), {"fifo", "sock", "device"}},
-        {FA_HIDDEN | FA_ARCHIVE, {"plain", ".hidden", "link-to-file", "dangling"}},
-        {kAll | (FA_HIDDEN << 16), {".hidden", ".hiddenro"}},
+        {87, {"..", "plain", "readonly", "rodir", "link-to-dir", "link-to-file", "dangling"}},
+        {kAll | (FA_RDONLY << 16), {"readonly", ".hiddenro", "rodir", "link-to-dir"}},
+        {FA_DIR, {".."}},
         {0, {}},
     };
     for (const auto& [mask, names] : cases) EXPECT_EQ(NamesOf(mask), names) << mask;
 }
 
 TEST(PatternTest, WildcardsMatchOneByteOrAnyRunOfBytes) {
-    // clang-format off
     const std::tuple<const char*, const char*, bool> cases[] = {
-        {"*", "anything", true}, {"*", "..", true}, {"*.*", "noextension", true},
-        {"*.txt", "notes.txt", true}, {"*.txt", "notes.txt.bak", false},
-        {"*.txt", "notes.TXT", false}, {"?", "a", true}, {"?", "ab", false}, {"a?c", "abc", true},
-        {"a*c", "ac", true}, {"a*c", "abxbc", true}, {"a*c", "abxbd", false},
-        {"*a*b*", "xxaxxbxx", true}, {"*a*b*", "xxbxxaxx", false}, {"plain", "plainer", false},
-        {"", "", true}, {"**", "", true}, {"?*", "", false},
+        {"*.*", "noextension", true},
+        {"*.txt", "notes.txt.bak", false},
+        {"?", "ab", false},
+        {"a?c", "abc", true},
+        {"a*c", "abxbc", true},
+        {"a*c", "abxbd", false},
+        {"*a*b*", "xxbxxaxx", false},
+        {"**", "", true},
+        {"?*", "", false},
     };
-    // clang-format on
     for (const auto& [pattern, name, matches] : cases)
         EXPECT_EQ(MatchesPattern(pattern, name), matches) << pattern << " " << name;
 }
@@ -161,7 +149,6 @@ bool ConsoleIs437() {
 TEST(NameConversionTest, BetweenUtf8AndCodePage437) {
     if (!ConsoleIs437()) GTEST_SKIP() << "the table is for code page 437";
     const std::pair<std::string, std::string> cases[] = {
-        {"plain-name.txt", "plain-name.txt"},
         {"caf\xC3\xA9 \xC3\x84", "caf\x82 \x8E"},    // letters the page has
         {"\xE6\x97\xA5\xE6\x9C\xAC.txt", "??.txt"},  // and lacks
         {"x\xF0\x9F\x98\x80y", "x?y"},               // outside the BMP

@@ -4,13 +4,10 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <cstring>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -33,7 +30,6 @@ class FsTest : public ::testing::Test {
     ~FsTest() override {
         std::error_code ignored;
         stdfs::current_path(cwd_, ignored);
-        if (socket_ >= 0) ::close(socket_);
     }
     const stdfs::path& Dir() const { return dir_.root(); }
     std::string Path(const std::string& name) const { return dir_.Path(name); }
@@ -49,20 +45,10 @@ class FsTest : public ::testing::Test {
         EXPECT_EQ(::mkfifo(Path(name).c_str(), 0644), 0);
         return Path(name);
     }
-    // A bound socket, open for the test's lifetime.
-    std::string MakeSocket(const std::string& name) {
-        socket_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, Path(name).c_str(), sizeof address.sun_path - 1);
-        EXPECT_EQ(::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-        return Path(name);
-    }
 
   private:
     kq::test::TempFolder dir_{"kq-fs"};
     stdfs::path cwd_;
-    int socket_ = -1;
 };
 
 // A file's content, "<missing>" when it cannot be opened (never blocks on a fifo).
