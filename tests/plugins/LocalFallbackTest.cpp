@@ -1,12 +1,12 @@
-// The local fallback rule: a plugin's own entry point first; else, for a plugin whose
-// directories are local paths, a temporary local instance on its directory; else nothing.
+// The local fallback rule for file operations: a plugin's own entry point first; else, for a
+// plugin whose directories are local paths, a temporary local instance on its directory; else
+// nothing. (The compare's and the key bar's fallbacks show in the panels' tests.)
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "kq/plugin.h"
-#include "plugins/LocalCompare.h"
 #include "plugins/LocalFallback.h"
 
 namespace kq::plugins {
@@ -25,14 +25,6 @@ int32_t Log(PluginHandle handle, std::string what, Numbers... numbers) {
     what = (handle == kLocalHandle ? "local " : "plugin ") + what;
     ((what += " " + std::to_string(numbers)), ...);
     calls.push_back(what);
-    return 0;
-}
-
-int32_t KeyBar(const char**, const char**, const char**, const char**, const char**, const char**,
-               const char**) {
-    return 0;
-}
-int32_t Reverse(const PluginItem*, const PluginItem*, int32_t) {
     return 0;
 }
 
@@ -60,7 +52,6 @@ PluginEntry LocalEntry() {
     local.ZPutFiles = [](PluginHandle handle, PluginItem*, int32_t count, uint32_t flags,
                          uint32_t low,
                          uint32_t high) { return Log(handle, "put", count, flags, low, high); };
-    local.ZGetKeyBar = KeyBar;
     return local;
 }
 
@@ -127,15 +118,6 @@ TEST_F(LocalFallbackTest, ThePluginsOwnEntryPointElseALocalInstanceOnItsDirector
     bare.ZOpenPlugin = LocalEntry().ZOpenPlugin;
     bare.ZClosePlugin = LocalEntry().ZClosePlugin;
     ExpectAll(plugin, bare, FileOperationRoute::kNotDone, {});
-}
-
-TEST_F(LocalFallbackTest, CompareAndKeyBarFallBackToTheLocalOnes) {
-    PluginEntry plugin{};
-    EXPECT_EQ(CompareOf(plugin), &FS_ZCompare);
-    EXPECT_EQ(KeyBarOf(plugin, LocalEntry()), &KeyBar);
-    EXPECT_EQ(KeyBarOf(plugin, PluginEntry{}), nullptr);
-    plugin.ZCompare = Reverse;
-    EXPECT_EQ(CompareOf(plugin), &Reverse);
 }
 
 }  // namespace
