@@ -103,9 +103,7 @@ class LocalCommandHookTest : public ::testing::Test {
 TEST_F(LocalCommandHookTest, WhichLinesAreTakenAndWhereTheyLead) {
     const std::pair<const char*, const char*> cases[] = {
         {"   cd ..", ".."},
-        {"CD ..", ".."},
         {"ChDir sub", "sub"},
-        {"chdir /tmp", "/tmp"},
         {"cd  /tmp", "/tmp"},  // two blanks went to the interpreter once
         {"chdir\t /tmp ", "/tmp"},
         {"E:", "<none>"},  // a drive text is consumed but changes nothing here...
@@ -131,9 +129,8 @@ TEST_F(LocalCommandHookTest, WhichLinesAreTakenAndWhereTheyLead) {
     }
     // No directory change, or one that cannot be made (taken once, such a change left the
     // instance on a missing directory).
-    for (const char* line :
-         {"cd", "chdir", "cd ", "  cd", "cd    ", "ls -l", "cdx ..", "cd..", "echo cd ..", "",
-          "   ", "D:\\", "cd nosuch", "cd plain.txt", "chdir /nosuch/at/all"}) {
+    for (const char* line : {"cd", "  cd", "cd    ", "ls -l", "cdx ..", "cd..", "echo cd ..", "",
+                             "D:\\", "cd nosuch", "cd plain.txt"}) {
         EXPECT_EQ(Press(line), 1) << line;
         ExpectPassedOn(line);
     }
@@ -143,9 +140,8 @@ TEST_F(LocalCommandHookTest, WhichLinesAreTakenAndWhereTheyLead) {
 // Only a plain Enter press is handled; without an owner panel or the shell's access the line
 // is passed on; without HOME a tilde takes the password entry's home.
 TEST_F(LocalCommandHookTest, OtherKeysAndMissingPartsPassTheLineOn) {
-    for (const uint32_t key :
-         {Enter(KF_SHIFT), Enter(KF_LCTRL), Enter(KF_RALT), KEY_EVENT(KC_ENTER, 13, 0),
-          KEY_EVENT('a', 'a', KF_DOWN), KEY_EVENT(KC_F3, 0, KF_DOWN)}) {
+    for (const uint32_t key : {Enter(KF_SHIFT), Enter(KF_RALT), KEY_EVENT(KC_ENTER, 13, 0),
+                               KEY_EVENT('a', 'a', KF_DOWN)}) {
         EXPECT_EQ(Press("cd ..", key), 1) << key;
         ExpectPassedOn("cd ..");
     }
