@@ -62,8 +62,8 @@ TEST_F(CopyTest, FsCopyClearsTheStatusRecord) {
 }
 
 // Without replace an existing destination is untouched (times too); with it, the own loop keeps
-// the replaced file's permissions and times, and the system copy carries the source's. A file
-// is never copied onto itself (the replace would truncate it before the first read).
+// the replaced file's permissions and the system copy carries the source's, times included. A
+// file is never copied onto itself (the replace would truncate it before the first read).
 TEST_F(CopyTest, ExistingDestinationsAndCopyOntoItself) {
     const std::string source = WriteFile("source", "new content");
     const std::string target = WriteFile("target", "old");
