@@ -3,9 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "kq/kernel.h"
 #include "kq/keys.h"
-#include "kq/resources.h"
 #include "localfs/LocalPlugin.h"
 #include "ui/WindowTestSupport.h"
 
@@ -70,26 +68,6 @@ TEST_F(LocalStateTest, TerminateAnsweredStopWaitsForTheRunningJob) {
     job.join();
     EXPECT_EQ(RunningJobs(), 0);
     ASSERT_EQ(FS_ZInitialise(nullptr, 0), 0);
-}
-
-// Without a language every label is null; with one, each is a text, kept until the next call
-// or FS_ZTerminate.
-TEST_F(LocalStateTest, KeyBarLabels) {
-    const KeHandle saved = ResGetLanguage();
-    ResSetLanguage(0);
-    EXPECT_EQ(KeyBar(), 0);
-    for (const char* label : labels) EXPECT_EQ(label, nullptr);
-    ResSetLanguage(saved);
-#ifdef KQ_LANG_ENGLISH
-    const KeHandle module = KeLoadDll(KQ_LANG_ENGLISH);
-    ResSetLanguage(module);
-    ASSERT_EQ(KeyBar(), 0);
-    for (const char* label : labels) EXPECT_TRUE(label != nullptr && *label != '\0');
-    ASSERT_EQ(FS_ZTerminate(0), 0);
-    ASSERT_EQ(FS_ZInitialise(nullptr, 0), 0);
-    ResSetLanguage(saved);
-    KeFreeDll(module);
-#endif
 }
 
 }  // namespace

@@ -39,9 +39,6 @@ PluginEntry LocalEntry() {
         return setDirectoryResult;
     };
     local.ZClosePlugin = [](PluginHandle handle) { return Log(handle, "close"); };
-    local.ZCreateDirectory = [](PluginHandle handle, const char* name, intptr_t) {
-        return Log(handle, std::string("create ") + name);
-    };
     local.ZDeleteFiles = [](PluginHandle handle, PluginItem*, int32_t count, uint32_t flags) {
         return Log(handle, "delete", count, flags);
     };
@@ -49,15 +46,11 @@ PluginEntry LocalEntry() {
                          uint32_t flags, uint32_t low, uint32_t high) {
         return Log(handle, std::string("get ") + to, count, flags, low, high);
     };
-    local.ZPutFiles = [](PluginHandle handle, PluginItem*, int32_t count, uint32_t flags,
-                         uint32_t low,
-                         uint32_t high) { return Log(handle, "put", count, flags, low, high); };
     return local;
 }
 
 // Each operation with the record it leaves after "plugin " or "local ".
 const std::pair<FileOperationCall, std::string> kOperations[] = {
-    {{.operation = FileOperation::kCreateDirectory, .name = "new"}, "create new"},
     {{.operation = FileOperation::kDeleteFiles, .count = 2, .flags = 24}, "delete 2 24"},
     {{.operation = FileOperation::kGetFiles,
       .count = 3,
@@ -66,7 +59,6 @@ const std::pair<FileOperationCall, std::string> kOperations[] = {
       .sizeLow = 5,
       .sizeHigh = 6},
      "get /to 3 32 5 6"},
-    {{.operation = FileOperation::kPutFiles, .count = 1, .flags = 4, .sizeLow = 7}, "put 1 4 7 0"},
 };
 
 class LocalFallbackTest : public ::testing::Test {
@@ -101,9 +93,6 @@ TEST_F(LocalFallbackTest, ThePluginsOwnEntryPointElseALocalInstanceOnItsDirector
     PluginEntry plugin{};
     ExpectAll(plugin, LocalEntry(), FileOperationRoute::kNotDone, {});  // no flags to ask
     plugin.ZGetFlags = [](PluginHandle) { return pluginFlags; };
-    // Without ZGetDirectory the instance stays where it opened.
-    ExpectAll(plugin, LocalEntry(), FileOperationRoute::kLocal,
-              {"local open owner 0 0", "local *", "local close"});
     plugin.ZGetDirectory = [](PluginHandle) { return "/plugin/dir"; };
     ExpectAll(plugin, LocalEntry(), FileOperationRoute::kLocal,
               {"local open owner 0 0", "local cd /plugin/dir", "local *", "local close"});
@@ -113,11 +102,6 @@ TEST_F(LocalFallbackTest, ThePluginsOwnEntryPointElseALocalInstanceOnItsDirector
     setDirectoryResult = 0;
     pluginFlags = 2;
     ExpectAll(plugin, LocalEntry(), FileOperationRoute::kNotDone, {});
-    pluginFlags = PLUGIN_FLAG_LOCAL_PATHS;
-    PluginEntry bare{};  // the local plugin lacks the operations
-    bare.ZOpenPlugin = LocalEntry().ZOpenPlugin;
-    bare.ZClosePlugin = LocalEntry().ZClosePlugin;
-    ExpectAll(plugin, bare, FileOperationRoute::kNotDone, {});
 }
 
 }  // namespace

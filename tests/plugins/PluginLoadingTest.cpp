@@ -58,10 +58,7 @@ std::string Recorded(int number, const std::string& path) {
 class PluginLoadingTest : public ::testing::Test {
   protected:
     void SetUp() override { EmptyTable(); }
-    void TearDown() override {
-        EmptyTable();
-        SetInternalPluginEntry(std::nullopt);
-    }
+    void TearDown() override { EmptyTable(); }
     static void EmptyTable() {
         for (int attempt = 0; attempt < 10 && Free().result != 0; ++attempt) {
         }
@@ -105,20 +102,17 @@ TEST_F(PluginLoadingTest, TheTreeIsScannedDepthFirstSkippingHiddenEntries) {
 }
 
 // Failing and unloadable plugins are left out (and unloaded again) and the next takes their
-// number; a trailing slash adds no second one and overlong paths are skipped.
-TEST_F(PluginLoadingTest, FailingUnloadableAndOverlongPluginsAreLeftOut) {
+// number; a trailing slash adds no second one.
+TEST_F(PluginLoadingTest, FailingAndUnloadablePluginsAreLeftOut) {
     const std::string failing = Place(KQ_PLUGIN_FAILING, "fail.so");
     const std::string junk = root_.WriteFile("junk.so", "not a library\n");
     const std::string recording = Place(KQ_PLUGIN_RECORDING, "rec.so");
-    const std::string part(200, 'd'), deep = part + "/" + part + "/" + part;
-    Place(KQ_PLUGIN_EMPTY, deep + "/far.so");
     const LoadResult loaded = Load(Root() + "/");
     EXPECT_EQ(loaded.result, 0);
     size_t length = kInternalLog.size();
     for (const std::string& piece :
          {Loading(failing, "Initialisation error 5!"), Loading(junk, "Can't load module!"),
-          Loading(recording, Recorded(1, recording)),
-          " * Skipping " + Root() + "/" + deep + ": its path is longer than 511 bytes\n"}) {
+          Loading(recording, Recorded(1, recording))}) {
         EXPECT_NE(loaded.log.find(piece), std::string::npos) << piece << "\nin\n" << loaded.log;
         length += piece.size();
     }
@@ -151,32 +145,6 @@ TEST_F(PluginLoadingTest, ASecondLoadAppendsAndSlotsHoldTheExportedEntryPoints) 
     entry.ZGetDirectory = nullptr;
     entry.ZCompare = nullptr;
     EXPECT_EQ(std::memcmp(&entry, &empty, sizeof entry), 0);  // the other fifteen
-}
-
-TEST_F(PluginLoadingTest, TheInternalPluginIsInitialisedFirstAndItsFailureStopsTheScan) {
-    static PluginInfo seen{};
-    static std::string seenName;
-    PluginEntry internal{};
-    internal.ZInitialise = [](PluginInfo* info, intptr_t) -> int32_t {
-        seen = *info;
-        seenName = info->name;
-        return 0;
-    };
-    SetInternalPluginEntry(internal);
-    EXPECT_EQ(Load(Root()).log, kInternalLog);
-    EXPECT_EQ(seenName + " " + std::to_string(seen.size) + " " + std::to_string(seen.number),
-              "INTERNAL " + std::to_string(sizeof(PluginInfo)) + " 0");
-    ASSERT_EQ(Free().result, 0);
-
-    Place(KQ_PLUGIN_RECORDING, "rec.so");
-    internal.ZInitialise = [](PluginInfo*, intptr_t) -> int32_t { return 7; };
-    SetInternalPluginEntry(internal);
-    const LoadResult loaded = Load(Root());
-    EXPECT_EQ(loaded.result, -1);
-    EXPECT_EQ(loaded.log,
-              " * Initializing internal 'plugins': Internal plugin's number 0 initialisation "
-              "error 7!\nTerminating.\n");
-    EXPECT_EQ(CountThroughPluginGet(), 1);  // the record stays
 }
 
 // Plugins are terminated from the last; a refusal stops there (the refusing plugin and the ones
