@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "fs/FsInternal.h"
@@ -75,18 +74,6 @@ TEST(DiskInfoTest, TheTypeIsTheMountTablesAndAMissingPathZeroesTheRecord) {
     EXPECT_EQ(FsGetDiskInfo("/no/such/kq/path", &info), -1);
     const FsDiskInfo zero{};
     EXPECT_EQ(std::memcmp(&info, &zero, sizeof info), 0);
-}
-
-TEST(DiskInfoTest, LargeVolumesAreCountedInLargerClusters) {
-    using Figures = std::tuple<uint64_t, uint64_t, uint64_t>;  // cluster size, total, available
-    const std::pair<Figures, Figures> cases[] = {
-        {{4096, 1ull << 34, 1ull << 33}, {32768, 1u << 31, 1u << 30}},  // 64 TiB
-    };
-    for (const auto& [volume, clusters] : cases) {
-        const auto [size, blocks, available] = volume;
-        const ClusterFigures got = ScaleToClusters(size, blocks, available);
-        EXPECT_EQ(Figures(got.clusterSize, got.total, got.available), clusters) << blocks;
-    }
 }
 
 }  // namespace

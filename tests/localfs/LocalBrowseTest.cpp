@@ -107,14 +107,11 @@ TEST_F(LocalBrowseTest, SetDirectoryResolvesOrAdjustsTheText) {
     const std::string longName(600, 'a');
     const Case cases[] = {
         {"@/work/sub", "../sub/.", "@/work/sub", 0},
-        {"@/work", "NOSUCH", "@/work/NOSUCH", -1},  // a missing name is appended
-        {"@/work", "@/gone/deeper", "@/gone/deeper", -1},
+        {"@/work", "NOSUCH", "@/work/NOSUCH", -1},           // a missing name is appended
         {"@/gone/deeper/still", "..", "@/gone/deeper", -1},  // from a missing tree: cut
         {"@/work", "", "@/work", -1},
-        {"@/work", longName.c_str(), "@/work", -1},  // too long for the buffer
-        {"/", "..", "/", 0},
+        {"@/work", longName.c_str(), "@/work", -1},        // too long for the buffer
         {"x/kq-missing", "../../kq-missing-too", "", -1},  // a cut leaving one character
-        {"", "..", "", 0},
         {"", "@/work", "@/work", 0},
     };
     const auto expand = [&](const char* text) {

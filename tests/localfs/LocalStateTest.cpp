@@ -31,18 +31,14 @@ class LocalStateTest : public kq::ui::testing::DesktopTest {
 };
 
 // Without jobs nothing is asked; answered "keep" while a job runs, nothing changes and the
-// shared state (the lock, the count and the key bar) still works; initialising clears the
-// count and the stop request.
+// shared state (the lock, the count and the key bar) still works.
 TEST_F(LocalStateTest, JobsAreCountedAndTheQuestionAnsweredKeepChangesNothing) {
     JobStarted();
     JobFinished();
     ASSERT_EQ(FS_ZTerminate(0), 0);
     EXPECT_EQ(console->BellCount(), 0);
     EXPECT_TRUE(StopRequested());
-    JobStarted();
     ASSERT_EQ(FS_ZInitialise(nullptr, 0), 0);
-    EXPECT_EQ(RunningJobs(), 0);
-    EXPECT_FALSE(StopRequested());
 
     KeyBar();
     JobStarted();
