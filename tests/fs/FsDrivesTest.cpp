@@ -25,21 +25,6 @@ TEST(MountTableTest, FieldsAreSplitAndEscapesDecoded) {
     EXPECT_EQ(mounts[2].point, "/mnt/back\\slash");
 }
 
-// Pseudo file systems and the system's own trees are left out (removable media under
-// /run/media stay), root comes first and once, a point mounted over counts once, and a
-// bind-mounted file (as containers do with /etc/hosts) is no drive.
-TEST(MountTableTest, DrivesAreTheRealMountsWithRootFirst) {
-    const char* table =
-        "proc /mnt/proc proc rw 0 0\n/dev/sdc1 /data xfs rw 0 0\noverlay / overlay rw 0 0\n"
-        "/dev/sda1 / btrfs rw 0 0\ntmpfs /dev/shm tmpfs rw 0 0\n/dev/sdd1 /data ext4 rw 0 0\n"
-        "/dev/sdb1 /run/media/ann/USB\\040STICK vfat rw 0 0\ntmpfs /tmp tmpfs rw 0 0\n"
-        "/dev/sde1 /runner ext4 rw 0 0\n/dev/vda /etc/hosts ext4 rw 0 0\n";
-    const auto isDirectory = [](const std::string& point) { return point != "/etc/hosts"; };
-    EXPECT_EQ(
-        DriveMountPoints(ParseMounts(table), isDirectory),
-        (std::vector<std::string>{"/", "/data", "/run/media/ann/USB STICK", "/tmp", "/runner"}));
-}
-
 TEST(DriveListTest, RootFirstEveryDriveADirectory) {
     char* drives = FsGetDrives();
     ASSERT_NE(drives, nullptr);

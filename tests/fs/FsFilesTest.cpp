@@ -47,21 +47,6 @@ TEST_F(FilesTest, EachDispositionCreatesTruncatesOrKeepsTheFile) {
     }
 }
 
-TEST_F(FilesTest, ReadWriteSeekAndTell) {
-    const intptr_t handle =
-        FsOpen(Path("rw").c_str(), FS_CREATE_NEW | FS_READ | FS_WRITE | FS_SHARE_READ, 0);
-    ASSERT_NE(handle, -1);
-    EXPECT_EQ(FsWrite(handle, "0123456789", 10), 10);
-    EXPECT_EQ(FsTell(handle), 10);
-    EXPECT_EQ(FsSeek(handle, 2, FS_SEEK_SET), 2);
-    char buffer[8] = {};
-    EXPECT_EQ(FsRead(handle, buffer, 3), 3);
-    EXPECT_STREQ(buffer, "234");
-    EXPECT_EQ(FsSeek(handle, -4, FS_SEEK_END), 6);
-    EXPECT_EQ(FsSeek(handle, -1, FS_SEEK_CUR), 5);
-    EXPECT_EQ(FsClose(handle), 0);
-}
-
 TEST_F(FilesTest, MakeRemoveDeleteAndTheCurrentDirectory) {
     EXPECT_EQ(FsMkDir(Path("new").c_str(), 0), 0);
     WriteFile("new/content", "");
