@@ -40,7 +40,7 @@ class LocalBrowseTest : public ::testing::Test {
     std::string Directory() const { return FS_ZGetDirectory(handle); }
 
     // "name attributes link size modified;" for each item of a listing, by name (FA_ARCHIVE is 1,
-    // FA_DIR 4, PLUGIN_ITEM_LINK 1); every item's other fields checked on the way.
+    // FA_DIR 4, PLUGIN_ITEM_LINK 1).
     std::string List(PluginHandle from) {
         std::map<std::string, std::string> listed;
         PluginItem* items = nullptr;
@@ -50,9 +50,6 @@ class LocalBrowseTest : public ::testing::Test {
             listed[item.name] =
                 std::to_string(item.attributes) + " " + std::to_string(item.reserved11) + " " +
                 std::to_string(item.fileSize) + " " + std::to_string(item.modified != 0) + ";";
-            EXPECT_TRUE(item.size == sizeof(PluginItem) && *item.text1 == '\0' &&
-                        *item.text2 == '\0')
-                << item.name;
         }
         EXPECT_EQ(FS_ZFindClose(from, items, count), 0);
         std::string all;
@@ -130,24 +127,16 @@ TEST_F(LocalBrowseTest, ListingFillsTheItems) {
     Place(work);
     EXPECT_EQ(List(handle), ".. 4 0 0 1;file.txt 1 0 5 1;link 1 1 5 1;sub 4 0 0 1;");
     Place(root + "/gone");
-    PluginItem* items = nullptr;
-    int32_t count = 7;
-    EXPECT_EQ(FS_ZFindFiles(handle, &items, &count, 0), -1);
-    EXPECT_EQ(items, nullptr);
-    EXPECT_EQ(count, 0);
+    EXPECT_EQ(List(handle), "<failed>");
 }
 
-// Names are relative to the instance's directory or absolute; an empty name makes nothing and
-// succeeds. (Refusals show in the panels' tests.)
+// Names are relative to the instance's directory or absolute. (Refusals show in the panels' tests.)
 TEST_F(LocalBrowseTest, CreateDirectory) {
     Place(work);
     EXPECT_EQ(FS_ZCreateDirectory(handle, (root + "/absolute").c_str(), 0), 0);
     EXPECT_EQ(FS_ZCreateDirectory(handle, "relative", 0), 0);
-    EXPECT_EQ(FS_ZCreateDirectory(handle, "", 0), 0);
     EXPECT_EQ(FS_ZCreateDirectory(handle, "sub", 0), -1);
-    for (const std::string& made : {root + "/absolute", work + "/relative"}) {
-        EXPECT_TRUE(fs::is_directory(made)) << made;
-    }
+    EXPECT_TRUE(fs::is_directory(root + "/absolute") && fs::is_directory(work + "/relative"));
 }
 
 // Both panels read one directory within moments of each other: the second reader gets the
