@@ -41,11 +41,6 @@ TEST_F(CopyTest, BothModesCopyTheContent) {
             EXPECT_TRUE(Read(target) == content) << size << " " << mode;
         }
     }
-    // Files of /proc report a size of 0 yet have content: the copy must not stop at the size.
-    for (const uint32_t mode : kModes) {
-        EXPECT_EQ(CopyAndWait("/proc/version", Path("v"), mode | FS_COPY_REPLACE), FS_COPY_OK);
-        EXPECT_EQ(Read(Path("v")), Read("/proc/version")) << mode;
-    }
 }
 
 // Without replace an existing destination is untouched (times too); with it, it gets the new

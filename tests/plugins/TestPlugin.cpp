@@ -37,7 +37,3 @@ ZPLUGIN_EXPORT int32_t ZPLUGIN_CALL ZTerminate(intptr_t) {
 ZPLUGIN_EXPORT uint32_t ZPLUGIN_CALL ZGetFlags(PluginHandle) {
     return PLUGIN_FLAG_LOCAL_PATHS;
 }
-
-ZPLUGIN_EXPORT const char* ZPLUGIN_CALL ZGetDirectory(PluginHandle) {
-    return "/recorded";
-}
