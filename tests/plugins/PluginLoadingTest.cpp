@@ -128,7 +128,6 @@ TEST_F(PluginLoadingTest, ASecondLoadAppendsAndSlotsHoldTheExportedEntryPoints) 
     EXPECT_EQ(CountThroughPluginGet(), 3);
     const PluginEntry empty{};
     PluginEntry entry{};
-    for (const int32_t number : {3, -1}) EXPECT_EQ(PluginGet(number, &entry), -1) << number;
     entry.ZGetFlags = [](PluginHandle) -> uint32_t { return 0; };
     ASSERT_EQ(PluginGet(1, &entry), 0);
     EXPECT_EQ(std::memcmp(&entry, &empty, sizeof entry), 0);  // the empty plugin exports nothing
