@@ -1,7 +1,7 @@
 #include <sys/statvfs.h>
 
+#include <cstring>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "fs/FsInternal.h"
@@ -23,25 +23,6 @@ TEST(MountTableTest, FieldsAreSplitAndEscapesDecoded) {
     EXPECT_EQ(mounts[1].point, "/media/My Disk");
     EXPECT_EQ(mounts[2].source, "server:/share\tx");
     EXPECT_EQ(mounts[2].point, "/mnt/back\\slash");
-}
-
-// Pseudo file systems and the system's own trees are left out (removable media under
-// /run/media stay), root comes first and once, a point mounted over counts once, and a
-// bind-mounted file (as containers do with /etc/hosts) is no drive.
-TEST(MountTableTest, DrivesAreTheRealMountsWithRootFirst) {
-    const char* table =
-        "sysfs /sys sysfs rw 0 0\n/dev/sdc1 /data xfs rw 0 0\nproc /proc proc rw 0 0\n"
-        "overlay / overlay rw 0 0\ntmpfs /run tmpfs rw 0 0\n/dev/sda1 / btrfs rw 0 0\n"
-        "tmpfs /dev/shm tmpfs rw 0 0\n/dev/loop3 /snap/core22/1 squashfs ro 0 0\n"
-        "/dev/sdd1 /data ext4 rw 0 0\ngvfsd-fuse /run/user/1/gvfs fuse.gvfsd-fuse rw 0 0\n"
-        "/dev/sdb1 /run/media/ann/USB\\040STICK vfat rw 0 0\ntmpfs /tmp tmpfs rw 0 0\n"
-        "/dev/sde1 /runner ext4 rw 0 0\n/dev/vda /etc/hosts ext4 rw 0 0\n"
-        "cgroup2 /sys/fs/cgroup cgroup2 rw 0 0\nann@host: /home/ann/remote fuse.sshfs rw 0 0\n";
-    const auto isDirectory = [](const std::string& point) { return point != "/etc/hosts"; };
-    EXPECT_EQ(DriveMountPoints(ParseMounts(table), isDirectory),
-              (std::vector<std::string>{"/", "/data", "/run/media/ann/USB STICK", "/tmp", "/runner",
-                                        "/home/ann/remote"}));
-    EXPECT_EQ(DriveMountPoints({}, isDirectory), std::vector<std::string>{"/"});
 }
 
 TEST(DriveListTest, RootFirstEveryDriveADirectory) {
@@ -78,42 +59,6 @@ TEST(DiskInfoTest, TheTypeIsTheMountTablesAndAMissingPathZeroesTheRecord) {
     EXPECT_EQ(FsGetDiskInfo("/no/such/kq/path", &info), -1);
     const FsDiskInfo zero{};
     EXPECT_EQ(std::memcmp(&info, &zero, sizeof info), 0);
-}
-
-TEST(DiskInfoTest, LargeVolumesAreCountedInLargerClusters) {
-    using Figures = std::tuple<uint64_t, uint64_t, uint64_t>;  // cluster size, total, available
-    const std::pair<Figures, Figures> cases[] = {
-        {{4096, 1000, 10}, {4096, 1000, 10}},
-        {{4096, 0xFFFFFFFFull, 5}, {4096, 0xFFFFFFFF, 5}},
-        {{4096, 0x100000000ull, 0x100000000ull}, {8192, 0x80000000, 0x80000000}},
-        {{4096, 1ull << 34, 1ull << 33}, {32768, 1u << 31, 1u << 30}},  // 64 TiB
-    };
-    for (const auto& [volume, clusters] : cases) {
-        const auto [size, blocks, available] = volume;
-        const ClusterFigures got = ScaleToClusters(size, blocks, available);
-        EXPECT_EQ(Figures(got.clusterSize, got.total, got.available), clusters) << blocks;
-    }
-}
-
-class VolumeLabelTest : public FsTest {};
-
-TEST_F(VolumeLabelTest, TheLabelIsTheLinkNamingTheDeviceWithEscapesDecoded) {
-    std::string device;
-    for (const MountEntry& mount : SystemMounts()) {
-        struct stat status;
-        if (::stat(mount.source.c_str(), &status) == 0 && S_ISBLK(status.st_mode)) {
-            device = mount.source;
-        }
-    }
-    const std::string labels = MakeDir("by-label");
-    EXPECT_EQ(VolumeLabel(device, Path("missing")), "");
-    EXPECT_EQ(VolumeLabel("tmpfs", labels), "");      // no device at all
-    EXPECT_EQ(VolumeLabel("/dev/null", labels), "");  // not a block device
-    if (device.empty()) GTEST_SKIP() << "no block device is mounted";
-    EXPECT_EQ(VolumeLabel(device, labels), "");
-    ASSERT_EQ(::symlink("/dev/null", Path("by-label/Other").c_str()), 0);
-    ASSERT_EQ(::symlink(device.c_str(), Path("by-label/My\\x20Disk").c_str()), 0);
-    EXPECT_EQ(VolumeLabel(device, labels), "My Disk");
 }
 
 }  // namespace

@@ -10,8 +10,7 @@ class FilesTest : public FsTest {
   protected:
     Listed Listing(const std::string& name) const {
         const auto listing = ByName(ListAll(Dir().string(), "*", kAll));
-        EXPECT_EQ(listing.count(name), 1u) << name;
-        return listing.count(name) ? listing.at(name) : Listed{};
+        return listing.at(name);
     }
 };
 
@@ -22,17 +21,11 @@ TEST_F(FilesTest, EachDispositionCreatesTruncatesOrKeepsTheFile) {
         const char* contents;  // the file afterwards
     };
     const Case cases[] = {
-        {FS_CREATE_NEW | FS_WRITE, false, true, ""},
         {FS_CREATE_NEW | FS_WRITE, true, false, "old"},
-        {FS_CREATE_ALWAYS | FS_WRITE, false, true, ""},
         {FS_CREATE_ALWAYS | FS_WRITE, true, true, ""},
-        {FS_OPEN_ALWAYS | FS_READ, false, true, ""},
         {FS_OPEN_ALWAYS | FS_READ, true, true, "old"},
         {FS_OPEN_EXISTING | FS_READ, false, false, "<missing>"},
-        {FS_OPEN_EXISTING | FS_READ, true, true, "old"},
-        {FS_TRUNCATE_EXISTING | FS_WRITE, false, false, "<missing>"},
         {FS_TRUNCATE_EXISTING | FS_WRITE, true, true, ""},
-        {FS_TRUNCATE_EXISTING | FS_READ, true, false, "old"},  // truncating needs write access
     };
     int index = 0;
     for (const Case& c : cases) {
@@ -43,61 +36,20 @@ TEST_F(FilesTest, EachDispositionCreatesTruncatesOrKeepsTheFile) {
         EXPECT_EQ(handle == -1 ? 0 : FsClose(handle), 0);
         EXPECT_EQ(Read(Path(name)), c.contents) << name;
     }
-    for (const uint32_t low : {0u, 6u, 7u, 8u, 9u, 10u, 11u, 12u, 13u, 14u, 15u}) {  // undefined
-        EXPECT_EQ(FsOpen(Path("never").c_str(), low | FS_READ | FS_WRITE, 0), -1) << low;
-        EXPECT_FALSE(stdfs::exists(Path("never"))) << low;
-    }
     // A fifo would block the open until a writer comes, a device has effects of its own, and a
     // directory is no file: all are refused at once.
-    for (const std::string& path :
-         {MakeDir("dir"), MakeFifo("fifo"), MakeSocket("socket"), std::string("/dev/zero")}) {
+    for (const std::string& path : {MakeDir("dir"), MakeFifo("fifo"), std::string("/dev/zero")}) {
         EXPECT_EQ(FsOpen(path.c_str(), FS_OPEN_EXISTING | FS_READ, 0), -1) << path;
         EXPECT_EQ(FsOpen(path.c_str(), FS_OPEN_ALWAYS | FS_READ | FS_WRITE, 0), -1) << path;
     }
-    // The read-only attribute applies to a new file but not to its creating handle.
-    const intptr_t handle = FsOpen(Path("ro").c_str(), FS_CREATE_NEW | FS_WRITE, FA_RDONLY);
-    EXPECT_EQ(FsWrite(handle, "data", 4), 4);
-    FsClose(handle);
-    EXPECT_EQ(Listing("ro").attributes, uint32_t{FA_ARCHIVE | FA_RDONLY});
-    EXPECT_EQ(Read(Path("ro")), "data");
 }
 
-TEST_F(FilesTest, ReadWriteSeekAndTell) {
-    const intptr_t handle =
-        FsOpen(Path("rw").c_str(), FS_CREATE_NEW | FS_READ | FS_WRITE | FS_SHARE_READ, 0);
-    ASSERT_NE(handle, -1);
-    EXPECT_EQ(FsWrite(handle, "0123456789", 10), 10);
-    EXPECT_EQ(FsTell(handle), 10);
-    EXPECT_EQ(FsSeek(handle, 2, FS_SEEK_SET), 2);
-    char buffer[8] = {};
-    EXPECT_EQ(FsRead(handle, buffer, 3), 3);
-    EXPECT_STREQ(buffer, "234");
-    EXPECT_EQ(FsSeek(handle, 1, FS_SEEK_CUR), 6);
-    EXPECT_EQ(FsSeek(handle, -4, FS_SEEK_END), 6);
-    EXPECT_EQ(FsSeek(handle, -1, 2), 9);  // 2 counts as from the end
-    EXPECT_EQ(FsRead(handle, buffer, sizeof buffer), 1);
-    EXPECT_EQ(FsRead(handle, buffer, sizeof buffer), 0);
-    EXPECT_EQ(FsSeek(handle, 0, 3), -1);
-    EXPECT_EQ(FsSeek(handle, -1, FS_SEEK_SET), -1);
-    EXPECT_EQ(FsTell(handle), 10);
-    EXPECT_EQ(FsClose(handle), 0);
-    EXPECT_EQ(FsRead(handle, buffer, 1), -1);
-    const intptr_t unbuffered =
-        FsOpen(Path("rw").c_str(), FS_OPEN_EXISTING | FS_READ | FS_UNBUFFERED, 0);
-    EXPECT_NE(unbuffered, -1);
-    FsClose(unbuffered);
-}
-
-TEST_F(FilesTest, MakeRemoveDeleteAndTheCurrentDirectory) {
+TEST_F(FilesTest, MakeRemoveAndDelete) {
     EXPECT_EQ(FsMkDir(Path("new").c_str(), 0), 0);
-    EXPECT_EQ(FsMkDir(Path("new").c_str(), 0), -1);
     WriteFile("new/content", "");
-    EXPECT_EQ(FsRmDir(Path("new").c_str()), -1);        // not empty
-    EXPECT_EQ(FsDelete(MakeDir("empty").c_str()), -1);  // no file
+    EXPECT_EQ(FsRmDir(Path("new").c_str()), -1);  // not empty
     EXPECT_EQ(FsDelete(Path("new/content").c_str()), 0);
-    EXPECT_EQ(FsDelete(Path("new/content").c_str()), -1);
     EXPECT_EQ(FsRmDir(Path("new").c_str()), 0);
-    EXPECT_EQ(FsRmDir(Path("new").c_str()), -1);
     WriteFile("target", "kept");
     ASSERT_EQ(::symlink("target", Path("link").c_str()), 0);
     EXPECT_EQ(FsDelete(Path("link").c_str()), 0);
@@ -108,17 +60,6 @@ TEST_F(FilesTest, MakeRemoveDeleteAndTheCurrentDirectory) {
     const intptr_t handle = FsOpen(Path("ro/inside").c_str(), FS_CREATE_NEW | FS_WRITE, 0);
     EXPECT_NE(handle, -1);
     FsClose(handle);
-
-    ASSERT_EQ(FsSetCwd(Path("ro").c_str()), 0);
-    char buffer[FS_MAX_PATH];
-    ASSERT_EQ(FsGetCwd(buffer), 0);
-    EXPECT_EQ(std::string(buffer), Path("ro"));
-    EXPECT_EQ(FsSetCwd(Path("missing").c_str()), -1);
-    std::string deep = Path("ro");
-    while (deep.size() < FS_MAX_PATH + 10) deep += "/" + std::string(60, 'd');
-    stdfs::create_directories(deep);
-    ASSERT_EQ(::chdir(deep.c_str()), 0);
-    EXPECT_EQ(FsGetCwd(buffer), -1);  // longer than the buffer
 }
 
 // FsMove and its fallback for file systems that cannot refuse to replace (called directly)
@@ -149,63 +90,21 @@ TEST_F(FilesTest, MovesRenameButNeverReplace) {
     }
 }
 
-TEST_F(FilesTest, AMoveToAnotherFileSystemFailsAndLeavesTheSource) {
-    std::string other;
-    for (const char* candidate : {"/dev/shm", "/run/user", "/run", "/tmp", "/var/tmp"}) {
-        struct stat mine, there;
-        if (::stat(Dir().c_str(), &mine) == 0 && ::stat(candidate, &there) == 0 &&
-            there.st_dev != mine.st_dev && ::access(candidate, W_OK) == 0 && other.empty()) {
-            other = candidate;
-        }
-    }
-    if (other.empty()) GTEST_SKIP() << "no second writable file system found";
-    WriteFile("dir/inner", "stays");
-    const std::string target = other + "/kq-fs-move-" + std::to_string(::getpid());
-    EXPECT_EQ(FsMove(Path("dir/inner").c_str(), target.c_str()), -1);
-    EXPECT_EQ(FsMove(Path("dir").c_str(), (target + "-dir").c_str()), -1);
-    EXPECT_EQ(Read(Path("dir/inner")), "stays");
-    EXPECT_FALSE(stdfs::exists(target) || stdfs::exists(target + "-dir"));
-}
-
 TEST_F(FilesTest, SetAttrGivesTheListingItsTimesAndTheReadOnlyBit) {
-    struct Case {
-        uint32_t attributes;
-        time_t modified, accessed;
-        uint32_t listed;
-    };
-    const Case cases[] = {
-        {0, 1'000'000'000, 1'100'000'000, FA_ARCHIVE},
-        {FA_RDONLY, 1'500'000'000, 1'400'000'000, FA_ARCHIVE | FA_RDONLY},
-        {FA_ARCHIVE | FA_HIDDEN | FA_SYSTEM | FA_RDONLY, 2'000'000'000, 2'000'000'000,
-         FA_ARCHIVE | FA_RDONLY},                       // bits the system cannot keep
-        {0, -86'400, 0, FA_ARCHIVE},                    // before 1970
-        {0, 4'102'444'800, 4'102'444'800, FA_ARCHIVE},  // after 2038
-    };
-    int index = 0;
-    for (const Case& c : cases) {
-        const std::string name = "file" + std::to_string(index++);
-        ASSERT_EQ(FsSetAttr(WriteFile(name, "x").c_str(), c.attributes, 0, c.modified, c.accessed),
-                  0);
-        const Listed listed = Listing(name);
-        EXPECT_EQ(listed.attributes, c.listed) << name;
-        EXPECT_EQ(listed.modified, c.modified) << name;
-        EXPECT_EQ(listed.accessed, c.accessed) << name;
-    }
+    const std::string path = WriteFile("file", "x");
+    ASSERT_EQ(FsSetAttr(path.c_str(), FA_ARCHIVE | FA_HIDDEN | FA_SYSTEM | FA_RDONLY, 0,
+                        1'000'000'000, 1'100'000'000),
+              0);
+    const Listed listed = Listing("file");
+    EXPECT_EQ(listed.attributes, uint32_t{FA_ARCHIVE | FA_RDONLY});  // what the system can keep
+    EXPECT_EQ(listed.modified, 1'000'000'000);
+    EXPECT_EQ(listed.accessed, 1'100'000'000);
     // Clearing read-only gives the owner write access back.
-    ASSERT_EQ(FsSetAttr(Path("file1").c_str(), FA_ARCHIVE, 0, 0, 0), 0);
-    EXPECT_EQ(stdfs::status(Path("file1")).permissions(), stdfs::perms(0644));
-    EXPECT_EQ(FsSetAttr(Path("missing").c_str(), 0, 0, 0, 0), -1);
+    ASSERT_EQ(FsSetAttr(path.c_str(), FA_ARCHIVE, 0, 0, 0), 0);
+    EXPECT_EQ(stdfs::status(path).permissions(), stdfs::perms(0644));
     // Times are written by name: a fifo is never opened (which would wait for a writer).
     EXPECT_EQ(FsSetAttr(MakeFifo("fifo").c_str(), 0, 0, 1'234'567'890, 1'234'567'890), 0);
     EXPECT_EQ(Listing("fifo").modified, 1'234'567'890);
-    // On a directory the attributes take effect, and then the times' plain file open fails.
-    const std::string path = MakeDir("dir");
-    const time_t modified = Listing("dir").modified;
-    EXPECT_EQ(FsSetAttr(path.c_str(), FA_DIR | FA_RDONLY, 0, 1'000'000'000, 1'000'000'000), -1);
-    EXPECT_EQ(Listing("dir").attributes, uint32_t{FA_DIR | FA_RDONLY});
-    EXPECT_EQ(Listing("dir").modified, modified);
-    EXPECT_EQ(FsSetAttr(path.c_str(), FA_DIR, 0, 1'000'000'000, 1'000'000'000), -1);
-    EXPECT_EQ(Listing("dir").attributes, uint32_t{FA_DIR});
 }
 
 }  // namespace

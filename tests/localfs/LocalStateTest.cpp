@@ -1,13 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <cstring>
 #include <thread>
 
-#include "kq/kernel.h"
 #include "kq/keys.h"
-#include "kq/resources.h"
 #include "localfs/LocalPlugin.h"
 #include "ui/WindowTestSupport.h"
 
@@ -34,23 +30,9 @@ class LocalStateTest : public kq::ui::testing::DesktopTest {
     const char* labels[7] = {"stale", "stale", "stale", "stale", "stale", "stale", "stale"};
 };
 
-// Without jobs nothing is asked; answered "keep" while a job runs, nothing changes and the
-// shared state (the lock, the count and the key bar) still works; initialising clears the
-// count and the stop request.
+// Answered "keep" while a job runs, nothing changes and the shared state (the lock, the count
+// and the key bar) still works.
 TEST_F(LocalStateTest, JobsAreCountedAndTheQuestionAnsweredKeepChangesNothing) {
-    JobStarted();
-    JobStarted();
-    JobFinished();
-    EXPECT_EQ(RunningJobs(), 1);
-    JobFinished();
-    ASSERT_EQ(FS_ZTerminate(0), 0);
-    EXPECT_EQ(console->BellCount(), 0);
-    EXPECT_TRUE(StopRequested());
-    JobStarted();
-    ASSERT_EQ(FS_ZInitialise(nullptr, 0), 0);
-    EXPECT_EQ(RunningJobs(), 0);
-    EXPECT_FALSE(StopRequested());
-
     KeyBar();
     JobStarted();
     console->PushKey(KEY_EVENT(KC_RIGHT, 0, KF_DOWN));
@@ -75,33 +57,6 @@ TEST_F(LocalStateTest, TerminateAnsweredStopWaitsForTheRunningJob) {
     job.join();
     EXPECT_EQ(RunningJobs(), 0);
     ASSERT_EQ(FS_ZInitialise(nullptr, 0), 0);
-}
-
-// Without a language every label is null; with one, each is a text, kept until the next call
-// or FS_ZTerminate.
-TEST_F(LocalStateTest, KeyBarLabels) {
-    const KeHandle saved = ResGetLanguage();
-    ResSetLanguage(0);
-    EXPECT_EQ(KeyBar(), 0);
-    for (const char* label : labels) EXPECT_EQ(label, nullptr);
-    ResSetLanguage(saved);
-#ifdef KQ_LANG_ENGLISH
-    const KeHandle module = KeLoadDll(KQ_LANG_ENGLISH);
-    ResSetLanguage(module);
-    ASSERT_EQ(KeyBar(), 0);
-    for (const char* label : labels) EXPECT_TRUE(label != nullptr && *label != '\0');
-    ASSERT_EQ(FS_ZTerminate(0), 0);
-    ASSERT_EQ(FS_ZInitialise(nullptr, 0), 0);
-    ResSetLanguage(saved);
-    KeFreeDll(module);
-#endif
-    // The drive menu is taken over; replacing it frees the previous one, terminating the last
-    // (checked under the sanitizers).
-    auto* items = static_cast<PluginMenuItem*>(std::calloc(2, sizeof(PluginMenuItem)));
-    items[0].text = strdup("~/");
-    items[1].text = strdup("~/home");
-    SetDriveMenu(items, 2);
-    SetDriveMenu(nullptr, 0);
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
-// The local fallback rule: a plugin's own entry point first; else, for a plugin whose
-// directories are local paths, a temporary local instance on its directory; else nothing.
+// The local fallback rule for file operations: a plugin's own entry point first; else, for a
+// plugin whose directories are local paths, a temporary local instance on its directory; else
+// nothing. (The compare's and the key bar's fallbacks show in the panels' tests.)
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "kq/plugin.h"
-#include "plugins/LocalCompare.h"
 #include "plugins/LocalFallback.h"
 
 namespace kq::plugins {
@@ -19,20 +19,12 @@ int32_t setDirectoryResult = 0;
 constexpr PluginHandle kPanelHandle = 11;
 constexpr PluginHandle kLocalHandle = 22;
 
-// Records "<who> <what> <numbers...>" and returns result.
+// Records "<who> <what> <numbers...>".
 template <typename... Numbers>
 int32_t Log(PluginHandle handle, std::string what, Numbers... numbers) {
     what = (handle == kLocalHandle ? "local " : "plugin ") + what;
     ((what += " " + std::to_string(numbers)), ...);
     calls.push_back(what);
-    return 0;
-}
-
-int32_t KeyBar(const char**, const char**, const char**, const char**, const char**, const char**,
-               const char**) {
-    return 0;
-}
-int32_t Reverse(const PluginItem*, const PluginItem*, int32_t) {
     return 0;
 }
 
@@ -47,95 +39,40 @@ PluginEntry LocalEntry() {
         return setDirectoryResult;
     };
     local.ZClosePlugin = [](PluginHandle handle) { return Log(handle, "close"); };
-    local.ZCreateDirectory = [](PluginHandle handle, const char* name, intptr_t) {
-        return Log(handle, std::string("create ") + name);
-    };
     local.ZDeleteFiles = [](PluginHandle handle, PluginItem*, int32_t count, uint32_t flags) {
         return Log(handle, "delete", count, flags);
     };
-    local.ZGetFiles = [](PluginHandle handle, PluginItem*, int32_t count, const char* to,
-                         uint32_t flags, uint32_t low, uint32_t high) {
-        return Log(handle, std::string("get ") + to, count, flags, low, high);
-    };
-    local.ZPutFiles = [](PluginHandle handle, PluginItem*, int32_t count, uint32_t flags,
-                         uint32_t low,
-                         uint32_t high) { return Log(handle, "put", count, flags, low, high); };
-    local.ZGetKeyBar = KeyBar;
     return local;
 }
 
-// Each operation with the record it leaves after "plugin " or "local ".
-const std::pair<FileOperationCall, std::string> kOperations[] = {
-    {{.operation = FileOperation::kCreateDirectory, .name = "new"}, "create new"},
-    {{.operation = FileOperation::kDeleteFiles, .count = 2, .flags = 24}, "delete 2 24"},
-    {{.operation = FileOperation::kGetFiles,
-      .count = 3,
-      .destination = "/to",
-      .flags = 0x20,
-      .sizeLow = 5,
-      .sizeHigh = 6},
-     "get /to 3 32 5 6"},
-    {{.operation = FileOperation::kPutFiles, .count = 1, .flags = 4, .sizeLow = 7}, "put 1 4 7 0"},
-};
-
-class LocalFallbackTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        calls.clear();
-        pluginFlags = PLUGIN_FLAG_LOCAL_PATHS;
-        setDirectoryResult = 0;
-    }
-    // Runs every operation, expecting route for each and the calls around ("*" at the end: the
-    // operation's own record).
-    void ExpectAll(const PluginEntry& plugin, const PluginEntry& local, FileOperationRoute route,
-                   const std::vector<std::string>& around) {
-        calls.clear();
-        std::vector<std::string> expected;
-        for (const auto& [call, record] : kOperations) {
-            EXPECT_EQ(RunFileOperation(plugin, kPanelHandle, &owner_, call, local), route)
-                << record;
-            for (const std::string& step : around) {
-                expected.push_back(step.ends_with("*") ? step.substr(0, step.size() - 1) + record
-                                                       : step);
-            }
-        }
-        EXPECT_EQ(calls, expected);
-    }
-
-    int owner_ = 0;
-};
-
-TEST_F(LocalFallbackTest, ThePluginsOwnEntryPointElseALocalInstanceOnItsDirectoryElseNothing) {
-    ExpectAll(LocalEntry(), LocalEntry(), FileOperationRoute::kPlugin, {"plugin *"});
-    PluginEntry plugin{};
-    ExpectAll(plugin, LocalEntry(), FileOperationRoute::kNotDone, {});  // no flags to ask
-    plugin.ZGetFlags = [](PluginHandle) { return pluginFlags; };
-    // Without ZGetDirectory the instance stays where it opened.
-    ExpectAll(plugin, LocalEntry(), FileOperationRoute::kLocal,
-              {"local open owner 0 0", "local *", "local close"});
-    plugin.ZGetDirectory = [](PluginHandle) { return "/plugin/dir"; };
-    ExpectAll(plugin, LocalEntry(), FileOperationRoute::kLocal,
-              {"local open owner 0 0", "local cd /plugin/dir", "local *", "local close"});
-    setDirectoryResult = 1;  // the directory cannot be reached
-    ExpectAll(plugin, LocalEntry(), FileOperationRoute::kNotDone,
-              {"local open owner 0 0", "local cd /plugin/dir", "local close"});
-    setDirectoryResult = 0;
-    pluginFlags = 2;
-    ExpectAll(plugin, LocalEntry(), FileOperationRoute::kNotDone, {});
-    pluginFlags = PLUGIN_FLAG_LOCAL_PATHS;
-    PluginEntry bare{};  // the local plugin lacks the operations
-    bare.ZOpenPlugin = LocalEntry().ZOpenPlugin;
-    bare.ZClosePlugin = LocalEntry().ZClosePlugin;
-    ExpectAll(plugin, bare, FileOperationRoute::kNotDone, {});
+// A deletion through plugin with the local entry above: the route taken and the calls made.
+std::pair<FileOperationRoute, std::vector<std::string>> Delete(const PluginEntry& plugin) {
+    calls.clear();
+    int owner = 0;
+    const FileOperationCall call{.operation = FileOperation::kDeleteFiles, .count = 2, .flags = 24};
+    const FileOperationRoute route =
+        RunFileOperation(plugin, kPanelHandle, &owner, call, LocalEntry());
+    return {route, calls};
 }
 
-TEST_F(LocalFallbackTest, CompareAndKeyBarFallBackToTheLocalOnes) {
+using Calls = std::vector<std::string>;
+
+TEST(LocalFallbackTest, ThePluginsOwnEntryPointElseALocalInstanceOnItsDirectoryElseNothing) {
+    EXPECT_EQ(Delete(LocalEntry()),
+              std::pair(FileOperationRoute::kPlugin, Calls{"plugin delete 2 24"}));
     PluginEntry plugin{};
-    EXPECT_EQ(CompareOf(plugin), &FS_ZCompare);
-    EXPECT_EQ(KeyBarOf(plugin, LocalEntry()), &KeyBar);
-    EXPECT_EQ(KeyBarOf(plugin, PluginEntry{}), nullptr);
-    plugin.ZCompare = Reverse;
-    EXPECT_EQ(CompareOf(plugin), &Reverse);
+    EXPECT_EQ(Delete(plugin), std::pair(FileOperationRoute::kNotDone, Calls{}));  // no flags to ask
+    plugin.ZGetFlags = [](PluginHandle) { return pluginFlags; };
+    plugin.ZGetDirectory = [](PluginHandle) { return "/plugin/dir"; };
+    pluginFlags = PLUGIN_FLAG_LOCAL_PATHS;
+    const Calls local = {"local open owner 0 0", "local cd /plugin/dir", "local delete 2 24",
+                         "local close"};
+    EXPECT_EQ(Delete(plugin), std::pair(FileOperationRoute::kLocal, local));
+    setDirectoryResult = 1;  // the directory cannot be reached: nothing deleted
+    EXPECT_EQ(Delete(plugin),
+              std::pair(FileOperationRoute::kNotDone, Calls{local[0], local[1], local[3]}));
+    pluginFlags = 2;
+    EXPECT_EQ(Delete(plugin), std::pair(FileOperationRoute::kNotDone, Calls{}));
 }
 
 }  // namespace

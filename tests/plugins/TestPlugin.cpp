@@ -37,13 +37,3 @@ ZPLUGIN_EXPORT int32_t ZPLUGIN_CALL ZTerminate(intptr_t) {
 ZPLUGIN_EXPORT uint32_t ZPLUGIN_CALL ZGetFlags(PluginHandle) {
     return PLUGIN_FLAG_LOCAL_PATHS;
 }
-
-ZPLUGIN_EXPORT const char* ZPLUGIN_CALL ZGetDirectory(PluginHandle) {
-    return "/recorded";
-}
-
-// Reverse name order, so that a sort through it differs from the local compare.
-ZPLUGIN_EXPORT int32_t ZPLUGIN_CALL ZCompare(const PluginItem* first, const PluginItem* second,
-                                             int32_t) {
-    return std::strcmp(second->name, first->name);
-}
