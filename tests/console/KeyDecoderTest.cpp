@@ -367,36 +367,6 @@ TEST(KeyDecoderRobustness, SplitInputDecodesAsWhole) {
     }
 }
 
-TEST(KeyDecoderRobustness, RandomBytesNeverStallOrPileUp) {
-    // Weighted towards the bytes that build sequences, to walk deep into every parser.
-    const std::string alphabet =
-        "\033\033\033[[[OO]P_\\;;;::0123456789uu~~_ABCDHFPQRSZ?>$ \x07\x18"
-        "\x7f\x08\r\xc3\xa9\xe4\xb8\xf0\x9f\x80\xff";
-    std::mt19937 random(20240611);
-    KeyDecoder decoder;
-    DecodedItem item;
-    for (int iteration = 0; iteration < 20000; ++iteration) {
-        std::string chunk(1 + random() % 64, ' ');
-        for (char& byte : chunk) {
-            byte =
-                random() % 4 ? alphabet[random() % alphabet.size()] : static_cast<char>(random());
-        }
-        decoder.Push(chunk);
-        KeyDecoder::Result result;
-        while ((result = decoder.Next(item)) == KeyDecoder::Result::kItem) {
-            const auto* record = std::get_if<KeyRecord>(&item);
-            uint32_t event = 0;
-            int extra = 0;
-            ASSERT_TRUE(!record || (record->unicodeChar <= 0x10FFFFu &&
-                                    (!TranslateKeyRecord(*record, Latin1, event, extra) ||
-                                     (extra >= 0 && extra <= 0xFFFE))));
-        }
-        ASSERT_LE(KeyDecoderInspector::HeldBytes(decoder), 300u) << "iteration " << iteration;
-        ASSERT_EQ(result == KeyDecoder::Result::kNeedMore, decoder.HasPendingBytes());
-        if (iteration % 7 == 0) decoder.Expire();
-    }
-}
-
 TEST(KeyDecoderRobustness, LargeBurstIsDecodedInOnePass) {
     std::string burst;
     for (int i = 0; i < 100000; ++i) burst += "x\033[A";
