@@ -367,14 +367,6 @@ TEST(KeyDecoderRobustness, SplitInputDecodesAsWhole) {
     }
 }
 
-TEST(KeyDecoderRobustness, LargeBurstIsDecodedInOnePass) {
-    std::string burst;
-    for (int i = 0; i < 100000; ++i) burst += "x\033[A";
-    KeyDecoder decoder;
-    EXPECT_EQ(Feed(decoder, burst).size(), 100000u * 8 - 1);  // "58:x 26 " each
-    EXPECT_FALSE(decoder.HasPendingBytes());
-}
-
 // A paste whose end never comes must not swallow the keyboard, nor grow without bound.
 TEST(KeyDecoderPaste, UnendedPasteEndsAtExpireCutToItsBound) {
     KeyDecoder decoder;
