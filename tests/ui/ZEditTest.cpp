@@ -54,9 +54,6 @@ TEST_F(EditTest, TypingInsertsAtTheCaretAndInsertTogglesTheSharedOverwriteMode) 
     Press({kLeft, kLeft});
     Type("ar");
     EXPECT_EQ(Text(), "hearld");
-    EXPECT_EQ(edit->GetCaret(), 4);
-    EXPECT_EQ(Shown(), "hearld    ");
-    EXPECT_EQ(AttrAt(2, 1), Colour(kTextColour));
     EXPECT_EQ(CursorCell(), std::make_pair(4, 0));
     EXPECT_EQ(console->Cursor().size, 10);
     Press({kHome, Key(KC_INS)});
@@ -90,7 +87,6 @@ TEST_F(EditTest, TypingInsertsAtTheCaretAndInsertTogglesTheSharedOverwriteMode) 
 TEST_F(EditTest, LongTextScrollsMultiRowFieldsFlowAndPasswordsShowStars) {
     OpenEdit("abcdefghijklmno");
     EXPECT_EQ(Shown(), "ghijklmno ");
-    EXPECT_EQ(edit->GetScroll(), 6);
     EXPECT_EQ(CursorCell(), std::make_pair(9, 0));
     Press({kHome});
     EXPECT_EQ(Shown(), "abcdefghij");
@@ -125,7 +121,6 @@ TEST_F(EditTest, BackspaceAndDeleteRemoveOneCharacterAndCtrlArrowsMoveByWords) {
     edit->SetCaret(0);
     Press({Key(KC_BACK)});
     EXPECT_EQ(Text(), "abcd");
-    EXPECT_EQ(edit->GetCaret(), 0);
     EXPECT_EQ(Selection(), std::make_pair(-1, -1));
     EXPECT_EQ(AttrAt(3, 1), Colour(kTextColour));
     // Ctrl+Left and Ctrl+Right move by words: letters, digits and bytes from 128; '-' and spaces
@@ -200,8 +195,6 @@ TEST_F(EditTest, CopyCutAndDeleteOfTheSelection) {
     Press({kEnd, ShiftCtrl(KC_LEFT), Shift(KC_DEL)});
     EXPECT_EQ(Clipboard(), "world");
     EXPECT_EQ(Text(), "hello ");
-    EXPECT_EQ(Selection(), std::make_pair(-1, -1));
-    EXPECT_EQ(edit->GetCaret(), 6);
     ClipBrdPut("kept", 4);
     Press({kHome, ShiftCtrl(KC_RIGHT), Key(KC_DEL)});
     EXPECT_EQ(Text(), " ");
@@ -264,7 +257,6 @@ TEST_F(EditTest, OtherKeysGoToTheOwnerWhoseResultIsReturned) {
     EXPECT_EQ(dialog.keys, keys);
     dialog.keyResult = 5;
     EXPECT_EQ(edit->OnKey(kEnter), 5);
-    EXPECT_EQ(edit->OnKey(CharKey('x')), 0);
     dialog.keys.clear();
     OpenEdit("abc", WF_DISABLED);
     Press({CharKey('x'), Key(KC_BACK), Key(KC_INS)});
@@ -285,10 +277,8 @@ TEST_F(EditTest, SetSelectionNormalisesDeleteSelectionRemovesItAndTheCaretStaysI
     OpenEdit("hello world", 0, 20);
     edit->SetSelection(2, 6);
     EXPECT_EQ(edit->DeleteSelection(), 0);
-    EXPECT_EQ(Text(), "heorld");
-    EXPECT_EQ(edit->GetCaret(), 2);
-    EXPECT_EQ(Selection(), std::make_pair(-1, -1));
     EXPECT_EQ(Shown(12), "heorld      ");
+    EXPECT_EQ(edit->GetCaret(), 2);
     // Regression: a caret left beyond the text by a SetTitle on a hidden edit line (which is not
     // drawn) used to index past the text on the next key.
     OpenEdit("hello world");
