@@ -72,7 +72,6 @@ class Box : public ZWindow {
 
     int Draw() override {
         FillCells(static_cast<uint8_t>(fill_), attribute_);
-        ++draws;
         return 0;
     }
     int OnKey(uint32_t key) override {
@@ -85,7 +84,6 @@ class Box : public ZWindow {
         return ZWindow::Destroy();
     }
 
-    int draws = 0;
     std::vector<uint32_t> keys;
     bool endOnKey = false;
     bool refuseDestroy = false;
