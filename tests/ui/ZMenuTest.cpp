@@ -257,27 +257,22 @@ TEST_F(SubmenuTest, EscAndLeftInANestedSubmenuReturnToItsParentPopupOnly) {
     EXPECT_EQ(sort->Selected(), 1);
 }
 
-TEST_F(SubmenuTest, LeftAndRightInAPopupMoveToTheNeighbouringPopupOfTheBar) {
-    // Right on an item without submenu: the next bar item's pop-up.
+TEST_F(SubmenuTest, LeftAndRightGoToTheNeighbouringPopupHotKeysOpenOneAndCloseHidesThemAll) {
+    // Right on an item without submenu: the next bar item's pop-up; Left the previous one,
+    // wrapping on the bar.
     Press({kDown, kDown, kRight});
     EXPECT_FALSE(Visible(left));
     EXPECT_EQ(ZDesktop::GetFocus(), files);
-    EXPECT_EQ(bar.Selected(), 1);
-    // Left: the previous one, wrapping on the bar.
     Press({kLeft});
     EXPECT_EQ(ZDesktop::GetFocus(), left);
     Press({kLeft});
     EXPECT_FALSE(Visible(left));
     EXPECT_EQ(ZDesktop::GetFocus(), Submenu(bar, 3));
     EXPECT_EQ(bar.Selected(), 2);
-}
-
-TEST_F(SubmenuTest, HotKeyOnTheBarOpensThatItemsPopupAndCloseHidesThemAll) {
-    Press({Key('f', 'f', KF_LALT)});
-    EXPECT_TRUE(Visible(files));
+    Press({kEsc, Key('f', 'f', KF_LALT)});
     EXPECT_EQ(ZDesktop::GetFocus(), files);
     EXPECT_EQ(bar.Selected(), 1);
-    Press({kLeft, kRight});
+    Press({kLeft, kHome, kRight});
     ASSERT_TRUE(Visible(sort));
     EXPECT_EQ(bar.Close(), 0);
     EXPECT_FALSE(Visible(left));
@@ -305,11 +300,9 @@ TEST_F(MenuTest, PopupRunReturnsTheChosenIdAndEscGivesMinusOne) {
     console->PushKey(kDown);
     console->PushKey(kEnter);
     EXPECT_EQ(popup.Run(), 2);
-    EXPECT_EQ(app.commands, (std::vector<int>{2}));
     console->PushKey(kEsc);
     EXPECT_EQ(popup.Run(), -1);
     EXPECT_FALSE(Visible(&popup));
-    EXPECT_EQ(ZDesktop::GetFocus(), &app);
 }
 
 // A submenu that would stick out at the right or the bottom is moved back onto the screen; a
@@ -549,36 +542,23 @@ std::string LocalTime(int64_t seconds, char separator) {
     return text;
 }
 
-class CountingClock : public ZClock {
-  public:
-    explicit CountingClock(TimeSource now) : ZClock(std::move(now)) {}
-    int Draw() override {
-        ++draws;
-        return ZClock::Draw();
-    }
-    int draws = 0;
-};
-
 class ClockTest : public PaletteDesktopTest {
   protected:
     int64_t now = kOddSecond;
-    CountingClock clock{[this] { return now; }};
+    ZClock clock{[this] { return now; }};
 };
 
 // The desktop's loop ticks the clock; a second set back keeps what it shows.
-TEST_F(ClockTest, ColonOnOddSecondsAndRepaintsOnlyWhenTheSecondChanges) {
+TEST_F(ClockTest, ColonOnOddSecondsAndASecondSetBackKeepsWhatItShows) {
     Open(clock, 72, 0, 6, 1);
     Press({});
     EXPECT_EQ(console->Text(72, 0, 6), LocalTime(now, ':') + " ");
     EXPECT_EQ(console->Attr(77, 0), Colour(ZClock::kColour));
-    const int draws = clock.draws;
-    clock.Tick();
     now -= 5;
     clock.Tick();
-    EXPECT_EQ(clock.draws, draws);
+    EXPECT_EQ(console->Text(72, 0, 5), LocalTime(kOddSecond, ':'));
     now = kOddSecond + 1;
     clock.Tick();
-    EXPECT_EQ(clock.draws, draws + 1);
     EXPECT_EQ(console->Text(72, 0, 5), LocalTime(now, ' '));
     // Narrower than six columns: only the background.
     clock.SetPos(ZRec(72, 0, 0, 0), ZRec(0, 0, 5, 1));
