@@ -27,10 +27,10 @@ TEST_F(LabelTest, TextIsLaidOutOverTheAreaInTheParentsColours) {
         {"hello world", 8, 2, 0, "hello   |world   "},  // a word reaching the last column moves
         {"hello world", 6, 2, 0, "hello |world "},      // a space may take the last column
         {"ab", 10, 1, WF_CENTER, "    ab    "},
-        {"hi", 6, 3, WF_CENTER, "      |  hi  |      "},  // centred as a block
-        {"abcdefghij", 5, 2, 0, "abcde|fghij"},             // as long as the area
-        {"abcdefghijkl", 5, 2, WF_CENTER, "abcde|fghij"},   // longer: from 0
-        {"abcdefgh", 4, 3, 0, "abc |def |gh  "},            // wider than a row: broken
+        {"hi", 6, 3, WF_CENTER, "      |  hi  |      "},   // centred as a block
+        {"abcdefghij", 5, 2, 0, "abcde|fghij"},            // as long as the area
+        {"abcdefghijkl", 5, 2, WF_CENTER, "abcde|fghij"},  // longer: from 0
+        {"abcdefgh", 4, 3, 0, "abc |def |gh  "},           // wider than a row: broken
         {"abcdefg hi", 4, 4, 0, "abc |def |g   |hi  "},
     };
     for (const auto& c : cases) {

@@ -18,12 +18,19 @@ struct TemplateBuilder {
 
     TemplateBuilder& Add(const char* className, const char* text, int x, int y, int w, int id,
                          uint32_t style) {
-        items.push_back({style, x, y, w, 1, id, const_cast<char*>(className),
-                         const_cast<char*>(text)});
+        items.push_back(
+            {style, x, y, w, 1, id, const_cast<char*>(className), const_cast<char*>(text)});
         return *this;
     }
     const ResDialog* Build(int w, int h) {
-        dialog = {0, -1, -1, w, h, nullptr, const_cast<char*>(" Test "), items.data(),
+        dialog = {0,
+                  -1,
+                  -1,
+                  w,
+                  h,
+                  nullptr,
+                  const_cast<char*>(" Test "),
+                  items.data(),
                   static_cast<int>(items.size())};
         return &dialog;
     }
@@ -62,8 +69,12 @@ TEST_F(DialogTest, TabMovesBetweenGroupsAndArrowsWrapInsideOne) {
     dialog.Activate(true);
     ASSERT_EQ(FocusId(), 31);
     // Down wraps to the group's start, Up from the start to its end; Tab goes round the starts.
-    const std::pair<uint32_t, int> steps[] = {{kDown, 32}, {kDown, 33}, {kDown, 31},
-                                              {kUp, 33},   {kTab, 1},   {kTab, 31},
+    const std::pair<uint32_t, int> steps[] = {{kDown, 32},
+                                              {kDown, 33},
+                                              {kDown, 31},
+                                              {kUp, 33},
+                                              {kTab, 1},
+                                              {kTab, 31},
                                               {Key(KC_TAB, 9, KF_SHIFT), 1}};
     for (const auto& [key, id] : steps) {
         dialog.OnKey(key);
@@ -72,8 +83,8 @@ TEST_F(DialogTest, TabMovesBetweenGroupsAndArrowsWrapInsideOne) {
     dialog.Destroy();
     // With a single group start Tab does nothing.
     TemplateBuilder single;
-    single.Add("button", "~One", 2, 2, 8, 21, kInput | WF_GROUP).Add("button", "~Two", 12, 2, 8, 22,
-                                                                       kInput);
+    single.Add("button", "~One", 2, 2, 8, 21, kInput | WF_GROUP)
+        .Add("button", "~Two", 12, 2, 8, 22, kInput);
     dialog.CreateFromTemplate(single.Build(30, 5), nullptr);
     dialog.Activate(true);
     const int before = FocusId();

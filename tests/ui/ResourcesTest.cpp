@@ -174,14 +174,14 @@ TEST_P(LanguageModuleTest, DialogRecordHoldsTheTemplateWhateverTheFontNameLength
     for (int id : {100, 101, 102}) {
         DialogPtr dialog = Dialog(id);
         ASSERT_NE(dialog, nullptr);
-        EXPECT_EQ(std::vector<int>({int(dialog->style), dialog->x, dialog->y, dialog->w,
-                                    dialog->h}),
-                  std::vector<int>({0, 0, 0, 34, 6}));
+        EXPECT_EQ(
+            std::vector<int>({int(dialog->style), dialog->x, dialog->y, dialog->w, dialog->h}),
+            std::vector<int>({0, 0, 0, 34, 6}));
         EXPECT_EQ(dialog->className, nullptr);
         EXPECT_EQ(Text(dialog->title), titles[id - 100]);
         ASSERT_EQ(dialog->itemCount, 3);
-        EXPECT_EQ(Describe(dialog->items[0]), "STATIC &Name: 10 2,1 6x1 " +
-                                                  std::to_string(WF_VISIBLE));
+        EXPECT_EQ(Describe(dialog->items[0]),
+                  "STATIC &Name: 10 2,1 6x1 " + std::to_string(WF_VISIBLE));
         EXPECT_EQ(Describe(dialog->items[1]),
                   "EDIT  11 9,1 20x1 " + std::to_string(WF_VISIBLE | WF_FOCUSABLE));
         EXPECT_EQ(Describe(dialog->items[2]),
@@ -350,7 +350,8 @@ TEST(WrittenTemplateTest, MalformedMenusAreRefusedNestingIsLimitedAndItemOffsetR
                                               .SubmenuStart()
                                               .MenuItem(0, 2, 0, "b")
                                               .bytes()},
-        {"submenu without its help id", W().MenuHeader().MenuItem(0, 1, kPopup | kLast, "a").bytes()},
+        {"submenu without its help id",
+         W().MenuHeader().MenuItem(0, 1, kPopup | kLast, "a").bytes()},
         {"unterminated text",
          W().MenuHeader().Align4().U32(0).U32(0).U32(1).U16(kLast).U16('a').bytes()},
         {"standard template", W().U16(0).U16(0).U16(kLast).String("a").bytes()},

@@ -16,7 +16,8 @@ using WindowTest = DesktopTest;
 TEST_F(WindowTest, NewChildStartsAtTheBottomAndComesUpWhenActivated) {
     Box dialog('D'), first('1'), second('2');
     Open(dialog, 10, 5, 40, 10);
-    first.Create(nullptr, ZRec(1, 1, 0, 0), ZRec(0, 0, 5, 2), &dialog, WF_VISIBLE | WF_FOCUSABLE, 0);
+    first.Create(nullptr, ZRec(1, 1, 0, 0), ZRec(0, 0, 5, 2), &dialog, WF_VISIBLE | WF_FOCUSABLE,
+                 0);
     second.Create(nullptr, ZRec(3, 1, 0, 0), ZRec(0, 0, 5, 2), &dialog, WF_VISIBLE | WF_FOCUSABLE,
                   0);
     ASSERT_EQ(dialog.Children().size(), 2u);
@@ -135,8 +136,14 @@ class FramedBox : public Box {
 // The title is centred, cut to the frame, and shown inverted while the window is active.
 TEST_F(WindowTest, FrameAndCursor) {
     const std::pair<const char*, const char*> cases[] = {
-        {"Copy", "\xC9\xCD\xCD\xCD\xCD\xCD\xCD\xCD" "Copy" "\xCD\xCD\xCD\xCD\xCD\xCD\xCD\xBB"},
-        {"A long title", "\xC9\xCD" "A long" "\xCD\xBB"},
+        {"Copy",
+         "\xC9\xCD\xCD\xCD\xCD\xCD\xCD\xCD"
+         "Copy"
+         "\xCD\xCD\xCD\xCD\xCD\xCD\xCD\xBB"},
+        {"A long title",
+         "\xC9\xCD"
+         "A long"
+         "\xCD\xBB"},
         {"x", "\xC9\xCD\xCD\xBB"},
     };
     for (const auto& [title, top] : cases) {

@@ -97,9 +97,9 @@ std::vector<uint32_t> Ids(const ZMenu& menu) {
 // The pop-up is as wide as the longest text (8) + 4 columns; the key name ends three columns from
 // the right. The selected row is in colour 3 with its hot key in 4, the others in 0 and 1.
 TEST_F(MenuTest, PopupDrawsItsItemsAndFrame) {
-    const MenuTree tree{{1, "~Copy\tF5"}, {2, "~Move\tF6"}, {0, "", kSeparator},
-                        {3, "~Greyed", kGreyed}, {4, "~Checked", kChecked},
-                        {5, "~More", 0, {{6, "~Inner"}}}};
+    const MenuTree tree{{1, "~Copy\tF5"},          {2, "~Move\tF6"},
+                        {0, "", kSeparator},       {3, "~Greyed", kGreyed},
+                        {4, "~Checked", kChecked}, {5, "~More", 0, {{6, "~Inner"}}}};
     ZMenu popup;
     OpenPopup(popup, tree, 10, 5);
     EXPECT_EQ(popup.ScreenRect(), ZRec(10, 5, 12, 8));
@@ -107,7 +107,9 @@ TEST_F(MenuTest, PopupDrawsItsItemsAndFrame) {
     EXPECT_EQ(console->Text(10, 5, 12), "\xDA" + line + "\xBF");
     EXPECT_EQ(console->Text(10, 6, 12), "\xB3 Copy  F5 \xB3");
     EXPECT_EQ(console->Text(10, 8, 12), "\xC3" + line + "\xB4");
-    EXPECT_EQ(console->Text(10, 10, 12), "\xB3\xFB" "Checked  \xB3");
+    EXPECT_EQ(console->Text(10, 10, 12),
+              "\xB3\xFB"
+              "Checked  \xB3");
     EXPECT_EQ(console->Text(12, 11, 9), "More    \x10");
     EXPECT_EQ(console->Text(10, 12, 12), "\xC0" + line + "\xD9");
     EXPECT_EQ(console->Attr(12, 6), Colour(ZMenu::kColourSelectedHotKey));
@@ -143,11 +145,14 @@ TEST_F(MenuTest, SelectionKeysWrapAroundAndSkipSeparatorsAndGreyedItems) {
                           {3, "~Beta", kGreyed}, {4, "~Gamma"}, {5, "~Delta"},
                           {6, "~Omega", kGreyed}};
     // 0 Left, 1 Files, 2 separator, 3 Commands, 4 Options greyed.
-    const MenuTree row{{1, "~Left"}, {2, "~Files"}, {0, "", kSeparator}, {3, "~Commands"},
+    const MenuTree row{{1, "~Left"},
+                       {2, "~Files"},
+                       {0, "", kSeparator},
+                       {3, "~Commands"},
                        {4, "~Options", kGreyed}};
     const MenuTree nothing{{0, "", kSeparator}, {2, "~Greyed", kGreyed}, {0, "", kSeparator}};
     const MenuTree empty{};
-    const std::vector<uint32_t> all = {kDown, kDown, kUp,   kHome,      kEnd,
+    const std::vector<uint32_t> all = {kDown,  kDown, kUp,    kHome,      kEnd,
                                        kRight, kLeft, kEnter, Letter('g')};
     const struct {
         const MenuTree* tree;
