@@ -1,5 +1,4 @@
-// Dialogs and message boxes on the in-memory console: focus at start, Tab and arrow navigation,
-// hot keys, Enter and Esc, button widths, the bell, and the exit question.
+// Dialogs, message boxes and the exit question on the in-memory console.
 #include <string>
 #include <vector>
 

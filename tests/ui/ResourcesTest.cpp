@@ -1,6 +1,5 @@
-// The Res* readers: a language module built by windres + ld from data/ResourcesTest.rc (as PE32+
-// and as PE32), templates written byte by byte for what windres cannot emit (creation data in a
-// standard dialog, damaged templates), and the parsers on every prefix of a template.
+// The Res* readers on a module built from data/ResourcesTest.rc and on templates written byte by
+// byte for what windres cannot emit (creation data in a standard dialog, damaged templates).
 #include <gtest/gtest.h>
 
 #include <climits>

@@ -1,5 +1,4 @@
-// The text services: code pages and conversions to and from UTF-16, upper-casing by a code
-// page's rules, the clipboard, and the live palette.
+// Code pages, upper-casing by a code page's rules, the clipboard and the live palette.
 #include <gtest/gtest.h>
 
 #include <array>

@@ -1,6 +1,4 @@
-// ZEdit: typing in insert and overwrite mode, WF_LIMIT and WF_PASSWORD fields, scrolling, the
-// cursor, caret moves by character and word, selection with Shift, the clipboard keys, and the
-// keys that belong to the owner.
+// ZEdit and the shared overwrite mode on the in-memory console.
 #include <cstring>
 #include <memory>
 #include <string>

@@ -318,7 +318,6 @@ TEST_F(MenuTest, MenusArePlacedInsideTheScreen) {
     OpenBar(bar, right, WF_VISIBLE, 60, 20);
     Press({kDown});
     EXPECT_EQ(Submenu(bar, 1)->ScreenRect(), ZRec(53, 1, 27, 3));
-    EXPECT_EQ(console->Char(79, 1), 0xBF);
     Press({kEsc});
 
     const MenuTree corner{
@@ -330,7 +329,6 @@ TEST_F(MenuTest, MenusArePlacedInsideTheScreen) {
     Press({kEnd, kRight});
     ASSERT_TRUE(Visible(Submenu(popup, 3)));
     EXPECT_EQ(Submenu(popup, 3)->ScreenRect(), ZRec(70, 17, 10, 8));
-    EXPECT_EQ(console->Char(79, 24), 0xD9);
 
     const MenuTree one{{10, "~Centred"}};
     ZMenu centred;
@@ -501,7 +499,6 @@ TEST_F(KeyBarTest, ModifierKeysAloneSwitchTheLabelSetOnPressAndRelease) {
         {"Shift released", release(vk::kShift, 0), "plain"},
         {"Ctrl", press(vk::kControl, cks::kLeftCtrl), "ctrl"},
         {"Ctrl+Shift", press(vk::kShift, cks::kLeftCtrl | cks::kShift), "ctrlshift"},
-        {"Shift released, Ctrl held", release(vk::kShift, cks::kLeftCtrl), "ctrl"},
         {"Ctrl+Alt", press(vk::kMenu, cks::kLeftCtrl | cks::kLeftAlt), "ctrlalt"},
         {"Ctrl released, Alt held", release(vk::kControl, cks::kLeftAlt), "alt"},
         {"Alt+Shift", press(vk::kShift, cks::kLeftAlt | cks::kShift), "altshift"},
