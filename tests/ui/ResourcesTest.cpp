@@ -201,7 +201,6 @@ TEST_P(LanguageModuleTest, ClassAtomsOrdinalsCentringAndRefusedTemplates) {
     for (int index = 0; index < 9; ++index) {
         EXPECT_EQ(Text(dialog->items[index].className), classes[index]) << index;
     }
-    EXPECT_EQ(Text(dialog->items[6].text), "unknown");
     // Text given as an ordinal; the largest id; negative item coordinates.
     EXPECT_EQ(Describe(dialog->items[7]), "Static (null) 65535 -3,-4 5x6 0");
     EXPECT_EQ(dialog->items[8].style, static_cast<uint32_t>(WF_VISIBLE | WF_GROUP));
