@@ -210,8 +210,8 @@ TEST_P(LanguageModuleTest, ClassAtomsOrdinalsCentringAndRefusedTemplates) {
     EXPECT_EQ(Text(numbered->className), "1234");
     EXPECT_EQ(Text(numbered->title), "");
 
-    for (int id : {105 /* DIALOGEX */, 99, -1, 65536}) EXPECT_EQ(Dialog(id), nullptr) << id;
-    for (int id : {2 /* MENU, not MENUEX */, 3, 65536}) {
+    for (int id : {105 /* DIALOGEX */, 99, 0, -1, 65536}) EXPECT_EQ(Dialog(id), nullptr) << id;
+    for (int id : {2 /* MENU, not MENUEX */, 3, -1, 65536}) {
         EXPECT_EQ(MenuPtr(ResLoadMenu(module_, id)), nullptr) << id;
     }
 }

@@ -57,7 +57,7 @@ struct ConversionCase {
 };
 
 TEST(CodePageTest, KnownCodePagesAreAvailableAndOthersAndBadArgumentsRefused) {
-    for (int codePage : {437, 37, 1200, 20127, 28591}) {
+    for (int codePage : {437, 37, 1200, 1201, 20127, 28591}) {
         EXPECT_EQ(UUctoCp(codePage, nullptr, nullptr, 0), 0) << codePage;
         EXPECT_EQ(UCptoUc(codePage, nullptr, nullptr, 0), 0) << codePage;
     }
@@ -112,6 +112,7 @@ TEST(CodePageTest, NoCharacterBecomesFffdShortResultsFillWithZerosAndLongOnesFai
         {1252, Bytes({'a', 0x81, 'b'}), u"a\uFFFDb"},
         {65001, Bytes({'a', 0xE2, 0x82}), u"a\uFFFD\uFFFD"},
         {1200, Bytes({'a', 0, 'b'}), std::u16string(u"a\uFFFD\0", 3)},
+        {1200, Bytes({0x00, 0xDC, 'a', 0}), std::u16string(u"\uFFFDa\0\0", 4)},
         {65001, Bytes({'A', 0xF0, 0x9F, 0x98, 0x80, 'B'}), std::u16string(u"A\U0001F600B\0\0", 6)},
         {932, Bytes({0x82, 0xA0, 'x'}), std::u16string(u"\u3042x\0", 3)},
     };

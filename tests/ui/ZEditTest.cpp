@@ -284,6 +284,7 @@ TEST_F(EditTest, SetSelectionNormalisesDeleteSelectionRemovesItAndTheCaretStaysI
     EXPECT_EQ(edit->DeleteSelection(), 0);
     EXPECT_EQ(Shown(12), "heorld      ");
     EXPECT_EQ(edit->GetCaret(), 2);
+    EXPECT_EQ(Selection(), std::make_pair(-1, -1));
     // Regression: a caret left beyond the text by a SetTitle on a hidden edit line (which is not
     // drawn) used to index past the text on the next key.
     OpenEdit("hello world");
