@@ -1,13 +1,9 @@
-// Menus, the key bar and the clock on the in-memory console.
-#include <cstdio>
-#include <ctime>
+// Menus on the in-memory console.
 #include <deque>
 #include <string>
 #include <vector>
 
 #include "ui/ControlTestSupport.h"
-#include "ui/ZClock.h"
-#include "ui/ZKeyBar.h"
 #include "ui/ZMenu.h"
 
 namespace kq::ui::testing {
@@ -282,19 +278,6 @@ TEST_F(SubmenuTest, BarRunEndsWithTheItemWhosePopupOpened) {
     EXPECT_EQ(ZDesktop::GetFocus(), Submenu(bar, 3));
 }
 
-TEST_F(MenuTest, PopupRunReturnsTheChosenIdAndEscGivesMinusOne) {
-    const MenuTree tree{{1, "~Open"}, {2, "~Save"}};
-    ZMenu popup;
-    OpenPopup(popup, tree, 5, 3);
-    console->PushKey(kDown);
-    console->PushKey(kEnter);
-    EXPECT_EQ(popup.Run(), 2);
-    console->PushKey(kEsc);
-    EXPECT_EQ(popup.Run(), -1);
-    EXPECT_FALSE(Visible(&popup));
-}
-
-// A submenu that would stick out at the right is moved back onto the screen.
 TEST_F(MenuTest, SubmenuIsPlacedInsideTheScreen) {
     const MenuTree right{{1, "~Right", 0, {{11, "~Reverse order\tCtrl+F10"}}}};
     ZMenu bar;
@@ -343,84 +326,6 @@ TEST_F(MenuTest, AutoHideBarHidesOnEscAndCloseAndDestroyDetachesTheSubmenus) {
     EXPECT_EQ(ZDesktop::Desktop()->Children().size(), before);
     EXPECT_EQ(bar.ItemCount(), 0);
     EXPECT_EQ(bar.Destroy(), 0);
-}
-
-// ---------------------------------------------------------------------------------------------
-// The key bar.
-
-// The row a key bar of the given width shows for labels in cells of cellWidth columns.
-std::string ExpectedRow(int width, int cellWidth, const std::vector<std::string>& labels) {
-    std::string row;
-    for (int key = 1; key <= ZKeyBar::kKeyCount && static_cast<int>(row.size()) < width; ++key) {
-        char number[12];
-        std::snprintf(number, sizeof number, "%2d", key);
-        std::string label = key <= static_cast<int>(labels.size()) ? labels[key - 1] : "";
-        label.resize(static_cast<size_t>(cellWidth - 2), ' ');
-        row += number + label;
-    }
-    row.resize(static_cast<size_t>(width), ' ');
-    return row;
-}
-
-class KeyBarTest : public PaletteDesktopTest {
-  protected:
-    void SetUp() override {
-        PaletteDesktopTest::SetUp();
-        keyBar = ZKeyBar::Get();
-        ASSERT_NE(keyBar, nullptr);
-        EXPECT_EQ(console->RowText(24), std::string(80, ' '));  // attached hidden
-        keyBar->Show(true);
-    }
-
-    ZKeyBar* keyBar = nullptr;
-};
-
-// The desktop attaches it hidden on the bottom row; labels are separated by control characters
-// and cut to their cells.
-TEST_F(KeyBarTest, LabelsAreSeparatedByControlCharactersAndCutToTheirCells) {
-    // 80 columns: cells of 8, F11 and F12 fall off the row.
-    keyBar->SetKeyBar(
-        "Averylonglabel\x02\x03Third\x1F"
-        "Fourth",
-        nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-    EXPECT_EQ(console->RowText(24), ExpectedRow(80, 8, {"Averyl", "", "Third", "Fourth"}));
-    EXPECT_EQ(console->Attr(0, 24), Colour(ZKeyBar::kColourNumber));
-    EXPECT_EQ(console->Attr(2, 24), Colour(ZKeyBar::kColourLabel));
-}
-
-// ---------------------------------------------------------------------------------------------
-// The clock.
-
-constexpr int64_t kOddSecond = 1700000001;
-
-// "hh:mm" or "hh mm" of the local time at seconds, as the clock must show it.
-std::string LocalTime(int64_t seconds, char separator) {
-    const auto value = static_cast<std::time_t>(seconds);
-    std::tm local{};
-    localtime_r(&value, &local);
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d%c%02d", local.tm_hour, separator, local.tm_min);
-    return text;
-}
-
-class ClockTest : public PaletteDesktopTest {
-  protected:
-    int64_t now = kOddSecond;
-    ZClock clock{[this] { return now; }};
-};
-
-// The desktop's loop ticks the clock; a second set back keeps what it shows.
-TEST_F(ClockTest, ColonOnOddSecondsAndASecondSetBackKeepsWhatItShows) {
-    Open(clock, 72, 0, 6, 1);
-    Press({});
-    EXPECT_EQ(console->Text(72, 0, 6), LocalTime(now, ':') + " ");
-    EXPECT_EQ(console->Attr(77, 0), Colour(ZClock::kColour));
-    now -= 5;
-    clock.Tick();
-    EXPECT_EQ(console->Text(72, 0, 5), LocalTime(kOddSecond, ':'));
-    now = kOddSecond + 1;
-    clock.Tick();
-    EXPECT_EQ(console->Text(72, 0, 5), LocalTime(now, ' '));
 }
 
 }  // namespace
