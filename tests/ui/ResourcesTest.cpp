@@ -233,19 +233,6 @@ TEST_P(LanguageModuleTest, NestedMenuAndEveryPrefixOfItRefused) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Handles and the current language.
-
-TEST(ResourceHandleTest, ReadersRefuseOtherHandles) {
-    const KeHandle lock = KeInitCS();
-    for (KeHandle handle : {KeHandle{0}, KeHandle{-1}, KeGetModule(), lock}) {
-        EXPECT_EQ(ResLoadString(handle, 1), nullptr);
-        EXPECT_EQ(ResLoadDlg(handle, 100), nullptr);
-        EXPECT_EQ(ResLoadMenu(handle, 1), nullptr);
-    }
-    KeFreeCS(lock);
-}
-
-// ---------------------------------------------------------------------------------------------
 // Templates written byte by byte.
 
 // Creation data, which windres writes only into extended templates. The first item's size field

@@ -122,7 +122,6 @@ class FramedBox : public Box {
     }
 };
 
-// The title is centred, cut to the frame, and shown inverted while the window is active.
 TEST_F(WindowTest, FrameTitleIsCentredCutAndInvertedWhileActive) {
     const std::pair<const char*, const char*> cases[] = {
         {"Copy",
