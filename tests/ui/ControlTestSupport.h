@@ -26,17 +26,13 @@ namespace kq::ui::testing {
 // Ends a queue of keys. The screen saver's key hook takes it, so it reaches no window.
 constexpr uint32_t kEndOfKeys = KEY_EVENT(KC_NONE, 0, KF_DOWN);
 
-// Runs the desktop's input loop until every queued key has been dispatched. saverTakes, when
-// given, is asked about every other key as the screen saver would be.
-inline void RunQueuedKeys(kq::console::MemoryConsole& console,
-                          bool (*saverTakes)(uint32_t) = nullptr) {
+// Runs the desktop's input loop until every queued key has been dispatched.
+inline void RunQueuedKeys(kq::console::MemoryConsole& console) {
     static std::atomic<int> stop{0};
-    static bool (*takes)(uint32_t) = nullptr;
     stop = 0;
-    takes = saverTakes;
     SaverHooks hooks;
     hooks.takeKey = [](uint32_t event) {
-        if (event != kEndOfKeys) return takes != nullptr && takes(event);
+        if (event != kEndOfKeys) return false;
         stop = 1;
         return true;
     };
@@ -72,7 +68,6 @@ class Box : public ZWindow {
 
     int Draw() override {
         FillCells(static_cast<uint8_t>(fill_), attribute_);
-        ++draws;
         return 0;
     }
     int OnKey(uint32_t key) override {
@@ -85,7 +80,6 @@ class Box : public ZWindow {
         return ZWindow::Destroy();
     }
 
-    int draws = 0;
     std::vector<uint32_t> keys;
     bool endOnKey = false;
     bool refuseDestroy = false;

@@ -1,4 +1,4 @@
-# Menus, the key bar and the clock on the in-memory console.
+# Menus on the in-memory console.
 kq_test(menu_tests
   SOURCES ui/ZMenuTest.cpp
   LIBS kq_menus)
