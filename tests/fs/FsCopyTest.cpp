@@ -90,22 +90,6 @@ TEST_F(CopyTest, SpecialFilesAreNeverReadNorWritten) {
     }
 }
 
-// A failed copy leaves no partial destination, and one with replace keeps the file it replaced:
-// /proc/self/mem is a regular file whose first page is never mapped, so reading it fails.
-TEST_F(CopyTest, AReadErrorKeepsTheReplacedFile) {
-    const int probe = ::open("/proc/self/mem", O_RDONLY | O_CLOEXEC);
-    char byte;
-    const bool readFails = probe >= 0 && ::read(probe, &byte, 1) < 0;
-    if (probe >= 0) ::close(probe);
-    if (!readFails) GTEST_SKIP() << "no regular file that fails to read";
-    EXPECT_EQ(Both("/proc/self/mem", Path("new"), 0), States(FS_COPY_READ_FAILED, FS_COPY_FAILED));
-    const std::string kept = WriteFile("kept", "old");
-    EXPECT_EQ(Both("/proc/self/mem", kept, FS_COPY_REPLACE),
-              States(FS_COPY_READ_FAILED, FS_COPY_FAILED));
-    EXPECT_EQ(Read(kept), "old");
-    EXPECT_EQ(Entries(Dir()), 1u);
-}
-
 // Under a file size limit (SIGXFSZ ignored) every write past it fails; done then shows the
 // block size the own loop used (full blocks only). The replaced file stays as it was.
 TEST_F(CopyTest, AWriteErrorKeepsTheReplacedFileAndDoneShowsTheBlockSize) {

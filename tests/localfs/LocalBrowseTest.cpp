@@ -129,15 +129,6 @@ TEST_F(LocalBrowseTest, ListingFillsTheItems) {
     EXPECT_EQ(List(handle), "<failed>");
 }
 
-// Names are relative to the instance's directory or absolute. (Refusals show in the panels' tests.)
-TEST_F(LocalBrowseTest, CreateDirectory) {
-    Place(work);
-    EXPECT_EQ(FS_ZCreateDirectory(handle, (root + "/absolute").c_str(), 0), 0);
-    EXPECT_EQ(FS_ZCreateDirectory(handle, "relative", 0), 0);
-    EXPECT_EQ(FS_ZCreateDirectory(handle, "sub", 0), -1);
-    EXPECT_TRUE(fs::is_directory(root + "/absolute") && fs::is_directory(work + "/relative"));
-}
-
 // Both panels read one directory within moments of each other: the second reader gets the
 // first one's block, which lives until both have let go. A changed directory is read again,
 // and a block nobody holds is never handed out again.

@@ -41,8 +41,7 @@ class LocalCommandHookTest : public ::testing::Test {
         root = temp.root().string();
         handle = FS_ZOpenPlugin(0, 0, &owner);
         ASSERT_EQ(FS_ZSetDirectory(handle, root.c_str(), 0), 0);
-        for (const char* name :
-             {"sub", "my dir", "it's", "~x", "a \"b\"", "home/sub/deeper", "D:"}) {
+        for (const char* name : {"sub", "my dir", "it's", "~x", "a \"b\"", "home", "D:"}) {
             temp.MakeFolder(name);
         }
         temp.WriteFile("plain.txt", "x");
@@ -103,16 +102,12 @@ class LocalCommandHookTest : public ::testing::Test {
 TEST_F(LocalCommandHookTest, WhichLinesAreTakenAndWhereTheyLead) {
     const std::pair<const char*, const char*> cases[] = {
         {"   cd ..", ".."},
-        {"ChDir sub", "sub"},
         {"E:", "<none>"},  // a drive text is consumed but changes nothing here...
         {"  D:", "D:"},    // ...unless it names a directory here
         {"cd ~", "@"},
-        {"cd ~/sub/deeper", "@/sub/deeper"},
         {"cd ~x", "~x"},            // a tilde only on its own or before a slash
         {"cd 'it'\\''s'", "it's"},  // quoted as inserted from the panel
-        {"cd my\\ dir", "my dir"},
         {"cd \"a \\\"b\\\"\"", "a \"b\""},
-        {"cd it's", "it's"},  // not one shell word: taken as typed
         {"cd my dir  ", "my dir"},
     };
     for (const auto& [line, changed] : cases) {
@@ -131,21 +126,6 @@ TEST_F(LocalCommandHookTest, WhichLinesAreTakenAndWhereTheyLead) {
         ExpectPassedOn(line);
     }
     EXPECT_STREQ(FS_ZGetDirectory(handle), root.c_str());
-}
-
-// Only a plain Enter press is handled; without an owner panel or the shell's access the line
-// is passed on.
-TEST_F(LocalCommandHookTest, OtherKeysAndMissingPartsPassTheLineOn) {
-    EXPECT_EQ(Press("cd ..", Enter(KF_SHIFT)), 1);
-    ExpectPassedOn("cd ..");
-    const PluginHandle job = FS_ZOpenPlugin(0, 0, nullptr);
-    uint32_t key = Enter();
-    EXPECT_EQ(FS_ZProcessInput(job, &key), 1);
-    ExpectPassedOn("cd ..");
-    FS_ZClosePlugin(job);
-    SetCommandLineAccess({});
-    EXPECT_EQ(Press("cd .."), 1);
-    ExpectPassedOn("cd ..");
 }
 
 }  // namespace

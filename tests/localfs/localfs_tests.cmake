@@ -1,6 +1,6 @@
 # The local file-system plugin's browsing: life cycle, directory changes, listings (symbolic
-# links included), directory creation, the key bar, the question at unloading and the
-# command-line hook, on temporary trees and the in-memory console.
+# links and shared listings included), the question at unloading and the command-line hook, on
+# temporary trees and the in-memory console.
 kq_test(localfs_tests
   SOURCES localfs/LocalBrowseTest.cpp localfs/LocalStateTest.cpp localfs/LocalCommandHookTest.cpp
   LIBS kq_localfs kq_plugins kq_windows)

@@ -12,9 +12,7 @@ struct Fields {
     const char* name = "";
     int64_t time = 0;  // modified, accessed and created alike
     uint64_t size = 0;
-    uint64_t secondSize = 0;
     const char* text1 = nullptr;
-    const char* text2 = nullptr;
 };
 
 PluginItem MakeItem(const Fields& fields) {
@@ -23,9 +21,7 @@ PluginItem MakeItem(const Fields& fields) {
     item.name = const_cast<char*>(fields.name);
     item.created = item.modified = item.accessed = static_cast<time_t>(fields.time);
     item.fileSize = fields.size;
-    item.secondSize = fields.secondSize;
     item.text1 = const_cast<char*>(fields.text1);
-    item.text2 = const_cast<char*>(fields.text2);
     return item;
 }
 
@@ -48,9 +44,7 @@ TEST(LocalCompareTest, EveryModeOrdersBothWays) {
         {PLUGIN_SORT_ACCESSED, {.time = 30}, {.time = 20}, 1},
         {PLUGIN_SORT_CREATED, {.time = 7}, {.time = 8}, -1},
         {PLUGIN_SORT_SIZE, {.size = kTop}, {.size = 0}, -1},  // signed
-        {PLUGIN_SORT_SECOND_SIZE, {.secondSize = kTop}, {.secondSize = 1}, -1},
         {PLUGIN_SORT_TEXT1, {.text1 = nullptr}, {.text1 = "a"}, -1},
-        {PLUGIN_SORT_TEXT2, {.text2 = "b"}, {.text2 = "A"}, 1},
         {10, {.name = "a", .size = 1}, {.name = "b", .size = 2}, 0},
     };
     // clang-format on

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstring>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -116,21 +115,6 @@ TEST_F(PluginLoadingTest, FailingAndUnloadablePluginsAreLeftOut) {
     }
     EXPECT_EQ(loaded.log.size(), length);  // and nothing else
     EXPECT_EQ(CountThroughPluginGet(), 2);
-}
-
-// A second load appends without the internal plugin; a slot holds the exported entry point or
-// null.
-TEST_F(PluginLoadingTest, ASecondLoadAppendsAndSlotsHoldTheExportedEntryPoints) {
-    const std::string first = Place(KQ_PLUGIN_EMPTY, "one/a.so");
-    const std::string second = Place(KQ_PLUGIN_RECORDING, "two/b.so");
-    EXPECT_EQ(Load(Root() + "/one").log, kInternalLog + Loading(first, "ok"));
-    EXPECT_EQ(Load(Root() + "/two").log, Loading(second, Recorded(2, second)));
-    EXPECT_EQ(CountThroughPluginGet(), 3);
-    const PluginEntry empty{};
-    PluginEntry entry{};
-    entry.ZGetFlags = [](PluginHandle) -> uint32_t { return 0; };
-    ASSERT_EQ(PluginGet(1, &entry), 0);
-    EXPECT_EQ(std::memcmp(&entry, &empty, sizeof entry), 0);  // the empty plugin exports nothing
 }
 
 // Plugins are terminated from the last; a refusal stops there (the refusing plugin and the ones

@@ -1,5 +1,5 @@
-# The plugin host: the public header compiled as C, the local compare and fallback rule, and
-# loading real test plugins (shared objects built here) from temporary plugin trees.
+# The plugin host: the public header compiled as C, the local compare, and loading real test
+# plugins (shared objects built here) from temporary plugin trees.
 add_library(plugin_test_empty SHARED plugins/EmptyPlugin.cpp)
 foreach(name empty failing refusing recording)
   if(NOT name STREQUAL empty)
@@ -19,7 +19,7 @@ target_compile_options(plugin_header_c PRIVATE ${KQ_C_WARNINGS})
 
 kq_test(plugin_tests
   SOURCES $<TARGET_OBJECTS:plugin_header_c> plugins/LocalCompareTest.cpp
-          plugins/LocalFallbackTest.cpp plugins/PluginLoadingTest.cpp
+          plugins/PluginLoadingTest.cpp
   LIBS kq_plugins ${CMAKE_DL_LIBS})
 add_dependencies(plugin_tests plugin_test_empty plugin_test_failing plugin_test_refusing
   plugin_test_recording)
