@@ -109,32 +109,22 @@ TEST_F(PanelKeysTest, InsertAndShiftToggleTheRowAndMove) {
 }
 
 TEST_F(PanelKeysTest, KeysSendTheirCommandsToThePanelOrTheShell) {
-    const struct {
-        uint32_t key;
-        int row, command;
-    } cases[] = {{Key(KC_NUMMUL, '*'), 2, CMD_INVERT_SELECTION},
-                 {Key(KC_NUMADD, '+'), 2, CMD_SELECT},
-                 {Key(KC_NUMSUB, '-'), 2, CMD_UNSELECT},
-                 {Key(KC_F3), 1, CMD_DIR_SIZES},
-                 {Key(KC_F3), 2, CMD_VIEW},
-                 {Key(KC_F4), 2, CMD_EDIT},
-                 {Key(KC_F5), 2, CMD_COPY},
-                 {Key(KC_F6), 2, CMD_MOVE},
-                 {Key(KC_F7), 2, CMD_MAKE_DIR},
-                 {Key(KC_F8), 2, CMD_DELETE},
-                 {Ctrl(KC_F10), 2, CMD_REVERSE},
-                 {Ctrl('h', 0x08), 2, CMD_TOGGLE_HIDDEN},
-                 {Ctrl('q', 0x11), 2, CMD_DIR_SIZES},
-                 {Ctrl('r', 0x12), 2, CMD_RELOAD}};
     RecordingPanel left, right;
     Place(right, 40);
     Place(left, 0);
-    for (const auto& c : cases) {
-        left.commands.clear();
-        left.SetCurrentRow(c.row);
-        EXPECT_EQ(left.OnKey(c.key), 0) << c.command;
-        EXPECT_EQ(left.commands, Ids{c.command}) << std::hex << c.key;
+    left.SetCurrentRow(1);  // F3 on a directory counts its size, on a file views it
+    EXPECT_EQ(left.OnKey(Key(KC_F3)), 0);
+    left.SetCurrentRow(2);
+    for (const uint32_t key :
+         {Key(KC_F3), Key(KC_NUMMUL, '*'), Key(KC_NUMADD, '+'), Key(KC_NUMSUB, '-'), Key(KC_F4),
+          Key(KC_F5), Key(KC_F6), Key(KC_F7), Key(KC_F8), Ctrl(KC_F10), Ctrl('h', 0x08),
+          Ctrl('q', 0x11), Ctrl('r', 0x12)}) {
+        EXPECT_EQ(left.OnKey(key), 0) << std::hex << key;
     }
+    EXPECT_EQ(left.commands,
+              (Ids{CMD_DIR_SIZES, CMD_VIEW, CMD_INVERT_SELECTION, CMD_SELECT, CMD_UNSELECT,
+                   CMD_EDIT, CMD_COPY, CMD_MOVE, CMD_MAKE_DIR, CMD_DELETE, CMD_REVERSE,
+                   CMD_TOGGLE_HIDDEN, CMD_DIR_SIZES, CMD_RELOAD}));
     left.commands.clear();
     EXPECT_TRUE(shell.commands.empty());
     // Ctrl+F3 to F9 are sort modes for the shell, for the panel's side; other Ctrl+F keys are
