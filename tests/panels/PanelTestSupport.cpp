@@ -102,7 +102,6 @@ void PanelTest::SetUp() {
     ASSERT_EQ(FS_ZInitialise(nullptr, 0), 0);
     ASSERT_TRUE(kq::plugins::RegisterPlugin(kq::plugins::InternalPluginEntry()));
     ASSERT_TRUE(kq::plugins::RegisterPlugin(FakeEntry(true)));
-    ASSERT_TRUE(kq::plugins::RegisterPlugin(FakeEntry(false)));
     SetPanelHost(&host);
     PaletteDesktopTest::SetUp();
 }

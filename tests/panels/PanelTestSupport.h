@@ -34,7 +34,9 @@ using kq::ui::testing::Key;
 constexpr uint32_t Ctrl(uint32_t code, uint32_t character = 0) {
     return Key(code, character, KF_LCTRL);
 }
-constexpr uint32_t Shift(uint32_t code) { return Key(code, 0, KF_SHIFT); }
+constexpr uint32_t Shift(uint32_t code) {
+    return Key(code, 0, KF_SHIFT);
+}
 
 class RecordingHost : public PanelHost {
   public:
@@ -86,7 +88,9 @@ struct FakeItem {
     time_t modified = 0;
     uint32_t flags = 0;
 };
-inline FakeItem Dir(std::string name, uint64_t size = 0) { return {std::move(name), FA_DIR, size}; }
+inline FakeItem Dir(std::string name, uint64_t size = 0) {
+    return {std::move(name), FA_DIR, size};
+}
 inline FakeItem File(std::string name, uint64_t size = 0, uint32_t flags = 0) {
     return {std::move(name), FA_ARCHIVE, size, 0, flags};
 }
@@ -121,12 +125,11 @@ inline bool IsChecked(ZMenu* menu, int id) {
     return false;
 }
 
-// Plugin 0 is the local plugin, 1 the test plugin with its own compare, 2 with the local one.
+// Plugin 0 is the local plugin, 1 the test plugin with its own compare.
 class PanelTest : public kq::ui::testing::PaletteDesktopTest {
   protected:
     static constexpr int kLocal = 0;
     static constexpr int kFakePlugin = 1;
-    static constexpr int kFakePluginLocalCompare = 2;
 
     void SetUp() override;
     void TearDown() override;
@@ -156,10 +159,9 @@ class PanelTest : public kq::ui::testing::PaletteDesktopTest {
     // Which of the sort ids first .. first + 9 and reverse carry a check mark.
     Ids Checked(int first, int reverse) {
         Ids checked;
-        for (int id = first; id <= first + 10; ++id) {
-            if (IsChecked(&menuBar, id == first + 10 ? reverse : id)) {
-                checked.push_back(id == first + 10 ? reverse : id);
-            }
+        for (int i = 0; i <= 10; ++i) {
+            const int id = i < 10 ? first + i : reverse;
+            if (IsChecked(&menuBar, id)) checked.push_back(id);
         }
         return checked;
     }

@@ -154,31 +154,25 @@ TEST_F(PanelTableTest, KeysGoToThePluginFirstAndOtherCommandsToTheOwner) {
     EXPECT_EQ(owner.commands, Ids{CMD_QUIT});
 }
 
-TEST_F(PanelTableTest, PluginWithoutDirectoryEntryPointsGetsAnEmptyTitleAndPrompt) {
-    Fake().items = {File("a")};
-    PluginEntry entry = FakeEntry(true);
+// Without a compare of its own a plugin's items are sorted by the local one.
+TEST_F(PanelTableTest, PluginWithoutEntryPointsGetsTheLocalCompareAnEmptyTitleAndPrompt) {
+    Fake().items = {File("b"), File("C"), File("a")};  // the test plugin's is case-sensitive
+    PluginEntry entry = FakeEntry(false);
     entry.ZGetDirectory = nullptr;
     entry.ZSetDirectory = nullptr;
     entry.ZProcessInput = nullptr;
     ASSERT_TRUE(kq::plugins::RegisterPlugin(entry));
-    ZFilePanel panel;
+    ZFilePanel own, panel;
+    OpenPanel(own, 40, 1, 40, 20, kFakePlugin);
+    EXPECT_EQ(RowNames(own), (Names{"C", "a", "b"}));
     OpenPanel(panel, 0, 1, 40, 20, kq::plugins::PluginCount() - 1);
-    EXPECT_EQ(panel.RowCount(), 1);
+    EXPECT_EQ(RowNames(panel), (Names{"a", "b", "C"}));
     EXPECT_STREQ(panel.GetTitle(), "");
     EXPECT_EQ(panel.ChangeDirectory("/anywhere", 0), -1);
     EXPECT_TRUE(Fake().directoryRequests.empty());
     EXPECT_NE(panel.OnKey(Key(KC_F12)), 0);
     panel.Activate(true);
     EXPECT_EQ(host.prompts, Names{""});
-}
-
-TEST_F(PanelTableTest, PanelSortsByThePluginsCompareOrTheLocalOne) {
-    Fake().items = {File("b"), File("C"), File("a")};  // the test plugin's is case-sensitive
-    ZFilePanel own, local;
-    OpenPanel(own, 0, 1, 40, 20, kFakePlugin);
-    EXPECT_EQ(RowNames(own), (Names{"C", "a", "b"}));
-    OpenPanel(local, 40, 1, 40, 20, kFakePluginLocalCompare);
-    EXPECT_EQ(RowNames(local), (Names{"a", "b", "C"}));
 }
 
 // The listing and the table of a large directory stay below 350 bytes an entry, and quick.

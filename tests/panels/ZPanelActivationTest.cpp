@@ -66,31 +66,27 @@ TEST_F(PanelActivationTest, ActivatedPanelBecomesTheHostsActiveOneAndTheCommandL
     EXPECT_TRUE(!menu || menuBar.Selected() == -1);
 }
 
-TEST_F(PanelActivationTest, ActivationSetsThePromptAndForLocalPathsTheCurrentDirectory) {
+TEST_F(PanelActivationTest, ActivationSetsThePromptTheKeyBarAndForLocalPathsTheDirectory) {
+    ZKeyBar::Get()->Show(true);
     char saved[FS_MAX_PATH], now[FS_MAX_PATH];
     ASSERT_EQ(FsGetCwd(saved), 0);
     Fake().directory = temp.root().string();
     left.Reload();
     left.Activate(true);
     EXPECT_EQ(host.prompts.back(), Fake().directory);
+    EXPECT_EQ(console->Text(0, 24, 5), " 1One");  // the plugin's labels
     ASSERT_EQ(FsGetCwd(now), 0);
     EXPECT_STREQ(now, saved);
     Fake().flags = PLUGIN_FLAG_LOCAL_PATHS;
     right.Activate(true);
     ASSERT_EQ(FsGetCwd(now), 0);
     EXPECT_EQ(now, Fake().directory);
-}
-
-TEST_F(PanelActivationTest, KeyBarShowsThePluginsLabelsOrTheLocalOnes) {
-    ZKeyBar::Get()->Show(true);
-    left.Activate(true);
-    EXPECT_EQ(console->Text(0, 24, 5), " 1One");
     if (!HasLanguage()) return;
-    PluginEntry withoutKeyBar = FakeEntry(true);
+    PluginEntry withoutKeyBar = FakeEntry(true);  // a plugin without labels gets the local ones
     withoutKeyBar.ZGetKeyBar = nullptr;
     ASSERT_TRUE(kq::plugins::RegisterPlugin(withoutKeyBar));
-    ASSERT_EQ(right.Bind(kq::plugins::PluginCount() - 1, 0), 0);
-    right.Activate(true);
+    ASSERT_EQ(left.Bind(kq::plugins::PluginCount() - 1, 0), 0);
+    left.Activate(true);
     EXPECT_EQ(console->Text(0, 24, 6), " 1Help");
 }
 
