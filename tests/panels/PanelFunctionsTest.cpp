@@ -1,4 +1,4 @@
-// The panels' plain functions: number format, mask matcher, shell quoting and the item sort.
+// The panels' plain functions: mask matcher, shell quoting and the item sort.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "kq/fs.h"
-#include "panels/FormatNumber.h"
 #include "panels/MatchMask.h"
 #include "panels/PanelSort.h"
 #include "panels/ShellQuote.h"
@@ -24,31 +23,6 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-TEST(PanelFormatNumberTest, ShortensToTheWidthOrWritesNothing) {
-    constexpr uint32_t kBoth = kFormatThousands | kFormatRightAlign;
-    const struct {
-        uint64_t value;
-        int width;
-        uint32_t flags;
-        const char* expected;  // the buffer of 12 '#' afterwards; all '#': -1 returned
-    } cases[] = {{1234567890, 9, kBoth, "   1,234M###"},
-                 {123456789, 9, kFormatRightAlign, "123456789###"},
-                 {0, 9, kFormatRightAlign, "        0###"},
-                 {1234567890, 9, kFormatRightAlign, " 1234567k###"},
-                 {1234, 5, kFormatThousands, "1,234#######"},
-                 {1000, 2, kFormatThousands, "1k##########"},
-                 {123456789012ull, 5, kFormatRightAlign, " 123G#######"},
-                 {1234567890123ull, 4, kFormatThousands, "############"},
-                 {5, 1, kBoth, "############"}};
-    for (const auto& c : cases) {
-        std::string buffer(12, '#');
-        const int expected = std::string(c.expected) == buffer ? -1 : 0;
-        EXPECT_EQ(FormatNumber(buffer.data(), c.width, c.value, c.flags), expected) << c.value;
-        EXPECT_EQ(buffer, c.expected) << c.value << " in " << c.width;
-    }
-    EXPECT_EQ(FormatNumber(nullptr, 9, 1, kBoth), -1);
-}
-
 // Each case is a name, a blank and a mask.
 bool Matches(const std::string& both) {
     const size_t blank = both.find(' ');
@@ -57,13 +31,12 @@ bool Matches(const std::string& both) {
 
 TEST(MatchMaskTest, WildcardsCaseLengthAndBacktracking) {
     setenv("KQ_CODEPAGE", "437", 1);
-    for (const char* both : {"a.b *.*", "abc *", "abc A?C", "abc *b*", "ab ab*", "abc a**c",
-                             "aab *a?", "abcbd *b?", "banana *a", "a.b.txt *.txt", "aXbYbZc a*b*c",
-                             "readme.txt *.TXT", "mississippi *ss*pi"}) {
+    for (const char* both :
+         {"abc A?C", "abc a**c", "aab *a?", "aXbYbZc a*b*c", "mississippi *ss*pi"}) {
         EXPECT_TRUE(Matches(both)) << both;
     }
-    for (const char* both : {"abc *.*", "abcd A?C", "ab A?C", "abd abc", "ab *a", "abc *x", " *",
-                             "abc ", "a a**", "aab *b??", "banana *an"}) {
+    for (const char* both :
+         {"abc *.*", "abcd A?C", "ab *a", " *", "abc ", "aab *b??", "banana *an"}) {
         EXPECT_FALSE(Matches(both)) << both;
     }
 }
@@ -82,17 +55,13 @@ std::string Shell(const std::string& command) {
 
 // What a real shell makes of quoted names: one word exactly, and a run of that file alone.
 TEST(ShellQuoteTest, TheShellSeesTheNameAsOneWordAndRunsOnlyThatFile) {
-    for (const char* name :
-         {"a; touch pwned", "$(x)",      "`id`",      "it's",        "say \"hi\"",
-          "two  spaces",    "-rf",       "--help",    "*",           "a?b",
-          "~user",          "tab\there", "new\nline", "back\\slash", "a|b&c>d<e",
-          "#comment",       "{a,b}",     "$HOME",     "!bang",       "'",
-          "ends with '",    "'''",       "x=1 y",     "(sub)",       "\xC3\xA9t"}) {
+    for (const char* name : {"a; touch pwned", "$(x)", "`id`", "say \"hi\"", "two  spaces", "*",
+                             "new\nline", "back\\slash", "$HOME", "'", "ends with '"}) {
         // printf repeats its format for every argument: two words would give two bars.
         EXPECT_EQ(Shell("printf '%s|' " + ShellQuote(name)), std::string(name) + "|") << name;
     }
     kq::test::TempFolder folder("kq-quote");
-    for (const char* name : {"a; touch pwned", "-x $(touch pwned)", "it's `touch pwned`"}) {
+    for (const char* name : {"-x $(touch pwned)", "it's `touch pwned`"}) {
         const std::string path = folder.WriteFile(name, "#!/bin/sh\nprintf ran\n");
         ASSERT_EQ(chmod(path.c_str(), 0755), 0);
         EXPECT_EQ(Shell("cd " + ShellQuote(folder.root().string()) + " && " +
@@ -144,42 +113,24 @@ int32_t CountingCompare(const PluginItem*, const PluginItem*, int32_t) {
 
 TEST(PanelSortTest, ParentFirstThenDirectoriesThenFilesInTheModesOrder) {
     const Names mixed = {"..", "b.txt", "Adir/", "C.txt", "zdir/", "a.txt", "Mdir/"};
-    EXPECT_EQ(Listing(mixed).Sorted(FS_ZCompare, PLUGIN_SORT_NAME, false),
-              (Names{"..", "Adir/", "Mdir/", "zdir/", "a.txt", "b.txt", "C.txt"}));
     EXPECT_EQ(Listing(mixed).Sorted(FS_ZCompare, PLUGIN_SORT_NAME, true),
               (Names{"..", "zdir/", "Mdir/", "Adir/", "C.txt", "b.txt", "a.txt"}));
     EXPECT_EQ(
         Listing({"b.txt", "a.c", "c", "d.txt"}).Sorted(FS_ZCompare, PLUGIN_SORT_EXTENSION, false),
         (Names{"c", "a.c", "b.txt", "d.txt"}));
-    const struct {
-        Names listing;
-        PluginCompareFn compare;
-        int32_t mode;
-        bool reverse;
-        Names expected;
-    } cases[] = {
-        {{"..", "b", "Z/", "a", "A/"}, FS_ZCompare, 0, false, {"..", "Z/", "A/", "b", "a"}},
-        {{"b", "Z/", "a", "A/"}, FS_ZCompare, 0, true, {"Z/", "A/", "b", "a"}},
-        {{"a", "b/", "../", "c/"}, FS_ZCompare, PLUGIN_SORT_NAME, true, {"../", "c/", "b/", "a"}},
-        {{"...", "a"}, FS_ZCompare, PLUGIN_SORT_NAME, true, {"a", "..."}},
-        {{"b", "x/", "a"}, nullptr, PLUGIN_SORT_NAME, false, {"x/", "b", "a"}},
-        {{"b", "a", "c/"}, CountingCompare, 0, false, {"c/", "b", "a"}}};
-    g_calls = 0;
-    for (const auto& c : cases) {
-        EXPECT_EQ(Listing(c.listing).Sorted(c.compare, c.mode, c.reverse), c.expected)
-            << c.listing.front() << " mode " << c.mode;
-    }
-    EXPECT_EQ(g_calls, 0);                      // mode 0 never asks the compare
-    for (const bool reverse : {false, true}) {  // equal items keep the listing order
-        Listing equal({"e", "d", "c", "b", "a"});
-        for (PluginItem& item : equal.items) item.fileSize = 7;
-        EXPECT_EQ(equal.Sorted(FS_ZCompare, PLUGIN_SORT_SIZE, reverse),
-                  (Names{"e", "d", "c", "b", "a"}));
-    }
+    g_calls = 0;  // mode 0 keeps the listing order and never asks the compare
+    EXPECT_EQ(Listing({"..", "b", "Z/", "a", "A/"}).Sorted(CountingCompare, 0, true),
+              (Names{"..", "Z/", "A/", "b", "a"}));
+    EXPECT_EQ(g_calls, 0);
+    EXPECT_EQ(Listing({"b", "x/", "a"}).Sorted(nullptr, PLUGIN_SORT_NAME, false),
+              (Names{"x/", "b", "a"}));
+    Listing equal({"e", "d", "c", "b", "a"});  // equal items keep the listing order
+    for (PluginItem& item : equal.items) item.fileSize = 7;
+    EXPECT_EQ(equal.Sorted(FS_ZCompare, PLUGIN_SORT_SIZE, true), (Names{"e", "d", "c", "b", "a"}));
 }
 
 TEST(PanelSortTest, InconsistentCompareEndsWithAPermutationAndTheGroupsIntact) {
-    for (const size_t count : {2u, 3u, 17u, 1000u, 5003u}) {
+    for (const size_t count : {2u, 17u, 5003u}) {
         Names names;
         for (size_t i = 0; i < count; ++i) {
             names.push_back("n" + std::to_string(i) + (i % 3 ? "" : "/"));

@@ -1,5 +1,5 @@
 // Activating a panel: the host's active panel, focus and the order windows rise in, the prompt
-// and current directory, the key bar, the menu bar's sort marks, and a panel without a host.
+// and current directory, the key bar, the menu bar's sort marks, and a destroyed panel.
 #include <algorithm>
 
 #include "panels/PanelTestSupport.h"
@@ -42,10 +42,6 @@ TEST_F(PanelActivationTest, ActivatedPanelBecomesTheHostsActiveOneAndTheCommandL
     Fake().items = {File("a")};
     left.Reload();
     right.Reload();
-    right.Show(false);  // a hidden other panel stays hidden
-    left.Activate(true);
-    EXPECT_EQ(right.GetFlags() & WF_VISIBLE, 0u);
-    right.Show(true);
     for (ZFilePanel* panel : {&left, &right}) {
         ZFilePanel* other = panel == &left ? &right : &left;
         panel->Activate(true);
@@ -105,7 +101,7 @@ TEST_F(PanelActivationTest, SortCheckMarksFollowEachPanelsModeAndReverseFlag) {
     EXPECT_EQ(Checked(CMD_SORT_LEFT, CMD_REVERSE_LEFT), (Ids{CMD_SORT_LEFT + 3, CMD_REVERSE_LEFT}));
 }
 
-TEST_F(PanelActivationTest, WithoutAHostThePanelActivatesItselfAndDestroyedItIsNoLongerActive) {
+TEST_F(PanelActivationTest, DestroyedActivePanelIsNoLongerTheHostsActiveOne) {
     {
         ZFilePanel third;
         OpenPanel(third, 20, 5, 30, 10);
@@ -113,15 +109,6 @@ TEST_F(PanelActivationTest, WithoutAHostThePanelActivatesItselfAndDestroyedItIsN
         EXPECT_EQ(host.active, &third);
     }
     EXPECT_EQ(host.active, nullptr);
-    SetPanelHost(nullptr);
-    left.Activate(true);
-    EXPECT_EQ(ZDesktop::GetFocus(), &left);
-    EXPECT_TRUE(left.IsActive() && Focusable(left));
-    EXPECT_FALSE(right.IsActive() || Focusable(right));
-    // Settings read as defaults: titles, information and the sort letter are shown.
-    EXPECT_EQ(left.TitleRows(), 1);
-    EXPECT_EQ(console->Char(1, 2), 'n');
-    SetPanelHost(&host);
 }
 
 }  // namespace
