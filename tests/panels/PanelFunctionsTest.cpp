@@ -130,7 +130,7 @@ TEST(PanelSortTest, ParentFirstThenDirectoriesThenFilesInTheModesOrder) {
 }
 
 TEST(PanelSortTest, InconsistentCompareEndsWithAPermutationAndTheGroupsIntact) {
-    for (const size_t count : {2u, 17u, 5003u}) {
+    for (const size_t count : {2u, 5003u}) {
         Names names;
         for (size_t i = 0; i < count; ++i) {
             names.push_back("n" + std::to_string(i) + (i % 3 ? "" : "/"));

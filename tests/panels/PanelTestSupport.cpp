@@ -63,7 +63,6 @@ PluginEntry FakeEntry(bool withCompare) {
         };
     }
     entry.ZProcessInput = [](PluginHandle, uint32_t* key) {
-        Fake().keys.push_back(*key);
         return *key == Fake().consumedKey ? 0 : 1;
     };
     entry.ZGetKeyBar = [](const char** plain, const char** shift, const char** alt,

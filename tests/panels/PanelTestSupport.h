@@ -108,7 +108,6 @@ struct FakePlugin {
     uint32_t openStart = 0;
     void* owner = nullptr;
     Names directoryRequests;
-    std::vector<uint32_t> keys;
 };
 FakePlugin& Fake();
 // Every entry point the tests use; without ZCompare the local one sorts.
@@ -170,9 +169,6 @@ class PanelTest : public kq::ui::testing::PaletteDesktopTest {
     }
     uint8_t PanelChar(const ZFilePanel& panel, int x, int y) const {
         return console->Char(panel.ScreenRect().x + x, panel.ScreenRect().y + y);
-    }
-    uint8_t PanelAttr(const ZFilePanel& panel, int x, int y) const {
-        return console->Attr(panel.ScreenRect().x + x, panel.ScreenRect().y + y);
     }
     static Names RowNames(const ZFilePanel& panel);
     static int RowOf(const ZFilePanel& panel, const std::string& name);
