@@ -19,9 +19,8 @@ FakePlugin& Fake() {
 
 PluginEntry FakeEntry(bool withCompare) {
     PluginEntry entry{};
-    entry.ZOpenPlugin = [](intptr_t, uint32_t start, void* owner) -> PluginHandle {
+    entry.ZOpenPlugin = [](intptr_t, uint32_t, void* owner) -> PluginHandle {
         ++Fake().opens;
-        Fake().openStart = start;
         Fake().owner = owner;
         return 42;
     };

@@ -105,7 +105,6 @@ struct FakePlugin {
     uint32_t flags = 0;
     uint32_t consumedKey = 0;  // ZProcessInput takes this key and no other
     int opens = 0, closes = 0, listings = 0, releases = 0;
-    uint32_t openStart = 0;
     void* owner = nullptr;
     Names directoryRequests;
 };
