@@ -74,13 +74,6 @@ PluginEntry FakeEntry(bool withCompare) {
     return entry;
 }
 
-time_t LocalTime(int year, int month, int day, int hour, int minute) {
-    std::tm local{};
-    local.tm_year = year - 1900, local.tm_mon = month - 1, local.tm_mday = day;
-    local.tm_hour = hour, local.tm_min = minute, local.tm_isdst = -1;
-    return std::mktime(&local);
-}
-
 void PanelTest::SetUp() {
     setenv("KQ_CODEPAGE", "437", 1);
     setenv("KQ_CONFIG_HOME", temp.Path("config").c_str(), 1);

@@ -111,7 +111,6 @@ struct FakePlugin {
 FakePlugin& Fake();
 // Every entry point the tests use; without ZCompare the local one sorts.
 PluginEntry FakeEntry(bool withCompare);
-time_t LocalTime(int year, int month, int day, int hour, int minute);
 
 // Whether the item with id, anywhere in the menu's pop-ups, carries a check mark.
 inline bool IsChecked(ZMenu* menu, int id) {

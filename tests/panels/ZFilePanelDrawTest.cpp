@@ -30,9 +30,6 @@ TEST_F(PanelDrawTest, FrameLinesTitlesAndTheSortLetter) {
     SetPanelSetting("ShowTitles", 1);
     panel.SetSortOrder(3, true);  // the mode's letter, upper case when reversed
     EXPECT_EQ(PanelChar(panel, 1, 1), 'M');
-    SetPanelSetting("ShowSort", 0);
-    panel.Redraw();
-    EXPECT_EQ(PanelChar(panel, 1, 0), 0xCD);
 }
 
 TEST_F(PanelDrawTest, SelectionAndInformationLinesFitTheirWidth) {

@@ -1,5 +1,6 @@
 // The file panel's table from the test plugin's listing: binding and releasing, rows and their
 // colours, sizes, dates, the selection, directory changes and failures.
+#include <ctime>
 #include <tuple>
 
 #include "panels/PanelTestSupport.h"
@@ -30,7 +31,10 @@ TEST_F(PanelTableTest, BindOpensAnInstanceAndEveryListingIsReturned) {
 
 TEST_F(PanelTableTest, RowsCarryColoursSizeMarksDatesAndTotals) {
     FakeItem file = File("file", 12345, PLUGIN_ITEM_SELECTED);
-    file.modified = LocalTime(2024, 3, 5, 7, 9);
+    std::tm local{};  // 5 March 2024, 7:09 local time
+    local.tm_year = 124, local.tm_mon = 2, local.tm_mday = 5, local.tm_hour = 7, local.tm_min = 9;
+    local.tm_isdst = -1;
+    file.modified = std::mktime(&local);
     const FakeItem old = File("old", 0, PLUGIN_ITEM_SELECTED);
     Fake().items = {Dir(".."),   Dir("empty"),     Dir("X.EXE", 4096), file,
                     old,         File("A.EXE"),    File("run.Com"),    File(".exe"),
