@@ -1,9 +1,8 @@
 // File panels on the local plugin in a scratch tree: the real listing, entering and leaving
 // directories, refusals and the reasons shown for them, new directories, one listing shared by
-// two panels, and directory sizes measured behind the size dialog.
+// two panels, and directory sizes.
 #include <unistd.h>
 
-#include <atomic>
 #include <filesystem>
 #include <tuple>
 
@@ -36,13 +35,6 @@ class LocalPanelTest : public PanelTest {
         const PluginItem* item = panel.ItemAt(RowOf(panel, name));
         return item != nullptr ? item->fileSize : UINT64_MAX - 7;
     }
-    // The screen row of the size dialog's top frame line; -1 when it is not shown.
-    int DialogTop() const {
-        for (int y = 0; y < console->Rows(); ++y) {
-            if (console->RowText(y).find(" Directory size ") != std::string::npos) return y;
-        }
-        return -1;
-    }
     void Select(ZFilePanel& panel, const Names& names) {
         for (const std::string& name : names) panel.SetRowSelected(RowOf(panel, name), true);
     }
@@ -51,7 +43,6 @@ class LocalPanelTest : public PanelTest {
 TEST_F(LocalPanelTest, ListingOrderColoursAndChangesAfterReload) {
     ZFilePanel panel;
     PlaceOnTree(panel, {"sub", "Zdir"}, {"a.txt", "B.EXE"});
-    EXPECT_EQ(std::string(panel.GetTitle()), tree);
     EXPECT_EQ(RowNames(panel), (Names{"..", "sub", "Zdir", "a.txt", "B.EXE"}));
     panel.SetSortOrder(1, true);  // directory streams list ".." anywhere: it still comes first
     EXPECT_EQ(RowNames(panel), (Names{"..", "Zdir", "sub", "B.EXE", "a.txt"}));
@@ -60,21 +51,11 @@ TEST_F(LocalPanelTest, ListingOrderColoursAndChangesAfterReload) {
     temp.WriteFile("tree/sub/new.txt", "new");
     EXPECT_EQ(panel.OnKey(Ctrl('r', 0x12)), 0);
     EXPECT_EQ(RowNames(panel), (Names{"..", "new.txt"}));
-}
-
-TEST_F(LocalPanelTest, LeavingADirectoryPutsTheCursorOnIt) {
-    ZFilePanel panel;
-    PlaceOnTree(panel, {"another", "sub/deeper"}, {});
-    for (const int row : {RowOf(panel, "sub"), 0}) {
-        panel.SetCurrentRow(row);
-        ASSERT_EQ(panel.OnKey(kEnter), 0);
-    }
+    // Fault caught: a panel whose directory another program removed showed a blank panel.
+    fs::remove_all(tree + "/sub");
+    EXPECT_EQ(panel.OnKey(Ctrl('r', 0x12)), 0);
     EXPECT_EQ(std::string(panel.GetTitle()), tree);
-    EXPECT_EQ(panel.Cursor(), 2);  // "another" sorts before "sub": the name was followed
-    ASSERT_EQ(panel.ChangeDirectory((tree + "/sub/deeper").c_str(), 0), 0);
-    EXPECT_EQ(panel.OnKey(Ctrl(KC_PGUP)), 0);
-    EXPECT_EQ(std::string(panel.GetTitle()), tree + "/sub");
-    EXPECT_EQ(Current(panel), "deeper");
+    EXPECT_EQ(RowNames(panel), (Names{"..", "Zdir", "B.EXE", "a.txt"}));
 }
 
 // Fault caught: a refused change moved the local instance's text to the directory it could not
@@ -85,35 +66,19 @@ TEST_F(LocalPanelTest, RefusedDirectoryChangeKeepsThePanelAndSaysWhy) {
     const std::string deep = tree + "/" + std::string(200, 'd') + "/" + std::string(200, 'e');
     fs::create_directories(deep + "/" + std::string(100, 'f'));
     ZFilePanel panel;
-    PlaceOnTree(panel, {"old", "closed"}, {});
-    fs::permissions(tree + "/closed", fs::perms::none);  // root enters it all the same
+    PlaceOnTree(panel, {"old"}, {});
     const struct {
         std::string directory, name, reason;
     } cases[] = {{tree, "old", "No such file or directory"},  // removed after the listing
-                 {deep, std::string(100, 'f'), "File name too long"},
-                 {tree, "closed", ::geteuid() == 0 ? "" : "Permission denied"}};
+                 {deep, std::string(100, 'f'), "File name too long"}};
     for (const auto& c : cases) {
-        if (c.reason.empty()) continue;
         ASSERT_EQ(panel.ChangeDirectory(c.directory.c_str(), 0), 0);
         panel.SetCurrentRow(RowOf(panel, c.name));
         if (c.name == "old") fs::remove(tree + "/old");
         EXPECT_TRUE(ShownWhile([&] { panel.OnKey(kEnter); }, c.reason)) << c.reason;
         panel.OnKey(Ctrl('r', 0x12));
         EXPECT_EQ(std::string(panel.GetTitle()), c.directory) << c.reason;
-        EXPECT_FALSE(RowNames(panel).empty()) << c.reason;
     }
-}
-
-// Fault caught: a panel whose directory another program removed showed a blank panel.
-TEST_F(LocalPanelTest, DirectoryRemovedFromOutsideMovesThePanelUpOnReload) {
-    ZFilePanel panel;
-    PlaceOnTree(panel, {"old", "x/y"}, {"z.txt"});
-    ASSERT_EQ(panel.ChangeDirectory((tree + "/x/y").c_str(), 0), 0);
-    fs::remove_all(tree + "/x");
-    EXPECT_EQ(panel.OnKey(Ctrl('r', 0x12)), 0);
-    EXPECT_EQ(panel.Directory(), tree);
-    EXPECT_EQ(std::string(panel.GetTitle()), tree);
-    EXPECT_EQ(RowNames(panel), (Names{"..", "old", "z.txt"}));
 }
 
 // Fault caught: F7 said nothing when the directory could not be made, and made one named with
@@ -128,19 +93,11 @@ TEST_F(LocalPanelTest, NewDirectoryGetsTheCursorOrTheReasonItCannotBeMade) {
     panel.SetOther(&other);
     other.SetOther(&panel);  // paired both ways, as the shell pairs them
     for (const auto& [name, message] : std::vector<std::pair<std::string, std::string>>{
-             {"old", "File exists"},
-             {"missing/new", "No such file or directory"},
-             {"z.txt/new", "Not a directory"},
-             {"   ", "A name of blanks only is refused"}}) {
+             {"old", "File exists"}, {"   ", "A name of blanks only is refused"}}) {
         Answer(name, kEnter);
         EXPECT_TRUE(ShownWhile([&] { panel.OnKey(Key(KC_F7)); }, message)) << name;
     }
     EXPECT_FALSE(fs::exists(tree + "/   "));
-    Answer("never", kEsc);
-    EXPECT_EQ(panel.OnCommand(CMD_MAKE_DIR), 0);
-    EXPECT_FALSE(fs::exists(tree + "/never"));
-    EXPECT_EQ(panel.Cursor(), 0);
-    EXPECT_TRUE(other.commands.empty());
     Answer("New Dir", kEnter);
     EXPECT_EQ(panel.OnKey(Key(KC_F7)), 0);
     EXPECT_TRUE(fs::is_directory(tree + "/New Dir"));
@@ -167,33 +124,19 @@ TEST_F(LocalPanelTest, PanelsSharingAListingKeepTheirOwnTablesAndSelections) {
     EXPECT_EQ(SelectedNames(left), (Names{"b.txt", "a.txt"}));
     EXPECT_EQ(RowNames(right), rows);
     EXPECT_EQ(SelectedNames(right), Names{"sub"});
-    right.SetSortOrder(2, false);
-    EXPECT_EQ(SelectedNames(right), Names{"sub"});
-    EXPECT_EQ(left.RowTotals().fileCount, right.RowTotals().fileCount);
 }
-
-// ---- Directory sizes ----
 
 TEST_F(LocalPanelTest, SizesOfTheCurrentDirectoryOrTheSelectionGoToTheirRows) {
     ZFilePanel panel;
     PlaceOnSizeTree(panel);
-    panel.SetCurrentRow(RowOf(panel, "top.txt"));  // a current file: 0, no dialog
-    EXPECT_EQ(panel.ComputeSizes(true), 0u);
-    EXPECT_EQ(SizeOf(panel, "top.txt"), 5u);
     SetPanelSetting("PauseAfterCalc", 0);  // the dialog closes itself after the count
     panel.SetCurrentRow(RowOf(panel, "a"));
-    ASSERT_EQ(*panel.CellNumber(panel.Cursor(), 1), ZListPanel::kNumberMarkInward);
     EXPECT_EQ(panel.OnKey(Ctrl('q', 0x11)), 0);
-    EXPECT_EQ(Current(panel), "a");
     EXPECT_EQ(*panel.CellNumber(panel.Cursor(), 1), 1130u);
     EXPECT_EQ(*panel.CellNumber(RowOf(panel, "b"), 1), ZListPanel::kNumberMarkInward);
-    EXPECT_EQ(console->PendingInput(), 0u);  // no key was needed
-    panel.Redraw();
-    EXPECT_EQ(DialogTop(), -1);
     Select(panel, {"a", "b", "top.txt"});
     panel.SetCurrentRow(0);
     EXPECT_EQ(panel.ComputeSizes(false), 1130u + 50u + 5u);
-    EXPECT_EQ(SizeOf(panel, "b"), 50u);
     EXPECT_EQ(panel.RowTotals().selectedSize, 1130u + 50u + 5u);
 }
 
@@ -210,7 +153,6 @@ TEST_F(LocalPanelTest, LinksAreCountedAsThemselvesAndTheWalkNeverFollowsThem) {
     PlaceOnSizeTree(panel);
     Select(panel, {"alias", "big"});
     EXPECT_EQ(panel.ComputeSizes(false), 1u + 8);
-    EXPECT_EQ(DialogTop(), -1);
     for (int row = 0; row < panel.RowCount(); ++row) panel.SetRowSelected(row, false);
     panel.SetCurrentRow(RowOf(panel, "a"));
     EXPECT_EQ(panel.ComputeSizes(false), 1130u + 2 + 4 + 6);
@@ -248,30 +190,6 @@ TEST_F(LocalPanelTest, RelistingWhileACountRunsKeepsEachSizeWithItsName) {
     ASSERT_EQ(RowOf(panel, "0new"), 1);
     EXPECT_EQ(std::make_tuple(SizeOf(panel, "a"), SizeOf(panel, "b"), SizeOf(panel, "0new")),
               std::make_tuple(1130u, 50u, 0u));
-}
-
-TEST_F(LocalPanelTest, CancelKeepsThePartCountedAndMeasuresNoFurtherRow) {
-    if (!HasLanguage()) GTEST_SKIP() << "no language module";
-    ZFilePanel panel;
-    PlaceOnSizeTree(panel);
-    Select(panel, {"a", "b"});
-    // After the first listing (a's own files) the user presses Esc; the walk goes on only once
-    // the dialog has taken it.
-    std::atomic<int> last{0};
-    std::atomic<bool> seen{false};
-    SetSizeListingObserver([&](int listings, const std::function<bool()>& cancelled) {
-        last = listings;
-        if (listings != 1) return;
-        console->PushKey(kEsc);
-        for (int i = 0; i < 20000 && !cancelled(); ++i) KeSleep(1);  // fails, never hangs
-        seen = cancelled();
-    });
-    EXPECT_EQ(panel.ComputeSizes(true), UINT64_MAX);
-    EXPECT_TRUE(seen);
-    EXPECT_EQ(last, 1);
-    EXPECT_EQ(std::make_tuple(SizeOf(panel, "a"), SizeOf(panel, "b")), std::make_tuple(123u, 0u));
-    panel.Redraw();  // a cancelled count does not pause
-    EXPECT_EQ(DialogTop(), -1);
 }
 
 }  // namespace

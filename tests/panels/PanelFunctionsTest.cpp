@@ -1,4 +1,4 @@
-// The panels' plain functions: number format, mask matcher, shell quoting and the item sort.
+// The panels' plain functions: mask matcher, shell quoting and the item sort.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "kq/fs.h"
-#include "panels/FormatNumber.h"
 #include "panels/MatchMask.h"
 #include "panels/PanelSort.h"
 #include "panels/ShellQuote.h"
@@ -24,72 +23,29 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-TEST(PanelFormatNumberTest, ShortensToTheWidthOrWritesNothing) {
-    constexpr uint32_t kBoth = kFormatThousands | kFormatRightAlign;
-    const struct {
-        uint64_t value;
-        int width;
-        uint32_t flags;
-        const char* expected;  // the buffer of 12 '#' afterwards; all '#': -1 returned
-    } cases[] = {
-        {1234567890, 9, kBoth, "   1,234M###"}, {999999999, 9, kBoth, " 999,999k###"},
-        {123456789, 9, kFormatRightAlign, "123456789###"}, {0, 9, kFormatRightAlign, "        0###"},
-        {1234567890, 9, kFormatRightAlign, " 1234567k###"}, {12345, 5, kFormatThousands, "12k#########"},
-        {1234, 5, kFormatThousands, "1,234#######"}, {1000, 2, kFormatThousands, "1k##########"},
-        {1234567, 12, kBoth, "   1,234,567"}, {123456789012ull, 5, kFormatRightAlign, " 123G#######"},
-        {UINT64_MAX, 5, 0, "############"}, {1234567890123ull, 4, kFormatThousands, "############"},
-        {5, 1, kBoth, "############"}, {5, 0, kBoth, "############"}, {5, -3, kBoth, "############"},
-    };
-    for (const auto& c : cases) {
-        std::string buffer(12, '#');
-        const int expected = std::string(c.expected) == buffer ? -1 : 0;
-        EXPECT_EQ(FormatNumber(buffer.data(), c.width, c.value, c.flags), expected) << c.value;
-        EXPECT_EQ(buffer, c.expected) << c.value << " in " << c.width;
-    }
-    EXPECT_EQ(FormatNumber(nullptr, 9, 1, kBoth), -1);
+// Each case is a name, a blank and a mask.
+bool Matches(const std::string& both) {
+    const size_t blank = both.find(' ');
+    return MatchMask(both.substr(0, blank), both.substr(blank + 1));
 }
 
 TEST(MatchMaskTest, WildcardsCaseLengthAndBacktracking) {
     setenv("KQ_CODEPAGE", "437", 1);
-    const struct {
-        const char* name;
-        const char* mask;
-        bool matches;
-    } cases[] = {
-        {"abc", "*.*", false}, {"a.b", "*.*", true}, {"abc", "*", true},
-        {".hidden", "*", true}, {"abc", "A?C", true}, {"abcd", "A?C", false},
-        {"ab", "A?C", false}, {"abd", "abc", false}, {"abc", "???", true},
-        {"abc", "????", false}, {"a", "a*", true}, {"ab", "*b", true},
-        {"ab", "*a", false}, {"abc", "*x", false}, {"abc", "*b*", true},
-        {"README.TXT", "*.txt", true}, {"readme.txt", "*.TXT", true}, {"MiXeD", "mixed", true},
-        {"", "*", false}, {"", "", false}, {"abc", "", false},
-        {"a", "abc", false}, {"a", "a**", false}, {"ab", "ab*", true},
-        {"a.b.txt", "*.txt", true}, {"archive.tar.gz", "*.tar", false}, {"banana", "*a", true},
-        {"banana", "*an", false}, {"aab", "*a?", true}, {"aab", "*a??", true},
-        {"aab", "*b??", false}, {"aXbYbZc", "a*b*c", true}, {"abcbd", "*b?", true},
-        {"mississippi", "*ss*pi", true}, {"mississippi", "*ss*px", false}, {"abc", "*?c", true},
-        {"abc", "a**c", true},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(MatchMask(c.name, c.mask), c.matches) << c.name << " ~ " << c.mask;
+    for (const char* both :
+         {"abc A?C", "abc a**c", "aab *a?", "aXbYbZc a*b*c", "mississippi *ss*pi"}) {
+        EXPECT_TRUE(Matches(both)) << both;
+    }
+    for (const char* both :
+         {"abc *.*", "abcd A?C", "ab *a", " *", "abc ", "aab *b??", "banana *an"}) {
+        EXPECT_FALSE(Matches(both)) << both;
     }
 }
 
-TEST(ShellQuoteTest, QuotedTextsAndRunCommands) {
-    const struct {
-        const char* word;
-        const char* quoted;
-    } cases[] = {
-        {"plain", "plain"}, {"a_b+c-d/e@f%g=h:i,j", "a_b+c-d/e@f%g=h:i,j"}, {"", "''"},
-        {"two words", "'two words'"}, {"$(x)", "'$(x)'"}, {"it's", "'it'\\''s'"},
-        {"'", "''\\'''"}, {"-rf", "'-rf'"}, {"a-b", "a-b"}, {"*", "'*'"}, {"~", "'~'"},
-        {"say \"hi\"", "'say \"hi\"'"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(ShellQuote(c.word), c.quoted) << c.word;
-    EXPECT_EQ(ShellRunCommand("prog", true), "./prog");
-    EXPECT_EQ(ShellRunCommand("prog", false), "prog");
-    EXPECT_EQ(ShellRunCommand("-x", true), "./'-x'");
-    EXPECT_EQ(ShellRunCommand("my prog", false), "'my prog'");
+// Quoting and running as the panels' keys put them on the command line are tested there.
+TEST(ShellQuoteTest, SafeNamesStayBareAndOthersAreQuoted) {
+    EXPECT_EQ(ShellQuote("a_b+c-d/e@f%g=h:i,j"), "a_b+c-d/e@f%g=h:i,j");
+    EXPECT_EQ(ShellQuote(""), "''");  // an empty name stays a word
+    EXPECT_EQ(ShellQuote("-rf"), "'-rf'");
 }
 
 std::string Shell(const std::string& command) {
@@ -98,15 +54,13 @@ std::string Shell(const std::string& command) {
 
 // What a real shell makes of quoted names: one word exactly, and a run of that file alone.
 TEST(ShellQuoteTest, TheShellSeesTheNameAsOneWordAndRunsOnlyThatFile) {
-    for (const char* name :
-         {"a; touch pwned", "$(x)", "`id`", "it's", "say \"hi\"", "two  spaces", "-rf", "--help",
-          "*", "a?b", "~user", "tab\there", "new\nline", "back\\slash", "a|b&c>d<e", "#comment",
-          "{a,b}", "$HOME", "!bang", "'", "ends with '", "'''", "x=1 y", "(sub)", "\xC3\xA9t"}) {
+    for (const char* name : {"a; touch pwned", "$(x)", "`id`", "say \"hi\"", "two  spaces", "*",
+                             "new\nline", "back\\slash", "$HOME", "'", "ends with '"}) {
         // printf repeats its format for every argument: two words would give two bars.
         EXPECT_EQ(Shell("printf '%s|' " + ShellQuote(name)), std::string(name) + "|") << name;
     }
     kq::test::TempFolder folder("kq-quote");
-    for (const char* name : {"a; touch pwned", "-x $(touch pwned)", "it's `touch pwned`"}) {
+    for (const char* name : {"-x $(touch pwned)", "it's `touch pwned`"}) {
         const std::string path = folder.WriteFile(name, "#!/bin/sh\nprintf ran\n");
         ASSERT_EQ(chmod(path.c_str(), 0755), 0);
         EXPECT_EQ(Shell("cd " + ShellQuote(folder.root().string()) + " && " +
@@ -158,59 +112,35 @@ int32_t CountingCompare(const PluginItem*, const PluginItem*, int32_t) {
 
 TEST(PanelSortTest, ParentFirstThenDirectoriesThenFilesInTheModesOrder) {
     const Names mixed = {"..", "b.txt", "Adir/", "C.txt", "zdir/", "a.txt", "Mdir/"};
-    const struct {
-        Names listing;
-        PluginCompareFn compare;
-        int32_t mode;
-        bool reverse;
-        Names expected;
-    } cases[] = {
-        {mixed, FS_ZCompare, PLUGIN_SORT_NAME, false,
-         {"..", "Adir/", "Mdir/", "zdir/", "a.txt", "b.txt", "C.txt"}},
-        {mixed, FS_ZCompare, PLUGIN_SORT_NAME, true,
-         {"..", "zdir/", "Mdir/", "Adir/", "C.txt", "b.txt", "a.txt"}},
-        {{"..", "b", "Z/", "a", "A/"}, FS_ZCompare, 0, false, {"..", "Z/", "A/", "b", "a"}},
-        {{"b", "Z/", "a", "A/"}, FS_ZCompare, 0, true, {"Z/", "A/", "b", "a"}},
-        {{"a", "b/", "../", "c/"}, FS_ZCompare, PLUGIN_SORT_NAME, true, {"../", "c/", "b/", "a"}},
-        {{"a", "b/", "../"}, FS_ZCompare, 0, false, {"../", "b/", "a"}},
-        {{"...", "a"}, FS_ZCompare, PLUGIN_SORT_NAME, true, {"a", "..."}},
-        {{"b.txt", "a.c", "c", "d.txt"}, FS_ZCompare, PLUGIN_SORT_EXTENSION, false,
-         {"c", "a.c", "b.txt", "d.txt"}},
-        {{"only"}, FS_ZCompare, PLUGIN_SORT_NAME, true, {"only"}},
-        {{"b", "x/", "a"}, nullptr, PLUGIN_SORT_NAME, false, {"x/", "b", "a"}},
-        {{"b", "a", "c/"}, CountingCompare, 0, false, {"c/", "b", "a"}},
-    };
-    g_calls = 0;
-    for (const auto& c : cases) {
-        EXPECT_EQ(Listing(c.listing).Sorted(c.compare, c.mode, c.reverse), c.expected)
-            << c.listing.front() << " mode " << c.mode;
-    }
-    EXPECT_EQ(g_calls, 0);  // mode 0 never asks the compare
-    for (const bool reverse : {false, true}) {  // equal items keep the listing order
-        Listing equal({"e", "d", "c", "b", "a"});
-        for (PluginItem& item : equal.items) item.fileSize = 7;
-        EXPECT_EQ(equal.Sorted(FS_ZCompare, PLUGIN_SORT_SIZE, reverse),
-                  (Names{"e", "d", "c", "b", "a"}));
-    }
+    EXPECT_EQ(Listing(mixed).Sorted(FS_ZCompare, PLUGIN_SORT_NAME, true),
+              (Names{"..", "zdir/", "Mdir/", "Adir/", "C.txt", "b.txt", "a.txt"}));
+    EXPECT_EQ(
+        Listing({"b.txt", "a.c", "c", "d.txt"}).Sorted(FS_ZCompare, PLUGIN_SORT_EXTENSION, false),
+        (Names{"c", "a.c", "b.txt", "d.txt"}));
+    g_calls = 0;  // mode 0 keeps the listing order and never asks the compare
+    EXPECT_EQ(Listing({"..", "b", "Z/", "a", "A/"}).Sorted(CountingCompare, 0, true),
+              (Names{"..", "Z/", "A/", "b", "a"}));
+    EXPECT_EQ(g_calls, 0);
+    Listing equal({"e", "d", "c", "b", "a"});  // equal items keep the listing order
+    for (PluginItem& item : equal.items) item.fileSize = 7;
+    EXPECT_EQ(equal.Sorted(FS_ZCompare, PLUGIN_SORT_SIZE, true), (Names{"e", "d", "c", "b", "a"}));
 }
 
 TEST(PanelSortTest, InconsistentCompareEndsWithAPermutationAndTheGroupsIntact) {
-    for (const size_t count : {2u, 3u, 17u, 1000u, 5003u}) {
-        Names names;
-        for (size_t i = 0; i < count; ++i) {
-            names.push_back("n" + std::to_string(i) + (i % 3 ? "" : "/"));
-        }
-        g_calls = 0;
-        Names sorted = Listing(names).Sorted(RandomCompare, PLUGIN_SORT_NAME, count % 2 == 0);
-        // Bounded work: a merge sort's compares, far from a quadratic sort's.
-        EXPECT_LE(static_cast<double>(g_calls), count * (std::log2(count) + 1));
-        const auto isFile = [](const std::string& n) { return n.back() != '/'; };
-        EXPECT_TRUE(std::all_of(std::find_if(sorted.begin(), sorted.end(), isFile), sorted.end(),
-                                isFile));
-        std::sort(sorted.begin(), sorted.end());
-        std::sort(names.begin(), names.end());
-        EXPECT_EQ(sorted, names) << count;
-    }
+    constexpr size_t count = 5003;
+    Names names;
+    for (size_t i = 0; i < count; ++i)
+        names.push_back("n" + std::to_string(i) + (i % 3 ? "" : "/"));
+    g_calls = 0;
+    Names sorted = Listing(names).Sorted(RandomCompare, PLUGIN_SORT_NAME, true);
+    // Bounded work: a merge sort's compares, far from a quadratic sort's.
+    EXPECT_LE(static_cast<double>(g_calls), count * (std::log2(count) + 1));
+    const auto isFile = [](const std::string& n) { return n.back() != '/'; };
+    EXPECT_TRUE(
+        std::all_of(std::find_if(sorted.begin(), sorted.end(), isFile), sorted.end(), isFile));
+    std::sort(sorted.begin(), sorted.end());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(sorted, names);
 }
 
 // The keyed sort gives exactly the plain one's order: names sharing their first eight bytes,

@@ -19,9 +19,8 @@ FakePlugin& Fake() {
 
 PluginEntry FakeEntry(bool withCompare) {
     PluginEntry entry{};
-    entry.ZOpenPlugin = [](intptr_t, uint32_t start, void* owner) -> PluginHandle {
+    entry.ZOpenPlugin = [](intptr_t, uint32_t, void* owner) -> PluginHandle {
         ++Fake().opens;
-        Fake().openStart = start;
         Fake().owner = owner;
         return 42;
     };
@@ -63,7 +62,6 @@ PluginEntry FakeEntry(bool withCompare) {
         };
     }
     entry.ZProcessInput = [](PluginHandle, uint32_t* key) {
-        Fake().keys.push_back(*key);
         return *key == Fake().consumedKey ? 0 : 1;
     };
     entry.ZGetKeyBar = [](const char** plain, const char** shift, const char** alt,
@@ -74,13 +72,6 @@ PluginEntry FakeEntry(bool withCompare) {
         return 0;
     };
     return entry;
-}
-
-time_t LocalTime(int year, int month, int day, int hour, int minute) {
-    std::tm local{};
-    local.tm_year = year - 1900, local.tm_mon = month - 1, local.tm_mday = day;
-    local.tm_hour = hour, local.tm_min = minute, local.tm_isdst = -1;
-    return std::mktime(&local);
 }
 
 void PanelTest::SetUp() {
@@ -102,7 +93,6 @@ void PanelTest::SetUp() {
     ASSERT_EQ(FS_ZInitialise(nullptr, 0), 0);
     ASSERT_TRUE(kq::plugins::RegisterPlugin(kq::plugins::InternalPluginEntry()));
     ASSERT_TRUE(kq::plugins::RegisterPlugin(FakeEntry(true)));
-    ASSERT_TRUE(kq::plugins::RegisterPlugin(FakeEntry(false)));
     SetPanelHost(&host);
     PaletteDesktopTest::SetUp();
 }

@@ -34,7 +34,9 @@ using kq::ui::testing::Key;
 constexpr uint32_t Ctrl(uint32_t code, uint32_t character = 0) {
     return Key(code, character, KF_LCTRL);
 }
-constexpr uint32_t Shift(uint32_t code) { return Key(code, 0, KF_SHIFT); }
+constexpr uint32_t Shift(uint32_t code) {
+    return Key(code, 0, KF_SHIFT);
+}
 
 class RecordingHost : public PanelHost {
   public:
@@ -86,7 +88,9 @@ struct FakeItem {
     time_t modified = 0;
     uint32_t flags = 0;
 };
-inline FakeItem Dir(std::string name, uint64_t size = 0) { return {std::move(name), FA_DIR, size}; }
+inline FakeItem Dir(std::string name, uint64_t size = 0) {
+    return {std::move(name), FA_DIR, size};
+}
 inline FakeItem File(std::string name, uint64_t size = 0, uint32_t flags = 0) {
     return {std::move(name), FA_ARCHIVE, size, 0, flags};
 }
@@ -101,15 +105,12 @@ struct FakePlugin {
     uint32_t flags = 0;
     uint32_t consumedKey = 0;  // ZProcessInput takes this key and no other
     int opens = 0, closes = 0, listings = 0, releases = 0;
-    uint32_t openStart = 0;
     void* owner = nullptr;
     Names directoryRequests;
-    std::vector<uint32_t> keys;
 };
 FakePlugin& Fake();
 // Every entry point the tests use; without ZCompare the local one sorts.
 PluginEntry FakeEntry(bool withCompare);
-time_t LocalTime(int year, int month, int day, int hour, int minute);
 
 // Whether the item with id, anywhere in the menu's pop-ups, carries a check mark.
 inline bool IsChecked(ZMenu* menu, int id) {
@@ -121,12 +122,11 @@ inline bool IsChecked(ZMenu* menu, int id) {
     return false;
 }
 
-// Plugin 0 is the local plugin, 1 the test plugin with its own compare, 2 with the local one.
+// Plugin 0 is the local plugin, 1 the test plugin with its own compare.
 class PanelTest : public kq::ui::testing::PaletteDesktopTest {
   protected:
     static constexpr int kLocal = 0;
     static constexpr int kFakePlugin = 1;
-    static constexpr int kFakePluginLocalCompare = 2;
 
     void SetUp() override;
     void TearDown() override;
@@ -156,10 +156,9 @@ class PanelTest : public kq::ui::testing::PaletteDesktopTest {
     // Which of the sort ids first .. first + 9 and reverse carry a check mark.
     Ids Checked(int first, int reverse) {
         Ids checked;
-        for (int id = first; id <= first + 10; ++id) {
-            if (IsChecked(&menuBar, id == first + 10 ? reverse : id)) {
-                checked.push_back(id == first + 10 ? reverse : id);
-            }
+        for (int i = 0; i <= 10; ++i) {
+            const int id = i < 10 ? first + i : reverse;
+            if (IsChecked(&menuBar, id)) checked.push_back(id);
         }
         return checked;
     }
@@ -168,9 +167,6 @@ class PanelTest : public kq::ui::testing::PaletteDesktopTest {
     }
     uint8_t PanelChar(const ZFilePanel& panel, int x, int y) const {
         return console->Char(panel.ScreenRect().x + x, panel.ScreenRect().y + y);
-    }
-    uint8_t PanelAttr(const ZFilePanel& panel, int x, int y) const {
-        return console->Attr(panel.ScreenRect().x + x, panel.ScreenRect().y + y);
     }
     static Names RowNames(const ZFilePanel& panel);
     static int RowOf(const ZFilePanel& panel, const std::string& name);

@@ -1,9 +1,6 @@
 // The file panel's table from the test plugin's listing: binding and releasing, rows and their
-// colours, sizes, dates, the selection, the cursor across reloads, sorts and directory changes,
-// failures, and what a large directory costs.
-#include <malloc.h>
-
-#include <chrono>
+// colours, sizes, dates, the selection, directory changes and failures.
+#include <ctime>
 #include <tuple>
 
 #include "panels/PanelTestSupport.h"
@@ -19,26 +16,13 @@ TEST_F(PanelTableTest, BindOpensAnInstanceAndEveryListingIsReturned) {
     {
         ZFilePanel panel;
         panel.Create(nullptr, ZRec(0, 1, 0, 0), ZRec(0, 0, 40, 20), nullptr, WF_VISIBLE, 0);
-        EXPECT_FALSE(ZListPanel().IsFilePanel());
-        EXPECT_TRUE(static_cast<ZPanel&>(panel).IsFilePanel());
-        ASSERT_EQ(panel.Bind(kFakePlugin, 'C'), 0);
-        EXPECT_EQ(Fake().openStart, static_cast<uint32_t>('C'));
+        ASSERT_EQ(panel.Bind(kFakePlugin, 0), 0);
         EXPECT_EQ(Fake().owner, static_cast<void*>(&panel));
-        EXPECT_STREQ(panel.GetTitle(), "/fake");
-        EXPECT_TRUE(panel.SortMode() == 1 && !panel.IsReversed());
-        EXPECT_EQ(panel.Bind(99, 0) + panel.Bind(-1, 0), -2);  // no such plugin: as it was
-        EXPECT_EQ(panel.RowCount(), 1);
-        EXPECT_EQ(Fake().closes, 0);
         panel.Reload();
         panel.Unbind();
-        panel.Unbind();  // a second time does nothing
         EXPECT_EQ(Fake().releases, 2);
         EXPECT_EQ(Fake().closes, 1);
         EXPECT_TRUE(panel.RowCount() == 0 && !panel.IsBound());
-        ASSERT_EQ(panel.Bind(kFakePlugin, 0), 0);
-        EXPECT_EQ(panel.Destroy(), 0);
-        EXPECT_FALSE(panel.IsBound());
-        EXPECT_EQ(Fake().releases, Fake().listings);
         ASSERT_EQ(panel.Bind(kFakePlugin, 0), 0);  // and the destructor releases too
     }
     EXPECT_EQ(Fake().releases, Fake().listings);
@@ -47,171 +31,86 @@ TEST_F(PanelTableTest, BindOpensAnInstanceAndEveryListingIsReturned) {
 
 TEST_F(PanelTableTest, RowsCarryColoursSizeMarksDatesAndTotals) {
     FakeItem file = File("file", 12345, PLUGIN_ITEM_SELECTED);
-    file.modified = LocalTime(2024, 3, 5, 7, 9);
-    FakeItem old = File("old", 0, PLUGIN_ITEM_SELECTED);
-    old.modified = LocalTime(1999, 12, 31, 23, 59);
-    Fake().items = {Dir(".."), Dir("empty"), Dir("X.EXE", 4096), file, old, Dir("..."),
-                    File("A.EXE"), File("run.Com"), File("x.bat"), File("y.cMd"), File(".exe"),
-                    File("exe"), File("a.exe.txt"), File("notexe")};
+    std::tm local{};  // 5 March 2024, 7:09 local time
+    local.tm_year = 124, local.tm_mon = 2, local.tm_mday = 5, local.tm_hour = 7, local.tm_min = 9;
+    local.tm_isdst = -1;
+    file.modified = std::mktime(&local);
+    const FakeItem old = File("old", 0, PLUGIN_ITEM_SELECTED);
+    Fake().items = {Dir(".."),   Dir("empty"),     Dir("X.EXE", 4096), file,
+                    old,         File("A.EXE"),    File("run.Com"),    File(".exe"),
+                    File("exe"), File("a.exe.txt")};
     ZFilePanel panel;
     OpenPanel(panel, 0, 1, 40, 20);
     panel.SetSortOrder(0, false);  // directories first, otherwise the listing order
-    ASSERT_EQ(RowNames(panel), (Names{"..", "empty", "X.EXE", "...", "file", "old", "A.EXE",
-                                      "run.Com", "x.bat", "y.cMd", ".exe", "exe", "a.exe.txt",
-                                      "notexe"}));
-    const uint64_t sizes[] = {ZListPanel::kNumberMarkOutward, ZListPanel::kNumberMarkInward, 4096,
-                              ZListPanel::kNumberMarkInward, 12345, 0};
-    for (int row = 0; row < 6; ++row) EXPECT_EQ(*panel.CellNumber(row, 1), sizes[row]) << row;
+    ASSERT_EQ(RowNames(panel), (Names{"..", "empty", "X.EXE", "file", "old", "A.EXE", "run.Com",
+                                      ".exe", "exe", "a.exe.txt"}));
+    constexpr uint64_t in = ZListPanel::kNumberMarkInward, out = ZListPanel::kNumberMarkOutward;
+    const uint64_t sizes[] = {out, in, 4096, 12345, 0};
+    for (int row = 0; row < 5; ++row) EXPECT_EQ(*panel.CellNumber(row, 1), sizes[row]) << row;
     const uint8_t exe = ZFilePanel::kExecutableAttribute, dir = ZFilePanel::kDirectoryAttribute;
     const uint8_t text = Colour(ZPanel::kColourText);
-    const uint8_t colours[] = {dir, dir, dir, dir, text, text, exe,
-                               exe, exe, exe, exe, text, text, text};
+    const uint8_t colours[] = {dir, dir, dir, text, text, exe, exe, exe, text, text};
     for (int row = 0; row < panel.RowCount(); ++row) {
         EXPECT_EQ(panel.RowColour(row), colours[row]) << RowNames(panel)[row];
-        EXPECT_EQ(panel.RowOrder(row), row);
-        EXPECT_STREQ(panel.ItemAt(row)->name, panel.CellText(row, ZFilePanel::kFieldName));
     }
-    EXPECT_EQ(std::string(panel.CellText(4, 2)) + panel.CellText(4, 3), "05.03.2407:09");
-    EXPECT_EQ(std::string(panel.CellText(5, 2)) + panel.CellText(5, 3), "31.12.9923:59");
-    EXPECT_EQ(panel.CellText(0, ZFilePanel::kFieldSize), nullptr);  // cells answer as what they are
-    EXPECT_EQ(panel.CellNumber(0, ZFilePanel::kFieldName), nullptr);
-    EXPECT_EQ(panel.CellText(99, ZFilePanel::kFieldName), nullptr);
+    EXPECT_EQ(std::string(panel.CellText(3, 2)) + panel.CellText(3, 3), "05.03.2407:09");
     // Selected items give selected rows and totals; selecting a row marks its item.
     EXPECT_EQ(SelectedNames(panel), (Names{"file", "old"}));
     const ZFilePanel::Totals& totals = panel.RowTotals();
-    EXPECT_EQ(std::tie(totals.selectedSize, totals.fileCount, totals.directoryCount, totals.totalSize),
-              std::make_tuple(12345u, 10, 3, 12345u + 4096u));
+    EXPECT_EQ(
+        std::tie(totals.selectedSize, totals.fileCount, totals.directoryCount, totals.totalSize),
+        std::make_tuple(12345u, 7, 2, 12345u + 4096u));
     panel.SetRowSelected(2, true);
-    panel.SetRowSelected(5, true);  // already selected: counted once
-    panel.SetRowSelected(4, false);
-    panel.SetRowSelected(99, true);  // outside the table: nothing
+    panel.SetRowSelected(4, true);  // already selected: counted once
+    panel.SetRowSelected(3, false);
     panel.SetSortOrder(1, true);  // a re-sort keeps the selection, which lives in the items
     EXPECT_EQ(SelectedNames(panel), (Names{"X.EXE", "old"}));
     EXPECT_EQ(std::tie(totals.selectedCount, totals.selectedSize), std::make_tuple(2, 4096u));
-}
-
-TEST_F(PanelTableTest, CursorKeepsItsIndexOnReloadAndItsItemOnSort) {
-    Fake().items = {File("a"), File("b"), File("c"), File("d")};
-    ZFilePanel panel;
-    OpenPanel(panel, 0, 1, 40, 20);
-    panel.SetCurrentRow(3);
-    Fake().items = {File("a"), File("b")};
-    panel.Reload();
-    EXPECT_EQ(panel.Cursor(), 1);  // limited to the last row
-    Fake().items = {File("0"), File("a"), File("b")};
-    panel.Reload();
-    EXPECT_EQ(Current(panel), "a");  // the index kept, not the item
-    Fake().items = {};
-    panel.Reload();
-    EXPECT_EQ(panel.Cursor(), -1);
-    Fake().items = {File("a"), File("b"), File("c"), File("d"), Dir("z")};
-    panel.Reload();
-    EXPECT_EQ(panel.Cursor(), 0);
-    panel.SetCurrentRow(2);
-    panel.SetSortOrder(1, true);
-    EXPECT_EQ(RowNames(panel), (Names{"z", "d", "c", "b", "a"}));
-    EXPECT_EQ(panel.Cursor(), 3);
-    panel.SetSortOrder(42, false);  // limited to the last mode
-    EXPECT_EQ(panel.SortMode(), 9);
-    panel.SetCurrentRow(10);
-    EXPECT_EQ(panel.Cursor(), 4);
-    panel.SetCurrentRow(-5);
-    EXPECT_EQ(panel.Cursor(), 0);
 }
 
 TEST_F(PanelTableTest, FailuresKeepOrEmptyThePanelAndTheNextListingRecovers) {
     Fake().items = {File("a"), File("b"), File("c")};
     ZFilePanel panel;
     OpenPanel(panel, 0, 1, 40, 20);
-    EXPECT_TRUE(host.prompts.empty());  // not active
     host.active = &panel;
     panel.SetCurrentRow(2);
     Fake().setDirectoryResult = -1;
     EXPECT_EQ(panel.ChangeDirectory("/refused", 0), -1);
     EXPECT_EQ(panel.Cursor(), 2);
-    EXPECT_STREQ(panel.GetTitle(), "/fake");
-    EXPECT_EQ(Fake().listings, 1);
     Fake().setDirectoryResult = 0;
     EXPECT_EQ(panel.ChangeDirectory("/other", 0), 0);
-    EXPECT_EQ(Fake().directoryRequests, (Names{"/refused", "/other"}));
     EXPECT_EQ(panel.Cursor(), 0);
-    EXPECT_STREQ(panel.GetTitle(), "/other");
     EXPECT_EQ(host.prompts, Names{"/other"});
     Fake().findResult = -1;
     EXPECT_EQ(panel.Reload(), -1);
     EXPECT_EQ(panel.RowCount(), 0);
-    EXPECT_STREQ(panel.GetTitle(), "");
     EXPECT_EQ(Fake().releases, 2);
     Fake().findResult = 0;
     EXPECT_EQ(panel.OnCommand(CMD_RELOAD), 0);
     EXPECT_EQ(panel.RowCount(), 3);
-    EXPECT_STREQ(panel.GetTitle(), "/other");
 }
 
-TEST_F(PanelTableTest, KeysGoToThePluginFirstAndOtherCommandsToTheOwner) {
-    kq::ui::testing::Application owner;
-    Open(owner, 0, 22, 80, 1);
-    ZFilePanel panel;
-    OpenPanel(panel, 0, 1, 40, 20);
-    panel.SetOwner(&owner);
-    Fake().consumedKey = kEnter;
-    EXPECT_EQ(panel.OnKey(kEnter), 0);
-    EXPECT_NE(panel.OnKey(Key(KC_F12)), 0);
-    EXPECT_EQ(Fake().keys, (std::vector<uint32_t>{kEnter, Key(KC_F12)}));
-    EXPECT_EQ(panel.OnCommand(CMD_RELOAD), 0);
-    for (const int id : {CMD_VIEW, CMD_EDIT, CMD_COPY, CMD_MOVE, CMD_DELETE}) {
-        EXPECT_EQ(panel.OnCommand(id), 0) << id;  // taken, nothing done yet
-    }
-    EXPECT_TRUE(owner.commands.empty());
-    EXPECT_EQ(Fake().listings, 2);
-    panel.OnCommand(CMD_QUIT);
-    EXPECT_EQ(owner.commands, Ids{CMD_QUIT});
-}
-
-TEST_F(PanelTableTest, PluginWithoutDirectoryEntryPointsGetsAnEmptyTitleAndPrompt) {
-    Fake().items = {File("a")};
-    PluginEntry entry = FakeEntry(true);
+// Without a compare of its own a plugin's items are sorted by the local one.
+TEST_F(PanelTableTest, PluginWithoutEntryPointsGetsTheLocalCompareAnEmptyTitleAndPrompt) {
+    Fake().items = {File("b"), File("C"), File("a")};  // the test plugin's is case-sensitive
+    PluginEntry entry = FakeEntry(false);
     entry.ZGetDirectory = nullptr;
     entry.ZSetDirectory = nullptr;
     entry.ZProcessInput = nullptr;
     ASSERT_TRUE(kq::plugins::RegisterPlugin(entry));
-    ZFilePanel panel;
+    ZFilePanel own, panel;
+    OpenPanel(own, 40, 1, 40, 20, kFakePlugin);
+    EXPECT_EQ(RowNames(own), (Names{"C", "a", "b"}));
     OpenPanel(panel, 0, 1, 40, 20, kq::plugins::PluginCount() - 1);
-    EXPECT_EQ(panel.RowCount(), 1);
+    EXPECT_EQ(RowNames(panel), (Names{"a", "b", "C"}));
     EXPECT_STREQ(panel.GetTitle(), "");
     EXPECT_EQ(panel.ChangeDirectory("/anywhere", 0), -1);
     EXPECT_TRUE(Fake().directoryRequests.empty());
+    Fake().consumedKey = Key(KC_F12);  // a plugin's own keys go to it first
+    EXPECT_EQ(own.OnKey(Key(KC_F12)), 0);
     EXPECT_NE(panel.OnKey(Key(KC_F12)), 0);
     panel.Activate(true);
     EXPECT_EQ(host.prompts, Names{""});
-}
-
-TEST_F(PanelTableTest, PanelSortsByThePluginsCompareOrTheLocalOne) {
-    Fake().items = {File("b"), File("C"), File("a")};  // the test plugin's is case-sensitive
-    ZFilePanel own, local;
-    OpenPanel(own, 0, 1, 40, 20, kFakePlugin);
-    EXPECT_EQ(RowNames(own), (Names{"C", "a", "b"}));
-    OpenPanel(local, 40, 1, 40, 20, kFakePluginLocalCompare);
-    EXPECT_EQ(RowNames(local), (Names{"a", "b", "C"}));
-}
-
-// The listing and the table of a large directory stay below 350 bytes an entry, and quick.
-TEST_F(PanelTableTest, HundredThousandEntriesCostLessThan350BytesEach) {
-    constexpr int kEntries = 100000;
-    for (int i = 0; i < kEntries; ++i) {
-        const std::string name = "file" + std::to_string(1000000 - i) + ".txt";
-        Fake().items.push_back(i % 10 == 0 ? Dir(name) : File(name, static_cast<uint64_t>(i)));
-    }
-    ZFilePanel panel;
-    panel.Create(nullptr, ZRec(0, 1, 0, 0), ZRec(0, 0, 40, 20), nullptr, WF_VISIBLE, 0);
-    const auto allocated = [] { return mallinfo2().uordblks + mallinfo2().hblkhd; };
-    const size_t before = allocated();
-    const auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(panel.Bind(kFakePlugin, 0), 0);
-    panel.SetSortOrder(1, true);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
-    ASSERT_EQ(panel.RowCount(), kEntries);
-    EXPECT_LT(static_cast<double>(allocated() - before) / kEntries, 350.0);
 }
 
 }  // namespace

@@ -1,9 +1,8 @@
 // Activating a panel: the host's active panel, focus and the order windows rise in, the prompt
-// and current directory, the key bar, the menu bar's sort marks, and a panel without a host.
+// and current directory, the key bar, and the menu bar's sort marks.
 #include <algorithm>
 
 #include "panels/PanelTestSupport.h"
-#include "plugins/PluginTable.h"
 #include "ui/ZKeyBar.h"
 
 namespace kq::panels::testing {
@@ -38,11 +37,9 @@ class PanelActivationTest : public PanelTest {
 };
 
 TEST_F(PanelActivationTest, ActivatedPanelBecomesTheHostsActiveOneAndTheCommandLineKeepsTheFocus) {
-    const bool menu = OpenMenuBar();
-    right.Show(false);  // a hidden other panel stays hidden
-    left.Activate(true);
-    EXPECT_EQ(right.GetFlags() & WF_VISIBLE, 0u);
-    right.Show(true);
+    Fake().items = {File("a")};
+    left.Reload();
+    right.Reload();
     for (ZFilePanel* panel : {&left, &right}) {
         ZFilePanel* other = panel == &left ? &right : &left;
         panel->Activate(true);
@@ -50,51 +47,28 @@ TEST_F(PanelActivationTest, ActivatedPanelBecomesTheHostsActiveOneAndTheCommandL
         EXPECT_TRUE(panel->IsActive() && Focusable(*panel));
         EXPECT_FALSE(other->IsActive() || Focusable(*other));
         EXPECT_EQ(ZDesktop::GetFocus(), &commandLine);
-        // The other panel, the menu bar (not opened), this panel, the command line on top.
+        // The other panel, this panel, the command line on top.
         EXPECT_LT(ZOrder(other), ZOrder(panel));
         EXPECT_LT(ZOrder(panel), ZOrder(&commandLine));
-        EXPECT_TRUE(!menu || (ZOrder(other) < ZOrder(&menuBar) && ZOrder(&menuBar) < ZOrder(panel)));
-    }
-    EXPECT_TRUE(!menu || menuBar.Selected() == -1);
-}
-
-TEST_F(PanelActivationTest, PassivePanelRisingDuringActivationIsNotDrawnWithACursorBar) {
-    Fake().items = {File("a")};
-    left.Reload();
-    right.Reload();
-    for (const int x : {1, 41}) {
-        (x == 1 ? left : right).Activate(true);
+        // The other panel rises while this one takes over: it is drawn without a cursor bar.
+        const int x = panel == &left ? 1 : 41;
         EXPECT_EQ(console->Attr(x, 3), Colour(ZPanel::kColourCursor));
         EXPECT_NE(console->Attr(x == 1 ? 41 : 1, 3), Colour(ZPanel::kColourCursor));
     }
 }
 
-TEST_F(PanelActivationTest, ActivationSetsThePromptAndForLocalPathsTheCurrentDirectory) {
-    char saved[FS_MAX_PATH], now[FS_MAX_PATH];
-    ASSERT_EQ(FsGetCwd(saved), 0);
+TEST_F(PanelActivationTest, ActivationSetsThePromptTheKeyBarAndForLocalPathsTheDirectory) {
+    ZKeyBar::Get()->Show(true);
+    char now[FS_MAX_PATH];
     Fake().directory = temp.root().string();
     left.Reload();
     left.Activate(true);
     EXPECT_EQ(host.prompts.back(), Fake().directory);
-    ASSERT_EQ(FsGetCwd(now), 0);
-    EXPECT_STREQ(now, saved);
+    EXPECT_EQ(console->Text(0, 24, 5), " 1One");  // the plugin's labels
     Fake().flags = PLUGIN_FLAG_LOCAL_PATHS;
     right.Activate(true);
     ASSERT_EQ(FsGetCwd(now), 0);
     EXPECT_EQ(now, Fake().directory);
-}
-
-TEST_F(PanelActivationTest, KeyBarShowsThePluginsLabelsOrTheLocalOnes) {
-    ZKeyBar::Get()->Show(true);
-    left.Activate(true);
-    EXPECT_EQ(console->Text(0, 24, 5), " 1One");
-    if (!HasLanguage()) return;
-    PluginEntry withoutKeyBar = FakeEntry(true);
-    withoutKeyBar.ZGetKeyBar = nullptr;
-    ASSERT_TRUE(kq::plugins::RegisterPlugin(withoutKeyBar));
-    ASSERT_EQ(right.Bind(kq::plugins::PluginCount() - 1, 0), 0);
-    right.Activate(true);
-    EXPECT_EQ(console->Text(0, 24, 6), " 1Help");
 }
 
 TEST_F(PanelActivationTest, SortCheckMarksFollowEachPanelsModeAndReverseFlag) {
@@ -110,25 +84,6 @@ TEST_F(PanelActivationTest, SortCheckMarksFollowEachPanelsModeAndReverseFlag) {
     right.Activate(true);
     EXPECT_EQ(Checked(CMD_SORT_RIGHT, CMD_REVERSE), (Ids{CMD_SORT_RIGHT}));
     EXPECT_EQ(Checked(CMD_SORT_LEFT, CMD_REVERSE_LEFT), (Ids{CMD_SORT_LEFT + 3, CMD_REVERSE_LEFT}));
-}
-
-TEST_F(PanelActivationTest, WithoutAHostThePanelActivatesItselfAndDestroyedItIsNoLongerActive) {
-    {
-        ZFilePanel third;
-        OpenPanel(third, 20, 5, 30, 10);
-        third.Activate(true);
-        EXPECT_EQ(host.active, &third);
-    }
-    EXPECT_EQ(host.active, nullptr);
-    SetPanelHost(nullptr);
-    left.Activate(true);
-    EXPECT_EQ(ZDesktop::GetFocus(), &left);
-    EXPECT_TRUE(left.IsActive() && Focusable(left));
-    EXPECT_FALSE(right.IsActive() || Focusable(right));
-    // Settings read as defaults: titles, information and the sort letter are shown.
-    EXPECT_EQ(left.TitleRows(), 1);
-    EXPECT_EQ(console->Char(1, 2), 'n');
-    SetPanelHost(&host);
 }
 
 }  // namespace
