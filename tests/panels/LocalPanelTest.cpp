@@ -3,6 +3,7 @@
 // two panels, and directory sizes.
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <tuple>
 
@@ -190,6 +191,25 @@ TEST_F(LocalPanelTest, RelistingWhileACountRunsKeepsEachSizeWithItsName) {
     ASSERT_EQ(RowOf(panel, "0new"), 1);
     EXPECT_EQ(std::make_tuple(SizeOf(panel, "a"), SizeOf(panel, "b"), SizeOf(panel, "0new")),
               std::make_tuple(1130u, 50u, 0u));
+}
+
+// Esc in the size dialog stops a count (of a whole file system, say) after the listing that
+// is running; what was counted stays.
+TEST_F(LocalPanelTest, EscStopsACountAndKeepsThePartCounted) {
+    if (!HasLanguage()) GTEST_SKIP() << "no language module";
+    ZFilePanel panel;
+    PlaceOnSizeTree(panel);
+    Select(panel, {"a", "b"});
+    std::atomic<int> last{0};
+    SetSizeListingObserver([&](int listings, const std::function<bool()>& cancelled) {
+        last = listings;
+        if (listings != 1) return;
+        console->PushKey(kEsc);
+        for (int i = 0; i < 20000 && !cancelled(); ++i) KeSleep(1);  // fails, never hangs
+    });
+    EXPECT_EQ(panel.ComputeSizes(true), UINT64_MAX);
+    EXPECT_EQ(last, 1);
+    EXPECT_EQ(std::make_tuple(SizeOf(panel, "a"), SizeOf(panel, "b")), std::make_tuple(123u, 0u));
 }
 
 }  // namespace
