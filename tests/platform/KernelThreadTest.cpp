@@ -1,8 +1,6 @@
-// Threads, locks, events and the bell: waiting, the reuse of ended threads' records, signal
-// masks, auto-reset events that hand each signal to one waiter and lose none, wrong handles.
+// Threads, locks, events and the bell: waiting, the reuse of ended threads' records, auto-reset
+// events that hand each signal to one waiter and lose none, handles of the wrong kind.
 #include <gtest/gtest.h>
-#include <pthread.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -73,24 +71,6 @@ TEST(KeWaitThreadTest, RecordsOfEndedThreadsServeLaterOnesAndOldHandlesStayValid
     EXPECT_EQ(returned.load(), 2);
 }
 
-uint32_t ZCALL CaptureSignalMask(intptr_t argument) {
-    pthread_sigmask(SIG_BLOCK, nullptr, reinterpret_cast<sigset_t*>(argument));
-    return 0;
-}
-
-// Fault caught: a worker with the console's signals unblocked took them, and the console's
-// signalfd never saw a resize or a child's end.
-TEST(KeThreadTest, StartedThreadsBlockTheConsoleSignals) {
-    sigset_t before, inThread;
-    pthread_sigmask(SIG_UNBLOCK, &kq::platform::KeConsoleSignalSet(), &before);
-    sigemptyset(&inThread);
-    ASSERT_TRUE(Ended(KeThread(CaptureSignalMask, reinterpret_cast<intptr_t>(&inThread))));
-    for (int signalNumber : {SIGWINCH, SIGCHLD, SIGTERM, SIGHUP, SIGINT}) {
-        EXPECT_EQ(sigismember(&inThread, signalNumber), 1) << "signal " << signalNumber;
-    }
-    pthread_sigmask(SIG_SETMASK, &before, nullptr);
-}
-
 // Threads blocked in KeWaitEvent on one event; the destructor signals until all have returned,
 // so that a failing test cannot hang or free an event still waited on.
 struct EventWaiters {
@@ -117,7 +97,6 @@ struct EventWaiters {
 // without waiters is kept once for the next wait; one with waiters releases one.
 TEST(KeEventTest, EachSetReleasesExactlyOneWaiterAndOneWithoutWaitersIsKeptOnce) {
     EventWaiters waiters;
-    ASSERT_NE(waiters.event, -1);
     EXPECT_EQ(KeSetEvent(waiters.event) | KeSetEvent(waiters.event), 0);
     waiters.Start();
     ASSERT_TRUE(Eventually([&] { return waiters.released == 1; }));
