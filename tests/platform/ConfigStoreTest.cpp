@@ -101,7 +101,7 @@ TEST_F(ConfigStoreTest, EachKindKeepsEveryBitAcrossShutdownAndInit) {
 
 // A value of another kind or too large for the buffer is not copied, not even in part.
 TEST_F(ConfigStoreTest, AnotherKindOrASmallBufferFailsAndLeavesOutputUntouched) {
-    ASSERT_EQ(CfgSetQw(section_, "q", 1, 1) | CfgSetSz(section_, "s", "1"), 0);
+    ASSERT_EQ(CfgSetQw(section_, "q", 1, 0) | CfgSetSz(section_, "s", "1"), 0);
     uint32_t dw = 7;
     EXPECT_EQ(CfgQueryDw(section_, "q", &dw), -1);
     EXPECT_EQ(dw, 7u);
