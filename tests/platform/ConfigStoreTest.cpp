@@ -99,7 +99,7 @@ TEST_F(ConfigStoreTest, EachKindKeepsEveryBitAcrossShutdownAndInit) {
     EXPECT_EQ(SzOf(section_, "Sz"), "\x8F\xE0\xA8 is no UTF-8");
 }
 
-// A value of another kind or too large for the buffer is not copied, not even in part.
+// A value of another kind, or one too large for the buffer, leaves the output as it was.
 TEST_F(ConfigStoreTest, AnotherKindOrASmallBufferFailsAndLeavesOutputUntouched) {
     ASSERT_EQ(CfgSetQw(section_, "q", 1, 0) | CfgSetSz(section_, "s", "1"), 0);
     uint32_t dw = 7;
