@@ -22,7 +22,7 @@ struct TestResource {
 // File offsets, then offsets within the resource section in directory order.
 struct PeLayout {
     std::size_t peSignature = 0x40, coffHeader = 0x44, optionalHeader = 0x58;
-    std::size_t directoryCount = 0, resourceDirectory = 0, sectionTable = 0;
+    std::size_t directoryCount = 0, resourceDirectory = 0;
     std::size_t resourceSection = 0x200;  // the root directory
     std::vector<uint32_t> typeDirectories, idDirectories, dataEntries;
 };
@@ -66,8 +66,7 @@ inline PeFile WrapResourceSection(const std::vector<uint8_t>& section, PeFormat 
     Put32(bytes, layout.directoryCount, 16);
     layout.resourceDirectory = layout.directoryCount + 4 + 2 * 8;
     Put32(bytes, layout.resourceDirectory, kTestResourceRva);
-    layout.sectionTable = optional + optionalSize;
-    const std::size_t header = layout.sectionTable;
+    const std::size_t header = optional + optionalSize;  // the section table
     Put32(bytes, header + 8, static_cast<uint32_t>(section.size()));
     Put32(bytes, header + 12, kTestResourceRva);
     Put32(bytes, header + 16, static_cast<uint32_t>(rawSize));
