@@ -1,6 +1,8 @@
-// Threads, locks, events and the bell: waiting, the reuse of ended threads' records, auto-reset
-// events that hand each signal to one waiter and lose none, handles of the wrong kind.
+// Threads, locks, events and the bell: waiting, the reuse of ended threads' records, signal
+// masks, auto-reset events that hand each signal to one waiter and lose none, handles of the wrong kind.
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -47,6 +49,24 @@ uint32_t ZCALL DoNothing(intptr_t) {
 // Fault caught: every thread kept its record for good, so copying a million files (a thread
 // each) leaked a million. Old handles still answer at once while their record serves another,
 // and the waiters of a running thread all return once it has ended, not before.
+uint32_t ZCALL CaptureSignalMask(intptr_t argument) {
+    pthread_sigmask(SIG_BLOCK, nullptr, reinterpret_cast<sigset_t*>(argument));
+    return 0;
+}
+
+// Fault caught: a worker with the console's signals unblocked took them, and the console's
+// signalfd never saw a resize or a child's end.
+TEST(KeThreadTest, StartedThreadsBlockTheConsoleSignals) {
+    sigset_t before, inThread;
+    pthread_sigmask(SIG_UNBLOCK, &kq::platform::KeConsoleSignalSet(), &before);
+    sigemptyset(&inThread);
+    ASSERT_TRUE(Ended(KeThread(CaptureSignalMask, reinterpret_cast<intptr_t>(&inThread))));
+    for (int signalNumber : {SIGWINCH, SIGCHLD, SIGTERM, SIGHUP, SIGINT}) {
+        EXPECT_EQ(sigismember(&inThread, signalNumber), 1) << "signal " << signalNumber;
+    }
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+}
+
 TEST(KeWaitThreadTest, RecordsOfEndedThreadsServeLaterOnesAndOldHandlesStayValid) {
     std::vector<KeHandle> ended;
     for (intptr_t i = 0; i < 100; ++i) {
