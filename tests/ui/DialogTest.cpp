@@ -132,14 +132,5 @@ TEST_F(ExitQuestionTest, AskedWhenTheSettingIsAbsent) {
     EXPECT_FALSE(console->IsOpen());
 }
 
-TEST_F(ExitQuestionTest, SettingZeroQuitsWithoutAQuestion) {
-    const CfgSection confirmations = CfgOpen("Confirmations");
-    CfgSetDw(confirmations, "Exit", 0);
-    CfgClose(confirmations);
-    console->PushKey(kEsc);  // would refuse, were the question asked
-    EXPECT_EQ(ZDesktop::Quit(0), 0);
-    EXPECT_EQ(console->PendingInput(), 1u);
-}
-
 }  // namespace
 }  // namespace kq::ui::testing

@@ -11,23 +11,6 @@ namespace {
 
 using WindowTest = DesktopTest;
 
-TEST_F(WindowTest, NewChildStartsAtTheBottomAndComesUpWhenActivated) {
-    Box dialog('D'), first('1'), second('2');
-    Open(dialog, 10, 5, 40, 10);
-    first.Create(nullptr, ZRec(1, 1, 0, 0), ZRec(0, 0, 5, 2), &dialog, WF_VISIBLE | WF_FOCUSABLE,
-                 0);
-    second.Create(nullptr, ZRec(3, 1, 0, 0), ZRec(0, 0, 5, 2), &dialog, WF_VISIBLE | WF_FOCUSABLE,
-                  0);
-    ASSERT_EQ(dialog.Children().size(), 2u);
-    EXPECT_EQ(dialog.Children().front(), &second);
-    EXPECT_EQ(ZDesktop::GetFocus(), &first);
-    EXPECT_EQ(std::make_pair(first.GetOrder(), second.GetOrder()), std::make_pair(0, 1));
-    second.Activate(true);
-    EXPECT_EQ(dialog.Children().back(), &second);
-    EXPECT_EQ(ZDesktop::GetFocus(), &second);
-    EXPECT_FALSE(first.IsActive());
-}
-
 TEST_F(WindowTest, FocusAndDrawingFollowActivateShowAndHide) {
     Box a('a'), b('b');
     Open(a, 0, 0, 20, 5);
@@ -74,20 +57,6 @@ TEST_F(WindowTest, RefreshIsClippedToTheParentTheScreenAVisibleParentAndOverlays
     ASSERT_EQ(ZDesktop::Desktop()->Children().back(), &window);
     window.Redraw();
     EXPECT_EQ(console->Text(5, 1, 10), "OOOOOWWWWW");
-}
-
-TEST_F(WindowTest, MovingRepaintsTheStripsLeftBehindAndTakesTheChildren) {
-    Box window('m'), child('c');
-    Open(window, 10, 5, 10, 4);
-    Open(child, 2, 3, 4, 1, &window);
-    window.SetPos(ZRec(10, 7, 0, 0), ZRec(0, 0, 10, 4));
-    EXPECT_EQ(console->Text(12, 6, 2), "  ");  // the rows it left
-    EXPECT_EQ(console->Text(12, 7, 2), "mm");
-    EXPECT_EQ(console->Char(12, 10), 'c');
-    window.SetPos(ZRec(14, 7, 0, 0), ZRec(0, 0, 6, 3));  // right and smaller
-    for (const auto& [x, y] : {std::pair{10, 8}, {13, 8}, {19, 10}, {14, 10}}) {
-        EXPECT_EQ(console->Char(x, y), x >= 14 && y < 10 ? 'm' : ' ') << x << "," << y;
-    }
 }
 
 TEST_F(WindowTest, DestroyRefusedByAChildLeavesTheTreeFromItOnAndDeletingDetaches) {

@@ -70,20 +70,6 @@ TEST_F(EditTest, TypingInsertsAtTheCaretAndInsertTogglesTheSharedOverwriteMode) 
     EXPECT_EQ(console->Cursor().size, 100);
     Press({Key(KC_INS)});
     EXPECT_EQ(console->Cursor().size, 10);
-    // A full WF_LIMIT field takes characters only in overwrite mode, keeping the caret on its
-    // last cell; overwriting there overwrites it again and again.
-    OpenEdit("0123456789", WF_LIMIT);
-    EXPECT_EQ(edit->GetCaret(), 9);
-    Press({kHome});
-    Type("ab");
-    EXPECT_EQ(Shown(), "0123456789");
-    SetOverwriteMode(true);
-    Press({kRight});
-    Type("ab");
-    EXPECT_EQ(Text(), "0ab3456789");
-    Press({kEnd});
-    Type("xyz");
-    EXPECT_EQ(Text(), "0ab345678z");
 }
 
 TEST_F(EditTest, LongTextScrollsMultiRowFieldsFlowAndPasswordsShowStars) {
@@ -129,10 +115,9 @@ TEST_F(EditTest, BackspaceAndDeleteRemoveOneCharacterAndCtrlArrowsMoveByWords) {
     // are not word characters.
     OpenEdit("foo bar  x-\xE4y");
     const std::pair<uint32_t, int> steps[] = {
-        {kHome, 0},           {Ctrl(KC_RIGHT), 3},  {Ctrl(KC_RIGHT), 7}, {Ctrl(KC_RIGHT), 10},
-        {Ctrl(KC_RIGHT), 13}, {Ctrl(KC_RIGHT), 13}, {Ctrl(KC_LEFT), 11}, {Ctrl(KC_LEFT), 9},
-        {Ctrl(KC_LEFT), 4},   {Ctrl(KC_LEFT), 0},   {Ctrl(KC_LEFT), 0},  {kRight, 1},
-        {Ctrl(KC_RIGHT), 3},
+        {kHome, 0},           {Ctrl(KC_RIGHT), 3},  {Ctrl(KC_RIGHT), 7},
+        {Ctrl(KC_RIGHT), 10}, {Ctrl(KC_RIGHT), 13}, {Ctrl(KC_LEFT), 11},
+        {Ctrl(KC_LEFT), 9},   {Ctrl(KC_LEFT), 4},   {Ctrl(KC_LEFT), 0},
     };
     for (size_t i = 0; i < std::size(steps); ++i) {
         Press({steps[i].first});
@@ -240,16 +225,6 @@ TEST_F(EditTest, PasteReplacesControlCharactersAndTheSelectionOrIsRefused) {
     Press({});
     EXPECT_EQ(Text(), "abcdef");
     EXPECT_EQ(console->BellCount(), bells + 1);
-}
-
-TEST_F(EditTest, OtherKeysGoToTheOwner) {
-    OpenEdit("abc");
-    const std::vector<uint32_t> keys = {
-        kEnter, kEsc, kTab, kUp, Key(KC_PGDN), Key(KC_F3), CharKey('a', KF_LALT)};
-    Press(keys);
-    Press({CharKey('x', KF_LCTRL)});  // inserts nothing
-    EXPECT_EQ(Text(), "abc");
-    EXPECT_EQ(dialog.keys, keys);
 }
 
 TEST_F(EditTest, TheCaretAndTheSelectionStayInsideTheTextAfterSetTitle) {

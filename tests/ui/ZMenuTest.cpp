@@ -150,7 +150,6 @@ TEST_F(MenuTest, SelectionKeysWrapAroundAndSkipSeparatorsAndGreyedItems) {
         {&column, false, {kDown}, 4},
         {&column, false, {kDown, kDown, kDown}, 1},
         {&column, false, {kUp}, 5},
-        {&column, false, {kEnd}, 5},
         {&row, true, {kRight, kRight, kRight}, 0},
         {&row, true, {kLeft}, 3},
         {&row, true, {kHome}, 1},  // Home and End act as Right on a bar
@@ -273,14 +272,6 @@ TEST_F(SubmenuTest, BarRunEndsWithTheItemWhosePopupOpened) {
     for (uint32_t key : {kRight, kRight, kDown}) console->PushKey(key);
     EXPECT_EQ(bar.Run(), 3);
     EXPECT_EQ(ZDesktop::GetFocus(), Submenu(bar, 3));
-}
-
-TEST_F(MenuTest, SubmenuIsPlacedInsideTheScreen) {
-    const MenuTree right{{1, "~Right", 0, {{11, "~Reverse order\tCtrl+F10"}}}};
-    ZMenu bar;
-    OpenBar(bar, right, WF_VISIBLE, 60, 20);
-    Press({kDown});
-    EXPECT_EQ(Submenu(bar, 1)->ScreenRect(), ZRec(53, 1, 27, 3));
 }
 
 // A longer item widens the pop-up and keeps the highlight; a submenu item builds its menu.
