@@ -1,9 +1,7 @@
-// Dialogs, message boxes and the exit question on the in-memory console.
+// Dialogs and message boxes on the in-memory console.
 #include <string>
 #include <vector>
 
-#include "kq/config.h"
-#include "support/TempFolder.h"
 #include "ui/ControlTestSupport.h"
 #include "ui/ZDialog.h"
 
@@ -107,29 +105,6 @@ TEST_F(DialogTest, MessageBoxKeysButtonsAndBell) {
     console->PushKey(kEsc);
     ZMessageBox(nullptr, ZRec(-1, -1, 0, 0), ZRec(0, 0, 40, 6), "t", "x", 0x40, 0x40, WF_BEEP);
     EXPECT_EQ(console->BellCount(), 1);
-}
-
-class ExitQuestionTest : public DialogTest {
-  protected:
-    void SetUp() override {
-        ASSERT_EQ(CfgInit("kq-exit-test"), 0);
-        DialogTest::SetUp();
-    }
-    void TearDown() override {
-        DialogTest::TearDown();
-        CfgShutdown();
-    }
-    kq::test::SettingsHome home_;
-};
-
-// Esc keeps running; Enter takes the default, "yes".
-TEST_F(ExitQuestionTest, AskedWhenTheSettingIsAbsent) {
-    console->PushKey(kEsc);
-    EXPECT_EQ(ZDesktop::Quit(0), 1);
-    EXPECT_TRUE(console->IsOpen());
-    console->PushKey(kEnter);
-    EXPECT_EQ(ZDesktop::Quit(0), 0);
-    EXPECT_FALSE(console->IsOpen());
 }
 
 }  // namespace

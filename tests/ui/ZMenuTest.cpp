@@ -169,9 +169,8 @@ TEST_F(MenuTest, SelectionKeysWrapAroundAndSkipSeparatorsAndGreyedItems) {
     EXPECT_TRUE(app.commands.empty());
 }
 
-// Hot keys choose their item in either case and skip greyed items; keys the menu does not use
-// go to its owner.
-TEST_F(MenuTest, HotKeysAndKeysForTheOwner) {
+// Hot keys choose their item in either case and skip greyed items.
+TEST_F(MenuTest, HotKeysChooseTheirItem) {
     const MenuTree tree{{1, "~Open"}, {2, "~Save", kGreyed}, {3, "Save ~as"}, {4, "~quit"}};
     ZMenu popup;
     OpenPopup(popup, tree, 5, 3);
@@ -181,14 +180,6 @@ TEST_F(MenuTest, HotKeysAndKeysForTheOwner) {
     EXPECT_EQ(popup.Selected(), 2);
     EXPECT_EQ(app.commands, (std::vector<int>{4, 3}));
     EXPECT_TRUE(app.keys.empty());
-    const std::vector<uint32_t> unused = {kUp, kTab, Key(KC_F3), Key(KC_INS),
-                                          Key(KC_ALT, 0, KF_LALT)};
-    const MenuTree one{{1, "~Left"}};
-    ZMenu bar;
-    OpenBar(bar, one);
-    Press(unused);
-    EXPECT_EQ(app.keys, unused);
-    EXPECT_EQ(bar.Selected(), 0);
 }
 
 class SubmenuTest : public MenuTest {
