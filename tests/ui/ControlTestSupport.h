@@ -163,7 +163,7 @@ class Dialog : public Box {
     }
     int OnKey(uint32_t key) override {
         keys.push_back(key);
-        return keyResult;
+        return 0;
     }
     int OnCommand(int id) override {
         commands.push_back(id);
@@ -171,7 +171,6 @@ class Dialog : public Box {
         return 0;
     }
 
-    int keyResult = 0;
     std::vector<int> commands;
     std::function<void(int)> onCommand;
 };

@@ -1,9 +1,6 @@
-// Dialogs, message boxes and the exit question on the in-memory console.
-#include <string>
+// Dialogs and message boxes on the in-memory console.
 #include <vector>
 
-#include "kq/config.h"
-#include "support/TempFolder.h"
 #include "ui/ControlTestSupport.h"
 #include "ui/ZDialog.h"
 
@@ -81,16 +78,14 @@ TEST_F(DialogTest, TabMovesBetweenGroupsAndArrowsWrapInsideOne) {
 }
 
 TEST_F(DialogTest, HotKeyPressesTheButtonInEitherCase) {
-    for (const char letter : {'n', 'N'}) {
-        TemplateBuilder builder;
-        builder.Add("button", "~Yes", 2, 2, 8, 1, kInput | WF_GROUP | WF_DEFAULT)
-            .Add("button", "~No", 12, 2, 8, 2, kInput);
-        ZDialog dialog;
-        dialog.CreateFromTemplate(builder.Build(30, 5), nullptr);
-        console->PushKey(Key('n', letter, letter == 'N' ? KF_SHIFT : 0));
-        EXPECT_EQ(dialog.Run(), 2) << letter;
-        dialog.Destroy();
-    }
+    TemplateBuilder builder;
+    builder.Add("button", "~Yes", 2, 2, 8, 1, kInput | WF_GROUP | WF_DEFAULT)
+        .Add("button", "~No", 12, 2, 8, 2, kInput);
+    ZDialog dialog;
+    dialog.CreateFromTemplate(builder.Build(30, 5), nullptr);
+    console->PushKey(Key('n', 'N', KF_SHIFT));
+    EXPECT_EQ(dialog.Run(), 2);
+    dialog.Destroy();
 }
 
 // Only a beeping box rings, once when it opens.
@@ -107,38 +102,6 @@ TEST_F(DialogTest, MessageBoxKeysButtonsAndBell) {
     console->PushKey(kEsc);
     ZMessageBox(nullptr, ZRec(-1, -1, 0, 0), ZRec(0, 0, 40, 6), "t", "x", 0x40, 0x40, WF_BEEP);
     EXPECT_EQ(console->BellCount(), 1);
-}
-
-class ExitQuestionTest : public DialogTest {
-  protected:
-    void SetUp() override {
-        ASSERT_EQ(CfgInit("kq-exit-test"), 0);
-        DialogTest::SetUp();
-    }
-    void TearDown() override {
-        DialogTest::TearDown();
-        CfgShutdown();
-    }
-    kq::test::SettingsHome home_;
-};
-
-// Esc keeps running; Enter takes the default, "yes".
-TEST_F(ExitQuestionTest, AskedWhenTheSettingIsAbsent) {
-    console->PushKey(kEsc);
-    EXPECT_EQ(ZDesktop::Quit(0), 1);
-    EXPECT_TRUE(console->IsOpen());
-    console->PushKey(kEnter);
-    EXPECT_EQ(ZDesktop::Quit(0), 0);
-    EXPECT_FALSE(console->IsOpen());
-}
-
-TEST_F(ExitQuestionTest, SettingZeroQuitsWithoutAQuestion) {
-    const CfgSection confirmations = CfgOpen("Confirmations");
-    CfgSetDw(confirmations, "Exit", 0);
-    CfgClose(confirmations);
-    console->PushKey(kEsc);  // would refuse, were the question asked
-    EXPECT_EQ(ZDesktop::Quit(0), 0);
-    EXPECT_EQ(console->PendingInput(), 1u);
 }
 
 }  // namespace
