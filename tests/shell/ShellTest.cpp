@@ -245,7 +245,7 @@ TEST_F(ShellTest, CommandLineShowsDirectoryPromptAndTextWithTheCursorAfterIt) {
     }
 }
 
-TEST_F(ShellTest, LongTextScrollsWithTheCursorAndSelectionsCoverOnlyTheText) {
+TEST_F(ShellTest, LongTextScrollsWithTheCursor) {
     Start();
     PromptSetDir("/work");
     std::string text;
@@ -259,12 +259,6 @@ TEST_F(ShellTest, LongTextScrollsWithTheCursorAndSelectionsCoverOnlyTheText) {
     Press({Ctrl('o'), Key(KC_HOME)});
     EXPECT_EQ(Line().substr(6, 10), text.substr(0, 10));
     EXPECT_EQ(console->Cursor().x, 6);
-    // A selection is highlighted only over the text.
-    PromptSetDir("/w");
-    PromptSetLine("abcdef");
-    Shell().SetSelection(1, 3);
-    for (const auto& [x, colour] : {std::pair{2, 19}, {3, 19}, {4, 20}, {6, 20}, {7, 19}})
-        EXPECT_EQ(console->Attr(x, 24), ColGetPalette()[colour]) << x;
 }
 
 // Running commands.
