@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
 #include <thread>
 
 #include "console/Console.h"
@@ -43,26 +42,6 @@ class ConsoleTest : public ::testing::Test {
     int16_t cols_ = 0, rows_ = 0;
 };
 
-TEST(ConsoleClosedTest, EveryOperationFailsWhileClosed) {
-    uint32_t event = 0;
-    const uint8_t cell[2] = {'x', 7};
-    int16_t cols = 0, rows = 0;
-    const std::function<int()> operations[] = {
-        [] { return ConShutdown(); },
-        [&] { return ConInput(&event); },
-        [&] { return ConWrite(0, 0, cell, 1); },
-        [] { return ConSetCursorPos(1, 1); },
-        [] { return ConSetCursorSize(10); },
-        [] { return ConSetTitle("t"); },
-        [&] { return ConGetSize(&cols, &rows); },
-        [] { return ConWaitInput(0); },
-        [&] { return ConTakeResize(&cols, &rows); },
-        [] { return ConWake(); },
-    };
-    for (const auto& call : operations) EXPECT_EQ(call(), -1);
-    EXPECT_EQ(ConGetSavedScreen(), nullptr);
-}
-
 // Opened once at the device's size; the saved screen is the device's, else blank; the screen
 // survives closing.
 TEST_F(ConsoleTest, OpensOnceWithTheSavedScreen) {
@@ -96,7 +75,6 @@ TEST_F(ConsoleTest, CellRunsContinueOnFollowingRowsStopAtTheLastCellAndStayOnScr
     for (const auto& [x, y] : {std::pair{-1, 1}, {0, 25}, {80, 0}}) {
         EXPECT_EQ(ConWrite(int16_t(x), int16_t(y), cells.data(), 3), 0);
     }
-    EXPECT_EQ(ConWrite(0, 0, nullptr, 3), 0);
     EXPECT_EQ(console_->RowText(1), std::string(80, '.'));
 }
 
@@ -110,15 +88,12 @@ TEST_F(ConsoleTest, ResizeCursorTitleAndBellReachTheDevice) {
     cols = 0;
     ASSERT_EQ(ConGetSize(&cols, &rows), 0);
     EXPECT_EQ(cols, 100);
-    ConWrite(96, 29, Cells("edge", 0x1F).data(), 4);
-    EXPECT_EQ(console_->Text(96, 29, 4), "edge");
     ConSetCursorPos(5, 6);
     ConSetCursorSize(100);
     EXPECT_EQ(console_->Cursor().size * 10000 + console_->Cursor().x * 100 + console_->Cursor().y,
               1000506);
     EXPECT_EQ(ConSetTitle("kq - /home"), 0);
     EXPECT_EQ(console_->Title(), "kq - /home");
-    EXPECT_EQ(ConSetTitle(nullptr), -1);
     EXPECT_EQ(ConBell(), 0);
     EXPECT_EQ(console_->BellCount(), 1);
 }
@@ -138,12 +113,11 @@ TEST_F(ConsoleTest, RepeatsAndReleases) {
 }
 
 // A character the code page lacks used to arrive as '?': "rm -r Привет" typed under 437 ran
-// as "rm -r ??????", a glob. Typed as text (AltGr too) it is refused with the bell; in a Ctrl
+// as "rm -r ??????", a glob. Typed as text it is refused with the bell; in a Ctrl
 // or Alt chord only the character goes and the key stays.
 TEST_F(ConsoleTest, CharacterTheCodePageLacksIsNeverTypedAsQuestionMark) {
     for (const auto& [character, controlState, delivered, expected] :
          {std::tuple{U'\u041F', 0u, false, 0u},
-          {U'\u20AC', cks::kLeftCtrl | cks::kRightAlt, false, 0u},
           {U'\u041F', cks::kLeftCtrl, true, 0u},
           {U'\u00E9', 0u, true, 0x82u}}) {
         console_->PushRecord(Record(0x47, character, true, controlState));
@@ -162,8 +136,7 @@ TEST_F(ConsoleTest, PasteIsTextNeverKeys) {
     for (const auto& [pasted, text] : {std::pair{"echo A\r\necho B\rC\n", "echo A\necho B\nC\n"},
                                        {"x\x1b[21~y\tz\x07", "x[21~y\tz"},
                                        {"caf\xC3\xA9", "caf\x82"},
-                                       {"rm -r \xD0\x9F*", ""},
-                                       {"bad \xFF byte", ""}}) {
+                                       {"rm -r \xD0\x9F*", ""}}) {
         const bool delivered = *text != '\0';
         console_->PushPaste(pasted);
         uint32_t event = 0;

