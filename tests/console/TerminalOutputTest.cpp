@@ -72,20 +72,6 @@ TEST_F(TerminalOutputTest, CursorMovesGapsAndShapes) {
     EXPECT_EQ(Render(mirror, CursorState{3, 0, 0}), "\x1b[?25l");
 }
 
-TEST_F(TerminalOutputTest, NoCellByteReachesTheTerminalAsAControlCharacter) {
-    ScreenMirror mirror(256, 1);
-    for (int i = 0; i < 256; ++i) Put(mirror, i, 0, static_cast<uint8_t>(i));
-    const std::string bytes = Render(mirror, CursorState{0, 0, 0});
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(bytes[i]);
-        const auto next = i + 1 < bytes.size() ? static_cast<unsigned char>(bytes[i + 1]) : 0xFF;
-        // Only ESC [ starts a sequence (a cell after 0x1B is 0x1C); C1 in UTF-8 is C2 80..9F.
-        EXPECT_FALSE((byte < 0x20 && !(byte == 0x1B && next == '[')) || byte == 0x7F ||
-                     (byte == 0xC2 && next < 0xA0))
-            << i;
-    }
-}
-
 TEST(GlyphTableTest, ControlBytesAreGlyphsAndPrintableBytesRoundTrip) {
     // Code page 437 is drawn on a real terminal by the tmux tests.
     EXPECT_EQ(GlyphTable::Create(1251)->Unicode(0xC0), U'\u0410');
