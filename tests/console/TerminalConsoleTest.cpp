@@ -211,15 +211,6 @@ TEST_F(CommandRunnerTest, OutputStatusDirectoryInputAndTheTerminalsState) {
     EXPECT_EQ(Run("printf '\\033[?1049h'", &model), 0);
     EXPECT_FALSE(model.AlternateScreen());
     pty_.ReadOutput();
-    // The command starts with the saved modes and the terminal's size.
-    termios modes = Modes(pty_.Slave());
-    modes.c_lflag |= ECHO | ICANON;
-    CommandOptions options;
-    options.savedModes = &modes;
-    VtermMainScreen small(10, 5);
-    EXPECT_EQ(Run("stty size", &small, options), 0);
-    EXPECT_NE(pty_.ReadOutput().find("24 80"), std::string::npos);
-    EXPECT_EQ(small.Cols(), 80);
     // A background job holding the pty does not hold the runner (a hang guard: 5 s otherwise).
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Run("sleep 5 & echo started"), 0);

@@ -35,15 +35,6 @@ class TerminalOutputTest : public ::testing::Test {
     TerminalOutput output_{*glyphs_, TerminalQuirks{}};
 };
 
-TEST_F(TerminalOutputTest, ConsoleColoursMapToAnsiColours) {
-    TerminalQuirks linuxConsole;
-    linuxConsole.brightColours = false;
-    const TerminalOutput eight(*glyphs_, linuxConsole);
-    // Console colours are BGR: 1 blue, 2 green, 4 red; 8 is intensity. ANSI is RGB.
-    EXPECT_EQ(output_.ColourSequence(0x1F), "\x1b[97;44m");
-    EXPECT_EQ(eight.ColourSequence(0x1F), "\x1b[0;1;37;44m");
-}
-
 TEST_F(TerminalOutputTest, UpdatesSendOnlyWhatChanged) {
     ScreenMirror mirror = Filled(200, 60, ' ', 0x17);
     const CursorState cursor{150, 58, 20};  // a visible cursor must be put back after a cell
