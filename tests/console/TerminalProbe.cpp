@@ -20,11 +20,7 @@ int g_log = -1;
 
 void Log(const std::string& line) {
     const std::string text = line + "\n";
-    for (size_t done = 0; done < text.size();) {
-        const ssize_t written = ::write(g_log, text.data() + done, text.size() - done);
-        if (written <= 0) return;
-        done += static_cast<size_t>(written);
-    }
+    [[maybe_unused]] const ssize_t written = ::write(g_log, text.data(), text.size());
 }
 
 // Writes the bytes in one attribute from column 0 of a row.
