@@ -1,15 +1,14 @@
 // The shell window: building and tearing down the screen of the file manager, the keys it
 // routes between the active panel and the command line, and the panel layout keys.
-#include "shell/PromptParts.h"
-
 #include <algorithm>
 
 #include "kq/fs.h"
 #include "kq/keys.h"
 #include "localfs/LocalPlugin.h"
-#include "plugins/PluginTable.h"
 #include "panels/ZFilePanel.h"
+#include "plugins/PluginTable.h"
 #include "shell/PromptLine.h"
+#include "shell/PromptParts.h"
 #include "ui/ZKeyBar.h"
 
 namespace {

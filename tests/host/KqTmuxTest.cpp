@@ -373,7 +373,8 @@ TEST(KqPluginTest, APluginUsesTheDesktopAndTheSettingsOfTheKqItRunsIn) {
     ASSERT_NO_FATAL_FAILURE(s.Start());
     const auto waitFor = [&](const std::string& text, bool shown) {
         ASSERT_TRUE(WaitUntil([&] { return s.Capture().Shows(text) == shown; }))
-            << text << "\n" << s.Capture().Text() << s.File("kq.err");
+            << text << "\n"
+            << s.Capture().Text() << s.File("kq.err");
     };
     ASSERT_NO_FATAL_FAILURE(waitFor("Name", true));
     s.Keys({"F10"});
