@@ -250,7 +250,10 @@ int TerminalConsole::Present(const ScreenMirror& mirror, const CursorState& curs
     framePending_ = false;
     if (!frame.empty()) {
         WriteOut(frame);
-        lastFrameTime_ = now;
+        // A forced frame (the saved screen when the console opens, the cleared screen after a
+        // resize) is at once followed by the program's own drawing: it does not hold that back
+        // for a frame interval, which at start delayed the first complete screen by up to 16 ms.
+        if (!force) lastFrameTime_ = now;
     }
     return -1;
 }
