@@ -6,6 +6,9 @@
 //       each, and the command line "DIR>" on the last row;
 //   mc: the top and bottom frames of both panels and the key bar ("1Help" ... "10Quit") on the
 //       last row.
+// Also reported (medians): the first byte, the CPU time of the main thread when the screen was
+// complete (from /proc/PID/schedstat: what load changes least), the bytes written and the
+// terminal answers sent up to then, and the minor page faults.
 // Each program gets its own fresh settings folders (HOME, XDG_*, KQ_CONFIG_HOME) per terminal
 // size; its first start there (which creates the settings) is reported on its own, then the two
 // programs alternate for RUNS starts each with the settings in place.
@@ -23,6 +26,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -98,7 +102,37 @@ struct Run {
     double firstMs = 0;    // fork to the first byte
     size_t bytes = 0;      // written up to the complete screen
     int answers = 0;       // terminal answers sent up to the complete screen
+    double cpuMs = -1;     // CPU time of the main thread then (less sensitive to load)
+    long faults = -1;      // minor page faults of the process then
 };
+
+// Minor page faults so far, field 10 of /proc/PID/stat.
+long MinorFaults(pid_t pid) {
+    const std::string path = "/proc/" + std::to_string(pid) + "/stat";
+    FILE* file = std::fopen(path.c_str(), "r");
+    if (file == nullptr) return -1;
+    char line[1024];
+    const bool read = std::fgets(line, sizeof line, file) != nullptr;
+    std::fclose(file);
+    const char* fields = read ? std::strrchr(line, ')') : nullptr;
+    long faults = -1;
+    if (fields == nullptr ||
+        std::sscanf(fields + 1, " %*c %*d %*d %*d %*d %*d %*u %ld", &faults) != 1) {
+        return -1;
+    }
+    return faults;
+}
+
+// The time the program's main thread has run, from /proc/PID/schedstat (nanoseconds).
+double MainThreadCpuMs(pid_t pid) {
+    const std::string path = "/proc/" + std::to_string(pid) + "/schedstat";
+    FILE* file = std::fopen(path.c_str(), "r");
+    if (file == nullptr) return -1;
+    unsigned long long ns = 0;
+    const bool read = std::fscanf(file, "%llu", &ns) == 1;
+    std::fclose(file);
+    return read ? static_cast<double>(ns) / 1e6 : -1;
+}
 
 // The settings folders of one program: HOME and the XDG folders inside one temporary folder.
 std::vector<std::string> Environment(const std::string& home) {
@@ -132,6 +166,8 @@ Run StartOnce(const Program& program, const std::string& home, int cols, int row
     run.firstMs = term.Bytes() > 0 ? Ms(term.FirstByteNs() - term.StartNs()) : 0.0;
     run.bytes = term.Bytes();
     run.answers = term.Answers();
+    run.cpuMs = MainThreadCpuMs(term.Pid());
+    run.faults = MinorFaults(term.Pid());
     if (dump) {
         Dump(term, program.name + (run.complete ? ": complete" : ": NOT complete"));
     }
@@ -145,12 +181,16 @@ void PrintRuns(const std::string& name, const std::vector<Run>& runs) {
     std::vector<double> first;
     std::vector<size_t> bytes;
     std::vector<int> answers;
+    std::vector<double> cpu;
+    std::vector<long> faults;
     for (const Run& r : runs) {
         if (!r.complete) continue;
         ms.push_back(r.ms);
         first.push_back(r.firstMs);
         bytes.push_back(r.bytes);
         answers.push_back(r.answers);
+        cpu.push_back(r.cpuMs);
+        faults.push_back(r.faults);
     }
     if (ms.empty()) {
         std::printf("  %-6s never reached its complete screen (%zu runs)\n", name.c_str(),
@@ -158,11 +198,11 @@ void PrintRuns(const std::string& name, const std::vector<Run>& runs) {
         return;
     }
     std::printf(
-        "  %-6s median %6.1f ms  min %6.1f  max %6.1f   first byte %5.1f ms  %6zu bytes  "
-        "%d answers  (%zu of %zu runs)\n",
+        "  %-6s median %6.1f ms  min %6.1f  max %6.1f   first byte %5.1f ms  CPU %5.1f ms  "
+        "%6zu bytes  %d answers  %ld faults  (%zu of %zu runs)\n",
         name.c_str(), Median(ms), *std::min_element(ms.begin(), ms.end()),
-        *std::max_element(ms.begin(), ms.end()), Median(first), Median(bytes), Median(answers),
-        ms.size(), runs.size());
+        *std::max_element(ms.begin(), ms.end()), Median(first), Median(cpu), Median(bytes),
+        Median(answers), Median(faults), ms.size(), runs.size());
 }
 
 struct Size {
