@@ -115,8 +115,10 @@ int ConInit(int16_t* cols, int16_t* rows) {
     state.pendingRepeats = 0;
     state.lastEvent = 0;
     state.initialized = true;
-    // The device shows the saved screen until the program draws over it.
-    state.backend->Present(state.mirror, state.cursor, true);
+    // The device shows the saved screen until the program draws over it. It goes out with the
+    // program's first frame, when the program first waits, rather than as a full frame of its
+    // own that the program's drawing replaces a moment later.
+    state.backend->Changed(state.mirror, state.cursor);
     if (cols) *cols = static_cast<int16_t>(width);
     if (rows) *rows = static_cast<int16_t>(height);
     return 0;

@@ -210,6 +210,9 @@ int ZDesktop::Create(Callback start, Callback exitQuery) {
 int ZDesktop::RunLoop(std::atomic<int>* stop) {
     kq::ui::DesktopState& state = State();
     if (state.saver.choose) state.saver.choose();
+    // What ticks (the clock) is brought up to date before the first wait sends the first frame:
+    // that frame goes out at once and must not show the clock's time from before it ticked.
+    if (ZWindow* desktop = Desktop()) desktop->Tick();
     // The stop flag is looked at before the next event is read, not after: a key typed ahead
     // of a closing dialog belongs to whatever has the focus next, and must not be swallowed by
     // the loop that is ending.
