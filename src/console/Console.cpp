@@ -99,7 +99,12 @@ int ConInit(int16_t* cols, int16_t* rows) {
     std::lock_guard lock(state.mutex);
     if (state.initialized || ConsoleCodePage() <= 0) return -1;
     std::shared_ptr<ConsoleBackend> backend = state.installed;
-    if (!backend) backend = std::make_shared<TerminalConsole>(TerminalConsole::Options{});
+    if (!backend) {
+        TerminalConsole::Options options;
+        // The desktop and the shell are built while the probe's answers are on their way.
+        options.awaitProbeLater = true;
+        backend = std::make_shared<TerminalConsole>(options);
+    }
     int width = 0;
     int height = 0;
     // A requested size is not honoured: a terminal keeps the size its user gave it.
