@@ -9,6 +9,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -146,13 +147,15 @@ void TerminalConsole::SendProbe() {
 }
 
 void TerminalConsole::AwaitProbe() {
+    // What has arrived is read even when the deadline has passed meanwhile (a start that took
+    // long): answers left unread would later be taken for keys.
     while (!attributesReplySeen_ && !failed_) {
-        const int64_t left = probeDeadline_ - Now();
-        if (left <= 0) break;
+        const int64_t left = std::max<int64_t>(probeDeadline_ - Now(), 0);
         ReadAvailable(static_cast<int>(left));
         DecodedItem item;
         // Keys typed during the probe are kept for the program.
         while (decoder_.Next(item) == KeyDecoder::Result::kItem) TakeDecoded(item);
+        if (left == 0) break;
     }
     decoder_.SetAwaitingCursorReport(false);
     if (kittyReplySeen_) {
