@@ -22,5 +22,5 @@ if ! command -v mc > /dev/null; then
 fi
 
 echo "machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg); kq built" \
-  "$(date -u -r "$kq" '+%Y-%m-%d %H:%M UTC'); $(mc --version | head -1)"
+  "$(date -u -r "$kq" '+%Y-%m-%d %H:%M UTC')"
 "$bench" --runs "$runs" --size 80x25 --size 200x60 "$kq"
