@@ -282,6 +282,32 @@ class PtyTerminal {
         return text;
     }
 
+    // A fingerprint of every cell's colours and attributes and of the cursor, to compare two
+    // builds' screens beyond their text (RowUtf8 gives that).
+    uint64_t Fingerprint() const {
+        uint64_t hash = 1469598103934665603ull;
+        const auto mix = [&hash](uint64_t value) {
+            hash ^= value;
+            hash *= 1099511628211ull;
+        };
+        for (int row = 0; row < rows_; ++row) {
+            for (int col = 0; col < cols_; ++col) {
+                VTermScreenCell cell{};
+                vterm_screen_get_cell(screen_, VTermPos{row, col}, &cell);
+                vterm_screen_convert_color_to_rgb(screen_, &cell.fg);
+                vterm_screen_convert_color_to_rgb(screen_, &cell.bg);
+                mix((uint64_t{cell.fg.rgb.red} << 16) | (cell.fg.rgb.green << 8) | cell.fg.rgb.blue);
+                mix((uint64_t{cell.bg.rgb.red} << 16) | (cell.bg.rgb.green << 8) | cell.bg.rgb.blue);
+                mix((cell.attrs.bold ? 1u : 0u) | (cell.attrs.reverse ? 2u : 0u) |
+                    (cell.attrs.underline ? 4u : 0u) | (cell.attrs.blink ? 8u : 0u));
+            }
+        }
+        VTermPos cursor{};
+        vterm_state_get_cursorpos(vterm_obtain_state(vt_), &cursor);
+        mix(static_cast<uint64_t>(cursor.row) * 1000 + static_cast<uint64_t>(cursor.col));
+        return hash;
+    }
+
     std::string RowUtf8(int row) const {
         std::string out;
         for (char32_t code : Row(row)) AppendUtf8(out, static_cast<uint32_t>(code));

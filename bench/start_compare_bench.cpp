@@ -155,6 +155,8 @@ void Dump(const PtyTerminal& term, const std::string& title) {
     for (int row = 0; row < term.RowCount(); ++row) {
         std::printf("%2d|%s\n", row, term.RowUtf8(row).c_str());
     }
+    std::printf("fingerprint of colours, attributes and cursor: %016llx\n",
+                static_cast<unsigned long long>(term.Fingerprint()));
 }
 
 Run StartOnce(const Program& program, const std::string& home, int cols, int rows, bool dump) {
