@@ -251,6 +251,23 @@ ZPLUGIN_VISIBLE int ZPLUGIN_CALL PluginsLoad(const char* directory);
  * a plugin refused (a later call resumes with it). */
 ZPLUGIN_VISIBLE int ZPLUGIN_CALL PluginsFree(void);
 
+/* The local file-system plugin (number 0), exported under its own names so that another plugin
+ * can browse the local file system directly. They behave as the same slots of plugin 0. */
+ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZInitialise(PluginInfo* info, intptr_t reserved);
+ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZTerminate(intptr_t reserved);
+ZPLUGIN_VISIBLE PluginHandle ZPLUGIN_CALL FS_ZOpenPlugin(intptr_t reserved, uint32_t start,
+                                                         void* owner);
+ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZClosePlugin(PluginHandle handle);
+ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZSetDirectory(PluginHandle handle, const char* path,
+                                                      intptr_t reserved);
+ZPLUGIN_VISIBLE const char* ZPLUGIN_CALL FS_ZGetDirectory(PluginHandle handle);
+ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZFindFiles(PluginHandle handle, PluginItem** items,
+                                                   int32_t* count, intptr_t reserved);
+ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZFindClose(PluginHandle handle, PluginItem* items,
+                                                   int32_t count);
+ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZCreateDirectory(PluginHandle handle, const char* name,
+                                                         intptr_t reserved);
+
 ZPLUGIN_END
 
 #endif

@@ -99,7 +99,12 @@ int ConInit(int16_t* cols, int16_t* rows) {
     std::lock_guard lock(state.mutex);
     if (state.initialized || ConsoleCodePage() <= 0) return -1;
     std::shared_ptr<ConsoleBackend> backend = state.installed;
-    if (!backend) backend = std::make_shared<TerminalConsole>(TerminalConsole::Options{});
+    if (!backend) {
+        TerminalConsole::Options options;
+        // The desktop and the shell are built while the probe's answers are on their way.
+        options.awaitProbeLater = true;
+        backend = std::make_shared<TerminalConsole>(options);
+    }
     int width = 0;
     int height = 0;
     // A requested size is not honoured: a terminal keeps the size its user gave it.
@@ -115,8 +120,10 @@ int ConInit(int16_t* cols, int16_t* rows) {
     state.pendingRepeats = 0;
     state.lastEvent = 0;
     state.initialized = true;
-    // The device shows the saved screen until the program draws over it.
-    state.backend->Present(state.mirror, state.cursor, true);
+    // The device shows the saved screen until the program draws over it. It goes out with the
+    // program's first frame, when the program first waits, rather than as a full frame of its
+    // own that the program's drawing replaces a moment later.
+    state.backend->Changed(state.mirror, state.cursor);
     if (cols) *cols = static_cast<int16_t>(width);
     if (rows) *rows = static_cast<int16_t>(height);
     return 0;

@@ -9,6 +9,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -109,7 +110,11 @@ bool TerminalConsole::Open(int& cols, int& rows) {
     decoder_.SetEraseCharacter(modes_->EraseCharacter());
     keys_.clear();
     keyboard_ = KeyboardMode::kLegacy;
-    if (options_.probeTerminal) Probe();
+    probePending_ = false;
+    if (options_.probeTerminal) {
+        SendProbe();
+        if (!options_.awaitProbeLater) AwaitProbe();
+    }
     // The size read below is newer than any resize signal; a request to end waits for the
     // first input read.
     if (const int terminate = SignalWatch::Instance().Drain().terminate; terminate != 0) {
@@ -118,9 +123,7 @@ bool TerminalConsole::Open(int& cols, int& rows) {
     resizePending_ = false;
     QuerySize(cols_, rows_);
     GetMainScreen().Resize(cols_, rows_);
-    if (cursorReportSeen_) GetMainScreen().SetCursor(cursorReportX_, cursorReportY_);
-    modes_->SetKeyboardModeForLeave(keyboard_);
-    WriteOut(modes_->EnterSequence(keyboard_));
+    if (!probePending_) EnterScreen();
     output_.Invalidate(cols_, rows_);
     lastFrameTime_ = Now() - kFrameInterval;
     framePending_ = false;
@@ -129,7 +132,7 @@ bool TerminalConsole::Open(int& cols, int& rows) {
     return true;
 }
 
-void TerminalConsole::Probe() {
+void TerminalConsole::SendProbe() {
     // The cursor-position report must come before the alternate screen is entered: it seeds
     // the cursor of the main-screen model. The kitty query is answered only by terminals that
     // speak the protocol, and always before the device attributes.
@@ -139,14 +142,20 @@ void TerminalConsole::Probe() {
     if (quirks_.richKeyboard) query += "\x1b[?u";
     query += "\x1b[c";
     WriteOut(query);
-    const int64_t deadline = Now() + kProbeTimeout;
+    probeDeadline_ = Now() + kProbeTimeout;
+    probePending_ = true;
+}
+
+void TerminalConsole::AwaitProbe() {
+    // What has arrived is read even when the deadline has passed meanwhile (a start that took
+    // long): answers left unread would later be taken for keys.
     while (!attributesReplySeen_ && !failed_) {
-        const int64_t left = deadline - Now();
-        if (left <= 0) break;
+        const int64_t left = std::max<int64_t>(probeDeadline_ - Now(), 0);
         ReadAvailable(static_cast<int>(left));
         DecodedItem item;
         // Keys typed during the probe are kept for the program.
         while (decoder_.Next(item) == KeyDecoder::Result::kItem) TakeDecoded(item);
+        if (left == 0) break;
     }
     decoder_.SetAwaitingCursorReport(false);
     if (kittyReplySeen_) {
@@ -154,6 +163,19 @@ void TerminalConsole::Probe() {
     } else if (quirks_.richKeyboard) {
         keyboard_ = KeyboardMode::kWin32AndOther;
     }
+    probePending_ = false;
+}
+
+void TerminalConsole::EnterScreen() {
+    if (cursorReportSeen_) GetMainScreen().SetCursor(cursorReportX_, cursorReportY_);
+    modes_->SetKeyboardModeForLeave(keyboard_);
+    WriteOut(modes_->EnterSequence(keyboard_));
+}
+
+void TerminalConsole::FinishProbe() {
+    if (!probePending_ || !modes_) return;
+    AwaitProbe();
+    EnterScreen();
 }
 
 void TerminalConsole::TakeDecoded(DecodedItem& item) {
@@ -181,6 +203,7 @@ void TerminalConsole::HandleReply(const DecodedItem& item) {
 
 void TerminalConsole::Close() {
     if (!modes_) return;
+    FinishProbe();
     modes_->Leave();
     modes_.reset();
     if (wakeFd_ >= 0) ::close(wakeFd_);
@@ -196,6 +219,7 @@ std::vector<uint8_t> TerminalConsole::SavedScreen(int cols, int rows) {
 }
 
 void TerminalConsole::WriteOut(const std::string& bytes) {
+    if (probePending_ && !bytes.empty()) FinishProbe();
     const char* data = bytes.data();
     size_t left = bytes.size();
     if (left == 0 || outputFd_ < 0) return;
@@ -250,7 +274,10 @@ int TerminalConsole::Present(const ScreenMirror& mirror, const CursorState& curs
     framePending_ = false;
     if (!frame.empty()) {
         WriteOut(frame);
-        lastFrameTime_ = now;
+        // A forced frame (the saved screen when the console opens, the cleared screen after a
+        // resize) is at once followed by the program's own drawing: it does not hold that back
+        // for a frame interval, which at start delayed the first complete screen by up to 16 ms.
+        if (!force) lastFrameTime_ = now;
     }
     return -1;
 }
@@ -335,6 +362,7 @@ int TerminalConsole::InputTimeout() const {
 
 int TerminalConsole::NextInput(InputItem& item) {
     if (!modes_) return -1;
+    FinishProbe();
     HandleSignals();
     ReadAvailable(0);
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -359,6 +387,7 @@ int TerminalConsole::NextInput(InputItem& item) {
 }
 
 int TerminalConsole::WaitBudget(int requestedMs) {
+    FinishProbe();
     if (!modes_ || !keys_.empty() || resizePending_ || failed_) return 0;
     int budget = requestedMs;
     if (decoder_.HasPendingBytes()) {
@@ -399,6 +428,7 @@ int TerminalConsole::SetTitle(std::string_view title) {
 
 bool TerminalConsole::TakeResize(int& cols, int& rows) {
     if (!modes_) return false;
+    FinishProbe();
     HandleSignals();
     if (!resizePending_) return false;
     resizePending_ = false;

@@ -28,6 +28,10 @@ class TerminalConsole final : public ConsoleBackend {
         std::optional<TerminalQuirks> quirks;  // default: from TERM
         // Ask the terminal for its keyboard protocols and cursor position when opening.
         bool probeTerminal = true;
+        // Open sends the probe and returns without its answers, which are awaited when the
+        // console is first used (output, input, a resize or closing): what the program does
+        // meanwhile overlaps the terminal's round trip. Nothing reaches the terminal before.
+        bool awaitProbeLater = false;
         // Milliseconds since an arbitrary start; the steady clock by default.
         std::function<int64_t()> clock;
     };
@@ -73,7 +77,13 @@ class TerminalConsole final : public ConsoleBackend {
     int64_t Now() const;
     bool OpenDevices();
     void CloseDevices();
-    void Probe();
+    // The probe's queries; AwaitProbe reads the answers (up to kProbeTimeout after the
+    // queries); EnterScreen seeds the main-screen model's cursor and sends the enter sequence.
+    void SendProbe();
+    void AwaitProbe();
+    void EnterScreen();
+    // The rest of Open when Open left the probe's answers for later.
+    void FinishProbe();
     bool ReadAvailable(int timeoutMs);
     void HandleSignals();
     // Gives the terminal back, stops the process, and takes the terminal again when continued.
@@ -116,6 +126,8 @@ class TerminalConsole final : public ConsoleBackend {
     int cursorReportY_ = 0;
     bool kittyReplySeen_ = false;
     bool attributesReplySeen_ = false;
+    bool probePending_ = false;  // sent, answers not yet read, screen not yet entered
+    int64_t probeDeadline_ = 0;
 
     int64_t lastFrameTime_ = -1000;
     bool framePending_ = false;

@@ -49,9 +49,13 @@ void VtermMainScreen::Deleter::operator()(VTerm* vt) const {
 }
 
 VtermMainScreen::VtermMainScreen(int cols, int rows)
-    : vt_(vterm_new(std::max(rows, 1), std::max(cols, 1))),
-      cols_(std::max(cols, 1)),
-      rows_(std::max(rows, 1)) {
+    : cols_(std::max(cols, 1)), rows_(std::max(rows, 1)) {}
+
+VtermMainScreen::~VtermMainScreen() = default;
+
+VTerm* VtermMainScreen::Emulator() {
+    if (vt_) return vt_.get();
+    vt_.reset(vterm_new(rows_, cols_));
     vterm_set_utf8(vt_.get(), 1);
     // Replies to queries (device attributes, cursor reports) go nowhere.
     vterm_output_set_callback(
@@ -67,9 +71,12 @@ VtermMainScreen::VtermMainScreen(int cols, int rows)
     vterm_screen_set_callbacks(screen, &callbacks, this);
     vterm_screen_enable_altscreen(screen, 1);
     vterm_screen_reset(screen, 1);
+    // A cursor-position sequence: where the cursor was kept.
+    const std::string position =
+        "\x1b[" + std::to_string(cursorY_ + 1) + ";" + std::to_string(cursorX_ + 1) + "H";
+    vterm_input_write(vt_.get(), position.data(), position.size());
+    return vt_.get();
 }
-
-VtermMainScreen::~VtermMainScreen() = default;
 
 int VtermMainScreen::OnTermProp(int prop, void* value, void* user) {
     auto* self = static_cast<VtermMainScreen*>(user);
@@ -80,34 +87,56 @@ int VtermMainScreen::OnTermProp(int prop, void* value, void* user) {
 }
 
 void VtermMainScreen::Feed(std::string_view bytes) {
-    if (!bytes.empty()) vterm_input_write(vt_.get(), bytes.data(), bytes.size());
+    if (!bytes.empty()) vterm_input_write(Emulator(), bytes.data(), bytes.size());
 }
 
 void VtermMainScreen::Resize(int cols, int rows) {
     cols_ = std::max(cols, 1);
     rows_ = std::max(rows, 1);
-    vterm_set_size(vt_.get(), rows_, cols_);
+    if (vt_) {
+        vterm_set_size(vt_.get(), rows_, cols_);
+        return;
+    }
+    // The emulator keeps its cursor on the screen when the screen shrinks.
+    cursorX_ = std::min(cursorX_, cols_ - 1);
+    cursorY_ = std::min(cursorY_, rows_ - 1);
 }
 
 void VtermMainScreen::SetCursor(int x, int y) {
-    // A cursor-position sequence: the emulator clamps it to the screen.
-    Feed("\x1b[" + std::to_string(std::max(y, 0) + 1) + ";" + std::to_string(std::max(x, 0) + 1) +
-         "H");
+    if (vt_) {
+        // A cursor-position sequence: the emulator clamps it to the screen.
+        Feed("\x1b[" + std::to_string(std::max(y, 0) + 1) + ";" +
+             std::to_string(std::max(x, 0) + 1) + "H");
+        return;
+    }
+    cursorX_ = std::clamp(x, 0, cols_ - 1);
+    cursorY_ = std::clamp(y, 0, rows_ - 1);
 }
 
 int VtermMainScreen::CursorX() const {
+    if (!vt_) return cursorX_;
     VTermPos pos;
     vterm_state_get_cursorpos(vterm_obtain_state(vt_.get()), &pos);
     return pos.col;
 }
 
 int VtermMainScreen::CursorY() const {
+    if (!vt_) return cursorY_;
     VTermPos pos;
     vterm_state_get_cursorpos(vterm_obtain_state(vt_.get()), &pos);
     return pos.row;
 }
 
 std::vector<uint8_t> VtermMainScreen::Snapshot() const {
+    if (!vt_) {
+        // Nothing was fed: blanks in the default colours, as the emulator would give.
+        std::vector<uint8_t> cells(static_cast<size_t>(cols_) * static_cast<size_t>(rows_) * 2);
+        for (size_t i = 0; i < cells.size(); i += 2) {
+            cells[i] = ' ';
+            cells[i + 1] = kDefaultAttribute;
+        }
+        return cells;
+    }
     const GlyphTable& glyphs = ConsoleGlyphs();
     const VTermScreen* screen = vterm_obtain_screen(vt_.get());
     std::vector<uint8_t> cells(static_cast<size_t>(cols_) * static_cast<size_t>(rows_) * 2);

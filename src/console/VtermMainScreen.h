@@ -43,9 +43,15 @@ class VtermMainScreen final : public MainScreen {
     };
     static int OnTermProp(int prop, void* value, void* user);
 
+    // The emulator, made when the first bytes are fed: until then the screen is blank and
+    // only the cursor is kept, which spares every start the emulator's screen buffers.
+    VTerm* Emulator();
+
     std::unique_ptr<VTerm, Deleter> vt_;
     int cols_;
     int rows_;
+    int cursorX_ = 0;  // while there is no emulator, clamped to the screen
+    int cursorY_ = 0;
     bool altScreen_ = false;
 };
 

@@ -1,5 +1,5 @@
 // Start-up decisions of the host program.
-#include "host/HostSetup.h"
+#include "HostSetup.h"
 
 #include <cstdlib>
 

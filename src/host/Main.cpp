@@ -10,8 +10,8 @@
 #include <cstring>
 #include <string>
 
-#include "host/FileManager.h"
-#include "host/HostSetup.h"
+#include "FileManager.h"
+#include "HostSetup.h"
 #include "kq/config.h"
 #include "kq/fs.h"
 #include "kq/host.h"

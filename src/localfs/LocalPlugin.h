@@ -1,28 +1,11 @@
-// The local file-system plugin (plugin number 0): its exported FS_Z* entry points, the internal
-// functions reached only through plugin 0's record, and the shared state that the copy, move and
-// delete jobs and the drive menu use.
+// The local file-system plugin (plugin number 0) inside the library: the functions reached only
+// through plugin 0's record, and the shared state that the copy, move and delete jobs and the
+// drive menu use. Its exported FS_Z* entry points are declared in kq/plugin.h.
 #pragma once
 
 #include <cstdint>
 
 #include "kq/plugin.h"
-
-extern "C" {
-ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZInitialise(PluginInfo* info, intptr_t reserved);
-ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZTerminate(intptr_t reserved);
-ZPLUGIN_VISIBLE PluginHandle ZPLUGIN_CALL FS_ZOpenPlugin(intptr_t reserved, uint32_t start,
-                                                         void* owner);
-ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZClosePlugin(PluginHandle handle);
-ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZSetDirectory(PluginHandle handle, const char* path,
-                                                      intptr_t reserved);
-ZPLUGIN_VISIBLE const char* ZPLUGIN_CALL FS_ZGetDirectory(PluginHandle handle);
-ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZFindFiles(PluginHandle handle, PluginItem** items,
-                                                   int32_t* count, intptr_t reserved);
-ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZFindClose(PluginHandle handle, PluginItem* items,
-                                                   int32_t count);
-ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZCreateDirectory(PluginHandle handle, const char* name,
-                                                         intptr_t reserved);
-}
 
 namespace kq::localfs {
 

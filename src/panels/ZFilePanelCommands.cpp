@@ -14,7 +14,7 @@
 #include "plugins/LocalFallback.h"
 #include "ui/WindowLock.h"
 #include "ui/ZDialog.h"
-#include "ui/ZEdit.h"
+#include "kq/edit.h"
 
 using kq::panels::GetPanelHost;
 using kq::panels::PanelHost;

@@ -128,7 +128,14 @@ void ScanDirectory(const char* directory) {
     FsFindClose(search);
 }
 
+UnloadGuard g_unloadGuard;
+
 }  // namespace
+
+void SetUnloadGuard(const UnloadGuard& guard) {
+    g_unloadGuard = guard;
+}
+
 }  // namespace kq::plugins
 
 extern "C" {
@@ -142,10 +149,16 @@ ZPLUGIN_VISIBLE int ZPLUGIN_CALL PluginsLoad(const char* directory) {
 
 ZPLUGIN_VISIBLE int ZPLUGIN_CALL PluginsFree(void) {
     using namespace kq::plugins;
+    // Copied: a plugin's termination may run windows, which must not change the guard midway.
+    const UnloadGuard guard = g_unloadGuard;
+    if (guard.release != nullptr) guard.release();
     for (int32_t number = PluginCount() - 1; number >= 0; --number) {
         PluginEntry entry{};
         PluginGet(number, &entry);
-        if (entry.ZTerminate != nullptr && entry.ZTerminate(0) != 0) return 1;
+        if (entry.ZTerminate != nullptr && entry.ZTerminate(0) != 0) {
+            if (guard.restore != nullptr) guard.restore();
+            return 1;
+        }
         UnregisterLastPlugin();
     }
     return 0;

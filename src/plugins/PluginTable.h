@@ -34,6 +34,15 @@ PluginEntry InternalPluginEntry();
 // entry points); nullopt restores the built-in record.
 void SetInternalPluginEntry(std::optional<PluginEntry> entry);
 
+// What PluginsFree does around the plugins' termination for the windows that hold plugin
+// instances (the shell's panels): release lets go of them before any plugin is asked; restore
+// takes them up again when a plugin refused to stop. Either may be null.
+struct UnloadGuard {
+    void (*release)() = nullptr;
+    void (*restore)() = nullptr;
+};
+void SetUnloadGuard(const UnloadGuard& guard);
+
 }  // namespace kq::plugins
 
 #include "plugins/PluginSlots.inl"

@@ -3,7 +3,7 @@
 #include <array>
 
 #include "panels/ZFilePanel.h"
-#include "shell/ZPrompt.h"
+#include "shell/PromptParts.h"
 #include "ui/ZDialog.h"
 
 namespace {
@@ -42,6 +42,14 @@ bool IsReservedCommand(int id) {
     }
 }
 
+void ShowAboutDialog() {
+    ZDialog dialog;
+    if (dialog.CreateFromResource(kAboutDialog, nullptr, 0) != 0) return;
+    dialog.Activate(true);
+    dialog.Run();
+    dialog.Destroy();
+}
+
 }  // namespace
 
 int ZPrompt::OnCommand(int id) {
@@ -50,6 +58,13 @@ int ZPrompt::OnCommand(int id) {
                        (id >= 1030 && id <= 1051) || id == 1055 || id == 1056 || id == 1107 ||
                        id == 1108;
     if (!known) return ZEdit::OnCommand(id);
+    parts_->RunCommand(id);
+    return 0;
+}
+
+namespace kq::shell {
+
+void PromptParts::RunCommand(int id) {
     if (id != 1056 && menuBar_.IsAttached()) menuBar_.Close();
 
     ZFilePanel* left = LeftPanel();
@@ -79,25 +94,16 @@ int ZPrompt::OnCommand(int id) {
     } else if (id == 1108) {
         left->OnCommand(1107);
     }
-    return 0;
 }
 
-void ZPrompt::ShowAboutDialog() {
-    ZDialog dialog;
-    if (dialog.CreateFromResource(kAboutDialog, nullptr, 0) != 0) return;
-    dialog.Activate(true);
-    dialog.Run();
-    dialog.Destroy();
-}
-
-void ZPrompt::ShowOrHidePanels() {
+void PromptParts::ShowOrHidePanels() {
     ZFilePanel* passive = Passive();
     if (activePanel_ == nullptr || passive == nullptr) return;
     if (activePanel_->GetFlags() & WF_VISIBLE) {
         passive->Show(false);
         activePanel_->Show(false);
         // The command line keeps the keyboard over the background.
-        ZEdit::Activate(true);
+        prompt_.ZEdit::Activate(true);
     } else {
         passive->Show(true);
         activePanel_->Show(true);
@@ -105,7 +111,7 @@ void ZPrompt::ShowOrHidePanels() {
     }
 }
 
-void ZPrompt::SwapPanels() {
+void PromptParts::SwapPanels() {
     if (!BothPanels()) return;
     ZRec first;
     ZRec second;
@@ -114,3 +120,5 @@ void ZPrompt::SwapPanels() {
     panels_[0]->SetPos(ZRec(second.x, second.y, 0, 0), ZRec(0, 0, second.w, second.h));
     panels_[1]->SetPos(ZRec(first.x, first.y, 0, 0), ZRec(0, 0, first.w, first.h));
 }
+
+}  // namespace kq::shell

@@ -12,7 +12,7 @@
 #include "kq/text.h"
 #include "panels/PanelTexts.h"
 #include "panels/ZFilePanel.h"
-#include "shell/ZPrompt.h"
+#include "shell/PromptParts.h"
 #include "ui/OverwriteMode.h"
 
 namespace {
@@ -28,7 +28,7 @@ int ZPrompt::Draw() {
     if (Chars().empty()) return 0;
     const int width = Width();
     const int area = width * Height();
-    const char* directory = PromptDirectory();
+    const char* directory = parts_->PromptDirectory();
     const int directoryLength = static_cast<int>(std::strlen(directory));
     const int promptLength = std::min(directoryLength, width / 2);
 
@@ -90,38 +90,38 @@ int ZPrompt::Draw() {
 }
 
 const char* PromptGetDir() {
-    ZPrompt* shell = ZPrompt::Shell();
+    kq::shell::PromptParts* shell = kq::shell::CurrentShell();
     return shell ? shell->PromptDirectory() : "";
 }
 
 void PromptSetDir(const char* directory) {
-    ZPrompt* shell = ZPrompt::Shell();
+    kq::shell::PromptParts* shell = kq::shell::CurrentShell();
     if (shell == nullptr) return;
     shell->SetPromptDirectoryText(directory);
-    shell->Redraw();
+    shell->Prompt().Redraw();
     ZDesktop::SetTitle(directory);
 }
 
 const char* PromptGetLine() {
-    ZPrompt* shell = ZPrompt::Shell();
-    return shell ? shell->GetTitle() : "";
+    kq::shell::PromptParts* shell = kq::shell::CurrentShell();
+    return shell ? shell->Prompt().GetTitle() : "";
 }
 
 void PromptSetLine(const char* text) {
-    ZPrompt* shell = ZPrompt::Shell();
+    kq::shell::PromptParts* shell = kq::shell::CurrentShell();
     if (shell == nullptr) return;
-    shell->SetSelection(-1, 0);
-    shell->SetTitle(text ? text : "");
+    shell->Prompt().SetSelection(-1, 0);
+    shell->Prompt().SetTitle(text ? text : "");
 }
 
 int PromptGetCursor() {
-    ZPrompt* shell = ZPrompt::Shell();
-    return shell ? shell->GetCaret() : 0;
+    kq::shell::PromptParts* shell = kq::shell::CurrentShell();
+    return shell ? shell->Prompt().GetCaret() : 0;
 }
 
 void PromptSetCursor(int position) {
-    ZPrompt* shell = ZPrompt::Shell();
-    if (shell != nullptr) shell->SetCaret(position);
+    kq::shell::PromptParts* shell = kq::shell::CurrentShell();
+    if (shell != nullptr) shell->Prompt().SetCaret(position);
 }
 
 namespace {
@@ -139,9 +139,9 @@ void ReportDirectoryRefused(const std::string& directory, int error) {
 }  // namespace
 
 int PromptExecute() {
-    ZPrompt* shell = ZPrompt::Shell();
+    kq::shell::PromptParts* shell = kq::shell::CurrentShell();
     if (shell == nullptr) return -1;
-    const std::string command = shell->GetTitle();
+    const std::string command = shell->Prompt().GetTitle();
     const std::string prompt = shell->PromptDirectory();
     // The directory the active panel shows, not the process's current one: the panel may
     // have moved since it was activated, and a command such as rm * must never run elsewhere.
@@ -153,8 +153,8 @@ int PromptExecute() {
     const int result = ConRunCommand(echo.c_str(), command.c_str(), directory.c_str(), "\n\n");
     const int error = errno;
     if (result != kCommandDirectoryRefused) PromptSetLine(nullptr);
-    shell->OnCommand(1051);
-    shell->OnCommand(1050);
+    shell->Prompt().OnCommand(1051);
+    shell->Prompt().OnCommand(1050);
     ZDesktop::Resume();
     ZDesktop::SetTitle(shell->PromptDirectory());
     // Refused: the command stays on the command line for the user to run elsewhere.

@@ -1,19 +1,19 @@
 // The shell window: building and tearing down the screen of the file manager, the keys it
 // routes between the active panel and the command line, and the panel layout keys.
-#include "shell/ZPrompt.h"
-
 #include <algorithm>
 
 #include "kq/fs.h"
 #include "kq/keys.h"
 #include "localfs/LocalPlugin.h"
 #include "panels/ZFilePanel.h"
+#include "plugins/PluginTable.h"
 #include "shell/PromptLine.h"
+#include "shell/PromptParts.h"
 #include "ui/ZKeyBar.h"
 
 namespace {
 
-ZPrompt* g_shell = nullptr;
+kq::shell::PromptParts* g_shell = nullptr;
 
 constexpr int kMenuResource = 1;
 
@@ -44,27 +44,29 @@ int ChangePanelDirectory(void* owner, const char* path) {
 
 }  // namespace
 
-ZPrompt::ZPrompt() = default;
+ZPrompt::ZPrompt() : parts_(std::make_unique<kq::shell::PromptParts>(*this)) {}
 
 ZPrompt::~ZPrompt() {
-    if (g_shell == this) {
-        g_shell = nullptr;
-        kq::localfs::SetCommandLineAccess({});
-        if (kq::panels::GetPanelHost() == this) kq::panels::SetPanelHost(nullptr);
-    }
+    if (g_shell == parts_.get()) parts_->Unregister();
 }
 
-ZPrompt* ZPrompt::Shell() {
+namespace kq::shell {
+
+PromptParts* CurrentShell() {
     return g_shell;
 }
 
-uint32_t ZPrompt::ReadSetting(CfgSection section, const char* name, uint32_t fallback) const {
+namespace {
+
+uint32_t ReadSetting(CfgSection section, const char* name, uint32_t fallback) {
     uint32_t value = fallback;
     if (section == 0 || CfgQueryDw(section, name, &value) != 0) return fallback;
     return value;
 }
 
-CfgSection ZPrompt::Section(const char* name) const {
+}  // namespace
+
+CfgSection PromptParts::Section(const char* name) const {
     const std::string_view wanted(name);
     if (wanted == "Panels") return panelsSection_;
     if (wanted == "cHistory") return historySection_;
@@ -74,12 +76,15 @@ CfgSection ZPrompt::Section(const char* name) const {
     return 0;
 }
 
-int ZPrompt::Create() {
+int PromptParts::Create() {
     g_shell = this;
     kq::panels::SetPanelHost(this);
     // "cd" typed on the command line: the local plugin's hook reads and clears the line and
     // moves the panel itself. Cleared again when the shell goes.
     kq::localfs::SetCommandLineAccess({PromptGetLine, PromptSetLine, ChangePanelDirectory});
+    // The panels let go of their plugin instances while the plugins are unloaded at quit.
+    kq::plugins::SetUnloadGuard({[] { g_shell->ReleasePanelsForExit(); },
+                                 [] { g_shell->RestorePanelsAfterExitRefused(); }});
     promptDirectory_ = std::make_unique<std::array<char, kDirectorySize>>();
     promptDirectory_->fill('\0');
     if (FsGetCwd(promptDirectory_->data()) != 0) (*promptDirectory_)[0] = '\0';
@@ -99,8 +104,8 @@ int ZPrompt::Create() {
     const int keyBarRows = ReadSetting(interfaceSection_, "ShowKeyBar", 0) != 0 ? 1 : 0;
     if (ZKeyBar* keyBar = ZKeyBar::Get()) keyBar->Show(keyBarRows != 0);
 
-    ZEdit::Create(nullptr, ZRec(0, Cell(height - keyBarRows - 1), 0, 0), ZRec(0, 0, Cell(width), 1),
-                  nullptr, WF_VISIBLE, 0);
+    prompt_.ZEdit::Create(nullptr, ZRec(0, Cell(height - keyBarRows - 1), 0, 0),
+                          ZRec(0, 0, Cell(width), 1), nullptr, WF_VISIBLE, 0);
 
     panels_[0] = std::make_unique<ZFilePanel>();
     panels_[1] = std::make_unique<ZFilePanel>();
@@ -111,7 +116,7 @@ int ZPrompt::Create() {
     const int menuRows = ReadSetting(interfaceSection_, "ShowMenu", 1) != 0 ? 1 : 0;
     menuBar_.CreateFromResource(kMenuResource, ZRec(0, 0, 0, 0), ZRec(0, 0, Cell(width), 1),
                                 nullptr, menuRows != 0 ? WF_VISIBLE : WF_AUTOHIDE);
-    menuBar_.SetOwner(this);
+    menuBar_.SetOwner(&prompt_);
 
     const int panelHeight = height - keyBarRows - menuRows - 1;
     panels_[0]->Create(nullptr, ZRec(0, Cell(menuRows), 0, 0),
@@ -135,8 +140,7 @@ int ZPrompt::Create() {
     return 0;
 }
 
-int ZPrompt::Destroy() {
-    if (!IsAttached()) return 0;
+void PromptParts::Destroy() {
     menuBar_.Destroy();
     driveMenu_.Destroy();
     if (BothPanels()) {
@@ -149,22 +153,25 @@ int ZPrompt::Destroy() {
     driveMenuTarget_ = nullptr;
     panels_[0].reset();
     panels_[1].reset();
-    ZEdit::Destroy();
+    prompt_.ZEdit::Destroy();
     promptDirectory_.reset();
     for (CfgSection* section : {&panelsSection_, &historySection_, &confirmationsSection_,
                                 &mainSection_, &interfaceSection_}) {
         if (*section != 0) CfgClose(*section);
         *section = 0;
     }
-    if (g_shell == this) {
-        g_shell = nullptr;
-        kq::localfs::SetCommandLineAccess({});
-    }
+    if (g_shell == this) Unregister();
     if (kq::panels::GetPanelHost() == this) kq::panels::SetPanelHost(nullptr);
-    return 0;
 }
 
-void ZPrompt::ReleasePanelsForExit() {
+void PromptParts::Unregister() {
+    g_shell = nullptr;
+    kq::localfs::SetCommandLineAccess({});
+    kq::plugins::SetUnloadGuard({});
+    if (kq::panels::GetPanelHost() == this) kq::panels::SetPanelHost(nullptr);
+}
+
+void PromptParts::ReleasePanelsForExit() {
     for (size_t i = 0; i < panels_.size(); ++i) {
         if (!panels_[i] || !panels_[i]->IsBound()) continue;
         releasedDirectories_[i] = panels_[i]->Directory();
@@ -172,7 +179,7 @@ void ZPrompt::ReleasePanelsForExit() {
     }
 }
 
-void ZPrompt::RestorePanelsAfterExitRefused() {
+void PromptParts::RestorePanelsAfterExitRefused() {
     for (size_t i = 0; i < panels_.size(); ++i) {
         if (!panels_[i] || panels_[i]->IsBound()) continue;
         panels_[i]->Bind(0, 0);
@@ -185,48 +192,39 @@ void ZPrompt::RestorePanelsAfterExitRefused() {
     if (Visible(activePanel_)) activePanel_->Activate(true);
 }
 
-int ZPrompt::Activate(bool on) {
-    if (on) ZDesktop::SetTitle(PromptDirectory());
-    return ZEdit::Activate(on);
-}
-
-ZPanel* ZPrompt::ActivePanel() {
+ZPanel* PromptParts::ActivePanel() {
     return activePanel_;
 }
 
-void ZPrompt::SetActivePanel(ZPanel* panel) {
+void PromptParts::SetActivePanel(ZPanel* panel) {
     activePanel_ = dynamic_cast<ZFilePanel*>(panel);
 }
 
-ZMenu* ZPrompt::MenuBar() {
-    return menuBar_.IsAttached() ? &menuBar_ : nullptr;
-}
-
-void ZPrompt::SetPromptDirectory(const char* directory) {
+void PromptParts::SetPromptDirectory(const char* directory) {
     PromptSetDir(directory);
 }
 
-const char* ZPrompt::CommandLineText() {
+const char* PromptParts::CommandLineText() {
     return PromptGetLine();
 }
 
-void ZPrompt::SetCommandLineText(const char* text) {
+void PromptParts::SetCommandLineText(const char* text) {
     PromptSetLine(text);
 }
 
-int ZPrompt::CommandLineCursor() {
+int PromptParts::CommandLineCursor() {
     return PromptGetCursor();
 }
 
-void ZPrompt::SetCommandLineCursor(int position) {
+void PromptParts::SetCommandLineCursor(int position) {
     PromptSetCursor(position);
 }
 
-int ZPrompt::ExecuteCommandLine() {
+int PromptParts::ExecuteCommandLine() {
     return PromptExecute();
 }
 
-void ZPrompt::SetPromptDirectoryText(const char* directory) {
+void PromptParts::SetPromptDirectoryText(const char* directory) {
     if (!promptDirectory_) return;
     std::array<char, kDirectorySize>& buffer = *promptDirectory_;
     buffer.fill('\0');
@@ -237,29 +235,23 @@ void ZPrompt::SetPromptDirectoryText(const char* directory) {
     }
 }
 
-ZFilePanel* ZPrompt::Passive() const {
+ZFilePanel* PromptParts::Passive() const {
     if (!BothPanels() || activePanel_ == nullptr) return nullptr;
     return activePanel_ == panels_[0].get() ? panels_[1].get() : panels_[0].get();
 }
 
-ZFilePanel* ZPrompt::LeftPanel() const {
+ZFilePanel* PromptParts::LeftPanel() const {
     if (!BothPanels()) return nullptr;
     return RectOf(*panels_[1]).x < RectOf(*panels_[0]).x ? panels_[1].get() : panels_[0].get();
 }
 
-ZFilePanel* ZPrompt::RightPanel() const {
+ZFilePanel* PromptParts::RightPanel() const {
     if (!BothPanels()) return nullptr;
     return LeftPanel() == panels_[0].get() ? panels_[1].get() : panels_[0].get();
 }
 
-int ZPrompt::OnKey(uint32_t key) {
-    if (Visible(activePanel_) && activePanel_->OnKey(key) == 0) return 0;
-    if ((key & KF_DOWN) && LayoutKey(key)) return 0;
-    return ZEdit::OnKey(key);
-}
-
 // The shell's own keys; false sends the key on to the edit line.
-bool ZPrompt::LayoutKey(uint32_t key) {
+bool PromptParts::LayoutKey(uint32_t key) {
     const uint32_t flags = KEY_FLAGS(key);
     const bool ctrl = (flags & KF_CTRL) != 0;
     const bool alt = (flags & KF_ALT) != 0;
@@ -271,7 +263,7 @@ bool ZPrompt::LayoutKey(uint32_t key) {
             if (ZFilePanel* passive = Passive(); Visible(passive)) passive->Activate(true);
             return true;
         case KC_ENTER:
-            if (GetTitle()[0] == '\0') return false;
+            if (prompt_.GetTitle()[0] == '\0') return false;
             PromptExecute();
             return true;
         case KC_ESC:
@@ -279,7 +271,7 @@ bool ZPrompt::LayoutKey(uint32_t key) {
             return true;
         case 'o':
             if (!ctrl) return false;
-            OnCommand(1056);
+            prompt_.OnCommand(1056);
             return true;
         case 'p':
             if (!ctrl || !both) return false;
@@ -287,7 +279,7 @@ bool ZPrompt::LayoutKey(uint32_t key) {
             return true;
         case 'u':
             if (!ctrl) return false;
-            OnCommand(1055);
+            prompt_.OnCommand(1055);
             return true;
         case KC_LEFT:
         case KC_RIGHT:
@@ -302,17 +294,17 @@ bool ZPrompt::LayoutKey(uint32_t key) {
         case KC_F1:
             if (!both) return false;
             if (alt) {
-                OnCommand(1101);
+                prompt_.OnCommand(1101);
             } else if (ctrl) {
                 ToggleOnePanel(LeftPanel());
             } else {
-                OnCommand(1013);
+                prompt_.OnCommand(1013);
             }
             return true;
         case KC_F2:
             if (!both || (!alt && !ctrl)) return false;
             if (alt) {
-                OnCommand(1102);
+                prompt_.OnCommand(1102);
             } else {
                 ToggleOnePanel(RightPanel());
             }
@@ -321,14 +313,14 @@ bool ZPrompt::LayoutKey(uint32_t key) {
             if (menuBar_.IsAttached()) menuBar_.Activate(true);
             return true;
         case KC_F10:
-            OnCommand(1014);
+            prompt_.OnCommand(1014);
             return true;
         default:
             return false;
     }
 }
 
-void ZPrompt::TogglePassivePanel() {
+void PromptParts::TogglePassivePanel() {
     ZFilePanel* passive = Passive();
     if (passive == nullptr) return;
     if (Visible(activePanel_)) {
@@ -342,14 +334,14 @@ void ZPrompt::TogglePassivePanel() {
     }
 }
 
-void ZPrompt::ShowWithoutFocus(ZFilePanel* panel) {
+void PromptParts::ShowWithoutFocus(ZFilePanel* panel) {
     // Showing a window activates it; the panel that was active takes the focus back.
     ZFilePanel* previous = activePanel_;
     panel->Show(true);
     if (previous != nullptr && previous != panel && Visible(previous)) previous->Activate(true);
 }
 
-void ZPrompt::ToggleOnePanel(ZFilePanel* toggled) {
+void PromptParts::ToggleOnePanel(ZFilePanel* toggled) {
     if (toggled == nullptr) return;
     ZFilePanel* other = toggled == panels_[0].get() ? panels_[1].get() : panels_[0].get();
     if (Visible(toggled)) {
@@ -364,7 +356,7 @@ void ZPrompt::ToggleOnePanel(ZFilePanel* toggled) {
     }
 }
 
-void ZPrompt::MoveDivider(int direction) {
+void PromptParts::MoveDivider(int direction) {
     ZFilePanel* left = LeftPanel();
     ZFilePanel* right = RightPanel();
     ZRec leftRect = RectOf(*left);
@@ -384,10 +376,10 @@ void ZPrompt::MoveDivider(int direction) {
     Place(*right, rightRect.x, rightRect.y, rightRect.w, rightRect.h);
 }
 
-void ZPrompt::ChangePanelHeights(int change) {
+void PromptParts::ChangePanelHeights(int change) {
     ZRec first = RectOf(*panels_[0]);
     ZRec second = RectOf(*panels_[1]);
-    const int commandRow = RectOf(*this).y;
+    const int commandRow = RectOf(prompt_).y;
     if (change < 0) {
         if (first.h <= 2 || second.h <= 2) return;
     } else {
@@ -397,12 +389,12 @@ void ZPrompt::ChangePanelHeights(int change) {
     Place(*panels_[1], second.x, second.y, second.w, second.h + change);
 }
 
-int ZPrompt::OnScreenResize(int width, int height) {
-    const ZRec oldLine = RectOf(*this);
+void PromptParts::Resize(int width, int height) {
+    const ZRec oldLine = RectOf(prompt_);
     const int oldWidth = std::max<int>(oldLine.w, 1);
     const int keyBarRows = Visible(ZKeyBar::Get()) ? 1 : 0;
     const int commandRow = std::max(height - keyBarRows - 1, 0);
-    Place(*this, 0, commandRow, width, 1);
+    Place(prompt_, 0, commandRow, width, 1);
     if (menuBar_.IsAttached()) Place(menuBar_, 0, 0, width, 1);
     if (clock_.IsAttached()) Place(clock_, width - 5, 0, 6, 1);
     if (BothPanels()) {
@@ -430,6 +422,33 @@ int ZPrompt::OnScreenResize(int width, int height) {
         Place(*right, leftWidth, std::min<int>(rightRect.y, commandRow), width - leftWidth,
               heightFor(rightRect));
     }
+}
+
+}  // namespace kq::shell
+
+int ZPrompt::Create() {
+    return parts_->Create();
+}
+
+int ZPrompt::Destroy() {
+    if (IsAttached()) parts_->Destroy();
+    return 0;
+}
+
+int ZPrompt::Activate(bool on) {
+    if (on) ZDesktop::SetTitle(parts_->PromptDirectory());
+    return ZEdit::Activate(on);
+}
+
+int ZPrompt::OnKey(uint32_t key) {
+    ZFilePanel* active = parts_->Active();
+    if (Visible(active) && active->OnKey(key) == 0) return 0;
+    if ((key & KF_DOWN) && parts_->LayoutKey(key)) return 0;
+    return ZEdit::OnKey(key);
+}
+
+int ZPrompt::OnScreenResize(int width, int height) {
+    parts_->Resize(width, height);
     Redraw();
     return 0;
 }

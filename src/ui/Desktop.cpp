@@ -68,6 +68,7 @@ struct DesktopState {
     std::thread::id uiThread;
     std::atomic<int64_t> lastActivity{0};
     std::atomic<int> stop{0};
+    std::atomic<bool> redrawsHeld{false};
     SaverHooks saver;
     void (*keyBarModifiers)(uint32_t) = UpdateKeyBarModifiers;
 };
@@ -180,6 +181,14 @@ bool DesktopTakeResize() {
     return true;
 }
 
+bool RedrawsHeld() {
+    return State().redrawsHeld.load(std::memory_order_relaxed);
+}
+
+void ReleaseRedraws() {
+    if (State().redrawsHeld.exchange(false)) ZDesktop::RedrawAll();
+}
+
 void SetSaverHooks(const SaverHooks& hooks) {
     State().saver = hooks;
 }
@@ -196,9 +205,16 @@ using kq::ui::WindowLockGuard;
 
 int ZDesktop::Create(Callback start, Callback exitQuery) {
     if (kq::ui::DesktopOpen(exitQuery) != 0) return -1;
-    if (start != nullptr && start() != 0) {
-        if (Quit(0) != 0) Quit(1);
-        return 0;
+    if (start != nullptr) {
+        // Building the shell activated and raised each panel several times, each time drawing
+        // it (and the windows over it) again: the windows are drawn once, when it is built.
+        State().redrawsHeld = true;
+        const int failed = start();
+        kq::ui::ReleaseRedraws();
+        if (failed != 0) {
+            if (Quit(0) != 0) Quit(1);
+            return 0;
+        }
     }
     State().stop = 0;
     RunLoop(&State().stop);
@@ -210,6 +226,11 @@ int ZDesktop::Create(Callback start, Callback exitQuery) {
 int ZDesktop::RunLoop(std::atomic<int>* stop) {
     kq::ui::DesktopState& state = State();
     if (state.saver.choose) state.saver.choose();
+    // A loop inside the start callback (a message box) shows what has been built so far.
+    kq::ui::ReleaseRedraws();
+    // What ticks (the clock) is brought up to date before the first wait sends the first frame:
+    // that frame goes out at once and must not show the clock's time from before it ticked.
+    if (ZWindow* desktop = Desktop()) desktop->Tick();
     // The stop flag is looked at before the next event is read, not after: a key typed ahead
     // of a closing dialog belongs to whatever has the focus next, and must not be swallowed by
     // the loop that is ending.

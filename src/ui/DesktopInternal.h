@@ -13,5 +13,9 @@ int DesktopOpen(ZDesktop::Callback exitQuery);
 // Takes a terminal resize when one is pending: the desktop and the key bar follow, every
 // top-level window is told, everything is redrawn. True when the size changed.
 bool DesktopTakeResize();
+// While Create's start callback builds the windows, refreshes are skipped; everything is drawn
+// once when it returns, or when a loop inside it first waits for keys (ReleaseRedraws).
+bool RedrawsHeld();
+void ReleaseRedraws();
 
 }  // namespace kq::ui

@@ -6,6 +6,7 @@
 
 #include "console/Console.h"
 #include "kq/window.h"
+#include "ui/DesktopInternal.h"
 #include "ui/WindowLock.h"
 
 namespace {
@@ -46,6 +47,7 @@ ZRec Translate(ZRec r, ZRec from, ZRec to) {
 
 void ZWindow::Refresh(ZRec rect) {
     if (!IsAttached()) return;
+    if (kq::ui::RedrawsHeld()) return;  // drawn all at once when the desktop is built
     kq::ui::WindowLockGuard lock(kq::ui::WindowLock());
     for (const ZWindow* window = this; window != nullptr; window = window->parent_) {
         if (!(window->flags_ & WF_VISIBLE)) return;

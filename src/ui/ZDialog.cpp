@@ -13,7 +13,7 @@
 #include "ui/WindowLock.h"
 #include "ui/Z3State.h"
 #include "ui/ZButton.h"
-#include "ui/ZEdit.h"
+#include "kq/edit.h"
 #include "ui/ZProgressBar.h"
 #include "ui/ZStatic.h"
 

@@ -1,5 +1,5 @@
 // The edit line: drawing with scrolling and selection, and its keys.
-#include "ui/ZEdit.h"
+#include "kq/edit.h"
 
 #include <algorithm>
 #include <string_view>

@@ -105,6 +105,30 @@ TEST_F(TerminalConsoleTest, KittyAnswerBeforeDeviceAttributesSelectsKittyElseWin
     EXPECT_NE(pty_.ReadOutput().find("\x1b[?9001l"), std::string::npos);
 }
 
+// Opened for the desktop, the console sends the queries only and returns at once; the answers
+// are read, and the screen entered, when the console is first used, even after the probe's
+// deadline (they are not taken for keys).
+TEST_F(TerminalConsoleTest, ProbeAnswersAwaitedWhenTheConsoleIsFirstUsed) {
+    TerminalConsole::Options options = Options(true);
+    options.awaitProbeLater = true;
+    TerminalConsole later(options);
+    ASSERT_TRUE(later.Open(cols_, rows_));
+    EXPECT_EQ(pty_.ReadOutput(), "\x1b[6n\x1b[?u\x1b[c");
+    pty_.Type("\x1b[3;7R\x1b[?0u\x1b[?62;22c");
+    usleep(50000);  // the answers reach the terminal's side
+    now_ += 1000;   // a start that took longer than the deadline
+    InputItem item;
+    EXPECT_EQ(later.NextInput(item), 1);
+    EXPECT_EQ(later.Keyboard(), KeyboardMode::kKittyProtocol);
+    const std::string enter = pty_.ReadOutput();
+    EXPECT_NE(enter.find("\x1b[>31u"), std::string::npos);
+    EXPECT_NE(enter.find("\x1b[?1049h"), std::string::npos);
+    auto* screen = dynamic_cast<VtermMainScreen*>(&GetMainScreen());
+    ASSERT_NE(screen, nullptr);
+    EXPECT_EQ(screen->CursorX() * 100 + screen->CursorY(), 602);
+    later.Close();
+}
+
 // Raw while open, opened once, the original modes afterwards; no command runs while it is
 // open, and a terminal that goes away ends input.
 TEST_F(TerminalConsoleTest, RawModeWhileOpenTheOriginalModeAfterwards) {

@@ -8,6 +8,7 @@
 #include <regex>
 #include <thread>
 
+#include "kq/config.h"
 #include "support/TmuxSession.h"
 
 #ifndef KQ_BINARY
@@ -353,6 +354,53 @@ TEST(KqStartTest, RefusesCodePagesItCannotDrawInAndStartDirectoriesBeyondThePane
     const CommandResult deepRun = RunCommand(
         {copy}, {"TERM=dumb", "KQ_CODEPAGE=437", "KQ_CONFIG_HOME=" + folder.MakeFolder("config")});
     EXPECT_NE(deepRun.errors.find("longer than 511 bytes"), std::string::npos) << deepRun.errors;
+}
+
+// kq and the plugins share one library: a plugin asked to stop at quit shows its message box
+// on kq's desktop and stores its counts in the settings kq opened. Its refusal keeps kq running
+// with working panels; the next quit ends it.
+TEST(KqPluginTest, APluginUsesTheDesktopAndTheSettingsOfTheKqItRunsIn) {
+    if (!TmuxSession::TmuxPath()) GTEST_SKIP() << "tmux is not installed";
+    if (!KQ_HAVE_LANGUAGE_MODULES) GTEST_SKIP() << "the language modules are not built";
+    // A build tree of its own: kq finds lang/ and plugins/ beside its src/ folder.
+    TmuxSession s("tree/src/kq \"$PWD/tree\" 2> kq.err", 80, 25,
+                  "export LANG=C.UTF-8 KQ_CODEPAGE=437 KQ_CONFIG_HOME=\"$PWD/config\"");
+    for (const char* folder : {"tree/src", "tree/lang", "tree/plugins", "config"})
+        std::filesystem::create_directories(s.Path(folder));
+    std::filesystem::copy_file(KQ_BINARY, s.Path("tree/src/kq"));
+    std::filesystem::copy_file(KQ_LANG_FOLDER "/LngEng.dll", s.Path("tree/lang/LngEng.dll"));
+    std::filesystem::copy_file(KQ_SHARED_STATE_PLUGIN, s.Path("tree/plugins/check.so"));
+    ASSERT_NO_FATAL_FAILURE(s.Start());
+    const auto waitFor = [&](const std::string& text, bool shown) {
+        ASSERT_TRUE(WaitUntil([&] { return s.Capture().Shows(text) == shown; }))
+            << text << "\n"
+            << s.Capture().Text() << s.File("kq.err");
+    };
+    ASSERT_NO_FATAL_FAILURE(waitFor("Name", true));
+    s.Keys({"F10"});
+    ASSERT_NO_FATAL_FAILURE(waitFor("Yes", true));
+    s.Keys({"Enter"});
+    ASSERT_NO_FATAL_FAILURE(waitFor("The check plugin stays.", true));
+    s.Keys({"Enter"});
+    ASSERT_NO_FATAL_FAILURE(waitFor("The check plugin stays.", false));
+    // The panels took their plugin back: Ctrl+R lists a folder made meanwhile.
+    std::filesystem::create_directories(s.Path("tree/made-later"));
+    s.Keys({"C-r"});
+    ASSERT_NO_FATAL_FAILURE(waitFor("made-later", true));
+    s.Keys({"F10"});
+    ASSERT_NO_FATAL_FAILURE(waitFor("Yes", true));
+    s.Keys({"Enter"});
+    s.ExpectEndedAndRestored("EXIT=0");
+
+    setenv("KQ_CONFIG_HOME", s.Path("config").c_str(), 1);
+    ASSERT_EQ(CfgInit("kq"), 0);
+    const CfgSection section = CfgOpen("PluginCheck");
+    uint32_t calls = 0, answer = 0;
+    EXPECT_TRUE(CfgQueryDw(section, "Calls", &calls) == 0 && calls == 2) << calls;
+    EXPECT_TRUE(CfgQueryDw(section, "Answer", &answer) == 0 && answer == 1) << answer;
+    CfgClose(section);
+    CfgShutdown();
+    unsetenv("KQ_CONFIG_HOME");
 }
 
 }  // namespace

@@ -15,7 +15,7 @@
 #include "kq/text.h"
 #include "panels/ZFilePanel.h"
 #include "shell/PromptLine.h"
-#include "shell/ZPrompt.h"
+#include "shell/PromptParts.h"
 #include "support/TempFolder.h"
 #include "ui/DesktopHooks.h"
 #include "ui/DesktopInternal.h"
@@ -99,8 +99,9 @@ class ShellTest : public ::testing::Test {
     }
 
     ZPrompt& Shell() { return *shell_; }
-    ZFilePanel& Left() { return *shell_->LeftPanel(); }
-    ZFilePanel& Right() { return *shell_->RightPanel(); }
+    PromptParts& Parts() { return *CurrentShell(); }
+    ZFilePanel& Left() { return *Parts().LeftPanel(); }
+    ZFilePanel& Right() { return *Parts().RightPanel(); }
     std::string Layout() { return Rects({&Left(), &Right(), &Shell()}); }
 
     kq::test::SettingsHome settings_;
@@ -115,9 +116,9 @@ class ShellTest : public ::testing::Test {
 TEST_F(ShellTest, StartsWithMenuPanelsAndCommandLine) {
     Start(81, 25);  // the right panel takes the odd column
     EXPECT_EQ(Layout(), "0,1,40,23 40,1,41,23 0,24,81,1");
-    EXPECT_EQ(Rects({&Shell().Menu(), &Shell().Clock()}), "0,0,81,1 76,0,6,1");
-    EXPECT_TRUE(Visible(Shell().Menu()) && Visible(Shell().Clock()) && !Visible(*ZKeyBar::Get()));
-    EXPECT_TRUE(Shell().Active() == &Right() && ZDesktop::GetFocus() == &Shell());
+    EXPECT_EQ(Rects({&Parts().Menu(), &Parts().Clock()}), "0,0,81,1 76,0,6,1");
+    EXPECT_TRUE(Visible(Parts().Menu()) && Visible(Parts().Clock()) && !Visible(*ZKeyBar::Get()));
+    EXPECT_TRUE(Parts().Active() == &Right() && ZDesktop::GetFocus() == &Shell());
     EXPECT_TRUE(console->Char(0, 1) == 201 && console->Char(40, 1) == 201);
     EXPECT_EQ(Line().substr(0, work_.size() + 1), work_ + ">");
     Press({kEnter});  // an empty command line runs nothing
@@ -131,47 +132,47 @@ TEST_F(ShellTest, WithoutMenuAndClockButWithKeyBar) {
         CfgSetDw(handle, name, value);
     CfgClose(handle);
     Start(80, 25);
-    EXPECT_TRUE(!Visible(Shell().Menu()) && Visible(*ZKeyBar::Get()) && !Visible(Shell().Clock()));
+    EXPECT_TRUE(!Visible(Parts().Menu()) && Visible(*ZKeyBar::Get()) && !Visible(Parts().Clock()));
     EXPECT_EQ(Layout(), "0,0,40,23 40,0,40,23 0,23,80,1");
     Press({Key(KC_F9)});  // the bar shows while the menu is in use
-    EXPECT_TRUE(Visible(Shell().Menu()));
+    EXPECT_TRUE(Visible(Parts().Menu()));
     Press({Key(KC_ESC)});
-    EXPECT_FALSE(Visible(Shell().Menu()));
+    EXPECT_FALSE(Visible(Parts().Menu()));
     EXPECT_EQ(ZDesktop::GetFocus(), &Shell());
 }
 
 TEST_F(ShellTest, KeysSwitchHideShowAndSwapThePanels) {
     Start();
     Press({Key(KC_TAB)});
-    EXPECT_EQ(Shell().Active(), &Left());
+    EXPECT_EQ(Parts().Active(), &Left());
     Press({Key(KC_TAB)});
-    EXPECT_EQ(Shell().Active(), &Right());
+    EXPECT_EQ(Parts().Active(), &Right());
     Press({Ctrl(KC_F1), Key(KC_TAB)});  // no Tab to a hidden panel, nor to the command line
-    EXPECT_TRUE(!Visible(Left()) && Shell().Active() == &Right());
+    EXPECT_TRUE(!Visible(Left()) && Parts().Active() == &Right());
     EXPECT_STREQ(Shell().GetTitle(), "");
     Press({Ctrl(KC_F1)});  // back on, the focus stays with the other
-    EXPECT_TRUE(Visible(Left()) && Shell().Active() == &Right() &&
+    EXPECT_TRUE(Visible(Left()) && Parts().Active() == &Right() &&
                 ZDesktop::GetFocus() == &Shell());
     Press({Ctrl(KC_F2)});  // hiding the active one activates the other
-    EXPECT_TRUE(!Visible(Right()) && Shell().Active() == &Left());
+    EXPECT_TRUE(!Visible(Right()) && Parts().Active() == &Left());
     Press({Ctrl(KC_F1), Ctrl(KC_F2)});  // with both hidden, the one back on is activated
-    EXPECT_TRUE(!Visible(Left()) && Visible(Right()) && Shell().Active() == &Right());
+    EXPECT_TRUE(!Visible(Left()) && Visible(Right()) && Parts().Active() == &Right());
     Press({Ctrl(KC_F1), Ctrl('p')});  // Ctrl+P: the passive panel
     EXPECT_TRUE(!Visible(Left()) && Visible(Right()));
     Press({Ctrl('p')});
-    EXPECT_TRUE(Visible(Left()) && Shell().Active() == &Right());
+    EXPECT_TRUE(Visible(Left()) && Parts().Active() == &Right());
     Press({Ctrl('o')});  // both hidden; keys then edit the command line
     EXPECT_TRUE(!Visible(Left()) && !Visible(Right()) && ZDesktop::GetFocus() == &Shell());
     Type("ls");
     EXPECT_STREQ(Shell().GetTitle(), "ls");
     Press({Ctrl('o'), Key(KC_ESC)});
-    EXPECT_TRUE(Visible(Left()) && Visible(Right()) && Shell().Active() == &Right());
+    EXPECT_TRUE(Visible(Left()) && Visible(Right()) && Parts().Active() == &Right());
     EXPECT_STREQ(Shell().GetTitle(), "");  // Esc cleared it
     // Ctrl+U swaps them and keeps the active one; Ctrl+F1 then toggles the one now on the left.
-    ZFilePanel* active = Shell().Active();
+    ZFilePanel* active = Parts().Active();
     ZFilePanel* created = &Left();
     Press({Ctrl('u')});
-    EXPECT_TRUE(Shell().Active() == active && Rects({active, created}) == "0,1,40,23 40,1,40,23");
+    EXPECT_TRUE(Parts().Active() == active && Rects({active, created}) == "0,1,40,23 40,1,40,23");
     Press({Ctrl(KC_F1)});
     EXPECT_TRUE(!Visible(*active) && Visible(*created));
     Press({Ctrl(KC_F1), Key(KC_F9), Key('c', 0, 'c'), Key('w', 0, 'w')});  // the menu's swap
@@ -202,7 +203,7 @@ TEST_F(ShellTest, ResizesKeepTheDividerShareAndStretchToTheCommandLine) {
     console->SetSize(120, 40);
     Press({});
     EXPECT_EQ(Layout(), "0,1,54,38 54,1,66,38 0,39,120,1");
-    EXPECT_EQ(Rects({&Shell().Menu(), &Shell().Clock()}), "0,0,120,1 115,0,6,1");
+    EXPECT_EQ(Rects({&Parts().Menu(), &Parts().Clock()}), "0,0,120,1 115,0,6,1");
     console->SetSize(20, 6);
     Press({});
     EXPECT_EQ(Layout(), "0,1,9,4 9,1,11,4 0,5,20,1");
@@ -310,7 +311,7 @@ TEST_F(ShellTest, CommandsRunWhereTheActivePanelMovedTo) {
     };
     for (const auto& entry : cases) {
         SCOPED_TRACE(entry.printed);
-        ASSERT_EQ(Shell().Active()->ChangeDirectory(work_.c_str(), 0), 0);
+        ASSERT_EQ(Parts().Active()->ChangeDirectory(work_.c_str(), 0), 0);
         const size_t logged = console->CommandLog().size();
         Press(entry.keys);
         if (*entry.typed != '\0') Run(entry.typed);
@@ -323,18 +324,18 @@ TEST_F(ShellTest, CommandsRunWhereTheActivePanelMovedTo) {
 TEST_F(ShellTest, CdMovesTheActivePanelAndRunsNothingButCdAloneRuns) {
     folder_.MakeFolder("work/sub");
     Start();
-    ZFilePanel* passive = Shell().Passive();
+    ZFilePanel* passive = Parts().Passive();
     Run("cd sub");
-    EXPECT_EQ(Shell().Active()->Directory(), work_ + "/sub");
-    EXPECT_EQ(std::string(Shell().Active()->GetTitle()), work_ + "/sub");
+    EXPECT_EQ(Parts().Active()->Directory(), work_ + "/sub");
+    EXPECT_EQ(std::string(Parts().Active()->GetTitle()), work_ + "/sub");
     EXPECT_STREQ(PromptGetDir(), (work_ + "/sub").c_str());
     EXPECT_EQ(passive->Directory(), work_);
     Run("   CD ..");
-    EXPECT_EQ(Shell().Active()->Directory(), work_);
+    EXPECT_EQ(Parts().Active()->Directory(), work_);
     EXPECT_STREQ(PromptGetLine(), "");
     EXPECT_EQ(console->CommandLog(), "");
     Run("cd");
-    EXPECT_EQ(Shell().Active()->Directory(), work_);
+    EXPECT_EQ(Parts().Active()->Directory(), work_);
     EXPECT_NE(console->CommandLog().find(">cd"), std::string::npos);
 }
 
@@ -342,7 +343,7 @@ TEST_F(ShellTest, CdMovesTheActivePanelAndRunsNothingButCdAloneRuns) {
 // on the command line, instead of running somewhere else.
 TEST_F(ShellTest, CommandForADirectoryThatIsGoneIsNotRunAnywhere) {
     Start();
-    ASSERT_EQ(Shell().Active()->ChangeDirectory(folder_.MakeFolder("work/gone").c_str(), 0), 0);
+    ASSERT_EQ(Parts().Active()->ChangeDirectory(folder_.MakeFolder("work/gone").c_str(), 0), 0);
     ASSERT_EQ(rmdir((work_ + "/gone").c_str()), 0);
     static std::string shown;
     static kq::console::MemoryConsole* screen = nullptr;

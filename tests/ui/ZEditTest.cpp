@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "ui/ControlTestSupport.h"
-#include "ui/ZEdit.h"
+#include "kq/edit.h"
 
 namespace kq::ui::testing {
 namespace {

@@ -1,11 +1,10 @@
-// ZPrompt: the file manager's main window. It is the command line itself (an edit line one
-// row high across the screen, drawn behind the active panel's directory) and it owns what
-// surrounds it: the two file panels above it, the menu bar on the top row, the clock in the
-// top-right corner and the drive menu. Every key reaches it first and is offered to the active
-// panel before the command line edits it.
+// What the shell window holds inside the library: the prompt directory, the panels, the menu
+// bar, the drive menu, the clock and the settings sections, with the layout and panel
+// operations. The panels reach it as their PanelHost, the Prompt* functions and the local
+// plugin's command-line hook through CurrentShell().
 //
-// Exactly one shell exists while the file manager runs; Create registers it, and the panels,
-// the local plugin and the Prompt* functions (PromptLine.h) reach it through Shell().
+// Owned by its ZPrompt (created with it, destroyed with it); it refers back to that window, which
+// is the command line.
 #pragma once
 
 #include <array>
@@ -13,42 +12,26 @@
 #include <memory>
 #include <string>
 
-#include "kq/api.h"
 #include "kq/config.h"
+#include "kq/prompt.h"
 #include "panels/PanelHost.h"
 #include "ui/ZClock.h"
-#include "ui/ZEdit.h"
 #include "ui/ZMenu.h"
 
 class ZFilePanel;
 
-class ZPrompt : public ZEdit, private kq::panels::PanelHost {
+namespace kq::shell {
+
+class PromptParts : public kq::panels::PanelHost {
   public:
     // The size of the prompt-directory buffer, terminator included.
     static constexpr size_t kDirectorySize = 512;
 
-    ZAPI ZPrompt();
-    ~ZPrompt() override;
+    explicit PromptParts(ZPrompt& prompt) : prompt_(prompt) {}
+    PromptParts(const PromptParts&) = delete;
+    PromptParts& operator=(const PromptParts&) = delete;
 
-    int Draw() override;
-    // Tears the shell down: menus, panels, the command line; the clock stays with the desktop.
-    int Destroy() override;
-    // Turning on shows the prompt directory in the terminal's title.
-    int Activate(bool on) override;
-    int OnKey(uint32_t key) override;
-    int OnCommand(int id) override;
-    // The terminal was resized: everything is laid out again, the panels keep their share of
-    // the width and stretch to the command line.
-    int OnScreenResize(int width, int height) override;
-
-    using ZEdit::Create;
-    // Builds the whole shell on the desktop and registers it; returns 0.
-    ZAPI virtual int Create();
-
-    // --- inside the library ---
-    // The one shell, null while none is created.
-    static ZPrompt* Shell();
-
+    ZPrompt& Prompt() { return prompt_; }
     const char* PromptDirectory() const { return promptDirectory_ ? promptDirectory_->data() : ""; }
     void SetPromptDirectoryText(const char* directory);
     ZFilePanel* Active() const { return activePanel_; }
@@ -70,11 +53,13 @@ class ZPrompt : public ZEdit, private kq::panels::PanelHost {
     void RestorePanelsAfterExitRefused();
 
   private:
+    friend class ::ZPrompt;
+
     // PanelHost, for the panels.
     ZPanel* ActivePanel() override;
     void SetActivePanel(ZPanel* panel) override;
-    ZMenu* MenuBar() override;
-    ZWindow* CommandLine() override { return this; }
+    ZMenu* MenuBar() override { return menuBar_.IsAttached() ? &menuBar_ : nullptr; }
+    ZWindow* CommandLine() override { return &prompt_; }
     CfgSection PanelsSection() override { return panelsSection_; }
     CfgSection ConfirmationsSection() override { return confirmationsSection_; }
     void SetPromptDirectory(const char* directory) override;
@@ -85,7 +70,11 @@ class ZPrompt : public ZEdit, private kq::panels::PanelHost {
     int ExecuteCommandLine() override;
 
     // ZPrompt.cpp
-    uint32_t ReadSetting(CfgSection section, const char* name, uint32_t fallback) const;
+    int Create();
+    void Destroy();
+    // Stops being the one shell: the Prompt* functions, the command-line hook, the panels and
+    // PluginsFree no longer reach it.
+    void Unregister();
     bool BothPanels() const { return panels_[0] && panels_[1]; }
     void ShowWithoutFocus(ZFilePanel* panel);
     void ToggleOnePanel(ZFilePanel* toggled);
@@ -93,12 +82,14 @@ class ZPrompt : public ZEdit, private kq::panels::PanelHost {
     void ChangePanelHeights(int change);
     void TogglePassivePanel();
     bool LayoutKey(uint32_t key);
+    void Resize(int width, int height);
 
     // PromptCommands.cpp
+    void RunCommand(int id);
     void ShowOrHidePanels();
     void SwapPanels();
-    void ShowAboutDialog();
 
+    ZPrompt& prompt_;
     std::unique_ptr<std::array<char, kDirectorySize>> promptDirectory_;
     ZMenu driveMenu_;
     ZFilePanel* driveMenuTarget_ = nullptr;
@@ -125,3 +116,8 @@ class ZPrompt : public ZEdit, private kq::panels::PanelHost {
         int placedWidth = -1;
     } dividerShare_;
 };
+
+// The one shell's parts, null while no shell is created.
+PromptParts* CurrentShell();
+
+}  // namespace kq::shell

@@ -9,6 +9,9 @@
 // as it came, line ends included. Other keys, Alt chords and every key of a
 // WF_DISABLED edit line go to the owner. WF_LIMIT keeps the text within the field (no
 // scrolling); WF_PASSWORD shows '*' and never copies to the clipboard.
+//
+// The class is public as the base of ZPrompt (kq/prompt.h), so that a host can construct the
+// shell; its members are the library's own and are not exported.
 #pragma once
 
 #include <cstdint>
