@@ -41,13 +41,6 @@ TEST(MatchMaskTest, WildcardsCaseLengthAndBacktracking) {
     }
 }
 
-// Quoting and running as the panels' keys put them on the command line are tested there.
-TEST(ShellQuoteTest, SafeNamesStayBareAndOthersAreQuoted) {
-    EXPECT_EQ(ShellQuote("a_b+c-d/e@f%g=h:i,j"), "a_b+c-d/e@f%g=h:i,j");
-    EXPECT_EQ(ShellQuote(""), "''");  // an empty name stays a word
-    EXPECT_EQ(ShellQuote("-rf"), "'-rf'");
-}
-
 std::string Shell(const std::string& command) {
     return kq::testing::RunCommand({"/bin/sh", "-c", command}, {}).output;
 }

@@ -1,33 +1,14 @@
-// The file panel's table from the test plugin's listing: binding and releasing, rows and their
-// colours, sizes, dates, the selection, directory changes and failures.
+// The file panel's table from the test plugin's listing: rows and their colours, sizes, dates,
+// the selection, directory changes and failures.
 #include <ctime>
 #include <tuple>
 
 #include "panels/PanelTestSupport.h"
-#include "plugins/PluginTable.h"
 
 namespace kq::panels::testing {
 namespace {
 
 using PanelTableTest = PanelTest;
-
-TEST_F(PanelTableTest, BindOpensAnInstanceAndEveryListingIsReturned) {
-    Fake().items = {File("a")};
-    {
-        ZFilePanel panel;
-        panel.Create(nullptr, ZRec(0, 1, 0, 0), ZRec(0, 0, 40, 20), nullptr, WF_VISIBLE, 0);
-        ASSERT_EQ(panel.Bind(kFakePlugin, 0), 0);
-        EXPECT_EQ(Fake().owner, static_cast<void*>(&panel));
-        panel.Reload();
-        panel.Unbind();
-        EXPECT_EQ(Fake().releases, 2);
-        EXPECT_EQ(Fake().closes, 1);
-        EXPECT_TRUE(panel.RowCount() == 0 && !panel.IsBound());
-        ASSERT_EQ(panel.Bind(kFakePlugin, 0), 0);  // and the destructor releases too
-    }
-    EXPECT_EQ(Fake().releases, Fake().listings);
-    EXPECT_EQ(Fake().closes, Fake().opens);
-}
 
 TEST_F(PanelTableTest, RowsCarryColoursSizeMarksDatesAndTotals) {
     FakeItem file = File("file", 12345, PLUGIN_ITEM_SELECTED);
@@ -88,29 +69,6 @@ TEST_F(PanelTableTest, FailuresKeepOrEmptyThePanelAndTheNextListingRecovers) {
     Fake().findResult = 0;
     EXPECT_EQ(panel.OnCommand(CMD_RELOAD), 0);
     EXPECT_EQ(panel.RowCount(), 3);
-}
-
-// Without a compare of its own a plugin's items are sorted by the local one.
-TEST_F(PanelTableTest, PluginWithoutEntryPointsGetsTheLocalCompareAnEmptyTitleAndPrompt) {
-    Fake().items = {File("b"), File("C"), File("a")};  // the test plugin's is case-sensitive
-    PluginEntry entry = FakeEntry(false);
-    entry.ZGetDirectory = nullptr;
-    entry.ZSetDirectory = nullptr;
-    entry.ZProcessInput = nullptr;
-    ASSERT_TRUE(kq::plugins::RegisterPlugin(entry));
-    ZFilePanel own, panel;
-    OpenPanel(own, 40, 1, 40, 20, kFakePlugin);
-    EXPECT_EQ(RowNames(own), (Names{"C", "a", "b"}));
-    OpenPanel(panel, 0, 1, 40, 20, kq::plugins::PluginCount() - 1);
-    EXPECT_EQ(RowNames(panel), (Names{"a", "b", "C"}));
-    EXPECT_STREQ(panel.GetTitle(), "");
-    EXPECT_EQ(panel.ChangeDirectory("/anywhere", 0), -1);
-    EXPECT_TRUE(Fake().directoryRequests.empty());
-    Fake().consumedKey = Key(KC_F12);  // a plugin's own keys go to it first
-    EXPECT_EQ(own.OnKey(Key(KC_F12)), 0);
-    EXPECT_NE(panel.OnKey(Key(KC_F12)), 0);
-    panel.Activate(true);
-    EXPECT_EQ(host.prompts, Names{""});
 }
 
 }  // namespace

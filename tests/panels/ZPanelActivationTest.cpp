@@ -1,9 +1,8 @@
-// Activating a panel: the host's active panel, focus and the order windows rise in, the prompt
-// and current directory, the key bar, and the menu bar's sort marks.
+// Activating a panel: the host's active panel, focus and the order windows rise in, and the
+// menu bar's sort marks.
 #include <algorithm>
 
 #include "panels/PanelTestSupport.h"
-#include "ui/ZKeyBar.h"
 
 namespace kq::panels::testing {
 namespace {
@@ -55,20 +54,6 @@ TEST_F(PanelActivationTest, ActivatedPanelBecomesTheHostsActiveOneAndTheCommandL
         EXPECT_EQ(console->Attr(x, 3), Colour(ZPanel::kColourCursor));
         EXPECT_NE(console->Attr(x == 1 ? 41 : 1, 3), Colour(ZPanel::kColourCursor));
     }
-}
-
-TEST_F(PanelActivationTest, ActivationSetsThePromptTheKeyBarAndForLocalPathsTheDirectory) {
-    ZKeyBar::Get()->Show(true);
-    char now[FS_MAX_PATH];
-    Fake().directory = temp.root().string();
-    left.Reload();
-    left.Activate(true);
-    EXPECT_EQ(host.prompts.back(), Fake().directory);
-    EXPECT_EQ(console->Text(0, 24, 5), " 1One");  // the plugin's labels
-    Fake().flags = PLUGIN_FLAG_LOCAL_PATHS;
-    right.Activate(true);
-    ASSERT_EQ(FsGetCwd(now), 0);
-    EXPECT_EQ(now, Fake().directory);
 }
 
 TEST_F(PanelActivationTest, SortCheckMarksFollowEachPanelsModeAndReverseFlag) {

@@ -77,29 +77,6 @@ TEST_F(WindowTest, DestroyRefusedByAChildLeavesTheTreeFromItOnAndDeletingDetache
     ZDesktop::RedrawAll();
 }
 
-class FramedBox : public Box {
-  public:
-    FramedBox() : Box(' ') {}
-    int Draw() override {
-        Box::Draw();
-        return DrawFrame(2, 0x1F);
-    }
-};
-
-// "A long title" in a frame 10 wide: cut to fit, centred, inverted while the window is active.
-TEST_F(WindowTest, FrameTitleIsCentredCutAndInvertedWhileActive) {
-    FramedBox window;
-    Open(window, 0, 0, 10, 3, nullptr, WF_VISIBLE | WF_FOCUSABLE, "A long title");
-    EXPECT_EQ(console->Text(0, 0, 10),
-              "\xC9\xCD"
-              "A long"
-              "\xCD\xBB");
-    EXPECT_EQ(console->Char(0, 1), 0xBA);
-    EXPECT_EQ(console->Char(9, 2), 0xBC);
-    EXPECT_EQ(console->Attr(2, 0), 0xF1);
-    window.Destroy();
-}
-
 // ---------------------------------------------------------------------------------------------
 // The desktop.
 
@@ -196,11 +173,8 @@ TEST_F(DesktopTest, ResizeKeepsEveryWindowInsideTheScreen) {
     Open(wide, 0, 0, 80, 3);
     console->SetSize(60, 20);
     ASSERT_TRUE(DesktopTakeResize());
-    ZRec keyBar;
     EXPECT_EQ(corner.ScreenRect(), ZRec(50, 15, 10, 5));
     EXPECT_EQ(wide.ScreenRect(), ZRec(0, 0, 60, 3));
-    ZDesktop::KeyBar()->GetPos(keyBar);
-    EXPECT_EQ(keyBar, ZRec(0, 19, 60, 1));
 }
 
 }  // namespace
