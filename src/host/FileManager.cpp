@@ -14,20 +14,19 @@ namespace kq::host {
 
 namespace {
 
-// Owned by RunFileManager for the desktop's whole run; the callbacks take no arguments.
-ZPrompt* g_shell = nullptr;
+// The one shell: built by the start callback, deleted once the desktop has gone.
+std::unique_ptr<ZPrompt> g_shell;
 
 int StartShell() {
+    g_shell = std::make_unique<ZPrompt>();
     return g_shell->Create();
 }
 
 }  // namespace
 
 int RunFileManager() {
-    auto shell = std::make_unique<ZPrompt>();
-    g_shell = shell.get();
     const int result = ZDesktop::Create(StartShell, PluginsFree);
-    g_shell = nullptr;
+    g_shell.reset();
     if (result != 0) {
         std::fprintf(stderr, "kq: cannot open the terminal\n");
         return 1;
