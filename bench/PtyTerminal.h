@@ -83,6 +83,28 @@ class TempConfig {
 
 // One program in a pseudo-terminal whose output is rendered by libvterm. vterm's own output
 // (its answers to cursor-position and device-attribute queries) goes back to the program.
+// ASCII text as the code points the screen model holds.
+inline std::u32string ToU32(const std::string& ascii) {
+    return std::u32string(ascii.begin(), ascii.end());
+}
+
+inline size_t Count(const std::u32string& text, char32_t code) {
+    return static_cast<size_t>(std::count(text.begin(), text.end(), code));
+}
+
+// The fields of /proc/PID/stat after the program's name (from the state on); empty when the
+// process is gone.
+inline std::string ProcStatFields(pid_t pid) {
+    const std::string path = "/proc/" + std::to_string(pid) + "/stat";
+    FILE* file = std::fopen(path.c_str(), "r");
+    if (file == nullptr) return {};
+    char line[1024];
+    const bool read = std::fgets(line, sizeof line, file) != nullptr;
+    std::fclose(file);
+    const char* fields = read ? std::strrchr(line, ')') : nullptr;
+    return fields != nullptr ? std::string(fields + 1) : std::string();
+}
+
 class PtyTerminal {
   public:
     PtyTerminal(int cols, int rows) : cols_(cols), rows_(rows) {
@@ -227,19 +249,13 @@ class PtyTerminal {
     // CPU time (user + system) the running program has used so far.
     double CpuMs() const {
         if (pid_ <= 0) return -1;
-        const std::string path = "/proc/" + std::to_string(pid_) + "/stat";
-        FILE* file = std::fopen(path.c_str(), "r");
-        if (file == nullptr) return -1;
-        char line[1024];
-        const bool read = std::fgets(line, sizeof line, file) != nullptr;
-        std::fclose(file);
-        const char* fields = read ? std::strrchr(line, ')') : nullptr;
-        if (fields == nullptr) return -1;
+        const std::string fields = ProcStatFields(pid_);
+        if (fields.empty()) return -1;
         // After the name: state is field 3, utime field 14, stime field 15.
         unsigned long user = 0;
         unsigned long system = 0;
-        if (std::sscanf(fields + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &user,
-                        &system) != 2) {
+        if (std::sscanf(fields.c_str(), " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu",
+                        &user, &system) != 2) {
             return -1;
         }
         return static_cast<double>(user + system) * 1000.0 /
@@ -296,8 +312,10 @@ class PtyTerminal {
                 vterm_screen_get_cell(screen_, VTermPos{row, col}, &cell);
                 vterm_screen_convert_color_to_rgb(screen_, &cell.fg);
                 vterm_screen_convert_color_to_rgb(screen_, &cell.bg);
-                mix((uint64_t{cell.fg.rgb.red} << 16) | (cell.fg.rgb.green << 8) | cell.fg.rgb.blue);
-                mix((uint64_t{cell.bg.rgb.red} << 16) | (cell.bg.rgb.green << 8) | cell.bg.rgb.blue);
+                mix((uint64_t{cell.fg.rgb.red} << 16) | (cell.fg.rgb.green << 8) |
+                    cell.fg.rgb.blue);
+                mix((uint64_t{cell.bg.rgb.red} << 16) | (cell.bg.rgb.green << 8) |
+                    cell.bg.rgb.blue);
                 mix((cell.attrs.bold ? 1u : 0u) | (cell.attrs.reverse ? 2u : 0u) |
                     (cell.attrs.underline ? 4u : 0u) | (cell.attrs.blink ? 8u : 0u));
             }

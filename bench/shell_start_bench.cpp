@@ -51,14 +51,6 @@ constexpr int64_t kStartTimeoutMs = 60000;
 constexpr int64_t kRedrawTimeoutMs = 20000;
 constexpr int64_t kDumpTimeoutMs = 10000;
 
-std::u32string ToU32(const std::string& ascii) {
-    return std::u32string(ascii.begin(), ascii.end());
-}
-
-size_t Count(const std::u32string& text, char32_t code) {
-    return static_cast<size_t>(std::count(text.begin(), text.end(), code));
-}
-
 // The numbers shown in text, digit groups joined ("100 000" and "100,000" give 100000).
 std::vector<std::u32string> Numbers(const std::u32string& text) {
     std::vector<std::u32string> numbers;

@@ -40,14 +40,6 @@ using namespace ptybench;
 constexpr int64_t kStartTimeoutMs = 10000;
 constexpr int64_t kStopTimeoutMs = 2000;
 
-std::u32string ToU32(const std::string& ascii) {
-    return std::u32string(ascii.begin(), ascii.end());
-}
-
-size_t Count(const std::u32string& text, char32_t code) {
-    return static_cast<size_t>(std::count(text.begin(), text.end(), code));
-}
-
 bool Contains(const std::u32string& text, const std::string& part) {
     return text.find(ToU32(part)) != std::u32string::npos;
 }
@@ -98,26 +90,20 @@ struct Program {
 
 struct Run {
     bool complete = false;
-    double ms = 0;         // fork to the first complete screen
-    double firstMs = 0;    // fork to the first byte
-    size_t bytes = 0;      // written up to the complete screen
-    int answers = 0;       // terminal answers sent up to the complete screen
-    double cpuMs = -1;     // CPU time of the main thread then (less sensitive to load)
-    long faults = -1;      // minor page faults of the process then
+    double ms = 0;       // fork to the first complete screen
+    double firstMs = 0;  // fork to the first byte
+    size_t bytes = 0;    // written up to the complete screen
+    int answers = 0;     // terminal answers sent up to the complete screen
+    double cpuMs = -1;   // CPU time of the main thread then (less sensitive to load)
+    long faults = -1;    // minor page faults of the process then
 };
 
 // Minor page faults so far, field 10 of /proc/PID/stat.
 long MinorFaults(pid_t pid) {
-    const std::string path = "/proc/" + std::to_string(pid) + "/stat";
-    FILE* file = std::fopen(path.c_str(), "r");
-    if (file == nullptr) return -1;
-    char line[1024];
-    const bool read = std::fgets(line, sizeof line, file) != nullptr;
-    std::fclose(file);
-    const char* fields = read ? std::strrchr(line, ')') : nullptr;
+    const std::string fields = ProcStatFields(pid);
     long faults = -1;
-    if (fields == nullptr ||
-        std::sscanf(fields + 1, " %*c %*d %*d %*d %*d %*d %*u %ld", &faults) != 1) {
+    if (fields.empty() ||
+        std::sscanf(fields.c_str(), " %*c %*d %*d %*d %*d %*d %*u %ld", &faults) != 1) {
         return -1;
     }
     return faults;
