@@ -10,8 +10,13 @@ set_target_properties(zcomn PROPERTIES
   VERSION ${PROJECT_VERSION}
   SOVERSION ${PROJECT_VERSION_MAJOR})
 
-# An installed kq finds its library relative to itself, in whatever prefix it was installed.
-set_target_properties(kq PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+# An installed kq finds its library relative to itself, in whatever prefix it was installed;
+# in the build tree the library sits beside it. The build tree uses the same run path: CMake would
+# otherwise pad the build tree's run path with empty entries for the install step to rewrite, and
+# an empty entry makes the loader look in the current directory for every library.
+set_target_properties(kq PROPERTIES
+  INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR};$ORIGIN"
+  BUILD_WITH_INSTALL_RPATH ON)
 
 install(TARGETS kq RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS zcomn EXPORT kqTargets

@@ -22,6 +22,11 @@ foreach(path ${lib}/libzcomn.so.0 ${lib}/kq/plugins share/kq/lang/LngEng.dll
     message(FATAL_ERROR "missing after install: ${path}")
   endif()
 endforeach()
+# An empty run path entry would make the loader search the current directory.
+run("readelf" readelf -d "${BUILD_DIR}/src/kq" "${prefix}/bin/kq")
+if(out MATCHES "RUNPATH[^\n]*(\\[:|::|:\\])")
+  message(FATAL_ERROR "kq's run path has an empty entry:\n${out}")
+endif()
 run("the installed kq" "${prefix}/bin/kq" --version)
 if(NOT out MATCHES "^kq ")
   message(FATAL_ERROR "the installed kq printed: ${out}")
