@@ -19,6 +19,14 @@ namespace {
 
 using namespace kq::testing;
 
+// A copy of kq elsewhere, with its library beside it as in the build tree.
+void CopyKq(const std::string& path) {
+    const std::filesystem::path built(KQ_BINARY);
+    std::filesystem::copy_file(built, path);
+    std::filesystem::create_symlink(built.parent_path() / "libzcomn.so.0",
+                                    std::filesystem::path(path).parent_path() / "libzcomn.so.0");
+}
+
 struct Frame {
     int left, right, top, bottom;
 };
@@ -350,7 +358,7 @@ TEST(KqStartTest, RefusesCodePagesItCannotDrawInAndStartDirectoriesBeyondThePane
     EXPECT_NE(run.errors.find("File name too long"), std::string::npos) << run.errors;
     // A program so deep that its language folder does not fit the 512-byte home folder says so.
     const std::string copy = folder.MakeFolder(deep + "/bin") + "/kq";
-    std::filesystem::copy_file(KQ_BINARY, copy);
+    CopyKq(copy);
     const CommandResult deepRun = RunCommand(
         {copy}, {"TERM=dumb", "KQ_CODEPAGE=437", "KQ_CONFIG_HOME=" + folder.MakeFolder("config")});
     EXPECT_NE(deepRun.errors.find("longer than 511 bytes"), std::string::npos) << deepRun.errors;
@@ -367,7 +375,7 @@ TEST(KqPluginTest, APluginUsesTheDesktopAndTheSettingsOfTheKqItRunsIn) {
                   "export LANG=C.UTF-8 KQ_CODEPAGE=437 KQ_CONFIG_HOME=\"$PWD/config\"");
     for (const char* folder : {"tree/src", "tree/lang", "tree/plugins", "config"})
         std::filesystem::create_directories(s.Path(folder));
-    std::filesystem::copy_file(KQ_BINARY, s.Path("tree/src/kq"));
+    CopyKq(s.Path("tree/src/kq"));
     std::filesystem::copy_file(KQ_LANG_FOLDER "/LngEng.dll", s.Path("tree/lang/LngEng.dll"));
     std::filesystem::copy_file(KQ_SHARED_STATE_PLUGIN, s.Path("tree/plugins/check.so"));
     ASSERT_NO_FATAL_FAILURE(s.Start());
