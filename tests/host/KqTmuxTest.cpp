@@ -343,6 +343,32 @@ TEST_F(KqTmuxTest, WorksInThePanelsRefusesWhatItMustAndAnswersSignals) {
     EXPECT_FALSE(sleeping());
 }
 
+// F3 views the file under the cursor: End shows its last line, F4 its bytes, a search its
+// text; Esc gives the panels back with the cursor where it was, and F3 again opens the file
+// where it was left.
+TEST_F(KqTmuxTest, ViewsTheFileUnderTheCursorAndComesBackToThePanels) {
+    std::string lines;
+    for (int i = 0; i < 200; ++i) lines += "entry " + std::to_string(i) + "\n";
+    std::ofstream(work_ + "/alpha.txt") << lines;
+    s_.Keys({"Down", "Down"});
+    ASSERT_NO_FATAL_FAILURE(WaitForCursorOn("alpha.txt"));
+    ASSERT_NO_FATAL_FAILURE(WaitShows("View: " + work_ + "/alpha.txt", {"F3"}));
+    ASSERT_NO_FATAL_FAILURE(WaitShows("entry 199", {"End"}));
+    ASSERT_NO_FATAL_FAILURE(WaitShows("Mode: Hex", {"F4"}));
+    ASSERT_NO_FATAL_FAILURE(WaitShows("Search for:", {"F4", "Home", "F7"}));
+    s_.Text("entry 150");
+    s_.Keys({"Enter"});
+    Wait([&](const Screen& s) { return s.Row(4).starts_with("entry 150") && !s.Shows("Search"); },
+         "the match three rows down");
+    s_.Keys({"Escape"});
+    ASSERT_NO_FATAL_FAILURE(WaitForInterface());
+    ASSERT_NO_FATAL_FAILURE(WaitForCursorOn("alpha.txt"));
+    s_.Keys({"F3"});
+    Wait([&](const Screen& s) { return s.Row(1).starts_with("entry 147"); }, "the place kept");
+    s_.Keys({"F10"});
+    ASSERT_NO_FATAL_FAILURE(WaitForCursorOn("alpha.txt"));
+}
+
 TEST(KqStartTest, RefusesCodePagesItCannotDrawInAndStartDirectoriesBeyondThePanels) {
     for (const std::string setting : {"65001", "932", "4711", "cp437"}) {
         const CommandResult run = RunCommand({KQ_BINARY}, {"KQ_CODEPAGE=" + setting, "TERM=xterm"});
@@ -388,9 +414,14 @@ TEST(KqPluginTest, APluginUsesTheDesktopAndTheSettingsOfTheKqItRunsIn) {
     s.Keys({"F10"});
     ASSERT_NO_FATAL_FAILURE(waitFor("Yes", true));
     s.Keys({"Enter"});
+    std::ofstream(s.Path("viewed.txt")) << "shown by the plugin\nsecond line\n";
     ASSERT_NO_FATAL_FAILURE(waitFor("The check plugin stays.", true));
     s.Keys({"Enter"});
-    ASSERT_NO_FATAL_FAILURE(waitFor("The check plugin stays.", false));
+    ASSERT_NO_FATAL_FAILURE(waitFor("shown by the plugin", true));
+    s.Keys({"Down"});
+    ASSERT_NO_FATAL_FAILURE(waitFor("shown by the plugin", false));
+    s.Keys({"Escape"});
+    ASSERT_NO_FATAL_FAILURE(waitFor("second line", false));
     // The panels took their plugin back: Ctrl+R lists a folder made meanwhile.
     std::filesystem::create_directories(s.Path("tree/made-later"));
     s.Keys({"C-r"});
@@ -406,7 +437,12 @@ TEST(KqPluginTest, APluginUsesTheDesktopAndTheSettingsOfTheKqItRunsIn) {
     uint32_t calls = 0, answer = 0;
     EXPECT_TRUE(CfgQueryDw(section, "Calls", &calls) == 0 && calls == 2) << calls;
     EXPECT_TRUE(CfgQueryDw(section, "Answer", &answer) == 0 && answer == 1) << answer;
+    EXPECT_TRUE(CfgQueryDw(section, "Viewed", &answer) == 0 && answer == 0) << answer;
     CfgClose(section);
+    const CfgSection viewer = CfgOpen("Viewer_Files");  // the plugin's viewer kept its place
+    uint64_t place = 0;
+    EXPECT_TRUE(CfgQueryQw(viewer, "FilePos0", &place) == 0 && place == 20) << place;
+    CfgClose(viewer);
     CfgShutdown();
     unsetenv("KQ_CONFIG_HOME");
 }
