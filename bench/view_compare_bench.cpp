@@ -4,7 +4,8 @@
 //   End:    a 2 GiB text file whose last line holds a marker. kq starts in a directory holding
 //           only that file, Down and F3 open the viewer, then End; timed from End to the marker
 //           on screen. Next to it `less -n FILE` and G, and `less +G FILE` from fork to the
-//           marker on screen.
+//           marker on screen. On the way: F3 to the viewer's first screen, and `less -n FILE`
+//           from fork to its first screen.
 //   Memory: kq's VmRSS and Pss in the panels and while the viewer shows the end of that file.
 //   Search: a 1 GiB text file with a text only in its last line. In kq's viewer F7, the text,
 //           Enter (with "Case sensitive" ticked by Tab and Space, or left as it is); timed from
@@ -193,22 +194,26 @@ bool StartKq(PtyTerminal& term, const Setup& setup) {
     return ok;
 }
 
-// From the panels (cursor on ".."): Down to the file, F3 to view it.
-bool OpenKqViewer(PtyTerminal& term) {
+// From the panels (cursor on ".."): Down to the file, F3 to view it. openMs: from F3 to the
+// viewer's first screen.
+bool OpenKqViewer(PtyTerminal& term, double* openMs = nullptr) {
     term.SendKey(VTERM_KEY_DOWN);
     Step(term, "kq: Down in the panel");
+    const int64_t sent = NowNs();
     term.SendFunctionKey(3);
     const bool ok = Expect(term, "kq's viewer", [&] {
         return term.RowUtf8(0).rfind("View: ", 0) == 0 && OnScreen(term, kFirstLine);
     });
+    if (openMs != nullptr) *openMs = Ms(term.LastByteNs() - sent);
     Step(term, "kq: viewer open");
     return ok;
 }
 
-// less on the file, its first screen shown and quiet.
-bool StartLess(PtyTerminal& term, const Setup& setup) {
+// less on the file, its first screen shown and quiet. openMs: from fork to that screen.
+bool StartLess(PtyTerminal& term, const Setup& setup, double* openMs = nullptr) {
     if (!term.Start({"less", "-n", setup.file}, Environment(setup.home))) return false;
     const bool ok = Expect(term, "less", [&] { return OnScreen(term, kFirstLine); });
+    if (openMs != nullptr) *openMs = Ms(term.LastByteNs() - term.StartNs());
     Step(term, "less: first screen");
     return ok;
 }
@@ -294,7 +299,10 @@ void KqEnd(const Setup& setup, int cols, int rows, const std::string& size, Resu
     const bool panels = StartKq(term, setup);
     const long panelsRss = term.StatusKiB("VmRSS");
     const long panelsPss = term.ProcKiB("smaps_rollup", "Pss");
-    bool ok = panels && OpenKqViewer(term);
+    double openMs = 0;
+    bool ok = panels && OpenKqViewer(term, &openMs);
+    results.Add("Open the 2 GiB file, " + size + ": first screen", "kq: F3 to viewer", "ms", ok,
+                openMs);
     int64_t sent = 0;
     if (ok) {
         sent = NowNs();
@@ -319,7 +327,10 @@ void KqEnd(const Setup& setup, int cols, int rows, const std::string& size, Resu
 
 void LessEnd(const Setup& setup, int cols, int rows, const std::string& size, Results& results) {
     PtyTerminal term(cols, rows);
-    bool ok = StartLess(term, setup);
+    double openMs = 0;
+    bool ok = StartLess(term, setup, &openMs);
+    results.Add("Open the 2 GiB file, " + size + ": first screen", "less -n: fork to screen",
+                "ms", ok, openMs);
     int64_t sent = 0;
     if (ok) {
         sent = NowNs();
@@ -388,7 +399,8 @@ void KqSearch(const Setup& setup, int cols, int rows, bool caseSensitive, Result
     term.Stop();
 }
 
-// Runs argv with its output read from a pipe; the time from fork to exit.
+// Runs argv with its output read from a pipe, in the locale kq and less get; the time from fork
+// to exit.
 bool RunTimed(const std::vector<std::string>& argv, std::string& output, double& ms) {
     int pipeFds[2];
     if (pipe(pipeFds) != 0) return false;
@@ -398,6 +410,7 @@ bool RunTimed(const std::vector<std::string>& argv, std::string& output, double&
     const int64_t start = NowNs();
     const pid_t pid = fork();
     if (pid == 0) {
+        setenv("LC_ALL", "C.UTF-8", 1);
         dup2(pipeFds[1], STDOUT_FILENO);
         close(pipeFds[0]);
         close(pipeFds[1]);
