@@ -62,7 +62,7 @@ std::string Lower(std::string text) {
     return text;
 }
 
-// The screen's text as ASCII-ish UTF-8, one row after the other.
+// The screen's text as UTF-8, one row after the other.
 std::string ScreenText(const PtyTerminal& term) {
     std::string text;
     for (int row = 0; row < term.RowCount(); ++row) text += term.RowUtf8(row) + "\n";
@@ -107,7 +107,7 @@ std::string FillerBuffer() {
         char number[16];
         std::snprintf(number, sizeof number, "%06zu ", i);
         std::string line = number;
-        const size_t from = i == 0 ? 0 : (i * 7) % text.size();
+        const size_t from = (i * 7) % text.size();
         while (line.size() < kLineBytes - 1) line += text.substr(from) + text;
         line.resize(kLineBytes - 1);
         buffer += line + "\n";
