@@ -32,6 +32,8 @@
 #define IDS_TEXT_NOT_FOUND 112
 #define IDS_CANNOT_OPEN_FILE 113
 #define IDS_CODE_PAGE_REFUSED 114
+/* Viewer: a long search's progress ("%d" percent of the way) and how to stop it. */
+#define IDS_SEARCHING 117
 
 /* File panels: selection line ("%d" selected items) and information line ("%d" directories,
  * then "%d" files), both following a formatted byte count. */

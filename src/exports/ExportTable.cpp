@@ -11,6 +11,8 @@ namespace {
 constexpr ExportEntry kExports[] = {
     // The host program's contract.
     {1, "homeDir"},
+    // The viewer.
+    {3, "ZViewFile"},
     // Rectangles and the desktop (C++ members, by their mangled names; the constructor's
     // base-object alias C2 goes with C1).
     {5, "_ZN7ZPromptC1Ev"},

@@ -157,6 +157,8 @@ class ZFilePanel : public ZListPanel {
     void ToggleCurrentRow(int step);
     void SendSortToShell(int mode) const;
     // Commands of ZFilePanelCommands.cpp.
+    // Shows the file under the cursor in the viewer (a plugin of local paths only).
+    void ViewCurrentFile();
     void MakeDirectory();
     void SelectByMask(bool select);
     void InvertSelection();

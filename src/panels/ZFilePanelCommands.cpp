@@ -1,11 +1,12 @@
-// ZFilePanel's commands: sort order and reverse flag, reload, a new directory, selecting by
-// mask and inverting, directory sizes and the hidden-files setting. Viewing, editing, copying,
-// moving and deleting are taken here and do nothing yet.
+// ZFilePanel's commands: viewing a file, sort order and reverse flag, reload, a new directory,
+// selecting by mask and inverting, directory sizes and the hidden-files setting. Editing,
+// copying, moving and deleting are taken here and do nothing yet.
 #include <algorithm>
 #include <string>
 
 #include "kq/config.h"
 #include "kq/resource_ids.h"
+#include "kq/viewer.h"
 #include "panels/MatchMask.h"
 #include "panels/PanelHost.h"
 #include "panels/PanelMessages.h"
@@ -42,6 +43,8 @@ std::string ControlText(const ZDialog& dialog, int id) {
 int ZFilePanel::OnCommand(int id) {
     switch (id) {
         case CMD_VIEW:
+            ViewCurrentFile();
+            return 0;
         case CMD_EDIT:
         case CMD_COPY:
         case CMD_MOVE:
@@ -80,6 +83,24 @@ int ZFilePanel::OnCommand(int id) {
         return 0;
     }
     return ZListPanel::OnCommand(id);
+}
+
+void ZFilePanel::ViewCurrentFile() {
+    std::string path;
+    {
+        WindowLockGuard lock(WindowLock());
+        const PluginItem* item = ItemAt(Cursor());
+        if (!bound_ || plugin_.ZGetFlags == nullptr ||
+            (plugin_.ZGetFlags(handle_) & PLUGIN_FLAG_LOCAL_PATHS) == 0 || item == nullptr ||
+            item->name == nullptr || kq::panels::IsDirectoryItem(*item)) {
+            return;
+        }
+        path = Directory();
+        if (path.empty() || path.back() != '/') path += '/';
+        path += item->name;
+    }
+    ZViewFile(path.c_str(), 0, 0, -1, -1, 0);
+    Activate(true);
 }
 
 void ZFilePanel::MakeDirectory() {
