@@ -3,17 +3,17 @@
 # pseudo-terminals with fresh settings folders. Writes a 2 GiB and a 1 GiB text file under /tmp
 # (about 3 GiB free space needed) and removes them at the end. Builds nothing.
 #   bench/view_compare.sh [BUILD_DIR] [RUNS]
-# BUILD_DIR defaults to build; it must hold src/kq and bench/view_compare_bench. RUNS defaults
-# to 5 runs of each program per figure.
+# BUILD_DIR defaults to build; it must hold src/kq, lang/LngEng.dll (kq's dialogs come from it)
+# and bench/view_compare_bench. RUNS defaults to 5 runs of each program per figure.
 set -euo pipefail
 
 build_dir=${1:-build}
 runs=${2:-5}
 kq=$build_dir/src/kq
 bench=$build_dir/bench/view_compare_bench
-for program in "$kq" "$bench"; do
-  if [[ ! -x $program ]]; then
-    echo "missing $program: build the targets kq and view_compare_bench first" >&2
+for program in "$kq" "$bench" "$build_dir/lang/LngEng.dll"; do
+  if [[ ! -e $program ]]; then
+    echo "missing $program: build the targets kq, lang_english and view_compare_bench" >&2
     exit 1
   fi
 done

@@ -1,6 +1,7 @@
 // kq's file viewer next to the usual terminal tools, each figure measured in the same run with
 // the two programs alternating. Every program runs in a pseudo-terminal that this program renders
-// with libvterm, with its own fresh settings folders (HOME, XDG_*, KQ_CONFIG_HOME).
+// with libvterm, with fresh settings folders (HOME, XDG_*, KQ_CONFIG_HOME) for every run, as kq's
+// viewer remembers the place and the search text of the files it showed.
 //   End:    a 2 GiB text file whose last line holds a marker. kq starts in a directory holding
 //           only that file, Down and F3 open the viewer, then End; timed from End to the marker
 //           on screen. Next to it `less -n FILE` and G, and `less +G FILE` from fork to the
@@ -179,12 +180,11 @@ struct Setup {
     std::string kq;
     std::string dir;   // holds only `file`
     std::string file;  // its name
-    std::string home;  // the settings folders of this program
 };
 
 // kq started in setup.dir with its panels complete and quiet.
-bool StartKq(PtyTerminal& term, const Setup& setup) {
-    if (!term.Start({setup.kq, setup.dir}, Environment(setup.home))) return false;
+bool StartKq(PtyTerminal& term, const Setup& setup, const TempConfig& home) {
+    if (!term.Start({setup.kq, setup.dir}, Environment(home.Path()))) return false;
     const std::u32string prompt = ToU32(setup.dir + ">");
     const bool ok = Expect(term, "kq's panels", [&] {
         const std::u32string last = term.Row(term.RowCount() - 1);
@@ -210,8 +210,9 @@ bool OpenKqViewer(PtyTerminal& term, double* openMs = nullptr) {
 }
 
 // less on the file, its first screen shown and quiet. openMs: from fork to that screen.
-bool StartLess(PtyTerminal& term, const Setup& setup, double* openMs = nullptr) {
-    if (!term.Start({"less", "-n", setup.file}, Environment(setup.home))) return false;
+bool StartLess(PtyTerminal& term, const Setup& setup, const TempConfig& home,
+               double* openMs = nullptr) {
+    if (!term.Start({"less", "-n", setup.file}, Environment(home.Path()))) return false;
     const bool ok = Expect(term, "less", [&] { return OnScreen(term, kFirstLine); });
     if (openMs != nullptr) *openMs = Ms(term.LastByteNs() - term.StartNs());
     Step(term, "less: first screen");
@@ -295,8 +296,9 @@ class Results {
 // ---- Figure 1 and 3: End in a 2 GiB file, and kq's memory ----
 
 void KqEnd(const Setup& setup, int cols, int rows, const std::string& size, Results& results) {
+    const TempConfig home;  // removed after the program has stopped
     PtyTerminal term(cols, rows);
-    const bool panels = StartKq(term, setup);
+    const bool panels = StartKq(term, setup, home);
     const long panelsRss = term.StatusKiB("VmRSS");
     const long panelsPss = term.ProcKiB("smaps_rollup", "Pss");
     double openMs = 0;
@@ -326,9 +328,10 @@ void KqEnd(const Setup& setup, int cols, int rows, const std::string& size, Resu
 }
 
 void LessEnd(const Setup& setup, int cols, int rows, const std::string& size, Results& results) {
+    const TempConfig home;  // removed after the program has stopped
     PtyTerminal term(cols, rows);
     double openMs = 0;
-    bool ok = StartLess(term, setup, &openMs);
+    bool ok = StartLess(term, setup, home, &openMs);
     results.Add("Open the 2 GiB file, " + size + ": first screen", "less -n: fork to screen",
                 "ms", ok, openMs);
     int64_t sent = 0;
@@ -348,8 +351,9 @@ void LessEnd(const Setup& setup, int cols, int rows, const std::string& size, Re
 
 void LessPlusG(const Setup& setup, int cols, int rows, const std::string& size,
                Results& results) {
+    const TempConfig home;  // removed after the program has stopped
     PtyTerminal term(cols, rows);
-    bool ok = term.Start({"less", "+G", setup.file}, Environment(setup.home));
+    bool ok = term.Start({"less", "+G", setup.file}, Environment(home.Path()));
     ok = ok && Expect(term, "the marker in less +G", [&] { return OnScreen(term, kMarker); });
     const double ms = Ms(term.LastByteNs() - term.StartNs());
     Step(term, "less +G: first screen");
@@ -360,9 +364,10 @@ void LessPlusG(const Setup& setup, int cols, int rows, const std::string& size,
 // ---- Figure 2: search ----
 
 void KqSearch(const Setup& setup, int cols, int rows, bool caseSensitive, Results& results) {
+    const TempConfig home;  // removed after the program has stopped
     PtyTerminal term(cols, rows);
     const std::string text = caseSensitive ? kNeedle : Lower(kNeedle);
-    bool ok = StartKq(term, setup) && OpenKqViewer(term);
+    bool ok = StartKq(term, setup, home) && OpenKqViewer(term);
     if (ok) {
         term.SendFunctionKey(7);
         ok = Expect(term, "kq's search dialog", [&] { return OnScreen(term, "Search for:"); });
@@ -444,18 +449,26 @@ void GrepSearch(const Setup& setup, bool caseSensitive, Results& results) {
 
 // ---- Figure 4: bytes per key ----
 
-// Bytes the terminal receives for one key once the program has gone quiet.
+// Bytes the terminal receives for one key. kq's clock in the top right corner blinks once a
+// second, so the key goes out just after a blink and the count ends at the first pause in the
+// answer, well before the next blink.
 long BytesForKey(PtyTerminal& term, VTermKey key, const std::string& title) {
+    constexpr int kAnswerPauseMs = 50;
     term.WaitQuiet(kQuietMs, stepTimeoutMs);
+    if (term.ReadOnce(1500) > 0) term.WaitQuiet(kAnswerPauseMs, stepTimeoutMs);
     term.ResetBytes();
     term.SendKey(key);
+    term.ReadOnce(1000);  // the first part of the answer
+    term.WaitQuiet(kAnswerPauseMs, stepTimeoutMs);
+    const long bytes = static_cast<long>(term.Bytes());
     Step(term, title);
-    return static_cast<long>(term.Bytes());
+    return bytes;
 }
 
 void KqBytes(const Setup& setup, int cols, int rows, Results& results) {
+    const TempConfig home;  // removed after the program has stopped
     PtyTerminal term(cols, rows);
-    const bool ok = StartKq(term, setup) && OpenKqViewer(term);
+    const bool ok = StartKq(term, setup, home) && OpenKqViewer(term);
     const std::string size = std::to_string(cols) + "x" + std::to_string(rows);
     const long down = ok ? BytesForKey(term, VTERM_KEY_DOWN, "kq: Down in text mode") : 0;
     const long pageText = ok ? BytesForKey(term, VTERM_KEY_PAGEDOWN, "kq: PgDn in text mode") : 0;
@@ -474,8 +487,9 @@ void KqBytes(const Setup& setup, int cols, int rows, Results& results) {
 }
 
 void LessBytes(const Setup& setup, int cols, int rows, Results& results) {
+    const TempConfig home;  // removed after the program has stopped
     PtyTerminal term(cols, rows);
-    const bool ok = StartLess(term, setup);
+    const bool ok = StartLess(term, setup, home);
     const std::string size = std::to_string(cols) + "x" + std::to_string(rows);
     const long down = ok ? BytesForKey(term, VTERM_KEY_DOWN, "less: Down") : 0;
     const long page = ok ? BytesForKey(term, VTERM_KEY_PAGEDOWN, "less: PgDn") : 0;
@@ -563,33 +577,27 @@ int main(int argc, char** argv) {
     if (written) {
         for (const Size& size : sizes) {
             const std::string name = std::to_string(size.cols) + "x" + std::to_string(size.rows);
-            TempConfig kqHome;
-            TempConfig lessHome;
-            const Setup kqSetup{kq, endDir, endFile, kqHome.Path()};
-            const Setup lessSetup{kq, endDir, endFile, lessHome.Path()};
+            const Setup setup{kq, endDir, endFile};
             if (chdir(endDir.c_str()) != 0) break;
             for (int i = 0; i < runs; ++i) {
-                KqEnd(kqSetup, size.cols, size.rows, name, results);
-                LessEnd(lessSetup, size.cols, size.rows, name, results);
-                LessPlusG(lessSetup, size.cols, size.rows, name, results);
+                KqEnd(setup, size.cols, size.rows, name, results);
+                LessEnd(setup, size.cols, size.rows, name, results);
+                LessPlusG(setup, size.cols, size.rows, name, results);
             }
         }
 
         Warm(searchDir + "/" + searchFile);
-        TempConfig kqHome;
-        TempConfig lessHome;
-        const Setup kqSetup{kq, searchDir, searchFile, kqHome.Path()};
-        const Setup lessSetup{kq, searchDir, searchFile, lessHome.Path()};
+        const Setup setup{kq, searchDir, searchFile};
         if (chdir(searchDir.c_str()) == 0) {
             for (int i = 0; i < runs; ++i) {
-                KqSearch(kqSetup, sizes[0].cols, sizes[0].rows, true, results);
-                GrepSearch(lessSetup, true, results);
-                KqSearch(kqSetup, sizes[0].cols, sizes[0].rows, false, results);
-                GrepSearch(lessSetup, false, results);
+                KqSearch(setup, sizes[0].cols, sizes[0].rows, true, results);
+                GrepSearch(setup, true, results);
+                KqSearch(setup, sizes[0].cols, sizes[0].rows, false, results);
+                GrepSearch(setup, false, results);
             }
             for (int i = 0; i < runs; ++i) {
-                KqBytes(kqSetup, bytesSize.cols, bytesSize.rows, results);
-                LessBytes(lessSetup, bytesSize.cols, bytesSize.rows, results);
+                KqBytes(setup, bytesSize.cols, bytesSize.rows, results);
+                LessBytes(setup, bytesSize.cols, bytesSize.rows, results);
             }
         }
     }
