@@ -223,9 +223,7 @@ class PtyTerminal {
         sendingKey_ = false;
     }
     // F1 to F12.
-    void SendFunctionKey(int number) {
-        SendKey(static_cast<VTermKey>(VTERM_KEY_FUNCTION(number)));
-    }
+    void SendFunctionKey(int number) { SendKey(static_cast<VTermKey>(VTERM_KEY_FUNCTION(number))); }
 
     // Sends SIGTERM, drains the output until the program closes the terminal, reaps it.
     // Returns the wait status, or -1 when there was nothing to stop.

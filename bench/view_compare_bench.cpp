@@ -231,8 +231,8 @@ struct Figure {
 
 class Results {
   public:
-    void Add(const std::string& group, const std::string& program, const std::string& unit,
-             bool ok, double value) {
+    void Add(const std::string& group, const std::string& program, const std::string& unit, bool ok,
+             double value) {
         Figure& figure = Find(group, program, unit);
         if (ok) {
             figure.values.push_back(value);
@@ -263,8 +263,7 @@ class Results {
   private:
     static std::string Value(double value, const std::string& unit) {
         char text[32];
-        std::snprintf(text, sizeof text, unit == "ms" ? "%.1f %s" : "%.0f %s", value,
-                      unit.c_str());
+        std::snprintf(text, sizeof text, unit == "ms" ? "%.1f %s" : "%.0f %s", value, unit.c_str());
         return text;
     }
 
@@ -317,7 +316,7 @@ void KqEnd(const Setup& setup, int cols, int rows, const std::string& size, Resu
     const long viewPss = term.ProcKiB("smaps_rollup", "Pss");
     const std::string group = "End in a 2 GiB file, " + size + ": key to last line";
     results.Add(group, "kq: End", "ms", ok, ms);
-    const std::string memory = "Memory, " + size + "";
+    const std::string memory = "Memory, " + size;
     results.Add(memory, "kq VmRSS panels", "KiB", panels, static_cast<double>(panelsRss));
     results.Add(memory, "kq VmRSS viewer at end", "KiB", ok, static_cast<double>(viewRss));
     results.Add(memory, "kq VmRSS added", "KiB", ok, static_cast<double>(viewRss - panelsRss));
@@ -332,8 +331,8 @@ void LessEnd(const Setup& setup, int cols, int rows, const std::string& size, Re
     PtyTerminal term(cols, rows);
     double openMs = 0;
     bool ok = StartLess(term, setup, home, &openMs);
-    results.Add("Open the 2 GiB file, " + size + ": first screen", "less -n: fork to screen",
-                "ms", ok, openMs);
+    results.Add("Open the 2 GiB file, " + size + ": first screen", "less -n: fork to screen", "ms",
+                ok, openMs);
     int64_t sent = 0;
     if (ok) {
         sent = NowNs();
@@ -344,13 +343,11 @@ void LessEnd(const Setup& setup, int cols, int rows, const std::string& size, Re
     Step(term, "less -n: after G");
     const long rss = term.StatusKiB("VmRSS");
     results.Add("End in a 2 GiB file, " + size + ": key to last line", "less -n: G", "ms", ok, ms);
-    results.Add("Memory, " + size + "", "less VmRSS at end", "KiB", ok,
-                static_cast<double>(rss));
+    results.Add("Memory, " + size, "less VmRSS at end", "KiB", ok, static_cast<double>(rss));
     term.Stop();
 }
 
-void LessPlusG(const Setup& setup, int cols, int rows, const std::string& size,
-               Results& results) {
+void LessPlusG(const Setup& setup, int cols, int rows, const std::string& size, Results& results) {
     const TempConfig home;  // removed after the program has stopped
     PtyTerminal term(cols, rows);
     bool ok = term.Start({"less", "+G", setup.file}, Environment(home.Path()));
@@ -362,6 +359,11 @@ void LessPlusG(const Setup& setup, int cols, int rows, const std::string& size,
 }
 
 // ---- Figure 2: search ----
+
+std::string SearchGroup(bool caseSensitive) {
+    return caseSensitive ? "Search a 1 GiB file (warm), case-sensitive: text at its end"
+                         : "Search a 1 GiB file (warm), case-insensitive: text at its end";
+}
 
 void KqSearch(const Setup& setup, int cols, int rows, bool caseSensitive, Results& results) {
     const TempConfig home;  // removed after the program has stopped
@@ -398,9 +400,9 @@ void KqSearch(const Setup& setup, int cols, int rows, bool caseSensitive, Result
     }
     const double ms = Ms(term.LastByteNs() - sent);
     Step(term, "kq: after the search");
-    results.Add(caseSensitive ? "Search a 1 GiB file, case-sensitive"
-                              : "Search a 1 GiB file, case-insensitive",
-                "kq: Enter to found", "ms", ok, ms);
+    results.Add(SearchGroup(caseSensitive),
+                "kq: Enter to found (" + std::to_string(cols) + "x" + std::to_string(rows) + ")",
+                "ms", ok, ms);
     term.Stop();
 }
 
@@ -442,9 +444,8 @@ void GrepSearch(const Setup& setup, bool caseSensitive, Results& results) {
     std::string output;
     double ms = 0;
     const bool ok = RunTimed(argv, output, ms) && output == "1\n";
-    results.Add(caseSensitive ? "Search a 1 GiB file, case-sensitive"
-                              : "Search a 1 GiB file, case-insensitive",
-                caseSensitive ? "grep -c -F" : "grep -c -i -F", "ms", ok, ms);
+    results.Add(SearchGroup(caseSensitive), caseSensitive ? "grep -c -F" : "grep -c -i -F", "ms",
+                ok, ms);
 }
 
 // ---- Figure 4: bytes per key ----
@@ -605,11 +606,9 @@ int main(int argc, char** argv) {
     std::error_code ignored;
     std::filesystem::remove_all(root, ignored);
     if (!written) {
-        std::fprintf(stderr, "view_compare_bench: could not write the files in %s\n",
-                     root.c_str());
+        std::fprintf(stderr, "view_compare_bench: could not write the files in %s\n", root.c_str());
         return 1;
     }
-    std::printf("%d runs of each program per figure, alternating; the files were removed\n",
-                runs);
+    std::printf("%d runs of each program per figure, alternating; the files were removed\n", runs);
     return results.Print() ? 0 : 1;
 }
