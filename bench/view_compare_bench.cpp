@@ -381,7 +381,10 @@ void KqSearch(const Setup& setup, int cols, int rows, bool caseSensitive, Result
             term.SendKey(VTERM_KEY_TAB);  // to "Case sensitive"
             term.Send(" ");
         }
-        ok = Expect(term, "the text in the dialog", [&] { return OnScreen(term, text); });
+        // The check box as the dialog shows it: ticked only for the case-sensitive search.
+        const std::string box = caseSensitive ? "[x] Case sensitive" : "[ ] Case sensitive";
+        ok = Expect(term, "the text and \"" + box + "\" in the dialog",
+                    [&] { return OnScreen(term, text) && OnScreen(term, box); });
         Step(term, "kq: search dialog filled in");
     }
     int64_t sent = 0;
