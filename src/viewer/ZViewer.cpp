@@ -69,7 +69,7 @@ void ZViewer::Restore(const kq::viewer::ViewerHistory& history) {
     search_ = history.search;
     view_.top = history.top;
     view_.horizontal = 0;
-    text_.SetCodePage(history.codePage);
+    text_.SetCodePage(history.known ? history.codePage : GuessCodePage());
 }
 
 int ZViewer::GuessCodePage() {
@@ -312,9 +312,7 @@ extern "C" ZAPI int ZCALL ZViewFile(const char* path, int x, int y, int width, i
                                       static_cast<int16_t>(y & 0xFFFF), width, height);
     viewer->FollowDesktop(width <= 0 || height <= 0);
     const kq::viewer::ViewerHistory history = kq::viewer::ReadViewerHistory(path);
-    kq::viewer::ViewerHistory start = history;
-    if (!history.known) start.codePage = viewer->GuessCodePage();
-    viewer->Restore(start);
+    viewer->Restore(history);
     viewer->Create(path, rect, rect, nullptr, WF_FOCUSABLE, 0);
     viewer->SetCursor(ZRec(0, 0, 0, 0));
     viewer->Run();

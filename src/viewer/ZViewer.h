@@ -25,7 +25,8 @@ class ZViewer : public ZWindow {
 
     // Opens the file; false when it is not a regular file the user may read.
     bool Open(const char* path);
-    // Takes what the history remembers of the file (or the defaults for a new one).
+    // Takes what the history remembers of the file; a file it does not know starts at the top,
+    // in the code page GuessCodePage gives.
     void Restore(const kq::viewer::ViewerHistory& history);
     // The code page of a file seen for the first time: UTF-8 when its first block is valid
     // UTF-8 with text beyond ASCII, else the console's.
