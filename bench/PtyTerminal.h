@@ -1,6 +1,6 @@
 // The terminal side of the start-up benchmarks: a program started in a pseudo-terminal whose
 // output libvterm renders into a screen the benchmark reads, and whose terminal queries
-// libvterm answers. Shared by shell_start_bench and start_compare_bench.
+// libvterm answers. Shared by shell_start_bench, start_compare_bench and view_compare_bench.
 #pragma once
 
 #include <fcntl.h>
@@ -215,6 +215,16 @@ class PtyTerminal {
         return true;
     }
 
+    // Sends one key as the terminal would, in the program's current cursor-key and keypad
+    // modes (libvterm encodes it). Not counted as a terminal answer.
+    void SendKey(VTermKey key) {
+        sendingKey_ = true;
+        vterm_keyboard_key(vt_, key, VTERM_MOD_NONE);
+        sendingKey_ = false;
+    }
+    // F1 to F12.
+    void SendFunctionKey(int number) { SendKey(static_cast<VTermKey>(VTERM_KEY_FUNCTION(number))); }
+
     // Sends SIGTERM, drains the output until the program closes the terminal, reaps it.
     // Returns the wait status, or -1 when there was nothing to stop.
     int Stop() {
@@ -269,9 +279,12 @@ class PtyTerminal {
     }
 
     // Resident memory of the program in KiB (VmRSS or another field of /proc/PID/status).
-    long StatusKiB(const char* field) const {
+    long StatusKiB(const char* field) const { return ProcKiB("status", field); }
+
+    // A "Field: N kB" line of a file under /proc/PID (status, smaps_rollup); -1 when missing.
+    long ProcKiB(const char* name, const char* field) const {
         if (pid_ <= 0) return -1;
-        const std::string path = "/proc/" + std::to_string(pid_) + "/status";
+        const std::string path = "/proc/" + std::to_string(pid_) + "/" + name;
         FILE* file = std::fopen(path.c_str(), "r");
         if (file == nullptr) return -1;
         char line[256];
@@ -351,7 +364,7 @@ class PtyTerminal {
     static void OnVtermOutput(const char* s, size_t len, void* user) {
         auto* self = static_cast<PtyTerminal*>(user);
         if (self->master_ < 0) return;
-        ++self->answers_;
+        if (!self->sendingKey_) ++self->answers_;
         size_t done = 0;
         while (done < len) {
             const ssize_t written = write(self->master_, s + done, len - done);
@@ -368,6 +381,7 @@ class PtyTerminal {
     int master_ = -1;
     pid_t pid_ = -1;
     bool render_ = true;
+    bool sendingKey_ = false;
     size_t bytes_ = 0;
     int answers_ = 0;
     int64_t startNs_ = 0;
