@@ -50,6 +50,20 @@ void AppendUtf8(std::string& out, char32_t code) {
     }
 }
 
+constexpr uint64_t kEveryByte = 0x0101010101010101ULL;
+constexpr uint64_t kHighBits = kEveryByte * 0x80;
+
+// Eight bytes at once with their ASCII letters upper-cased and every other byte as it was:
+// adding to the seven low bits of each byte sets its high bit from 'a' on and from past 'z'
+// on, without a carry into the next byte.
+uint64_t UpperAsciiWord(uint64_t word) {
+    const uint64_t low = word & ~kHighBits;
+    const uint64_t fromA = low + kEveryByte * (0x80 - 'a');
+    const uint64_t pastZ = low + kEveryByte * (0x80 - 'z' - 1);
+    const uint64_t lower = fromA & ~pastZ & ~word & kHighBits;
+    return word ^ (lower >> 2);  // 0x80 >> 2 is the case bit 0x20
+}
+
 // The pattern and the chunk folding of one search.
 class Matcher {
   public:
@@ -88,6 +102,9 @@ class Matcher {
             if (!request.caseSensitive) mapped = UpperByte(console, mapped);
             byteMap_[static_cast<size_t>(byte)] = mapped;
             identity_ = identity_ && mapped == byte;
+            const bool letter = byte >= 'a' && byte <= 'z';
+            if (byte < 0x80) asciiUpper_ = asciiUpper_ && mapped == (letter ? byte - 0x20 : byte);
+            if (byte >= 0x80) highIdentity_ = highIdentity_ && mapped == byte;
         }
     }
 
@@ -104,11 +121,33 @@ class Matcher {
                 return;
             default:
                 if (identity_) return;
+                if (asciiUpper_) {
+                    FoldMostlyAscii(bytes, count);
+                    return;
+                }
                 for (size_t i = 0; i < count; ++i) bytes[i] = byteMap_[bytes[i]];
         }
     }
 
   private:
+    // The common case of a search without case in a file of the console's code page: ASCII
+    // words are folded eight bytes at a time, and only words with bytes above ASCII go
+    // through the table for those bytes.
+    void FoldMostlyAscii(uint8_t* bytes, size_t count) const {
+        size_t i = 0;
+        for (; i + 8 <= count; i += 8) {
+            uint64_t word = 0;
+            std::memcpy(&word, bytes + i, sizeof word);
+            word = UpperAsciiWord(word);
+            std::memcpy(bytes + i, &word, sizeof word);
+            if ((word & kHighBits) == 0 || highIdentity_) continue;
+            for (size_t k = i; k < i + 8; ++k) {
+                if (bytes[k] >= 0x80) bytes[k] = byteMap_[bytes[k]];
+            }
+        }
+        for (; i < count; ++i) bytes[i] = byteMap_[bytes[i]];
+    }
+
     // Every character of the console code page maps to its upper case; other units stay.
     void BuildUnitFold() {
         unitFold_.resize(0x10000);
@@ -136,6 +175,14 @@ class Matcher {
     // A character is folded only when its upper case takes as many bytes.
     void FoldUtf8(uint8_t* bytes, size_t count) const {
         for (size_t i = 0; i < count;) {
+            uint64_t word = 0;
+            if (i + 8 <= count) std::memcpy(&word, bytes + i, sizeof word);
+            if (i + 8 <= count && (word & kHighBits) == 0) {
+                word = UpperAsciiWord(word);
+                std::memcpy(bytes + i, &word, sizeof word);
+                i += 8;
+                continue;
+            }
             const uint8_t lead = bytes[i];
             size_t length = lead < 0x80                    ? 1
                             : lead >= 0xC2 && lead <= 0xDF ? 2
@@ -155,10 +202,13 @@ class Matcher {
                 ++i;
                 continue;
             }
-            std::string folded;
-            AppendUtf8(folded, unitFold_[code & 0xFFFF]);
-            if (code <= 0xFFFF && folded.size() == length)
-                std::memcpy(bytes + i, folded.data(), length);
+            if (length == 1) {
+                bytes[i] = static_cast<uint8_t>(unitFold_[code]);
+            } else {
+                std::string folded;
+                AppendUtf8(folded, unitFold_[code & 0xFFFF]);
+                if (folded.size() == length) std::memcpy(bytes + i, folded.data(), length);
+            }
             i += length;
         }
     }
@@ -167,6 +217,8 @@ class Matcher {
     std::string pattern_;
     std::array<uint8_t, 256> byteMap_{};
     bool identity_ = true;
+    bool asciiUpper_ = true;    // the map upper-cases ASCII letters and keeps the rest of ASCII
+    bool highIdentity_ = true;  // the map keeps every byte above ASCII
     std::vector<uint16_t> unitFold_;
 };
 

@@ -32,6 +32,13 @@ TEST(ViewerSearchTest, FindsTextInEachEncodingBothWays) {
          "x gr\xC3\x9C\xC3\x9F"
          "e",
          65001, "gr\x81", false, false, 0, 2},
+        {"letters beyond ascii amid ascii",
+         std::string(20, 'x') + "\x81"
+                                "ber ALLES",
+         437,
+         "\x9A"
+         "BEr",
+         false, false, 0, 20},
         {"8-bit file in another code page",
          "f\xFC"
          "r",
