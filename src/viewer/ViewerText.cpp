@@ -119,23 +119,34 @@ int ViewerText::BreakAt(int64_t offset) {
     return encoding_ == Encoding::kUtf8 ? byte : static_cast<int>(byteTable_[byte]);
 }
 
-int64_t ViewerText::FindLineEnd(int64_t from) {
+int64_t ViewerText::FindLineEnd(int64_t from, int64_t limit) {
+    int64_t offset = from;
     if (encoding_ == Encoding::kUtf16) {
-        int64_t offset = from;
-        for (int found = BreakAt(offset); found == 0; found = BreakAt(offset)) offset += 2;
+        for (int found = BreakAt(offset); found == 0 && offset < limit; found = BreakAt(offset)) {
+            offset += 2;
+        }
         return offset;
     }
-    int64_t offset = from;
-    for (;;) {
+    while (offset < limit) {
         int64_t count = 0;
         const uint8_t* bytes = file_.BytesFrom(offset, &count);
         if (count == 0) return offset;
+        count = std::min(count, limit - offset);
         const uint8_t* end = bytes + count;
         const uint8_t* hit =
             std::find_if(bytes, end, [this](uint8_t byte) { return breakByte_[byte]; });
         offset += hit - bytes;
         if (hit != end) return offset;
     }
+    return offset;
+}
+
+int64_t ViewerText::BoundaryFrom(int64_t breakOffset, int64_t parityOf) {
+    if (encoding_ == Encoding::kUtf16) return breakOffset + ((parityOf - breakOffset) & 1);
+    if (encoding_ != Encoding::kUtf8) return breakOffset;
+    int64_t offset = breakOffset;
+    for (int skipped = 0; skipped < 3 && IsContinuation(file_.ByteAt(offset)); ++skipped) ++offset;
+    return offset;
 }
 
 int64_t ViewerText::LayoutRow(int64_t start, ViewMode mode, int width, int64_t horizontal,
@@ -144,7 +155,9 @@ int64_t ViewerText::LayoutRow(int64_t start, ViewMode mode, int width, int64_t h
     const bool wrap = mode == ViewMode::kWrap;
     int64_t column = 0;  // text columns from the start of the line
     int64_t offset = start;
+    const int64_t forcedBreak = (start / kLongestLine + 1) * kLongestLine;
     for (;;) {
+        if (offset >= forcedBreak) return offset;
         const TextCharacter character = At(offset);
         if (character.length == 0) return -1;
         if (character.code == U'\n') return offset + character.length;
@@ -166,7 +179,7 @@ int64_t ViewerText::LayoutRow(int64_t start, ViewMode mode, int width, int64_t h
             if (cell >= width) {
                 // The rest of the line would land past the right edge: mark it, skip it.
                 if (sink != nullptr) sink->Marker(width - 1, kMoreRight);
-                offset = FindLineEnd(offset);
+                offset = FindLineEnd(offset, forcedBreak);
                 continue;
             }
             if (character.code == U'\t') {
@@ -212,10 +225,13 @@ int64_t ViewerText::LineStartBefore(int64_t offset) {
     } else if (last == '\r') {
         at -= unit;
     }
-    for (; at >= 0; at -= unit) {
-        if (BreakAt(at) > 0) return at + unit;
+    if (at < 0) return 0;
+    // No further back than the forced break the line may have started at.
+    const int64_t floor = at / kLongestLine * kLongestLine;
+    for (int64_t scan = at; scan >= floor; scan -= unit) {
+        if (BreakAt(scan) > 0) return scan + unit;
     }
-    return 0;
+    return floor == 0 ? 0 : std::min(BoundaryFrom(floor, offset), at);
 }
 
 int64_t ViewerText::RowsUp(int64_t top, int64_t count, ViewMode mode, int width) {

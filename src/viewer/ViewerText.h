@@ -33,6 +33,11 @@ class RowSink {
     ~RowSink() = default;
 };
 
+// A line breaks at every multiple of this many bytes from the start of the file as well as at
+// its line ends, so that no row, movement or drawing has to read more than this far for one
+// line (a disk image of zeros would otherwise be one line of gigabytes).
+inline constexpr int64_t kLongestLine = 1 << 20;
+
 // The continuation markers of NoWrap rows.
 inline constexpr char32_t kMoreRight = 16;
 inline constexpr char32_t kMoreLeft = 17;
@@ -72,8 +77,11 @@ class ViewerText {
     enum class Encoding { kSingleByte, kUtf16, kUtf8 };
     // '\r', '\n', 0 for any other unit, -1 past the data.
     int BreakAt(int64_t offset);
-    // The first CR or LF unit at or after from; the end of the data when there is none.
-    int64_t FindLineEnd(int64_t from);
+    // The first CR or LF unit at or after from and below limit; limit when there is none
+    // there, the end of the data when that comes first.
+    int64_t FindLineEnd(int64_t from, int64_t limit);
+    // The first character boundary at or after a forced break.
+    int64_t BoundaryFrom(int64_t breakOffset, int64_t parityOf);
     TextCharacter Utf8At(int64_t offset);
     TextCharacter Utf16At(int64_t offset);
 

@@ -58,14 +58,14 @@ class SearchProgressWindow : public ZWindow {
     std::string text_;
 };
 
-// Whether Esc was pressed since the last look; other keys typed meanwhile are dropped.
+// Whether Esc was pressed since the last look. Keys typed before it are dropped; those after it
+// stay for the view.
 bool EscapePressed() {
     uint32_t event = 0;
-    bool escape = false;
     while (ConInput(&event) == 0) {
-        if ((KEY_FLAGS(event) & KF_DOWN) != 0 && KEY_CODE(event) == KC_ESC) escape = true;
+        if ((KEY_FLAGS(event) & KF_DOWN) != 0 && KEY_CODE(event) == KC_ESC) return true;
     }
-    return escape;
+    return false;
 }
 
 }  // namespace

@@ -134,6 +134,18 @@ TEST(ViewerMoveTest, MovesMatchTheLayout) {
     EXPECT_EQ(text.RowsUp(20, 2, ViewMode::kHex, 80), 0);
 }
 
+// A line of gigabytes (a disk image of zeros) must not be read whole for one row: lines also
+// break every kLongestLine bytes, the same way down and up.
+TEST(ViewerMoveTest, LinesBreakAtTheLongestLineBothWays) {
+    OpenedText opened(std::string(kLongestLine + 5, 'a') + "\nb\n", 437);
+    ViewerView view;
+    EXPECT_EQ(Render(opened, view, 8, 6), (Rows{"aaaaaaa>", "aaaaa", "b"}));
+    const int64_t lastLine = opened.text.RowsDown(0, 2, ViewMode::kNoWrap, 8);
+    EXPECT_EQ(lastLine, kLongestLine + 6);
+    EXPECT_EQ(opened.text.RowsUp(lastLine, 1, ViewMode::kNoWrap, 8), kLongestLine);
+    EXPECT_EQ(opened.text.RowsUp(lastLine, 2, ViewMode::kWrap, 8), kLongestLine - 8);
+}
+
 // A unit whose bytes lie in two blocks reads the same whichever block was loaded last.
 TEST(ViewerFileTest, Utf16UnitAcrossTheBlockEdgeReadsTheSameFromEitherBlock) {
     std::string content(kBlockSize + 2, 'x');

@@ -2,6 +2,8 @@
 // ZViewFile and the history it keeps in the settings.
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include "ViewerTestSupport.h"
 #include "kq/config.h"
 #include "kq/kernel.h"
@@ -111,6 +113,21 @@ TEST_F(ZViewerTest, SearchSelectsTheMatchThreeRowsDownAndSaysWhenThereIsNoMore) 
     EXPECT_EQ(console->RowText(4).substr(0, 7), "line 15");
     Press({Key(KC_F5), CharKey('2'), CharKey('1'), kEnter, Key(KC_F7, 0, KF_LALT)});
     EXPECT_EQ(console->RowText(4).substr(0, 7), "line 15");
+}
+
+// A search through a file too large to finish at once shows its progress and stops at Esc,
+// with the view as it was.
+TEST_F(ZViewerTest, LongSearchStopsAtEscapeLeavingTheView) {
+    const std::string huge = folder_.WriteFile("huge", "start\n");
+    std::filesystem::resize_file(huge, int64_t{64} << 30);  // sparse: zeros up to 64 GiB
+    ZViewer viewer;
+    Open(viewer, huge);
+    console->PushKey(Key(KC_F7));
+    Type("zz");
+    Press({kEnter, kEsc});
+    EXPECT_EQ(console->RowText(1).substr(0, 5), "start");
+    EXPECT_EQ(viewer.View().selectionStart, -1);
+    EXPECT_TRUE(viewer.IsAttached());
 }
 
 TEST_F(ZViewerTest, CodePageDialogTakesOnlyPagesTheSystemConverts) {
