@@ -28,6 +28,7 @@ TEST(ViewerSearchTest, FindsTextInEachEncodingBothWays) {
         {"empty text", "abc", 437, "", true, false, 0, -1},
         {"utf-16", std::string("h\0e\0l\0l\0o\0", 10), 0, "LL", false, false, 0, 4},
         {"utf-16 backward", std::string("a\0b\0a\0b\0", 8), 0, "ab", true, true, 8, 4},
+        {"utf-16 beyond latin", std::string("a\0x\0\xC3\x03", 6), 0, "X\xE4", false, false, 0, 2},
         {"utf-8 letters beyond ascii",
          "x gr\xC3\x9C\xC3\x9F"
          "e",

@@ -52,13 +52,13 @@ TEST(ViewerRenderTest, FilesInEachModeAndEncoding) {
         {"utf-16 odd size", std::string("h\0i", 3), 0, ViewMode::kNoWrap, 0, 0, 10, {"h?"}},
         {"utf-8",
          "gr\xC3\xBC\xC3\x9F"
-         "e\n\xFF\xC3",
+         "e\xEF\xBC\x81\xF0\x9F\x98\x80\n\xFF\xC3",  // a full-width '!' and an emoji: a cell each
          65001,
          ViewMode::kNoWrap,
          0,
          0,
          10,
-         {"gr??e", "??"}},
+         {"gr??e??", "??"}},
         {"controls drawn, not obeyed",
          "\x1B]52;c;QQ==\x07\x9B"
          "1m",

@@ -106,6 +106,10 @@ TEST_F(ZViewerTest, SearchSelectsTheMatchThreeRowsDownAndSaysWhenThereIsNoMore) 
     EXPECT_EQ(console->RowText(4).substr(0, 7), "line 15");
     EXPECT_EQ(console->Attr(0, 4), kSelectionColour);
     EXPECT_EQ(console->Attr(7, 4), kTextColour);
+    Press({Key(KC_F4)});  // in hex only the character column shows the match
+    EXPECT_EQ(console->Attr(78, 2), kSelectionColour);
+    EXPECT_EQ(console->Attr(58, 2), kTextColour);
+    Press({Key(KC_F4)});
     console->PushKey(Key(KC_F7, 0, KF_SHIFT));
     console->PushKey(kEnter);  // closes "Text not found."
     Press({});
