@@ -89,12 +89,10 @@ class Matcher {
         pattern_ = text;
         // Each file byte as the console code page shows it, upper-cased when case does not
         // matter; a file in the console's own code page, with case, needs no mapping at all.
-        ViewerFile none;
-        ViewerText reading(none);
-        reading.SetCodePage(request.fileCodePage);
+        const std::array<char32_t, 256> characters = ByteCharacters(request.fileCodePage);
         identity_ = true;
         for (int byte = 0; byte < 256; ++byte) {
-            const char32_t code = reading.ByteCharacter(static_cast<uint8_t>(byte));
+            const char32_t code = characters[static_cast<size_t>(byte)];
             const uint16_t unit = code > 0xFFFF ? u'?' : static_cast<uint16_t>(code);
             char shown = '?';
             UUctoCp(console, &unit, &shown, 1);

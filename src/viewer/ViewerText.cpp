@@ -18,6 +18,16 @@ bool IsContinuation(int byte) {
 
 }  // namespace
 
+std::array<char32_t, 256> ByteCharacters(int codePage) {
+    std::array<char32_t, 256> table{};
+    for (int byte = 0; byte < 256; ++byte) {
+        const char in = static_cast<char>(byte);
+        uint16_t unit = 0;
+        table[byte] = UCptoUc(codePage, &in, &unit, 1) == 0 ? unit : kReplacement;
+    }
+    return table;
+}
+
 void ViewerText::SetCodePage(int codePage) {
     codePage_ = codePage;
     breakByte_.fill(false);
@@ -31,10 +41,8 @@ void ViewerText::SetCodePage(int codePage) {
         return;
     }
     encoding_ = Encoding::kSingleByte;
+    byteTable_ = ByteCharacters(codePage);
     for (int byte = 0; byte < 256; ++byte) {
-        const char in = static_cast<char>(byte);
-        uint16_t unit = 0;
-        byteTable_[byte] = UCptoUc(codePage, &in, &unit, 1) == 0 ? unit : kReplacement;
         breakByte_[byte] = byteTable_[byte] == U'\r' || byteTable_[byte] == U'\n';
     }
 }

@@ -23,6 +23,9 @@ struct TextCharacter {
     int length = 0;
 };
 
+// The Unicode value of each byte of an 8-bit code page; U+FFFD for bytes it does not convert.
+std::array<char32_t, 256> ByteCharacters(int codePage);
+
 // Receives the cells of one display row as the layout fills them.
 class RowSink {
   public:

@@ -23,10 +23,12 @@ struct RenderCase {
 };
 
 TEST(ViewerRenderTest, FilesInEachModeAndEncoding) {
+    // a CR LF, U+1F600 (a pair), b, a high surrogate alone, c
     const std::string utf16 = std::string(
         "a\0\r\0\n\0\x3D\xD8\x00\xDE"
-        "b\0",
-        12);  // a CR LF U+1F600 b
+        "b\0\x3D\xD8"
+        "c\0",
+        16);
     const RenderCase cases[] = {
         {"line ends",
          "crlf\r\nlf\ncr\rlfcr\n\rend",
@@ -48,7 +50,7 @@ TEST(ViewerRenderTest, FilesInEachModeAndEncoding) {
          5,
          {"01234", "56789", "abc", "", "xy"}},
         {"wrap tab at edge", "abc\td", 437, ViewMode::kWrap, 0, 0, 6, {"abc", "d"}},
-        {"utf-16 with a pair", utf16, 0, ViewMode::kNoWrap, 0, 0, 10, {"a", "?b"}},
+        {"utf-16 with a pair", utf16, 0, ViewMode::kNoWrap, 0, 0, 10, {"a", "?b?c"}},
         {"utf-16 odd size", std::string("h\0i", 3), 0, ViewMode::kNoWrap, 0, 0, 10, {"h?"}},
         {"utf-8",
          "gr\xC3\xBC\xC3\x9F"

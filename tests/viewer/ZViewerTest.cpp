@@ -101,22 +101,32 @@ TEST_F(ZViewerTest, SearchSelectsTheMatchThreeRowsDownAndSaysWhenThereIsNoMore) 
     ZViewer viewer;
     Open(viewer, path_);
     console->PushKey(Key(KC_F7));
-    Type("LINE 15");
+    Type("NE 15");
     Press({kEnter});
     EXPECT_EQ(console->RowText(4).substr(0, 7), "line 15");
-    EXPECT_EQ(console->Attr(0, 4), kSelectionColour);
+    EXPECT_EQ(console->Attr(2, 4), kSelectionColour);
     EXPECT_EQ(console->Attr(7, 4), kTextColour);
     Press({Key(KC_F4)});  // in hex only the character column shows the match
-    EXPECT_EQ(console->Attr(78, 2), kSelectionColour);
-    EXPECT_EQ(console->Attr(58, 2), kTextColour);
+    EXPECT_EQ(console->Attr(64, 3), kSelectionColour);
+    EXPECT_EQ(console->Attr(10, 3), kTextColour);
     Press({Key(KC_F4)});
     console->PushKey(Key(KC_F7, 0, KF_SHIFT));
     console->PushKey(kEnter);  // closes "Text not found."
     Press({});
-    EXPECT_EQ(console->Attr(0, 4), kTextColour);
+    EXPECT_EQ(console->Attr(2, 4), kTextColour);
     EXPECT_EQ(console->RowText(4).substr(0, 7), "line 15");
     Press({Key(KC_F5), CharKey('2'), CharKey('1'), kEnter, Key(KC_F7, 0, KF_LALT)});
     EXPECT_EQ(console->RowText(4).substr(0, 7), "line 15");
+}
+
+TEST_F(ZViewerTest, MatchPastTheRightEdgeStandsTwentyColumnsLeftOfIt) {
+    ZViewer viewer;
+    Open(viewer, folder_.WriteFile("wide.txt", "\t" + std::string(100, 'x') + "END\n"));
+    console->PushKey(Key(KC_F7));
+    Type("END");
+    Press({kEnter});
+    EXPECT_NE(console->RowText(0).find("Col:48"), std::string::npos) << console->RowText(0);
+    EXPECT_EQ(console->Attr(60, 1), kSelectionColour);
 }
 
 // A search through a file too large to finish at once shows its progress and stops at Esc,
