@@ -178,17 +178,6 @@ TEST(ViewerFileTest, ShrinkingAndGrowingFileShowsOnlyWhatItHolds) {
     EXPECT_EQ(opened.text.RowsUp(opened.file.Size(), 1, ViewMode::kNoWrap, 20), 16);
 }
 
-TEST(ViewerFileTest, OnlyRegularFilesOpen) {
-    kq::test::TempFolder folder;
-    const std::string fifo = folder.Path("fifo");
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    ViewerFile file;
-    for (const std::string& path :
-         {folder.root().string(), fifo, std::string("/dev/zero"), folder.Path("missing")}) {
-        EXPECT_FALSE(file.Open(path.c_str())) << path;
-    }
-}
-
 TEST(ViewerFileTest, Utf8IsGuessedOnlyForValidTextBeyondAscii) {
     const std::string cut(kBlockSize - 1, 'a');
     for (const auto& [content, expected] : {std::pair{std::string("gr\xC3\xBC\xC3\x9F"
