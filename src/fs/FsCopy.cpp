@@ -33,6 +33,7 @@
 #include <string>
 
 #include "fs/FsInternal.h"
+#include "fs/PendingFile.h"
 #include "kq/fs.h"
 #include "kq/kernel.h"
 
@@ -111,122 +112,6 @@ UniqueFd OpenSource(const CopyJob& job, struct stat& status) {
     ::fcntl(in.Get(), F_SETFL, ::fcntl(in.Get(), F_GETFL) & ~O_NONBLOCK);
     ::posix_fadvise(in.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     return in;
-}
-
-// The file a copy writes: created beside the destination under a name of its own, and renamed
-// to the destination by Place. Until then (and when Place fails) the destructor removes it.
-class PendingDestination {
-  public:
-    PendingDestination() = default;
-    PendingDestination(const PendingDestination&) = delete;
-    PendingDestination& operator=(const PendingDestination&) = delete;
-    ~PendingDestination() { Discard(); }
-
-    // Creates the new file; false when the destination exists and may not be replaced, or is
-    // not a regular file, or is the source itself (replacing would truncate what is being
-    // read), or when no file can be made beside it. With keepReplacedMode the new file takes
-    // the permissions of the file it replaces.
-    bool Create(const CopyJob& job, const struct stat& source, mode_t permissions,
-                bool keepReplacedMode) {
-        replace_ = (job.flags & FS_COPY_REPLACE) != 0;
-        struct stat existing;
-        const bool exists = ::fstatat(job.BaseFd(), job.destination.c_str(), &existing, 0) == 0;
-        if (exists) {
-            if (!replace_ || !S_ISREG(existing.st_mode)) return false;
-            if (existing.st_dev == source.st_dev && existing.st_ino == source.st_ino) return false;
-        }
-        const size_t slash = job.destination.rfind('/');
-        const std::string folder = slash == std::string::npos ? "."
-                                   : slash == 0               ? "/"
-                                                              : job.destination.substr(0, slash);
-        name_ = slash == std::string::npos ? job.destination : job.destination.substr(slash + 1);
-        if (name_.empty()) return false;
-        folder_.Reset(::openat(job.BaseFd(), folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-        if (!folder_ || !CreateBesideIt(permissions)) return false;
-        if (exists && keepReplacedMode && ::fchmod(file_.Get(), existing.st_mode & 07777) != 0) {
-            return false;
-        }
-        return true;
-    }
-
-    int Fd() const { return file_.Get(); }
-
-    // Closes the new file (a delayed write error may first show there) and renames it to the
-    // destination: over it when replacing, else only while the name is free. FS_COPY_OK, else
-    // writeFailed when the close failed or placeFailed when the rename did.
-    int Place(int writeFailed, int placeFailed) {
-        if (::close(file_.Release()) != 0) return writeFailed;
-        bool placed = false;
-        if (replace_) {
-            placed =
-                ::renameat(folder_.Get(), temporary_.c_str(), folder_.Get(), name_.c_str()) == 0;
-        } else {
-            placed = PlaceWithoutReplacing();
-        }
-        if (!placed) return placeFailed;
-        temporary_.clear();
-        return FS_COPY_OK;
-    }
-
-  private:
-    bool CreateBesideIt(mode_t permissions) {
-        static std::atomic<unsigned> counter{0};
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            char name[64];
-            std::snprintf(name, sizeof name, ".kq-copy-%x-%x", static_cast<unsigned>(::getpid()),
-                          counter.fetch_add(1));
-            file_.Reset(::openat(folder_.Get(), name,
-                                 O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, permissions));
-            if (file_) {
-                temporary_ = name;
-                return true;
-            }
-            if (errno != EEXIST) return false;
-        }
-        return false;
-    }
-
-    // Where the file system cannot refuse to replace in the rename itself, a hard link does;
-    // where it has no hard links either, the name is looked at just before the rename.
-    bool PlaceWithoutReplacing() {
-        const int folder = folder_.Get();
-        if (::renameat2(folder, temporary_.c_str(), folder, name_.c_str(), RENAME_NOREPLACE) == 0) {
-            return true;
-        }
-        if (errno != EINVAL && errno != ENOSYS) return false;
-        if (::linkat(folder, temporary_.c_str(), folder, name_.c_str(), 0) == 0) {
-            ::unlinkat(folder, temporary_.c_str(), 0);
-            return true;
-        }
-        if (errno == EEXIST) return false;
-        struct stat existing;
-        if (::fstatat(folder, name_.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) return false;
-        return ::renameat(folder, temporary_.c_str(), folder, name_.c_str()) == 0;
-    }
-
-    void Discard() {
-        file_.Reset();
-        if (!temporary_.empty() && folder_) ::unlinkat(folder_.Get(), temporary_.c_str(), 0);
-        temporary_.clear();
-    }
-
-    UniqueFd folder_;
-    UniqueFd file_;
-    std::string name_;
-    std::string temporary_;  // the new file's name while it is not in place
-    bool replace_ = false;
-};
-
-// Writes all of length; false on an error or when the system takes no more.
-bool WriteAll(int fd, const char* data, size_t length) {
-    while (length > 0) {
-        const ssize_t n = ::write(fd, data, length);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        length -= static_cast<size_t>(n);
-    }
-    return true;
 }
 
 ssize_t ReadSome(int fd, char* data, size_t length) {
@@ -323,7 +208,9 @@ int RunOwnLoop(CopyJob& job) {
     // Default permissions (the umask applies), or a replaced file's, and the current time: the
     // own loop carries neither attributes nor times.
     PendingDestination destination;
-    if (!destination.Create(job, source, 0666, true)) return FS_COPY_CREATE_FAILED;
+    if (!destination.Create(job.BaseFd(), job.destination, (job.flags & FS_COPY_REPLACE) != 0,
+                            &source, 0666, true))
+        return FS_COPY_CREATE_FAILED;
     const int out = destination.Fd();
     const uint32_t blockSize = CopyBlockSize(static_cast<uint64_t>(source.st_size));
     // The buffer is obtained (and its failure reported) even while the pipe carries the blocks:
@@ -408,7 +295,9 @@ int RunSystemCopy(CopyJob& job) {
     UniqueFd in = OpenSource(job, source);
     if (!in) return FS_COPY_FAILED;
     PendingDestination destination;
-    if (!destination.Create(job, source, S_IRUSR | S_IWUSR, false)) return FS_COPY_FAILED;
+    if (!destination.Create(job.BaseFd(), job.destination, (job.flags & FS_COPY_REPLACE) != 0,
+                            &source, S_IRUSR | S_IWUSR, false))
+        return FS_COPY_FAILED;
     // The first report: the copy is under way (as the system's progress routine reports at the
     // start of a stream), so FsCopy need not wait for the first chunk on a slow disk.
     job.SignalStarted();
