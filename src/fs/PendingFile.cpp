@@ -85,6 +85,16 @@ bool PendingDestination::PlaceWithoutReplacing() {
     return ::renameat(folder, temporary_.c_str(), folder, name_.c_str()) == 0;
 }
 
+bool PendingDestination::KeepAs(const std::string& name) {
+    if (temporary_.empty() || !folder_) return false;
+    if (::renameat2(folder_.Get(), temporary_.c_str(), folder_.Get(), name.c_str(),
+                    RENAME_NOREPLACE) != 0) {
+        return false;
+    }
+    temporary_.clear();
+    return true;
+}
+
 void PendingDestination::Discard() {
     file_.Reset();
     if (!temporary_.empty() && folder_) ::unlinkat(folder_.Get(), temporary_.c_str(), 0);

@@ -34,6 +34,10 @@ class PendingDestination {
     // writeFailed when the close failed or placeFailed when the rename did.
     int Place(int writeFailed, int placeFailed);
 
+    // Gives the new file another name in the same folder instead (never replacing anything),
+    // so that it stays; false when it cannot.
+    bool KeepAs(const std::string& name);
+
   private:
     bool CreateBesideIt(mode_t permissions);
     // Where the file system cannot refuse to replace in the rename itself, a hard link does;

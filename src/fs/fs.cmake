@@ -6,6 +6,7 @@ kq_layer(kq_fs
   fs/FsFiles.cpp
   fs/FsCopy.cpp
   fs/PendingFile.cpp
+  fs/FsSave.cpp
   fs/FsDrives.cpp)
 target_link_libraries(kq_fs PUBLIC kq_console kq_kernel)
 list(APPEND KQ_LAYERS kq_fs)

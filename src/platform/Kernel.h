@@ -18,6 +18,10 @@
 
 namespace kq::platform {
 
+// Bytes of memory the system can give without swapping (MemAvailable), or the free memory where
+// the system does not say; 0 when neither is known.
+std::uint64_t AvailableMemory();
+
 // SIGWINCH, SIGCHLD, SIGTERM, SIGHUP and SIGINT: the signals the console layer owns. Threads
 // started by KeThread begin with all of them blocked.
 const sigset_t& KeConsoleSignalSet();

@@ -1,0 +1,5 @@
+# The text editor: its lines, loading and saving.
+kq_layer(kq_editor
+  editor/EditorText.cpp)
+target_link_libraries(kq_editor PUBLIC kq_fs kq_kernel)
+list(APPEND KQ_LAYERS kq_editor)
