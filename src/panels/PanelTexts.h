@@ -1,22 +1,19 @@
-// Language texts as the panels use them: a string of the current language module as an owned
-// std::string, and formats filled in without printf, so that a translator's
-// format can never read arguments that are not there.
+// Texts as the panels use them: the toolkit's language texts and formats, and a line fitted to
+// a width.
 #pragma once
 
 #include <initializer_list>
 #include <string>
 #include <string_view>
 
+#include "ui/LanguageTexts.h"
+
 namespace kq::panels {
 
-// String id of the current language, empty when the module lacks it (or none is set).
-std::string LoadLanguageText(int id);
-
-// The format with each "%d" replaced by the next number ("%%" gives "%"); any other
-// conversion is copied as it stands, and a "%d" beyond the numbers given stays as written.
-std::string FormatCounts(std::string_view format, std::initializer_list<long long> numbers);
-// The same with "%s" and texts.
-std::string FormatTexts(std::string_view format, std::initializer_list<std::string_view> texts);
+// The language texts and formats of the toolkit, by the names the panels have always used.
+using kq::ui::FormatCounts;
+using kq::ui::FormatTexts;
+using kq::ui::LoadLanguageText;
 
 // A line of numbers and words ("1,234 bytes in 3 dirs and 5 files") made to fit width: its
 // words give way before its numbers. Words that do not follow a number go first (from the

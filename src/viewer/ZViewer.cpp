@@ -7,9 +7,9 @@
 #include "kq/edit.h"
 #include "kq/keys.h"
 #include "kq/resource_ids.h"
-#include "kq/resources.h"
 #include "kq/text.h"
 #include "kq/viewer.h"
+#include "ui/LanguageTexts.h"
 #include "ui/Z3State.h"
 #include "ui/ZDialog.h"
 #include "ui/ZKeyBar.h"
@@ -18,15 +18,8 @@ using kq::viewer::ViewMode;
 
 namespace {
 
-std::string LanguageText(int id) {
-    char* text = ResLoadString(ResGetLanguage(), id);
-    std::string copy = text != nullptr ? text : "";
-    if (text != nullptr) ResFreeString(text);
-    return copy;
-}
-
 void ShowViewerMessage(ZWindow* parent, int textId, int width, uint32_t flags) {
-    const std::string text = LanguageText(textId);
+    const std::string text = kq::ui::LoadLanguageText(textId);
     ZMessageBox(parent, ZRec(-1, -1, 0, 0), ZRec(0, 0, static_cast<int16_t>(width), 5), "",
                 text.c_str(), MB_BUTTON_OK, MB_BUTTON_OK, flags);
 }
@@ -115,9 +108,9 @@ int ZViewer::Activate(bool on) {
         return ZWindow::Activate(false);
     }
     ZDesktop::SetTitle(GetTitle());
-    std::array<std::string, 3> labels = {LanguageText(IDS_KEYBAR_VIEWER),
-                                         LanguageText(IDS_KEYBAR_VIEWER_SHIFT),
-                                         LanguageText(IDS_KEYBAR_VIEWER_ALT)};
+    std::array<std::string, 3> labels = {kq::ui::LoadLanguageText(IDS_KEYBAR_VIEWER),
+                                         kq::ui::LoadLanguageText(IDS_KEYBAR_VIEWER_SHIFT),
+                                         kq::ui::LoadLanguageText(IDS_KEYBAR_VIEWER_ALT)};
     if (ZKeyBar* keyBar = ZKeyBar::Get()) {
         keyBar->SetKeyBar(labels[0].c_str(), labels[1].c_str(), labels[2].c_str(), nullptr, nullptr,
                           nullptr, nullptr);

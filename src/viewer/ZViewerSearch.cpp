@@ -6,8 +6,8 @@
 
 #include "kq/console.h"
 #include "kq/resource_ids.h"
-#include "kq/resources.h"
 #include "kq/text.h"
+#include "ui/LanguageTexts.h"
 #include "viewer/ViewerSearch.h"
 #include "viewer/ZViewer.h"
 
@@ -17,22 +17,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr auto kQuietTime = std::chrono::milliseconds(500);
 constexpr auto kPollTime = std::chrono::milliseconds(25);
-
-// "%d" of a language text replaced by the number and "%%" by "%", without handing the
-// module's text to a formatting function.
-std::string WithPercent(const std::string& format, int percent) {
-    std::string out;
-    for (size_t i = 0; i < format.size(); ++i) {
-        if (format[i] == '%' && i + 1 < format.size() &&
-            (format[i + 1] == 'd' || format[i + 1] == '%')) {
-            out += format[i + 1] == 'd' ? std::to_string(percent) : "%";
-            ++i;
-        } else {
-            out += format[i];
-        }
-    }
-    return out;
-}
 
 class SearchProgressWindow : public ZWindow {
   public:
@@ -91,18 +75,14 @@ void ZViewer::Search(bool backward) {
     SearchProgressWindow progressWindow;
     const Clock::time_point started = Clock::now();
     Clock::time_point lastLook = started;
-    const std::string format = [] {
-        char* text = ResLoadString(ResGetLanguage(), IDS_SEARCHING);
-        std::string copy = text != nullptr ? text : "%d%%";
-        if (text != nullptr) ResFreeString(text);
-        return copy;
-    }();
+    std::string format = kq::ui::LoadLanguageText(IDS_SEARCHING);
+    if (format.empty()) format = "%d%%";
     const auto progress = [&](int64_t done, int64_t total) {
         const Clock::time_point now = Clock::now();
         if (now - started < kQuietTime || now - lastLook < kPollTime) return true;
         lastLook = now;
         const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 0;
-        progressWindow.Show(this, WithPercent(format, percent));
+        progressWindow.Show(this, kq::ui::FormatCounts(format, {percent}));
         return !EscapePressed();
     };
     const kq::viewer::SearchResult result =
@@ -113,10 +93,9 @@ void ZViewer::Search(bool backward) {
             Redraw();
             return;
         case kq::viewer::SearchOutcome::kNotFound: {
-            char* text = ResLoadString(ResGetLanguage(), IDS_TEXT_NOT_FOUND);
-            ZMessageBox(this, ZRec(-1, -1, 0, 0), ZRec(0, 0, 25, 5), "",
-                        text != nullptr ? text : "", MB_BUTTON_OK, MB_BUTTON_OK, WF_DEFAULT);
-            if (text != nullptr) ResFreeString(text);
+            const std::string text = kq::ui::LoadLanguageText(IDS_TEXT_NOT_FOUND);
+            ZMessageBox(this, ZRec(-1, -1, 0, 0), ZRec(0, 0, 25, 5), "", text.c_str(), MB_BUTTON_OK,
+                        MB_BUTTON_OK, WF_DEFAULT);
             view_.selectionStart = view_.selectionEnd = -1;
             Redraw();
             return;
