@@ -93,6 +93,17 @@
 #define IDS_BLANK_NAME 1040
 #define IDS_NO_REASON 1041
 
+/* Editor: a save that failed ("%s" the file, then the reason); a file that could not be
+ * rewritten, its text kept under another name (the file, the reason, the copy's name); a file
+ * another program changed since it was loaded; a file too large for the memory; a file that
+ * cannot be read (the file, the reason); save-as onto another existing file (the file). */
+#define IDS_SAVE_FAILED 1042
+#define IDS_SAVE_KEPT_COPY 1043
+#define IDS_CHANGED_ON_DISK 1044
+#define IDS_FILE_TOO_LARGE 1045
+#define IDS_CANNOT_READ_FILE 1046
+#define IDS_REPLACE_EXISTING 1047
+
 /* ---------------------------------------------------------------------------------------------
  * Message-box buttons: a button's bit is its id and the result of pressing it.
  * ------------------------------------------------------------------------------------------- */

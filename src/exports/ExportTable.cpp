@@ -11,8 +11,9 @@ namespace {
 constexpr ExportEntry kExports[] = {
     // The host program's contract.
     {1, "homeDir"},
-    // The viewer.
+    // The viewer and the editor.
     {3, "ZViewFile"},
+    {4, "ZEditFile"},
     // Rectangles and the desktop (C++ members, by their mangled names; the constructor's
     // base-object alias C2 goes with C1).
     {5, "_ZN7ZPromptC1Ev"},

@@ -157,8 +157,9 @@ class ZFilePanel : public ZListPanel {
     void ToggleCurrentRow(int step);
     void SendSortToShell(int mode) const;
     // Commands of ZFilePanelCommands.cpp.
-    // Shows the file under the cursor in the viewer (a plugin of local paths only).
-    void ViewCurrentFile();
+    // Shows the file under the cursor in the viewer or the editor (a plugin of local paths
+    // only).
+    void OpenCurrentFile(bool edit);
     void MakeDirectory();
     void SelectByMask(bool select);
     void InvertSelection();

@@ -1,10 +1,12 @@
-// ZFilePanel's commands: viewing a file, sort order and reverse flag, reload, a new directory,
-// selecting by mask and inverting, directory sizes and the hidden-files setting. Editing,
-// copying, moving and deleting are taken here and do nothing yet.
+// ZFilePanel's commands: viewing and editing a file, sort order and reverse flag, reload, a new
+// directory, selecting by mask and inverting, directory sizes and the hidden-files setting.
+// Copying, moving and deleting are taken here and do nothing yet.
 #include <algorithm>
 #include <string>
 
 #include "kq/config.h"
+#include "kq/edit.h"
+#include "kq/editor.h"
 #include "kq/resource_ids.h"
 #include "kq/viewer.h"
 #include "panels/MatchMask.h"
@@ -15,7 +17,6 @@
 #include "plugins/LocalFallback.h"
 #include "ui/WindowLock.h"
 #include "ui/ZDialog.h"
-#include "kq/edit.h"
 
 using kq::panels::GetPanelHost;
 using kq::panels::PanelHost;
@@ -43,9 +44,9 @@ std::string ControlText(const ZDialog& dialog, int id) {
 int ZFilePanel::OnCommand(int id) {
     switch (id) {
         case CMD_VIEW:
-            ViewCurrentFile();
-            return 0;
         case CMD_EDIT:
+            OpenCurrentFile(id == CMD_EDIT);
+            return 0;
         case CMD_COPY:
         case CMD_MOVE:
         case CMD_DELETE:
@@ -85,7 +86,7 @@ int ZFilePanel::OnCommand(int id) {
     return ZListPanel::OnCommand(id);
 }
 
-void ZFilePanel::ViewCurrentFile() {
+void ZFilePanel::OpenCurrentFile(bool edit) {
     std::string path;
     {
         WindowLockGuard lock(WindowLock());
@@ -99,7 +100,15 @@ void ZFilePanel::ViewCurrentFile() {
         if (path.empty() || path.back() != '/') path += '/';
         path += item->name;
     }
-    ZViewFile(path.c_str(), 0, 0, -1, -1, 0);
+    if (!edit) {
+        ZViewFile(path.c_str(), 0, 0, -1, -1, 0);
+    } else {
+        ZEditFile(path.c_str(), 0, 0, -1, -1, 0);
+        // Both panels show the file's new size and time (or a file the editor created).
+        OnCommand(CMD_RELOAD);
+        if (ZPanel* other = Other(); other != nullptr && other != this)
+            other->OnCommand(CMD_RELOAD);
+    }
     Activate(true);
 }
 

@@ -14,6 +14,6 @@ kq_layer(kq_panels
   panels/ZFilePanelKeys.cpp
   panels/ZFilePanelCommands.cpp
   panels/ZFilePanelSizes.cpp)
-target_link_libraries(kq_panels PUBLIC kq_viewer kq_menus kq_windows kq_plugins kq_localfs kq_config
+target_link_libraries(kq_panels PUBLIC kq_editor kq_viewer kq_menus kq_windows kq_plugins kq_localfs kq_config
   kq_resources kq_fs kq_text)
 list(APPEND KQ_LAYERS kq_panels)
