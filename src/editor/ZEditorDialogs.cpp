@@ -155,6 +155,7 @@ void ZEditor::ReplaceDialog() {
     dialog.SetControlText(IDC_NAME, search_.c_str());
     dialog.SetControlText(IDC_REPLACE_TEXT, replace_.c_str());
     SelectAll(dialog, IDC_NAME);
+    SelectAll(dialog, IDC_REPLACE_TEXT);
     SetBox(dialog, IDC_CASE_SENSITIVE, caseSensitive_);
     SetBox(dialog, IDC_BACKWARD, backward_);
     const int result = dialog.Run();

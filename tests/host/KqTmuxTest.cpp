@@ -344,6 +344,22 @@ TEST_F(KqTmuxTest, WorksInThePanelsRefusesWhatItMustAndAnswersSignals) {
     EXPECT_FALSE(sleeping());
 }
 
+// F4 edits the file under the cursor: what is typed and saved with F2 is on disk, and the
+// panel shows the new size once the editor is closed.
+TEST_F(KqTmuxTest, EditsTheFileUnderTheCursorAndThePanelShowsItsNewSize) {
+    s_.Keys({"Down", "Down"});
+    ASSERT_NO_FATAL_FAILURE(WaitForCursorOn("alpha.txt"));
+    ASSERT_NO_FATAL_FAILURE(WaitShows("Edit: " + work_ + "/alpha.txt", {"F4"}));
+    s_.Text("hello");
+    ASSERT_NO_FATAL_FAILURE(WaitShows("*U"));
+    s_.Keys({"F2"});
+    EXPECT_TRUE(
+        WaitUntil([&] { return WorkFile("alpha.txt") == "hello" + std::string(1234, 'x'); }));
+    s_.Keys({"Escape"});
+    ASSERT_NO_FATAL_FAILURE(WaitShows("1239"));
+    ASSERT_NO_FATAL_FAILURE(WaitForCursorOn("alpha.txt"));
+}
+
 // F3 views the file under the cursor: End shows its last line, F4 its bytes, a search its
 // text; Esc gives the panels back with the cursor where it was, and F3 again opens the file
 // where it was left.

@@ -1,0 +1,107 @@
+// The editor window on the in-memory console: typing and saving, the close prompt, a save that
+// fails or meets another program's change, and replace.
+#include <fstream>
+
+#include "editor/ZEditor.h"
+#include "kq/config.h"
+#include "kq/editor.h"
+#include "kq/kernel.h"
+#include "kq/resources.h"
+#include "support/TempFolder.h"
+#include "ui/ControlTestSupport.h"
+
+namespace kq::editor {
+namespace {
+
+using kq::ui::testing::CharKey;
+using kq::ui::testing::kEnter;
+using kq::ui::testing::kEsc;
+using kq::ui::testing::Key;
+using kq::ui::testing::kTab;
+using kq::ui::testing::Letter;
+
+class ZEditorTest : public kq::ui::testing::PaletteDesktopTest {
+  protected:
+    void SetUp() override {
+        if (std::string(KQ_LANG_ENGLISH).empty()) GTEST_SKIP() << "no language modules";
+        setenv("KQ_CODEPAGE", "437", 1);
+        ASSERT_EQ(CfgInit("kq-editor-test"), 0);
+        language_ = KeLoadDll(KQ_LANG_ENGLISH);
+        ResSetLanguage(language_);
+        PaletteDesktopTest::SetUp();
+    }
+    void TearDown() override {
+        if (language_ == 0) return;
+        PaletteDesktopTest::TearDown();
+        ResSetLanguage(0);
+        KeFreeDll(language_);
+        CfgShutdown();
+    }
+    // Queues keys, then edits the file until the keys close the editor.
+    int Edit(const std::string& path, const std::vector<uint32_t>& keys) {
+        for (const uint32_t key : keys) console->PushKey(key);
+        return ZEditFile(path.c_str(), 0, 0, -1, -1, 0);
+    }
+    static std::string Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    kq::test::SettingsHome settings_;
+    kq::test::TempFolder folder_{"kq-editor"};
+    KeHandle language_ = 0;
+};
+
+TEST_F(ZEditorTest, TypesSavesAndClosesAskingOnlyAboutUnsavedChanges) {
+    const std::string path = folder_.WriteFile("text", "abc\n");
+    ASSERT_EQ(Edit(path, {CharKey('x'), kEnter, Key(KC_END), CharKey('!'), Key(KC_F2), kEsc}), 0);
+    EXPECT_EQ(Read(path), "x\nabc!\n");
+    // Esc at the question keeps the editor; "No" leaves without saving.
+    ASSERT_EQ(Edit(path, {CharKey('z'), kEsc, kEsc, kEsc, Letter('n')}), 0);
+    EXPECT_EQ(Read(path), "x\nabc!\n");
+}
+
+TEST_F(ZEditorTest, AFailedSaveKeepsTheChangesAndTheTitle) {
+    const std::string path = folder_.WriteFile("text", "abc");
+    ZEditor editor;
+    ASSERT_EQ(
+        editor.Create(path.c_str(), ZRec(0, 0, 0, 0), ZRec(0, 0, 80, 24), nullptr, WF_FOCUSABLE, 0),
+        0);
+    editor.Activate(true);
+    Press({CharKey('z')});
+    console->PushKey(kEnter);  // closes the message
+    EXPECT_FALSE(editor.Save(folder_.Path("missing/folder/text"), false));
+    EXPECT_TRUE(editor.Document().Changed());
+    EXPECT_EQ(std::string(editor.GetTitle()), path);
+    // Another program changed the file meanwhile: the save asks, and "No" keeps its text.
+    std::ofstream(path) << "changed elsewhere, longer";
+    console->PushKey(Letter('n'));
+    EXPECT_FALSE(editor.Save(path, true));
+    EXPECT_EQ(Read(path), "changed elsewhere, longer");
+    EXPECT_TRUE(editor.Document().Changed());
+    console->PushKey(Letter('n'));
+    editor.Destroy();
+}
+
+// Replace all ends, finds adjacent matches, and never finds its own replacement again, in both
+// directions.
+TEST_F(ZEditorTest, ReplaceAllEndsInBothDirections) {
+    const std::string path = folder_.WriteFile("text", "xaa\naab\n");
+    const auto replace = [](char search, std::string_view with, bool backward) {
+        std::vector<uint32_t> keys{Key(KC_F6), CharKey(search), kTab};
+        for (const char c : with) keys.push_back(CharKey(c));
+        if (backward) keys.insert(keys.end(), {kTab, Key(KC_DOWN), CharKey(' ')});  // the box under "case"
+        keys.insert(keys.end(), {kEnter, Letter('a')});
+        return keys;
+    };
+    std::vector<uint32_t> keys = replace('a', "ba", false);
+    keys.push_back(Key(KC_PGDN));
+    const std::vector<uint32_t> back = replace('b', "bb", true);
+    keys.insert(keys.end(), back.begin(), back.end());
+    keys.insert(keys.end(), {Key(KC_F2), kEsc});
+    ASSERT_EQ(Edit(path, keys), 0);
+    EXPECT_EQ(Read(path), "xbbabba\nbbabbabb\n");
+}
+
+}  // namespace
+}  // namespace kq::editor
