@@ -438,6 +438,11 @@ TEST(KqPluginTest, APluginUsesTheDesktopAndTheSettingsOfTheKqItRunsIn) {
     s.Keys({"Down"});
     ASSERT_NO_FATAL_FAILURE(waitFor("shown by the plugin", false));
     s.Keys({"Escape"});
+    ASSERT_NO_FATAL_FAILURE(waitFor("Edit:", true));  // then the plugin's editor
+    s.Text("X");
+    s.Keys({"F2"});
+    ASSERT_NO_FATAL_FAILURE(waitFor("*U", false));
+    s.Keys({"Escape"});
     ASSERT_NO_FATAL_FAILURE(waitFor("second line", false));
     // The panels took their plugin back: Ctrl+R lists a folder made meanwhile.
     std::filesystem::create_directories(s.Path("tree/made-later"));
@@ -455,6 +460,8 @@ TEST(KqPluginTest, APluginUsesTheDesktopAndTheSettingsOfTheKqItRunsIn) {
     EXPECT_TRUE(CfgQueryDw(section, "Calls", &calls) == 0 && calls == 2) << calls;
     EXPECT_TRUE(CfgQueryDw(section, "Answer", &answer) == 0 && answer == 1) << answer;
     EXPECT_TRUE(CfgQueryDw(section, "Viewed", &answer) == 0 && answer == 0) << answer;
+    EXPECT_TRUE(CfgQueryDw(section, "Edited", &answer) == 0 && answer == 0) << answer;
+    EXPECT_EQ(ReadFile(s.Path("viewed.txt")).substr(0, 3), "Xsh");
     CfgClose(section);
     const CfgSection viewer = CfgOpen("Viewer_Files");  // the plugin's viewer kept its place
     uint64_t place = 0;

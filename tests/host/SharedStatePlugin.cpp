@@ -1,12 +1,13 @@
 // A plugin linked against libzcomn.so that uses the library of the kq it runs in. Asked to
 // stop, it counts the requests in the settings ("PluginCheck"/"Calls") and, the first time,
 // shows a message box, stores the answer ("Answer"), shows the file "viewed.txt" beside the
-// settings folder in the viewer, and refuses, so that kq runs on.
+// settings folder in the viewer and then in the editor, and refuses, so that kq runs on.
 #include <stdlib.h>
 
 #include <string>
 
 #include "kq/config.h"
+#include "kq/editor.h"
 #include "kq/plugin.h"
 #include "kq/viewer.h"
 #include "kq/window.h"
@@ -24,6 +25,8 @@ ZPLUGIN_EXPORT int32_t ZPLUGIN_CALL ZTerminate(intptr_t) {
             std::string(settings != nullptr ? settings : ".") + "/../viewed.txt";
         CfgSetDw(section, "Viewed",
                  static_cast<uint32_t>(ZViewFile(viewed.c_str(), 0, 0, 0, 0, 0)));
+        CfgSetDw(section, "Edited",
+                 static_cast<uint32_t>(ZEditFile(viewed.c_str(), 0, 0, 0, 0, 0)));
     }
     CfgClose(section);
     return calls == 1 ? 1 : 0;
