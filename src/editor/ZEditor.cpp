@@ -265,7 +265,8 @@ bool ZEditor::Save(const std::string& path, bool askIfChanged) {
     // Another program's change since the file was read is not overwritten unasked.
     if (askIfChanged && path == GetTitle() && stamp_.exists &&
         !(kq::fs::StampOf(path.c_str()) == stamp_) &&
-        Ask(IDS_CHANGED_ON_DISK, MB_BUTTON_YES | MB_BUTTON_NO, MB_BUTTON_NO) != MB_BUTTON_YES) {
+        Ask(IDS_CHANGED_ON_DISK, MB_BUTTON_YES | MB_BUTTON_NO | MB_BUTTON_RETURN, MB_BUTTON_NO) !=
+            MB_BUTTON_YES) {
         return false;
     }
     const kq::fs::SaveResult result = kq::editor::SaveLines(path.c_str(), document_.Lines());
@@ -353,6 +354,15 @@ void ZEditor::Paste(const std::string& text) {
     InsertFromConsole(text);
 }
 
+void ZEditor::PasteClipboard() {
+    const int size = ClipBrdGet(nullptr, 0);
+    if (size <= 0) return;
+    std::string text(static_cast<size_t>(size), '\0');
+    ClipBrdGet(text.data(), size);
+    text.resize(std::strlen(text.c_str()));
+    Paste(text);
+}
+
 int ZEditor::OnKey(uint32_t key) {
     const uint32_t flags = KEY_FLAGS(key);
     const uint32_t code = KEY_CODE(key);
@@ -385,13 +395,7 @@ int ZEditor::OnKey(uint32_t key) {
         return 0;
     }
     if (ctrl && letter == 'v') {
-        const int size = ClipBrdGet(nullptr, 0);
-        if (size > 0) {
-            std::string text(static_cast<size_t>(size), '\0');
-            ClipBrdGet(text.data(), size);
-            text.resize(std::strlen(text.c_str()));
-            Paste(text);
-        }
+        PasteClipboard();
         Settle(before, BlockRule::kDrop);
         return 0;
     }
@@ -442,7 +446,7 @@ int ZEditor::OnKey(uint32_t key) {
             if (ctrl) {
                 CopyBlock();
             } else if (shift) {
-                Paste(ConTakePaste());
+                PasteClipboard();
             } else {
                 kq::ui::ToggleOverwriteMode();
             }

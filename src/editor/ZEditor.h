@@ -51,6 +51,7 @@ class ZEditor : public ZWindow {
     void InsertFromConsole(const std::string& text);
     void CopyBlock();
     void Paste(const std::string& text);
+    void PasteClipboard();
     void DeleteBlock();
     int Ask(int textId, uint32_t buttons, int defaultButton,
             std::initializer_list<std::string_view> texts = {});

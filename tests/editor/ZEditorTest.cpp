@@ -61,6 +61,19 @@ TEST_F(ZEditorTest, TypesSavesAndClosesAskingOnlyAboutUnsavedChanges) {
     EXPECT_EQ(Read(path), "x\nabc!\n");
 }
 
+// Shift marks a block, Ctrl+X cuts it to the clipboard, Shift+Ins pastes it, Ctrl+Y takes a
+// line out, Ctrl+Right moves by words.
+TEST_F(ZEditorTest, BlocksGoThroughTheClipboard) {
+    const std::string path = folder_.WriteFile("text", "one two\nthree\ngone\n");
+    const uint32_t shiftRight = Key(KC_RIGHT, 0, KF_SHIFT);
+    ASSERT_EQ(Edit(path, {shiftRight, shiftRight, shiftRight, Key('x', 0, KF_LCTRL),
+                          Key(KC_RIGHT, 0, KF_LCTRL), CharKey('_'), Key(KC_DOWN), Key(KC_END),
+                          Key(KC_INS, 0, KF_SHIFT), Key(KC_DOWN), Key('y', 0, KF_LCTRL), Key(KC_F2),
+                          kEsc}),
+              0);
+    EXPECT_EQ(Read(path), " two_\nthreeone\n");
+}
+
 TEST_F(ZEditorTest, AFailedSaveKeepsTheChangesAndTheTitle) {
     const std::string path = folder_.WriteFile("text", "abc");
     ZEditor editor;
@@ -90,7 +103,8 @@ TEST_F(ZEditorTest, ReplaceAllEndsInBothDirections) {
     const auto replace = [](char search, std::string_view with, bool backward) {
         std::vector<uint32_t> keys{Key(KC_F6), CharKey(search), kTab};
         for (const char c : with) keys.push_back(CharKey(c));
-        if (backward) keys.insert(keys.end(), {kTab, Key(KC_DOWN), CharKey(' ')});  // the box under "case"
+        if (backward)
+            keys.insert(keys.end(), {kTab, Key(KC_DOWN), CharKey(' ')});  // the box under "case"
         keys.insert(keys.end(), {kEnter, Letter('a')});
         return keys;
     };
