@@ -53,7 +53,25 @@ SignalWatch::Pending SignalWatch::Drain() {
     return pending;
 }
 
+namespace {
+
+EndHookSetting& TheEndHook() {
+    static EndHookSetting setting;
+    return setting;
+}
+
+}  // namespace
+
+EndHookSetting SetEndHook(EndHookSetting setting) {
+    const EndHookSetting previous = TheEndHook();
+    TheEndHook() = setting;
+    return previous;
+}
+
 void EndBySignal(int signalNumber) {
+    // Run once: a second signal during the hook ends the process at once.
+    const EndHookSetting hook = SetEndHook({});
+    if (hook.hook != nullptr) hook.hook(hook.context);
     struct sigaction action {};
     action.sa_handler = SIG_DFL;
     sigaction(signalNumber, &action, nullptr);

@@ -43,6 +43,14 @@ class SignalWatch {
 // Ends the process by signalNumber with its default action, as if it had never been blocked,
 // so that the parent sees how the program ended. The caller has put the terminal back.
 [[noreturn]] void EndBySignal(int signalNumber);
+// Work that must be done before the process ends by a signal (an editor keeps unsaved text);
+// UI thread only. Returns the hook it replaces, so that nested users can put it back.
+using EndHook = void (*)(void* context);
+struct EndHookSetting {
+    EndHook hook = nullptr;
+    void* context = nullptr;
+};
+EndHookSetting SetEndHook(EndHookSetting setting);
 
 // Stops the whole process as SIGTSTP would, and returns when it is continued.
 void StopProcess();

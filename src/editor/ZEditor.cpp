@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "console/Console.h"
+#include "console/SignalWatch.h"
 #include "kq/config.h"
 #include "kq/editor.h"
 #include "kq/keys.h"
@@ -284,6 +285,12 @@ bool ZEditor::Save(const std::string& path, bool askIfChanged) {
     document_.SetChanged(false);
     Redraw();
     return true;
+}
+
+void ZEditor::KeepUnsavedCopy() {
+    if (!document_.Changed()) return;
+    const std::string copy = std::string(GetTitle()) + ".kq-unsaved";
+    kq::editor::SaveLines(copy.c_str(), document_.Lines());
 }
 
 void ZEditor::MoveLines(int64_t lines) {
@@ -579,8 +586,17 @@ extern "C" ZAPI int ZCALL ZEditFile(const char* path, int x, int y, int width, i
         }
         return -1;
     }
+    // A close the user refuses keeps the run going; it ends once the editor is gone, or when the
+    // desktop itself ends (a signal, the terminal gone).
+    // Ended by a signal meanwhile (kill, hang-up), the process first keeps the changes.
+    const kq::console::EndHookSetting previous = kq::console::SetEndHook(
+        {[](void* context) { static_cast<ZEditor*>(context)->KeepUnsavedCopy(); }, editor.get()});
     editor->Run();
-    // A close the editor refused (changes kept on a failed save) runs it again.
-    while (editor->IsAttached() && editor->Destroy() != 0) editor->Run();
+    kq::console::SetEndHook(previous);
+    if (editor->IsAttached() && editor->Destroy() != 0) {
+        // The question about the changes could not be settled: they are kept beside the file.
+        editor->KeepUnsavedCopy();
+        editor->ZWindow::Destroy();
+    }
     return 0;
 }

@@ -37,6 +37,9 @@ class ZEditor : public ZWindow {
     // Saves to path; false (after a message) when the text is not saved, and then the changes
     // stay. askIfChanged asks first when another program changed the file since it was read.
     bool Save(const std::string& path, bool askIfChanged);
+    // Writes changed text beside the file (its name and ".kq-unsaved") when the editor must go
+    // without the user's answer.
+    void KeepUnsavedCopy();
     // Search with the current text and case option from the cursor (one byte past it forward,
     // one before it backward); false when not found. A match is marked and shown.
     bool Search(bool backward);

@@ -344,8 +344,8 @@ TEST_F(KqTmuxTest, WorksInThePanelsRefusesWhatItMustAndAnswersSignals) {
     EXPECT_FALSE(sleeping());
 }
 
-// F4 edits the file under the cursor: what is typed and saved with F2 is on disk, and the
-// panel shows the new size once the editor is closed.
+// F4 edits the file under the cursor: what is typed and saved with F2 is on disk, the panel
+// shows the new size once the editor is closed, and a signal never costs unsaved changes.
 TEST_F(KqTmuxTest, EditsTheFileUnderTheCursorAndThePanelShowsItsNewSize) {
     s_.Keys({"Down", "Down"});
     ASSERT_NO_FATAL_FAILURE(WaitForCursorOn("alpha.txt"));
@@ -358,6 +358,13 @@ TEST_F(KqTmuxTest, EditsTheFileUnderTheCursorAndThePanelShowsItsNewSize) {
     s_.Keys({"Escape"});
     ASSERT_NO_FATAL_FAILURE(WaitShows("1239"));
     ASSERT_NO_FATAL_FAILURE(WaitForCursorOn("alpha.txt"));
+    // Ended by a signal while changes are unsaved: they are kept beside the file.
+    ASSERT_NO_FATAL_FAILURE(WaitShows("Edit:", {"F4"}));
+    s_.Text("Z");
+    ASSERT_NO_FATAL_FAILURE(WaitShows("*U"));
+    ::kill(KqPid(), SIGTERM);
+    s_.ExpectEndedAndRestored("EXIT=143");
+    EXPECT_EQ(WorkFile("alpha.txt.kq-unsaved").substr(0, 6), "Zhello");
 }
 
 // F3 views the file under the cursor: End shows its last line, F4 its bytes, a search its
