@@ -119,5 +119,17 @@ TEST(EditorDocumentTest, CopyJoinsLinesWithLfAndBlocksNeverStayEmpty) {
     EXPECT_FALSE(document.HasBlock());
 }
 
+// Words are ASCII letters and digits and every byte from 128 on.
+TEST(EditorDocumentTest, WordMovesStopAtWordEdges) {
+    const std::string_view text =
+        "ab, cd\xE9"
+        "f  g";
+    EXPECT_EQ(WordRight(text, 0), 2);
+    EXPECT_EQ(WordRight(text, 2), 8);
+    EXPECT_EQ(WordLeft(text, 8), 4);
+    EXPECT_EQ(WordLeft(text, 4), 0);
+    EXPECT_EQ(WordLeft(text, 11), 10);
+}
+
 }  // namespace
 }  // namespace kq::editor
