@@ -81,7 +81,10 @@ TEST_F(ZEditorTest, AFailedSaveKeepsTheChangesAndTheTitle) {
         editor.Create(path.c_str(), ZRec(0, 0, 0, 0), ZRec(0, 0, 80, 24), nullptr, WF_FOCUSABLE, 0),
         0);
     editor.Activate(true);
-    Press({CharKey('z')});
+    Press({CharKey('z'), Key(KC_LEFT, 0, KF_SHIFT)});
+    EXPECT_EQ(console->Attr(0, 0), ColGetPalette()[29]);  // the status line, then text and block
+    EXPECT_EQ(console->Attr(1, 1), ColGetPalette()[30]);
+    EXPECT_EQ(console->Attr(0, 1), ColGetPalette()[31]);
     console->PushKey(kEnter);  // closes the message
     EXPECT_FALSE(editor.Save(folder_.Path("missing/folder/text"), false));
     EXPECT_TRUE(editor.Document().Changed());
