@@ -99,6 +99,38 @@ TEST_F(ZEditorTest, AFailedSaveKeepsTheChangesAndTheTitle) {
     editor.Destroy();
 }
 
+// Go to, search, the code page (UTF-16 refused), and save-as, which asks before it replaces
+// another file.
+TEST_F(ZEditorTest, DialogsGoSearchChangeTheCodePageAndSaveAs) {
+    const std::string path = folder_.WriteFile("text", "one\ntwo\nthree\n");
+    const std::string other = folder_.WriteFile("other", "keep");
+    ZEditor editor;
+    ASSERT_EQ(
+        editor.Create(path.c_str(), ZRec(0, 0, 0, 0), ZRec(0, 0, 80, 24), nullptr, WF_FOCUSABLE, 0),
+        0);
+    editor.Activate(true);
+    Press({Key(KC_F5), CharKey('3'), kEnter, Key(KC_F7, 0, KF_LALT)});  // nothing yet to find
+    EXPECT_EQ(editor.CursorPosition(), (TextPosition{2, 0}));
+    Press({Key(KC_F5), CharKey('1'), kEnter, Key(KC_F7), CharKey('W'), CharKey('o'), kEnter});
+    EXPECT_EQ(editor.CursorPosition(), (TextPosition{1, 1}));
+    Press({Key(KC_F8), CharKey('1'), CharKey('2'), CharKey('0'), CharKey('0'), kEnter, kEnter});
+    EXPECT_NE(console->RowText(0).find("CP:437"), std::string::npos);
+    Press({Key(KC_F8), CharKey('8'), CharKey('5'), CharKey('0'), kEnter});
+    EXPECT_NE(console->RowText(0).find("CP:850"), std::string::npos);
+    const auto saveAs = [this](const std::string& name) {
+        console->PushKey(Key(KC_F3));
+        for (const char c : name) console->PushKey(CharKey(c));
+    };
+    saveAs(other);
+    Press({kEnter, Letter('n')});
+    EXPECT_EQ(Read(other), "keep");
+    saveAs(folder_.Path("copy"));
+    Press({kEnter});
+    EXPECT_EQ(Read(folder_.Path("copy")), "one\ntwo\nthree\n");
+    EXPECT_EQ(std::string(editor.GetTitle()), folder_.Path("copy"));
+    editor.Destroy();
+}
+
 // Replace all ends, finds adjacent matches, and never finds its own replacement again, in both
 // directions.
 TEST_F(ZEditorTest, ReplaceAllEndsInBothDirections) {
