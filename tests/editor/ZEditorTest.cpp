@@ -99,6 +99,25 @@ TEST_F(ZEditorTest, AFailedSaveKeepsTheChangesAndTheTitle) {
     editor.Destroy();
 }
 
+// A long line scrolls to keep the cursor in view; text pasted into the terminal is inserted,
+// its line break splitting the line once.
+TEST_F(ZEditorTest, LongLinesScrollAndTerminalPasteIsInserted) {
+    const std::string path = folder_.WriteFile("text", std::string(100, 'a') + "b\n");
+    ZEditor editor;
+    ASSERT_EQ(
+        editor.Create(path.c_str(), ZRec(0, 0, 0, 0), ZRec(0, 0, 80, 24), nullptr, WF_FOCUSABLE, 0),
+        0);
+    editor.Activate(true);
+    Press({Key(KC_END)});
+    EXPECT_EQ(console->RowText(1).substr(78), "b ");
+    console->PushPaste("x\r\ny");
+    Press({});
+    EXPECT_EQ(editor.Document().Text(0).substr(100), "bx");
+    EXPECT_EQ(editor.Document().Text(1), "y");
+    console->PushKey(Letter('n'));
+    editor.Destroy();
+}
+
 // Go to, search, the code page (UTF-16 refused), and save-as, which asks before it replaces
 // another file.
 TEST_F(ZEditorTest, DialogsGoSearchChangeTheCodePageAndSaveAs) {
