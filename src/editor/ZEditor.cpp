@@ -16,7 +16,8 @@
 #include "kq/text.h"
 #include "ui/LanguageTexts.h"
 #include "ui/OverwriteMode.h"
-#include "ui/ZKeyBar.h"
+#include "ui/ToolLabels.h"
+#include "ui/WorkArea.h"
 #include "viewer/ViewerText.h"
 
 using kq::editor::EditorDocument;
@@ -42,21 +43,6 @@ std::string StoredText(const char* name) {
     const bool found = section != 0 && CfgQuerySz(section, name, text, sizeof text) == 0;
     if (section != 0) CfgClose(section);
     return found ? text : "";
-}
-
-ZRec EditorRectangle(int x, int y, int width, int height) {
-    ZRec rect;
-    ZDesktop::GetPos(rect);
-    rect.x = static_cast<int16_t>(x);
-    rect.y = static_cast<int16_t>(y);
-    if (width > 0 && height > 0) {
-        rect.w = static_cast<int16_t>(width);
-        rect.h = static_cast<int16_t>(height);
-    } else if (ZWindow* keyBar = ZDesktop::KeyBar();
-               keyBar != nullptr && (keyBar->GetFlags() & WF_VISIBLE) != 0) {
-        rect.h = static_cast<int16_t>(rect.h - 1);
-    }
-    return rect;
 }
 
 char EndingLetter(LineEnding ending) {
@@ -209,10 +195,7 @@ int ZEditor::Destroy() {
         CfgSetSz(section, "ReplaceString", replace_.c_str());
         CfgClose(section);
     }
-    if (ZKeyBar* keyBar = ZKeyBar::Get()) {
-        keyBar->SetKeyBar(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-    }
-    labels_ = {};
+    labels_.Release();
     return 0;
 }
 
@@ -222,22 +205,13 @@ int ZEditor::Activate(bool on) {
         return ZWindow::Activate(false);
     }
     ZDesktop::SetTitle(GetTitle());
-    std::array<std::string, 3> labels = {kq::ui::LoadLanguageText(IDS_KEYBAR_EDITOR),
-                                         kq::ui::LoadLanguageText(IDS_KEYBAR_EDITOR_SHIFT),
-                                         kq::ui::LoadLanguageText(IDS_KEYBAR_EDITOR_ALT)};
-    if (ZKeyBar* keyBar = ZKeyBar::Get()) {
-        keyBar->SetKeyBar(labels[0].c_str(), labels[1].c_str(), labels[2].c_str(), nullptr, nullptr,
-                          nullptr, nullptr);
-    }
-    labels_.swap(labels);
+    labels_.Show(IDS_KEYBAR_EDITOR, IDS_KEYBAR_EDITOR_SHIFT, IDS_KEYBAR_EDITOR_ALT);
     return ZWindow::Activate(true);
 }
 
 int ZEditor::OnScreenResize(int width, int height) {
     if (!followDesktop_) return ZWindow::OnScreenResize(width, height);
-    ZRec rect = EditorRectangle(0, 0, 0, 0);
-    rect.w = static_cast<int16_t>(std::min<int>(rect.w, width));
-    rect.h = static_cast<int16_t>(std::min<int>(rect.h, height));
+    const ZRec rect = kq::ui::WorkAreaWithin(width, height);
     SetPos(rect, rect);
     Settle(cursor_, BlockRule::kKeep);
     return 0;
@@ -574,8 +548,8 @@ extern "C" ZAPI int ZCALL ZEditFile(const char* path, int x, int y, int width, i
                                     int /*reserved*/) {
     if (path == nullptr) return -1;
     auto editor = std::make_unique<ZEditor>();
-    const ZRec rect = EditorRectangle(static_cast<int16_t>(x & 0xFFFF),
-                                      static_cast<int16_t>(y & 0xFFFF), width, height);
+    const ZRec rect = kq::ui::WorkArea(static_cast<int16_t>(x & 0xFFFF),
+                                       static_cast<int16_t>(y & 0xFFFF), width, height);
     editor->FollowDesktop(width <= 0 || height <= 0);
     if (editor->Create(path, rect, rect, nullptr, WF_FOCUSABLE, 0) != 0) {
         editor->ZWindow::Destroy();

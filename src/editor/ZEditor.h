@@ -11,6 +11,7 @@
 #include "editor/EditorDocument.h"
 #include "fs/FsSave.h"
 #include "kq/window.h"
+#include "ui/ToolLabels.h"
 
 class ZEditor : public ZWindow {
   public:
@@ -77,7 +78,7 @@ class ZEditor : public ZWindow {
     kq::editor::TextPosition cursor_;
     int64_t top_ = 0;
     int64_t horizontal_ = 0;
-    std::array<std::string, 3> labels_;
+    kq::ui::ToolLabels labels_;
     std::string search_;
     std::string replace_;
     bool caseSensitive_ = false;

@@ -10,9 +10,10 @@
 #include "kq/text.h"
 #include "kq/viewer.h"
 #include "ui/LanguageTexts.h"
+#include "ui/ToolLabels.h"
+#include "ui/WorkArea.h"
 #include "ui/Z3State.h"
 #include "ui/ZDialog.h"
-#include "ui/ZKeyBar.h"
 
 using kq::viewer::ViewMode;
 
@@ -27,23 +28,6 @@ void ShowViewerMessage(ZWindow* parent, int textId, int width, uint32_t flags) {
 // The leading decimal number of a text, 0 when it has none.
 int64_t LeadingNumber(const char* text) {
     return text != nullptr ? std::strtoll(text, nullptr, 10) : 0;
-}
-
-// The window's rectangle: the desktop's, moved to (x, y), with the given size when both are
-// positive, else the desktop's size less the key bar's row when it shows.
-ZRec ViewerRectangle(int x, int y, int width, int height) {
-    ZRec rect;
-    ZDesktop::GetPos(rect);
-    rect.x = static_cast<int16_t>(x);
-    rect.y = static_cast<int16_t>(y);
-    if (width > 0 && height > 0) {
-        rect.w = static_cast<int16_t>(width);
-        rect.h = static_cast<int16_t>(height);
-    } else if (ZWindow* keyBar = ZDesktop::KeyBar();
-               keyBar != nullptr && (keyBar->GetFlags() & WF_VISIBLE) != 0) {
-        rect.h = static_cast<int16_t>(rect.h - 1);
-    }
-    return rect;
 }
 
 }  // namespace
@@ -95,10 +79,7 @@ int ZViewer::Destroy() {
     if (ZWindow::Destroy() != 0) return -1;
     // The key bar shows these labels until another window sets its own: it lets go of them
     // before they are freed.
-    if (ZKeyBar* keyBar = ZKeyBar::Get()) {
-        keyBar->SetKeyBar(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-    }
-    labels_ = {};
+    labels_.Release();
     return 0;
 }
 
@@ -108,23 +89,13 @@ int ZViewer::Activate(bool on) {
         return ZWindow::Activate(false);
     }
     ZDesktop::SetTitle(GetTitle());
-    std::array<std::string, 3> labels = {kq::ui::LoadLanguageText(IDS_KEYBAR_VIEWER),
-                                         kq::ui::LoadLanguageText(IDS_KEYBAR_VIEWER_SHIFT),
-                                         kq::ui::LoadLanguageText(IDS_KEYBAR_VIEWER_ALT)};
-    if (ZKeyBar* keyBar = ZKeyBar::Get()) {
-        keyBar->SetKeyBar(labels[0].c_str(), labels[1].c_str(), labels[2].c_str(), nullptr, nullptr,
-                          nullptr, nullptr);
-    }
-    // The old copies go only once the key bar holds the new ones.
-    labels_.swap(labels);
+    labels_.Show(IDS_KEYBAR_VIEWER, IDS_KEYBAR_VIEWER_SHIFT, IDS_KEYBAR_VIEWER_ALT);
     return ZWindow::Activate(true);
 }
 
 int ZViewer::OnScreenResize(int width, int height) {
     if (!followDesktop_) return ZWindow::OnScreenResize(width, height);
-    ZRec rect = ViewerRectangle(0, 0, 0, 0);
-    rect.w = static_cast<int16_t>(std::min<int>(rect.w, width));
-    rect.h = static_cast<int16_t>(std::min<int>(rect.h, height));
+    const ZRec rect = kq::ui::WorkAreaWithin(width, height);
     SetPos(rect, rect);
     Redraw();
     return 0;
@@ -301,8 +272,8 @@ extern "C" ZAPI int ZCALL ZViewFile(const char* path, int x, int y, int width, i
         ShowViewerMessage(nullptr, IDS_CANNOT_OPEN_FILE, 35, WF_BEEP | WF_DEFAULT);
         return -1;
     }
-    const ZRec rect = ViewerRectangle(static_cast<int16_t>(x & 0xFFFF),
-                                      static_cast<int16_t>(y & 0xFFFF), width, height);
+    const ZRec rect = kq::ui::WorkArea(static_cast<int16_t>(x & 0xFFFF),
+                                       static_cast<int16_t>(y & 0xFFFF), width, height);
     viewer->FollowDesktop(width <= 0 || height <= 0);
     const kq::viewer::ViewerHistory history = kq::viewer::ReadViewerHistory(path);
     viewer->Restore(history);

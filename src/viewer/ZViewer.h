@@ -7,6 +7,7 @@
 #include <string>
 
 #include "kq/window.h"
+#include "ui/ToolLabels.h"
 #include "viewer/ViewerFile.h"
 #include "viewer/ViewerHistory.h"
 #include "viewer/ViewerRender.h"
@@ -54,7 +55,7 @@ class ZViewer : public ZWindow {
     int TextRows() const { return Height() - 2; }
     int64_t UnitSize() const { return text_.UnitSize(); }
 
-    std::array<std::string, 3> labels_;
+    kq::ui::ToolLabels labels_;
     std::string search_;
     bool caseSensitive_ = false;
     bool backward_ = false;

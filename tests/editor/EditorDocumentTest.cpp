@@ -93,6 +93,13 @@ TEST(EditorDocumentTest, EditsLeaveTheLinesTheirEndingsAndTheCursor) {
          },
          "ai",
          {0, 1}},
+        {"delete at a line's end joins the next",
+         "ab|cd",
+         [](EditorDocument& d) {
+             return d.DeleteForward({0, 2});
+         },
+         "abcd",
+         {0, 2}},
         {"overwrite replaces, then appends at the end",
          "ab",
          [](EditorDocument& d) {
@@ -129,6 +136,7 @@ TEST(EditorDocumentTest, WordMovesStopAtWordEdges) {
     EXPECT_EQ(WordLeft(text, 8), 4);
     EXPECT_EQ(WordLeft(text, 4), 0);
     EXPECT_EQ(WordLeft(text, 11), 10);
+    EXPECT_EQ(WordRight("ab  ", 2), 4);
 }
 
 }  // namespace

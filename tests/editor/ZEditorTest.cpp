@@ -5,10 +5,7 @@
 #include "editor/ZEditor.h"
 #include "kq/config.h"
 #include "kq/editor.h"
-#include "kq/kernel.h"
-#include "kq/resources.h"
-#include "support/TempFolder.h"
-#include "ui/ControlTestSupport.h"
+#include "support/LanguageDesktopTest.h"
 
 namespace kq::editor {
 namespace {
@@ -20,23 +17,8 @@ using kq::ui::testing::Key;
 using kq::ui::testing::kTab;
 using kq::ui::testing::Letter;
 
-class ZEditorTest : public kq::ui::testing::PaletteDesktopTest {
+class ZEditorTest : public kq::test::LanguageDesktopTest {
   protected:
-    void SetUp() override {
-        if (std::string(KQ_LANG_ENGLISH).empty()) GTEST_SKIP() << "no language modules";
-        setenv("KQ_CODEPAGE", "437", 1);
-        ASSERT_EQ(CfgInit("kq-editor-test"), 0);
-        language_ = KeLoadDll(KQ_LANG_ENGLISH);
-        ResSetLanguage(language_);
-        PaletteDesktopTest::SetUp();
-    }
-    void TearDown() override {
-        if (language_ == 0) return;
-        PaletteDesktopTest::TearDown();
-        ResSetLanguage(0);
-        KeFreeDll(language_);
-        CfgShutdown();
-    }
     // Queues keys, then edits the file until the keys close the editor.
     int Edit(const std::string& path, const std::vector<uint32_t>& keys) {
         for (const uint32_t key : keys) console->PushKey(key);
@@ -47,9 +29,7 @@ class ZEditorTest : public kq::ui::testing::PaletteDesktopTest {
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
-    kq::test::SettingsHome settings_;
     kq::test::TempFolder folder_{"kq-editor"};
-    KeHandle language_ = 0;
 };
 
 TEST_F(ZEditorTest, TypesSavesAndClosesAskingOnlyAboutUnsavedChanges) {

@@ -6,10 +6,8 @@
 
 #include "ViewerTestSupport.h"
 #include "kq/config.h"
-#include "kq/kernel.h"
-#include "kq/resources.h"
 #include "kq/viewer.h"
-#include "ui/ControlTestSupport.h"
+#include "support/LanguageDesktopTest.h"
 #include "ui/ZKeyBar.h"
 #include "viewer/ZViewer.h"
 
@@ -21,25 +19,13 @@ using kq::ui::testing::kEnter;
 using kq::ui::testing::kEsc;
 using kq::ui::testing::Key;
 
-class ZViewerTest : public kq::ui::testing::PaletteDesktopTest {
+class ZViewerTest : public kq::test::LanguageDesktopTest {
   protected:
     void SetUp() override {
-        if (std::string(KQ_LANG_ENGLISH).empty()) GTEST_SKIP() << "no language modules";
-        setenv("KQ_CODEPAGE", "437", 1);
-        ASSERT_EQ(CfgInit("kq-viewer-test"), 0);
-        language_ = KeLoadDll(KQ_LANG_ENGLISH);
-        ResSetLanguage(language_);
         std::string lines;
         for (int i = 0; i < 30; ++i) lines += "line " + std::to_string(i) + "\n";
         path_ = folder_.WriteFile("lines.txt", lines);
-        PaletteDesktopTest::SetUp();
-    }
-    void TearDown() override {
-        if (language_ == 0) return;
-        PaletteDesktopTest::TearDown();
-        ResSetLanguage(0);
-        KeFreeDll(language_);
-        CfgShutdown();
+        LanguageDesktopTest::SetUp();
     }
     void Open(ZViewer& viewer, const std::string& path) {
         ASSERT_TRUE(viewer.Open(path.c_str()));
@@ -60,10 +46,8 @@ class ZViewerTest : public kq::ui::testing::PaletteDesktopTest {
         return value;
     }
 
-    kq::test::SettingsHome settings_;
     kq::test::TempFolder folder_{"kq-viewer"};
     std::string path_;
-    KeHandle language_ = 0;
 };
 
 TEST_F(ZViewerTest, KeysMoveSwitchModesAndCloseLeavingTheKeyBarNothingFreed) {

@@ -1,0 +1,15 @@
+// The area a full-screen tool window (the viewer, the editor) takes on the desktop.
+#pragma once
+
+#include "kq/window.h"
+
+namespace kq::ui {
+
+// The desktop's rectangle moved to (x, y), with the given size when both width and height are
+// positive, else the desktop's size less the key bar's row while the key bar shows.
+ZRec WorkArea(int x, int y, int width, int height);
+
+// The whole work area after the screen changed to width x height.
+ZRec WorkAreaWithin(int width, int height);
+
+}  // namespace kq::ui
