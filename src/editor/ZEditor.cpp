@@ -2,6 +2,8 @@
 // the exported entry point.
 #include "editor/ZEditor.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -572,5 +574,9 @@ extern "C" ZAPI int ZCALL ZEditFile(const char* path, int x, int y, int width, i
         editor->KeepUnsavedCopy();
         editor->ZWindow::Destroy();
     }
+    editor.reset();
+    // A large file's lines were many small blocks: hand the freed memory back to the system
+    // rather than keep the process at its peak size.
+    malloc_trim(0);
     return 0;
 }

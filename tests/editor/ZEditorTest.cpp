@@ -116,6 +116,8 @@ TEST_F(ZEditorTest, DialogsGoSearchChangeTheCodePageAndSaveAs) {
     EXPECT_NE(console->RowText(0).find("CP:437"), std::string::npos);
     Press({Key(KC_F8), CharKey('8'), CharKey('5'), CharKey('0'), kEnter});
     EXPECT_NE(console->RowText(0).find("CP:850"), std::string::npos);
+    Press({CharKey('\x9B')});  // the cent sign typed in code page 437 is stored in the file's 850
+    EXPECT_EQ(editor.Document().Text(1), "t\xBD");  // in place of the match "wo"
     const auto saveAs = [this](const std::string& name) {
         console->PushKey(Key(KC_F3));
         for (const char c : name) console->PushKey(CharKey(c));
@@ -125,7 +127,7 @@ TEST_F(ZEditorTest, DialogsGoSearchChangeTheCodePageAndSaveAs) {
     EXPECT_EQ(Read(other), "keep");
     saveAs(folder_.Path("copy"));
     Press({kEnter});
-    EXPECT_EQ(Read(folder_.Path("copy")), "one\ntwo\nthree\n");
+    EXPECT_EQ(Read(folder_.Path("copy")), "one\nt\xBD\nthree\n");
     EXPECT_EQ(std::string(editor.GetTitle()), folder_.Path("copy"));
     editor.Destroy();
 }
