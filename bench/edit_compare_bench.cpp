@@ -87,6 +87,10 @@ template <typename Done>
 bool Expect(PtyTerminal& term, const std::string& what, Done done) {
     if (term.WaitFor(done, stepTimeoutMs) || done()) return true;
     Dump(term, "gave up waiting for " + what);
+    // Whether the program still runs tells a hang from an exit.
+    const std::string fields = ProcStatFields(term.Pid());
+    std::fprintf(stderr, "---- process %d: %s ----\n", static_cast<int>(term.Pid()),
+                 fields.empty() ? "gone" : ("state" + fields.substr(0, 2)).c_str());
     return false;
 }
 
