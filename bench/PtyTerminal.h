@@ -1,6 +1,7 @@
 // The terminal side of the start-up benchmarks: a program started in a pseudo-terminal whose
 // output libvterm renders into a screen the benchmark reads, and whose terminal queries
-// libvterm answers. Shared by shell_start_bench, start_compare_bench and view_compare_bench.
+// libvterm answers. Shared by shell_start_bench, start_compare_bench, view_compare_bench and
+// edit_compare_bench.
 #pragma once
 
 #include <fcntl.h>
@@ -216,10 +217,10 @@ class PtyTerminal {
     }
 
     // Sends one key as the terminal would, in the program's current cursor-key and keypad
-    // modes (libvterm encodes it). Not counted as a terminal answer.
-    void SendKey(VTermKey key) {
+    // modes (libvterm encodes it, modifiers included). Not counted as a terminal answer.
+    void SendKey(VTermKey key, VTermModifier modifiers = VTERM_MOD_NONE) {
         sendingKey_ = true;
-        vterm_keyboard_key(vt_, key, VTERM_MOD_NONE);
+        vterm_keyboard_key(vt_, key, modifiers);
         sendingKey_ = false;
     }
     // F1 to F12.
