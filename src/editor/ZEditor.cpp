@@ -158,13 +158,7 @@ int ZEditor::Draw() {
         }
     };
     const std::string title = GetTitle();
-    if (static_cast<int64_t>(title.size()) < width - 44) {
-        field(0, "Edit: " + title);
-    } else {
-        const size_t tail = static_cast<size_t>(std::max(width - 46, 0));
-        field(0, "Edit: ...");
-        field(9, title.substr(title.size() - std::min(tail, title.size())));
-    }
+    field(0, kq::ui::StatusTitle("Edit: ", title, width));
     field(width - 27, std::string(1, EndingLetter(document_.FileEnding())));
     if (document_.Changed()) field(width - 28, "*");
     field(width - 35, "CP:" + std::to_string(codePage_));

@@ -2,6 +2,7 @@
 #include "ui/WorkArea.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace kq::ui {
 
@@ -25,6 +26,15 @@ ZRec WorkAreaWithin(int width, int height) {
     rect.w = static_cast<int16_t>(std::min<int>(rect.w, width));
     rect.h = static_cast<int16_t>(std::min<int>(rect.h, height));
     return rect;
+}
+
+std::string StatusTitle(std::string_view label, std::string_view title, int width) {
+    std::string text(label);
+    if (static_cast<int64_t>(title.size()) < static_cast<int64_t>(width) - 44) {
+        return text.append(title);
+    }
+    const size_t tail = std::min(static_cast<size_t>(std::max(width - 46, 0)), title.size());
+    return text.append("...").append(title.substr(title.size() - tail));
 }
 
 }  // namespace kq::ui

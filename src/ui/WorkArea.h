@@ -1,6 +1,9 @@
 // The area a full-screen tool window (the viewer, the editor) takes on the desktop.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "kq/window.h"
 
 namespace kq::ui {
@@ -11,5 +14,10 @@ ZRec WorkArea(int x, int y, int width, int height);
 
 // The whole work area after the screen changed to width x height.
 ZRec WorkAreaWithin(int width, int height);
+
+// The start of a tool window's status line: the label ("View: ", "Edit: ") and the title, or,
+// when the title is not shorter than width - 44, the label, "..." and the title's last
+// width - 46 characters.
+std::string StatusTitle(std::string_view label, std::string_view title, int width);
 
 }  // namespace kq::ui

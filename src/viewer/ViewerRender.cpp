@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "ui/WorkArea.h"
+
 namespace kq::viewer {
 
 namespace {
@@ -167,13 +169,7 @@ std::string StatusLine(const std::string& title, int width, const ViewerView& vi
             if (at >= 0 && at < width) line[static_cast<size_t>(at)] = text[i];
         }
     };
-    if (static_cast<int64_t>(title.size()) < static_cast<int64_t>(width) - 44) {
-        put(0, "View: " + title);
-    } else {
-        const size_t tail = static_cast<size_t>(std::max(width - 46, 0));
-        put(0, "View: ...");
-        put(9, title.substr(title.size() - std::min(tail, title.size())));
-    }
+    put(0, kq::ui::StatusTitle("View: ", title, width));
     static const char* const kModeNames[] = {"Mode: NoWrap", "Mode: Wrap", "Mode: Hex"};
     put(width - 37, kModeNames[static_cast<int>(view.mode)]);
     int percent = 0;

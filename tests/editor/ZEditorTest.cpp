@@ -151,6 +151,11 @@ TEST_F(ZEditorTest, ReplaceAllEndsInBothDirections) {
     keys.insert(keys.end(), {Key(KC_F2), kEsc});
     ASSERT_EQ(Edit(path, keys), 0);
     EXPECT_EQ(Read(path), "xbbabba\nbbabbabb\n");
+    const CfgSection section = CfgOpen("Viewer_Files");  // the texts are kept for next time
+    char text[16] = {};
+    EXPECT_TRUE(CfgQuerySz(section, "ReplaceString", text, sizeof text) == 0 &&
+                std::string(text) == "bb");
+    CfgClose(section);
 }
 
 }  // namespace
