@@ -1,5 +1,6 @@
 // The editor window on the in-memory console: typing and saving, the close prompt, a save that
 // fails or meets another program's change, and replace.
+#include <filesystem>
 #include <fstream>
 
 #include "editor/ZEditor.h"
@@ -75,6 +76,13 @@ TEST_F(ZEditorTest, AFailedSaveKeepsTheChangesAndTheTitle) {
     EXPECT_FALSE(editor.Save(path, true));
     EXPECT_EQ(Read(path), "changed elsewhere, longer");
     EXPECT_TRUE(editor.Document().Changed());
+    // "Yes" at the close prompt (and over the vanished file) with a save that fails: the editor
+    // stays, with its changes.
+    std::filesystem::remove_all(folder_.root());
+    for (const uint32_t key : {Letter('y'), Letter('y'), kEnter}) console->PushKey(key);
+    EXPECT_EQ(editor.Destroy(), -1);
+    EXPECT_TRUE(editor.IsAttached() && editor.Document().Changed());
+    EXPECT_EQ(console->PendingInput(), 0u);
     console->PushKey(Letter('n'));
     editor.Destroy();
 }
