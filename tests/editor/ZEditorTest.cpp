@@ -98,6 +98,9 @@ TEST_F(ZEditorTest, LongLinesScrollAndTerminalPasteIsInserted) {
     editor.Activate(true);
     Press({Key(KC_END)});
     EXPECT_EQ(console->RowText(1).substr(78), "b ");
+    EXPECT_EQ(console->Cursor().x, 79);  // after the 'b', on the first text row, in insert shape
+    EXPECT_EQ(console->Cursor().y, 1);
+    EXPECT_EQ(console->Cursor().size, 10);
     console->PushPaste("x\r\ny");
     Press({});
     EXPECT_EQ(editor.Document().Text(0).substr(100), "bx");
