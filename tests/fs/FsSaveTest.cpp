@@ -33,11 +33,15 @@ using FsSaveTest = FsTest;
 TEST_F(FsSaveTest, KeepsTheModeTheLinkAndEveryHardLink) {
     const std::string file = WriteFile("file", "old");
     ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
+    const bool owned = ::chown(file.c_str(), 4321, 4321) == 0;  // only where the user may
     ASSERT_EQ(::symlink("file", Path("link").c_str()), 0);
     EXPECT_EQ(SaveText(Path("link").c_str(), Text("through the link")).error, 0);
     EXPECT_TRUE(stdfs::is_symlink(Path("link")));
     EXPECT_EQ(Read(file), "through the link");
     EXPECT_EQ(stdfs::status(file).permissions(), stdfs::perms(0640));
+    struct stat saved;
+    ASSERT_EQ(::stat(file.c_str(), &saved), 0);
+    if (owned) EXPECT_TRUE(saved.st_uid == 4321 && saved.st_gid == 4321);
 
     ASSERT_EQ(::link(file.c_str(), Path("second name").c_str()), 0);
     EXPECT_EQ(SaveText(file.c_str(), Text("both names")).error, 0);
