@@ -41,7 +41,9 @@ TEST_F(FsSaveTest, KeepsTheModeTheLinkAndEveryHardLink) {
     EXPECT_EQ(stdfs::status(file).permissions(), stdfs::perms(0640));
     struct stat saved;
     ASSERT_EQ(::stat(file.c_str(), &saved), 0);
-    if (owned) EXPECT_TRUE(saved.st_uid == 4321 && saved.st_gid == 4321);
+    if (owned) {
+        EXPECT_TRUE(saved.st_uid == 4321 && saved.st_gid == 4321);
+    }
 
     ASSERT_EQ(::link(file.c_str(), Path("second name").c_str()), 0);
     EXPECT_EQ(SaveText(file.c_str(), Text("both names")).error, 0);
