@@ -54,7 +54,7 @@ TEST(EditorTextTest, FilesSplitIntoLinesWithTheirOwnEndingAndSaveByteForByte) {
     }
 }
 
-TEST(EditorTextTest, LoadRefusesWhatIsNotARegularFileAndCreatesAMissingOne) {
+TEST(EditorTextTest, LoadRefusesSpecialAndHugeFilesAndCreatesAMissingOne) {
     kq::test::TempFolder folder;
     ASSERT_EQ(::mkfifo(folder.Path("fifo").c_str(), 0600), 0);
     LoadedText text;
@@ -63,6 +63,9 @@ TEST(EditorTextTest, LoadRefusesWhatIsNotARegularFileAndCreatesAMissingOne) {
         EXPECT_EQ(LoadText(path.c_str(), text, error), LoadStatus::kCannotOpen) << path;
     }
     EXPECT_EQ(LoadText(folder.Path("new").c_str(), text, error), LoadStatus::kLoaded);
+    // Larger than the memory could hold: refused before anything is read (the file is sparse).
+    std::filesystem::resize_file(folder.Path("new"), uint64_t{1} << 40);
+    EXPECT_EQ(LoadText(folder.Path("new").c_str(), text, error), LoadStatus::kTooLarge);
     EXPECT_TRUE(std::filesystem::exists(folder.Path("new")));
 }
 
