@@ -42,17 +42,34 @@ TEST_F(ZEditorTest, TypesSavesAndClosesAskingOnlyAboutUnsavedChanges) {
     EXPECT_EQ(Read(path), "x\nabc!\n");
 }
 
-// Shift marks a block, Ctrl+X cuts it to the clipboard, Shift+Ins pastes it, Ctrl+Y takes a
-// line out, Ctrl+Right moves by words; AltGr types.
+// Shift marks a block, Ctrl+C copies and Ctrl+X cuts it to the clipboard, Ctrl+V and Shift+Ins
+// paste it, Ctrl+Y takes a line out, Ctrl+Right moves by words; AltGr types.
 TEST_F(ZEditorTest, BlocksGoThroughTheClipboard) {
     const std::string path = folder_.WriteFile("text", "one two\nthree\ngone\n");
     const uint32_t shiftRight = Key(KC_RIGHT, 0, KF_SHIFT);
-    ASSERT_EQ(Edit(path, {shiftRight, shiftRight, shiftRight, Key('x', 0, KF_LCTRL),
-                          Key(KC_RIGHT, 0, KF_LCTRL), CharKey('_'), Key(KC_DOWN), Key(KC_END),
-                          Key(KC_INS, 0, KF_SHIFT), Key(KC_DOWN), Key('y', 0, KF_LCTRL),
-                          CharKey('@', KF_LCTRL | KF_RALT), Key(KC_F2), kEsc}),
+    ASSERT_EQ(Edit(path, {shiftRight,
+                          shiftRight,
+                          shiftRight,
+                          Key('c', 0, KF_LCTRL),
+                          Key(KC_END),
+                          Key('v', 0, KF_LCTRL),
+                          Key(KC_HOME),
+                          shiftRight,
+                          shiftRight,
+                          shiftRight,
+                          Key('x', 0, KF_LCTRL),
+                          Key(KC_RIGHT, 0, KF_LCTRL),
+                          CharKey('_'),
+                          Key(KC_DOWN),
+                          Key(KC_END),
+                          Key(KC_INS, 0, KF_SHIFT),
+                          Key(KC_DOWN),
+                          Key('y', 0, KF_LCTRL),
+                          CharKey('@', KF_LCTRL | KF_RALT),
+                          Key(KC_F2),
+                          kEsc}),
               0);
-    EXPECT_EQ(Read(path), " two_\nthreeone\n@");  // '@' typed with AltGr (Ctrl and Alt)
+    EXPECT_EQ(Read(path), " twoone_\nthreeone\n@");  // '@' typed with AltGr (Ctrl and Alt)
 }
 
 TEST_F(ZEditorTest, AFailedSaveKeepsTheChangesAndTheTitle) {
