@@ -26,24 +26,18 @@
 //
 // bench/edit_compare.sh runs this program.
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
+#include <unistd.h>
 
-#include <algorithm>
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "PtyTerminal.h"
+#include "CompareSupport.h"
 
 namespace {
 
-using namespace ptybench;
+using namespace comparebench;
 
-constexpr int kQuietMs = 300;
 constexpr int64_t kLines = 2000000;
 constexpr uint64_t kFileBytes = uint64_t{100} << 20;
 // The memory the editor may add for the file: 1.5 times its size plus 40 bytes a line.
@@ -55,71 +49,20 @@ constexpr char kTyped = '@';
 const std::string kFirstLine = "0000001 The quick brown fox";
 const std::string kMarker = "LAST-LINE-MARKER";
 
-bool dumpScreens = false;
-int64_t stepTimeoutMs = 60000;  // the longest wait for one step
-
-// The screen's text as UTF-8, one row after the other.
-std::string ScreenText(const PtyTerminal& term) {
-    std::string text;
-    for (int row = 0; row < term.RowCount(); ++row) text += term.RowUtf8(row) + "\n";
-    return text;
-}
-
-bool OnScreen(const PtyTerminal& term, const std::string& part) {
-    return ScreenText(term).find(part) != std::string::npos;
-}
-
 size_t CountOnScreen(const PtyTerminal& term, char32_t code) {
     size_t count = 0;
     for (int row = 0; row < term.RowCount(); ++row) count += Count(term.Row(row), code);
     return count;
 }
 
-void Dump(const PtyTerminal& term, const std::string& title) {
-    std::fprintf(stderr, "---- %s ----\n", title.c_str());
-    for (int row = 0; row < term.RowCount(); ++row) {
-        std::fprintf(stderr, "%2d|%s\n", row, term.RowUtf8(row).c_str());
-    }
-}
-
-// Waits for the screen to satisfy done(); on failure shows the screen so the cause is visible.
-template <typename Done>
-bool Expect(PtyTerminal& term, const std::string& what, Done done) {
-    if (term.WaitFor(done, stepTimeoutMs) || done()) return true;
-    Dump(term, "gave up waiting for " + what);
-    // Whether the program still runs tells a hang from an exit.
-    const std::string fields = ProcStatFields(term.Pid());
-    std::fprintf(stderr, "---- process %d: %s ----\n", static_cast<int>(term.Pid()),
-                 fields.empty() ? "gone" : ("state" + fields.substr(0, 2)).c_str());
-    return false;
-}
-
-void Step(PtyTerminal& term, const std::string& title) {
-    term.WaitQuiet(kQuietMs, stepTimeoutMs);
-    if (dumpScreens) Dump(term, title);
-}
-
 // ---- The test file ----
-
-bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t written = write(fd, data, size);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        data += written;
-        size -= static_cast<size_t>(written);
-    }
-    return true;
-}
 
 // kLines lines of ordinary text that add up to exactly kFileBytes: line i (from 0) takes the
 // bytes from i * size / lines to (i + 1) * size / lines, newline included, so lengths are 52
 // or 53. Each line is its number (from 1) and a run of pangrams starting at a different place;
 // the last one holds the marker.
 bool WriteTextFile(const std::string& path) {
-    const std::string text =
-        "The quick brown fox jumps over the lazy dog. Pack my box with five dozen liquor jugs. "
-        "How vexingly quick daft zebras jump! Sphinx of black quartz, judge my vow. ";
+    const std::string& text = kPangrams;
     const std::string doubled = text + text;
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) return false;
@@ -149,64 +92,16 @@ bool WriteTextFile(const std::string& path) {
     return close(fd) == 0 && ok;
 }
 
-// Reads the whole file once so that it is in the page cache.
-void Warm(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY);
-    if (fd < 0) return;
-    std::vector<char> buffer(size_t{1} << 20);
-    while (read(fd, buffer.data(), buffer.size()) > 0) {
-    }
-    close(fd);
-}
-
-int64_t FileSize(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
-}
-
 // ---- Programs ----
 
-// The settings folders of one program inside one temporary folder.
+// The settings folders of one program inside one temporary folder; vim reads no init files.
 std::vector<std::string> Environment(const std::string& home) {
-    return {"HOME=" + home,
-            "XDG_CONFIG_HOME=" + home + "/.config",
-            "XDG_DATA_HOME=" + home + "/.local/share",
-            "XDG_CACHE_HOME=" + home + "/.cache",
-            "XDG_STATE_HOME=" + home + "/.local/state",
-            "KQ_CONFIG_HOME=" + home + "/.config",
-            "KQ_CODEPAGE=437",
-            "TERM=xterm-256color",
-            "COLORTERM=",
-            "SHELL=/bin/sh",
-            "LANG=C.UTF-8",
-            "LC_ALL=C.UTF-8",
-            "VIMINIT=",
-            "EXINIT="};
-}
-
-struct Setup {
-    std::string kq;
-    std::string dir;   // holds only `file`
-    std::string file;  // its name
-    int64_t size = 0;  // its size as written
-    std::string Path() const { return dir + "/" + file; }
-};
-
-// The prompt on the last row, which kq shows with its panels.
-bool KqPanelsShown(const PtyTerminal& term, const Setup& setup) {
-    const std::u32string prompt = ToU32(setup.dir + ">");
-    const std::u32string last = term.Row(term.RowCount() - 1);
-    return last.compare(0, prompt.size(), prompt) == 0;
+    return comparebench::Environment(home, {"VIMINIT=", "EXINIT="});
 }
 
 // kq started in setup.dir with its panels complete and quiet.
 bool StartKq(PtyTerminal& term, const Setup& setup, const TempConfig& home) {
-    if (!term.Start({setup.kq, setup.dir}, Environment(home.Path()))) return false;
-    const bool ok = Expect(term, "kq's panels", [&] {
-        return KqPanelsShown(term, setup) && OnScreen(term, setup.file);
-    });
-    Step(term, "kq: panels");
-    return ok;
+    return comparebench::StartKq(term, setup, Environment(home.Path()));
 }
 
 bool KqEditing(const PtyTerminal& term) {
@@ -224,16 +119,11 @@ std::string KqLineField(int64_t line) {
     return "L:" + std::to_string(line) + "/";
 }
 
-// One typed character: the terminal output is counted from the key until the answer pauses, and
-// timed from the key until shown() holds. kq's clock in the top right corner blinks once a
-// second, so the key goes out just after a blink and the count ends at the first pause in the
-// answer, well before the next blink.
+// One typed character: the terminal output is counted from the key until the answer pauses (as
+// QuietAfterBlink describes), and timed from the key until shown() holds.
 template <typename Shown>
 bool TypeOne(PtyTerminal& term, const std::string& what, Shown shown, double& ms, long& bytes) {
-    constexpr int kAnswerPauseMs = 50;
-    term.WaitQuiet(kQuietMs, stepTimeoutMs);
-    if (term.ReadOnce(1500) > 0) term.WaitQuiet(kAnswerPauseMs, stepTimeoutMs);
-    term.ResetBytes();
+    QuietAfterBlink(term);
     const int64_t sent = NowNs();
     term.Send(std::string(1, kTyped));
     const bool ok = Expect(term, what, shown);
@@ -242,91 +132,6 @@ bool TypeOne(PtyTerminal& term, const std::string& what, Shown shown, double& ms
     bytes = static_cast<long>(term.Bytes());
     return ok;
 }
-
-// ---- Results ----
-
-struct Figure {
-    std::string group;
-    std::string program;
-    std::string unit;
-    std::vector<double> values;
-    int failures = 0;
-};
-
-class Results {
-  public:
-    void Add(const std::string& group, const std::string& program, const std::string& unit, bool ok,
-             double value) {
-        Figure& figure = Find(group, program, unit);
-        if (ok) {
-            figure.values.push_back(value);
-        } else {
-            ++figure.failures;
-        }
-    }
-
-    // The median of a figure; false when it has no values.
-    bool MedianOf(const std::string& group, const std::string& program, double& value) const {
-        for (const Figure& f : figures_) {
-            if (f.group == group && f.program == program && !f.values.empty()) {
-                value = Median(f.values);
-                return true;
-            }
-        }
-        return false;
-    }
-
-    // One block per group in the order the groups first came, one row per program.
-    bool Print() const {
-        std::vector<std::string> groups;
-        for (const Figure& f : figures_) {
-            if (std::find(groups.begin(), groups.end(), f.group) == groups.end()) {
-                groups.push_back(f.group);
-            }
-        }
-        bool allOk = true;
-        for (const std::string& group : groups) {
-            std::printf("%s\n", group.c_str());
-            std::printf("    %-34s %12s %12s %12s  %s\n", "", "median", "min", "max", "runs");
-            for (const Figure& f : figures_) {
-                if (f.group == group) allOk = PrintRow(f) && allOk;
-            }
-        }
-        return allOk;
-    }
-
-    static std::string Value(double value, const std::string& unit) {
-        char text[32];
-        const int decimals = unit == "ms" ? 2 : unit == "MiB" ? 1 : 0;
-        std::snprintf(text, sizeof text, "%.*f %s", decimals, value, unit.c_str());
-        return text;
-    }
-
-  private:
-    static bool PrintRow(const Figure& f) {
-        const size_t total = f.values.size() + static_cast<size_t>(f.failures);
-        if (f.values.empty()) {
-            std::printf("    %-34s %12s %12s %12s  0 of %zu\n", f.program.c_str(), "failed", "-",
-                        "-", total);
-            return false;
-        }
-        const auto [low, high] = std::minmax_element(f.values.begin(), f.values.end());
-        std::printf("    %-34s %12s %12s %12s  %zu of %zu\n", f.program.c_str(),
-                    Value(Median(f.values), f.unit).c_str(), Value(*low, f.unit).c_str(),
-                    Value(*high, f.unit).c_str(), f.values.size(), total);
-        return f.failures == 0;
-    }
-
-    Figure& Find(const std::string& group, const std::string& program, const std::string& unit) {
-        for (Figure& f : figures_) {
-            if (f.group == group && f.program == program) return f;
-        }
-        figures_.push_back({group, program, unit, {}, 0});
-        return figures_.back();
-    }
-
-    std::vector<Figure> figures_;
-};
 
 const std::string kOpenGroup = "Open the 100 MiB file: first screen with its first line";
 const std::string kMemoryGroup = "Memory for the 100 MiB file (VmRSS)";
@@ -479,23 +284,6 @@ void VimRun(const Setup& setup, int cols, int rows, Results& results) {
 
 // ---- cp and sync ----
 
-// Runs argv and waits for it; the time from fork to exit.
-bool RunTimed(const std::vector<std::string>& argv, double& ms) {
-    std::vector<char*> args;
-    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    const int64_t start = NowNs();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid) return false;
-    ms = Ms(NowNs() - start);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 void CopyRun(const Setup& setup, Results& results) {
     const std::string copy = setup.Path() + ".copy";
     sync();
@@ -519,14 +307,14 @@ void PrintGoals(const Results& results) {
     bool known = results.MedianOf(kOpenGroup, "kq: F4 to editor", kqOpen) &&
                  results.MedianOf(kOpenGroup, "vim.tiny -u NONE -n: fork to screen", vimOpen);
     std::printf("    open faster than vim:            %s vs %s -> %s\n",
-                Results::Value(kqOpen, "ms").c_str(), Results::Value(vimOpen, "ms").c_str(),
+                results.Value(kqOpen, "ms").c_str(), results.Value(vimOpen, "ms").c_str(),
                 judge(known, kqOpen < vimOpen));
 
     double added = 0;
     known = results.MedianOf(kMemoryGroup, "kq added by the editor", added);
     const double limit = kMemoryGoalBytes / (1024.0 * 1024.0);
     std::printf("    memory added <= 1.5 x size + 40 B/line: %s vs %s (%.0f bytes) -> %s\n",
-                Results::Value(added, "MiB").c_str(), Results::Value(limit, "MiB").c_str(),
+                results.Value(added, "MiB").c_str(), results.Value(limit, "MiB").c_str(),
                 kMemoryGoalBytes, judge(known, added <= limit));
 
     double typeMs = 0;
@@ -534,7 +322,7 @@ void PrintGoals(const Results& results) {
     known = results.MedianOf(kTypeTimeGroup, "kq", typeMs) &&
             results.MedianOf(kTypeBytesGroup, "kq", typeBytes);
     std::printf("    typing < 100 bytes and < 5 ms:   %s, %s -> %s\n",
-                Results::Value(typeBytes, "B").c_str(), Results::Value(typeMs, "ms").c_str(),
+                results.Value(typeBytes, "B").c_str(), results.Value(typeMs, "ms").c_str(),
                 judge(known, typeBytes < 100 && typeMs < 5));
 
     double kqSave = 0;
@@ -542,66 +330,44 @@ void PrintGoals(const Results& results) {
     known = results.MedianOf(kSaveGroup, "kq: F2 to saved", kqSave) &&
             results.MedianOf(kSaveGroup, "cp FILE COPY && sync", cpSave);
     std::printf("    save within 1.5 x cp && sync:    %s vs %s (ratio %.2f) -> %s\n",
-                Results::Value(kqSave, "ms").c_str(), Results::Value(cpSave, "ms").c_str(),
+                results.Value(kqSave, "ms").c_str(), results.Value(cpSave, "ms").c_str(),
                 cpSave > 0 ? kqSave / cpSave : 0.0, judge(known, kqSave <= 1.5 * cpSave));
-}
-
-bool ParseSize(const char* text, int& cols, int& rows) {
-    return std::sscanf(text, "%dx%d", &cols, &rows) == 2 && cols >= 80 && rows >= 10;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    int cols = 80;
-    int rows = 25;
+    Size size{80, 25};
     int runs = 5;
     std::string kq;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "--size" && hasValue && ParseSize(argv[i + 1], cols, rows)) {
-            ++i;
-        } else if (arg == "--runs" && hasValue) {
-            runs = std::max(1, std::atoi(argv[++i]));
-        } else if (arg == "--timeout" && hasValue) {
-            stepTimeoutMs = std::max(1, std::atoi(argv[++i])) * int64_t{1000};
-        } else if (arg == "--dump") {
-            dumpScreens = true;
-        } else if (kq.empty() && !arg.empty() && arg[0] != '-') {
-            kq = arg;
-        } else {
-            std::fprintf(stderr,
-                         "usage: edit_compare_bench [--runs N] [--size COLSxROWS] "
-                         "[--timeout SECONDS] [--dump] KQ_BINARY\n");
-            return 2;
+    reportProcessOnGiveUp = true;
+    const auto own = [&](const std::string& arg, bool hasValue, int& i) {
+        Size given{};
+        if (SizeOption("--size", arg, hasValue, argv, i, 80, given)) {
+            size = given;
+            return true;
         }
-    }
-    if (kq.empty()) {
-        std::fprintf(stderr, "edit_compare_bench: the kq binary is missing\n");
+        return false;
+    };
+    if (!ReadCommandLine(argc, argv, "edit_compare_bench",
+                         "[--runs N] [--size COLSxROWS] [--timeout SECONDS] [--dump] KQ_BINARY",
+                         true, runs, kq, own)) {
         return 2;
     }
     if (dumpScreens) runs = 1;
-    char resolved[PATH_MAX];
-    if (kq.find('/') != std::string::npos && realpath(kq.c_str(), resolved) != nullptr) {
-        kq = resolved;
-    }
-    signal(SIGPIPE, SIG_IGN);
+    const int cols = size.cols;
+    const int rows = size.rows;
 
     // The file in a directory of its own, which is also the programs' working directory.
-    char rootName[] = "/tmp/kq-edit-bench-XXXXXX";
-    if (mkdtemp(rootName) == nullptr) {
-        std::perror("temporary directory");
-        return 1;
-    }
-    const std::string root = rootName;
+    std::string root;
+    if (!MakeTempDir("/tmp/kq-edit-bench-XXXXXX", root)) return 1;
     const Setup setup{kq, root, "big.txt", static_cast<int64_t>(kFileBytes)};
     const int64_t writeStart = NowNs();
     const bool written = WriteTextFile(setup.Path()) && FileSize(setup.Path()) == setup.size;
     std::printf("file: %lld lines, %llu bytes of text in %s, written in %.1f s\n",
                 static_cast<long long>(kLines), static_cast<unsigned long long>(kFileBytes),
                 root.c_str(), Ms(NowNs() - writeStart) / 1000);
-    Results results;
+    Results results(34, 2);
     if (written && chdir(root.c_str()) == 0) {
         sync();
         Warm(setup.Path());
@@ -611,9 +377,7 @@ int main(int argc, char** argv) {
             CopyRun(setup, results);
         }
     }
-    if (chdir("/") != 0) std::perror("chdir /");
-    std::error_code ignored;
-    std::filesystem::remove_all(root, ignored);
+    RemoveTempDir(root);
     if (!written) {
         std::fprintf(stderr, "edit_compare_bench: could not write the file in %s\n", root.c_str());
         return 1;

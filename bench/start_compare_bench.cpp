@@ -23,7 +23,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -31,11 +30,11 @@
 #include <string>
 #include <vector>
 
-#include "PtyTerminal.h"
+#include "CompareSupport.h"
 
 namespace {
 
-using namespace ptybench;
+using namespace comparebench;
 
 constexpr int64_t kStartTimeoutMs = 10000;
 constexpr int64_t kStopTimeoutMs = 2000;
@@ -122,18 +121,7 @@ double MainThreadCpuMs(pid_t pid) {
 
 // The settings folders of one program: HOME and the XDG folders inside one temporary folder.
 std::vector<std::string> Environment(const std::string& home) {
-    return {"HOME=" + home,
-            "XDG_CONFIG_HOME=" + home + "/.config",
-            "XDG_DATA_HOME=" + home + "/.local/share",
-            "XDG_CACHE_HOME=" + home + "/.cache",
-            "XDG_STATE_HOME=" + home + "/.local/state",
-            "KQ_CONFIG_HOME=" + home + "/.config",
-            "KQ_CODEPAGE=437",
-            "TERM=xterm-256color",
-            "COLORTERM=",
-            "SHELL=/bin/sh",
-            "LANG=C.UTF-8",
-            "LC_ALL=C.UTF-8"};
+    return comparebench::Environment(home, {});
 }
 
 void Dump(const PtyTerminal& term, const std::string& title) {
@@ -193,52 +181,28 @@ void PrintRuns(const std::string& name, const std::vector<Run>& runs) {
         Median(answers), Median(faults), ms.size(), runs.size());
 }
 
-struct Size {
-    int cols;
-    int rows;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<Size> sizes;
     int runs = 25;
-    bool dump = false;
     std::string mc = "mc";
     std::string kq;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        Size size{};
-        if (arg == "--size" && hasValue &&
-            std::sscanf(argv[++i], "%dx%d", &size.cols, &size.rows) == 2 && size.cols >= 40 &&
-            size.rows >= 10) {
-            sizes.push_back(size);
-        } else if (arg == "--runs" && hasValue) {
-            runs = std::max(1, std::atoi(argv[++i]));
-        } else if (arg == "--mc" && hasValue) {
+    const auto own = [&](const std::string& arg, bool hasValue, int& i) {
+        if (SizesOption(arg, hasValue, argv, i, 40, sizes)) return true;
+        if (arg == "--mc" && hasValue) {
             mc = argv[++i];
-        } else if (arg == "--dump") {
-            dump = true;
-        } else if (kq.empty() && !arg.empty() && arg[0] != '-') {
-            kq = arg;
-        } else {
-            std::fprintf(stderr,
-                         "usage: start_compare_bench [--size COLSxROWS]... [--runs N] "
-                         "[--mc PROGRAM] [--dump] KQ_BINARY\n");
-            return 2;
+            return true;
         }
-    }
-    if (kq.empty()) {
-        std::fprintf(stderr, "start_compare_bench: the kq binary is missing\n");
+        return false;
+    };
+    if (!ReadCommandLine(argc, argv, "start_compare_bench",
+                         "[--size COLSxROWS]... [--runs N] [--mc PROGRAM] [--dump] KQ_BINARY",
+                         false, runs, kq, own)) {
         return 2;
     }
     if (sizes.empty()) sizes = {{80, 25}, {200, 60}};
-    if (kq.find('/') != std::string::npos) {
-        char resolved[PATH_MAX];
-        if (realpath(kq.c_str(), resolved) != nullptr) kq = resolved;
-    }
-    signal(SIGPIPE, SIG_IGN);
+    const bool dump = dumpScreens;
 
     // Both programs start in the same empty directory, also their working directory.
     char dirName[] = "/tmp/kq-start-empty-XXXXXX";

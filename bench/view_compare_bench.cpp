@@ -28,24 +28,20 @@
 // bench/view_compare.sh runs this program.
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "PtyTerminal.h"
+#include "CompareSupport.h"
 
 namespace {
 
-using namespace ptybench;
+using namespace comparebench;
 
-constexpr int kQuietMs = 300;
 constexpr size_t kLineBytes = 80;
 constexpr uint64_t kEndFileBytes = uint64_t{2} << 30;
 constexpr uint64_t kSearchFileBytes = uint64_t{1} << 30;
@@ -55,43 +51,9 @@ const std::string kNeedle = "Zebra-Quartz-Vortex-4711";
 // The start of the first line of both files: how a program shows that the file is open.
 const std::string kFirstLine = "000000 The quick brown fox";
 
-bool dumpScreens = false;
-int64_t stepTimeoutMs = 60000;  // the longest wait for one step
-
 std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
-}
-
-// The screen's text as UTF-8, one row after the other.
-std::string ScreenText(const PtyTerminal& term) {
-    std::string text;
-    for (int row = 0; row < term.RowCount(); ++row) text += term.RowUtf8(row) + "\n";
-    return text;
-}
-
-bool OnScreen(const PtyTerminal& term, const std::string& part) {
-    return ScreenText(term).find(part) != std::string::npos;
-}
-
-void Dump(const PtyTerminal& term, const std::string& title) {
-    std::fprintf(stderr, "---- %s ----\n", title.c_str());
-    for (int row = 0; row < term.RowCount(); ++row) {
-        std::fprintf(stderr, "%2d|%s\n", row, term.RowUtf8(row).c_str());
-    }
-}
-
-// Waits for the screen to satisfy done(); on failure shows the screen so the cause is visible.
-template <typename Done>
-bool Expect(PtyTerminal& term, const std::string& what, Done done) {
-    if (term.WaitFor(done, stepTimeoutMs) || done()) return true;
-    Dump(term, "gave up waiting for " + what);
-    return false;
-}
-
-void Step(PtyTerminal& term, const std::string& title) {
-    term.WaitQuiet(kQuietMs, stepTimeoutMs);
-    if (dumpScreens) Dump(term, title);
 }
 
 // ---- The test files ----
@@ -99,9 +61,7 @@ void Step(PtyTerminal& term, const std::string& title) {
 // 1 MiB of 80-byte lines of ordinary text: a six-digit line number, then a run of pangrams
 // starting at a different place on every line.
 std::string FillerBuffer() {
-    const std::string text =
-        "The quick brown fox jumps over the lazy dog. Pack my box with five dozen liquor jugs. "
-        "How vexingly quick daft zebras jump! Sphinx of black quartz, judge my vow. ";
+    const std::string& text = kPangrams;
     std::string buffer;
     const size_t lines = (size_t{1} << 20) / kLineBytes;
     for (size_t i = 0; i < lines; ++i) {
@@ -114,17 +74,6 @@ std::string FillerBuffer() {
         buffer += line + "\n";
     }
     return buffer;
-}
-
-bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t written = write(fd, data, size);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        data += written;
-        size -= static_cast<size_t>(written);
-    }
-    return true;
 }
 
 // A file of `size` bytes (less than one line short) ending with `lastLine`.
@@ -143,55 +92,17 @@ bool WriteTextFile(const std::string& path, uint64_t size, const std::string& la
     return close(fd) == 0 && ok;
 }
 
-// Reads the whole file once so that it is in the page cache.
-void Warm(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY);
-    if (fd < 0) return;
-    std::vector<char> buffer(size_t{1} << 20);
-    while (read(fd, buffer.data(), buffer.size()) > 0) {
-    }
-    close(fd);
-}
-
 // ---- Programs ----
 
 // The settings folders of one program inside one temporary folder; less keeps no history and
 // runs no input preprocessor.
 std::vector<std::string> Environment(const std::string& home) {
-    return {"HOME=" + home,
-            "XDG_CONFIG_HOME=" + home + "/.config",
-            "XDG_DATA_HOME=" + home + "/.local/share",
-            "XDG_CACHE_HOME=" + home + "/.cache",
-            "XDG_STATE_HOME=" + home + "/.local/state",
-            "KQ_CONFIG_HOME=" + home + "/.config",
-            "KQ_CODEPAGE=437",
-            "TERM=xterm-256color",
-            "COLORTERM=",
-            "SHELL=/bin/sh",
-            "LANG=C.UTF-8",
-            "LC_ALL=C.UTF-8",
-            "LESS=",
-            "LESSOPEN=",
-            "LESSCLOSE=",
-            "LESSHISTFILE=-"};
+    return comparebench::Environment(home, {"LESS=", "LESSOPEN=", "LESSCLOSE=", "LESSHISTFILE=-"});
 }
-
-struct Setup {
-    std::string kq;
-    std::string dir;   // holds only `file`
-    std::string file;  // its name
-};
 
 // kq started in setup.dir with its panels complete and quiet.
 bool StartKq(PtyTerminal& term, const Setup& setup, const TempConfig& home) {
-    if (!term.Start({setup.kq, setup.dir}, Environment(home.Path()))) return false;
-    const std::u32string prompt = ToU32(setup.dir + ">");
-    const bool ok = Expect(term, "kq's panels", [&] {
-        const std::u32string last = term.Row(term.RowCount() - 1);
-        return last.compare(0, prompt.size(), prompt) == 0 && OnScreen(term, setup.file);
-    });
-    Step(term, "kq: panels");
-    return ok;
+    return comparebench::StartKq(term, setup, Environment(home.Path()));
 }
 
 // From the panels (cursor on ".."): Down to the file, F3 to view it. openMs: from F3 to the
@@ -218,79 +129,6 @@ bool StartLess(PtyTerminal& term, const Setup& setup, const TempConfig& home,
     Step(term, "less: first screen");
     return ok;
 }
-
-// ---- Results ----
-
-struct Figure {
-    std::string group;
-    std::string program;
-    std::string unit;
-    std::vector<double> values;
-    int failures = 0;
-};
-
-class Results {
-  public:
-    void Add(const std::string& group, const std::string& program, const std::string& unit, bool ok,
-             double value) {
-        Figure& figure = Find(group, program, unit);
-        if (ok) {
-            figure.values.push_back(value);
-        } else {
-            ++figure.failures;
-        }
-    }
-
-    // One block per group in the order the groups first came, one row per program.
-    bool Print() const {
-        std::vector<std::string> groups;
-        for (const Figure& f : figures_) {
-            if (std::find(groups.begin(), groups.end(), f.group) == groups.end()) {
-                groups.push_back(f.group);
-            }
-        }
-        bool allOk = true;
-        for (const std::string& group : groups) {
-            std::printf("%s\n", group.c_str());
-            std::printf("    %-26s %12s %12s %12s  %s\n", "", "median", "min", "max", "runs");
-            for (const Figure& f : figures_) {
-                if (f.group == group) allOk = PrintRow(f) && allOk;
-            }
-        }
-        return allOk;
-    }
-
-  private:
-    static std::string Value(double value, const std::string& unit) {
-        char text[32];
-        std::snprintf(text, sizeof text, unit == "ms" ? "%.1f %s" : "%.0f %s", value, unit.c_str());
-        return text;
-    }
-
-    static bool PrintRow(const Figure& f) {
-        const size_t total = f.values.size() + static_cast<size_t>(f.failures);
-        if (f.values.empty()) {
-            std::printf("    %-26s %12s %12s %12s  0 of %zu\n", f.program.c_str(), "failed", "-",
-                        "-", total);
-            return false;
-        }
-        const auto [low, high] = std::minmax_element(f.values.begin(), f.values.end());
-        std::printf("    %-26s %12s %12s %12s  %zu of %zu\n", f.program.c_str(),
-                    Value(Median(f.values), f.unit).c_str(), Value(*low, f.unit).c_str(),
-                    Value(*high, f.unit).c_str(), f.values.size(), total);
-        return f.failures == 0;
-    }
-
-    Figure& Find(const std::string& group, const std::string& program, const std::string& unit) {
-        for (Figure& f : figures_) {
-            if (f.group == group && f.program == program) return f;
-        }
-        figures_.push_back({group, program, unit, {}, 0});
-        return figures_.back();
-    }
-
-    std::vector<Figure> figures_;
-};
 
 // ---- Figure 1 and 3: End in a 2 GiB file, and kq's memory ----
 
@@ -409,58 +247,21 @@ void KqSearch(const Setup& setup, int cols, int rows, bool caseSensitive, Result
     term.Stop();
 }
 
-// Runs argv with its output read from a pipe, in the locale kq and less get; the time from fork
-// to exit.
-bool RunTimed(const std::vector<std::string>& argv, std::string& output, double& ms) {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0) return false;
-    std::vector<char*> args;
-    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    const int64_t start = NowNs();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        setenv("LC_ALL", "C.UTF-8", 1);
-        dup2(pipeFds[1], STDOUT_FILENO);
-        close(pipeFds[0]);
-        close(pipeFds[1]);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    close(pipeFds[1]);
-    output.clear();
-    char buffer[4096];
-    for (ssize_t got; (got = read(pipeFds[0], buffer, sizeof buffer)) != 0;) {
-        if (got > 0) output.append(buffer, static_cast<size_t>(got));
-        if (got < 0 && errno != EINTR) break;
-    }
-    close(pipeFds[0]);
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid) return false;
-    ms = Ms(NowNs() - start);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 void GrepSearch(const Setup& setup, bool caseSensitive, Results& results) {
     std::vector<std::string> argv{"grep", "-c", "-F", kNeedle, setup.file};
     if (!caseSensitive) argv = {"grep", "-c", "-i", "-F", Lower(kNeedle), setup.file};
     std::string output;
     double ms = 0;
-    const bool ok = RunTimed(argv, output, ms) && output == "1\n";
+    const bool ok = RunTimed(argv, ms, &output) && output == "1\n";
     results.Add(SearchGroup(caseSensitive), caseSensitive ? "grep -c -F" : "grep -c -i -F", "ms",
                 ok, ms);
 }
 
 // ---- Figure 4: bytes per key ----
 
-// Bytes the terminal receives for one key. kq's clock in the top right corner blinks once a
-// second, so the key goes out just after a blink and the count ends at the first pause in the
-// answer, well before the next blink.
+// Bytes the terminal receives for one key, counted as QuietAfterBlink describes.
 long BytesForKey(PtyTerminal& term, VTermKey key, const std::string& title) {
-    constexpr int kAnswerPauseMs = 50;
-    term.WaitQuiet(kQuietMs, stepTimeoutMs);
-    if (term.ReadOnce(1500) > 0) term.WaitQuiet(kAnswerPauseMs, stepTimeoutMs);
-    term.ResetBytes();
+    QuietAfterBlink(term);
     term.SendKey(key);
     term.ReadOnce(1000);  // the first part of the answer
     term.WaitQuiet(kAnswerPauseMs, stepTimeoutMs);
@@ -504,16 +305,6 @@ void LessBytes(const Setup& setup, int cols, int rows, Results& results) {
     term.Stop();
 }
 
-struct Size {
-    int cols;
-    int rows;
-};
-
-bool ParseSize(const char* text, Size& size) {
-    return std::sscanf(text, "%dx%d", &size.cols, &size.rows) == 2 && size.cols >= 40 &&
-           size.rows >= 10;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -521,48 +312,27 @@ int main(int argc, char** argv) {
     Size bytesSize{120, 40};
     int runs = 5;
     std::string kq;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
+    const auto own = [&](const std::string& arg, bool hasValue, int& i) {
+        if (SizesOption(arg, hasValue, argv, i, 40, sizes)) return true;
         Size size{};
-        if (arg == "--size" && hasValue && ParseSize(argv[++i], size)) {
-            sizes.push_back(size);
-        } else if (arg == "--bytes-size" && hasValue && ParseSize(argv[++i], size)) {
+        if (SizeOption("--bytes-size", arg, hasValue, argv, i, 40, size)) {
             bytesSize = size;
-        } else if (arg == "--runs" && hasValue) {
-            runs = std::max(1, std::atoi(argv[++i]));
-        } else if (arg == "--timeout" && hasValue) {
-            stepTimeoutMs = std::max(1, std::atoi(argv[++i])) * int64_t{1000};
-        } else if (arg == "--dump") {
-            dumpScreens = true;
-        } else if (kq.empty() && !arg.empty() && arg[0] != '-') {
-            kq = arg;
-        } else {
-            std::fprintf(stderr,
-                         "usage: view_compare_bench [--runs N] [--size COLSxROWS]... "
-                         "[--bytes-size COLSxROWS] [--timeout SECONDS] [--dump] KQ_BINARY\n");
-            return 2;
+            return true;
         }
-    }
-    if (kq.empty()) {
-        std::fprintf(stderr, "view_compare_bench: the kq binary is missing\n");
+        return false;
+    };
+    if (!ReadCommandLine(argc, argv, "view_compare_bench",
+                         "[--runs N] [--size COLSxROWS]... [--bytes-size COLSxROWS] "
+                         "[--timeout SECONDS] [--dump] KQ_BINARY",
+                         true, runs, kq, own)) {
         return 2;
     }
     if (sizes.empty()) sizes = {{80, 25}, {120, 40}};
     if (dumpScreens) runs = 1;
-    char resolved[PATH_MAX];
-    if (kq.find('/') != std::string::npos && realpath(kq.c_str(), resolved) != nullptr) {
-        kq = resolved;
-    }
-    signal(SIGPIPE, SIG_IGN);
 
     // Each file in a directory of its own, which is also the programs' working directory.
-    char rootName[] = "/tmp/kq-view-bench-XXXXXX";
-    if (mkdtemp(rootName) == nullptr) {
-        std::perror("temporary directory");
-        return 1;
-    }
-    const std::string root = rootName;
+    std::string root;
+    if (!MakeTempDir("/tmp/kq-view-bench-XXXXXX", root)) return 1;
     const std::string endDir = root + "/end";
     const std::string searchDir = root + "/search";
     const std::string endFile = "big.txt";
@@ -577,7 +347,7 @@ int main(int argc, char** argv) {
                       "The one line that holds " + kNeedle + ", at the very end.\n");
     std::printf("files: 2 GiB and 1 GiB of %zu-byte text lines in %s, written in %.1f s\n",
                 kLineBytes, root.c_str(), Ms(NowNs() - writeStart) / 1000);
-    Results results;
+    Results results(26, 1);
     if (written) {
         for (const Size& size : sizes) {
             const std::string name = std::to_string(size.cols) + "x" + std::to_string(size.rows);
@@ -605,9 +375,7 @@ int main(int argc, char** argv) {
             }
         }
     }
-    if (chdir("/") != 0) std::perror("chdir /");
-    std::error_code ignored;
-    std::filesystem::remove_all(root, ignored);
+    RemoveTempDir(root);
     if (!written) {
         std::fprintf(stderr, "view_compare_bench: could not write the files in %s\n", root.c_str());
         return 1;
