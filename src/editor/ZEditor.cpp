@@ -47,6 +47,20 @@ std::string StoredText(const char* name) {
     return found ? text : "";
 }
 
+// One-byte text from one code page to another, byte for byte ('?' where the target lacks a
+// character); unchanged when the pages are the same or the system cannot convert them.
+std::string Recode(const std::string& text, int from, int to) {
+    if (from == to || text.empty()) return text;
+    std::vector<uint16_t> units(text.size());
+    std::string out(text.size(), '?');
+    const int count = static_cast<int>(text.size());
+    if (UCptoUc(from, text.data(), units.data(), count) != 0 ||
+        UUctoCp(to, units.data(), out.data(), count) != 0) {
+        return text;
+    }
+    return out;
+}
+
 char EndingLetter(LineEnding ending) {
     return ending == LineEnding::kCrLf ? 'D' : ending == LineEnding::kNul ? 'Z' : 'U';
 }
@@ -86,27 +100,11 @@ int ZEditor::Create(const char* title, ZRec pos, ZRec size, ZWindow* parent, uin
 }
 
 std::string ZEditor::ToFile(const std::string& consoleText) const {
-    if (codePage_ == consoleCodePage_ || consoleText.empty()) return consoleText;
-    std::vector<uint16_t> units(consoleText.size());
-    std::string out(consoleText.size(), '?');
-    const int count = static_cast<int>(consoleText.size());
-    if (UCptoUc(consoleCodePage_, consoleText.data(), units.data(), count) != 0 ||
-        UUctoCp(codePage_, units.data(), out.data(), count) != 0) {
-        return consoleText;
-    }
-    return out;
+    return Recode(consoleText, consoleCodePage_, codePage_);
 }
 
 std::string ZEditor::ToConsole(const std::string& fileText) const {
-    if (codePage_ == consoleCodePage_ || fileText.empty()) return fileText;
-    std::vector<uint16_t> units(fileText.size());
-    std::string out(fileText.size(), '?');
-    const int count = static_cast<int>(fileText.size());
-    if (UCptoUc(codePage_, fileText.data(), units.data(), count) != 0 ||
-        UUctoCp(consoleCodePage_, units.data(), out.data(), count) != 0) {
-        return fileText;
-    }
-    return out;
+    return Recode(fileText, codePage_, consoleCodePage_);
 }
 
 int ZEditor::Draw() {
