@@ -57,17 +57,5 @@ TEST(ViewerSearchTest, FindsTextInEachEncodingBothWays) {
     }
 }
 
-TEST(ViewerSearchTest, ProgressCanCancel) {
-    OpenedText opened(std::string(2 * 1024 * 1024, 'x'), 437);
-    int calls = 0;
-    const SearchResult result = SearchFile(opened.file.Handle(), {"y", true, false, 437, 437, 0},
-                                           [&calls](int64_t done, int64_t total) {
-                                               EXPECT_LT(done, total);
-                                               return ++calls < 3;
-                                           });
-    EXPECT_EQ(result.outcome, SearchOutcome::kCancelled);
-    EXPECT_EQ(calls, 3);
-}
-
 }  // namespace
 }  // namespace kq::viewer::testing
