@@ -68,7 +68,7 @@ char EndingLetter(LineEnding ending) {
 }  // namespace
 
 ZEditor::ZEditor() : consoleCodePage_(UGetConCp()) {
-    codePage_ = consoleCodePage_;
+    SetCodePage(consoleCodePage_);
 }
 
 ZEditor::~ZEditor() = default;
@@ -99,6 +99,11 @@ int ZEditor::Create(const char* title, ZRec pos, ZRec size, ZWindow* parent, uin
     return -1;
 }
 
+void ZEditor::SetCodePage(int codePage) {
+    codePage_ = codePage;
+    characters_ = kq::viewer::ByteCharacters(codePage);
+}
+
 std::string ZEditor::ToFile(const std::string& consoleText) const {
     return Recode(consoleText, consoleCodePage_, codePage_);
 }
@@ -111,7 +116,7 @@ int ZEditor::Draw() {
     const int width = Width();
     const int height = Height();
     if (width <= 0 || height <= 0) return 0;
-    const std::array<char32_t, 256> characters = kq::viewer::ByteCharacters(codePage_);
+    const std::array<char32_t, 256>& characters = characters_;
     wide_.assign(static_cast<size_t>(width) * height, u' ');
     std::vector<uint8_t>& attributes = Attrs();
     std::fill(attributes.begin(), attributes.end(), Palette(kTextColour));

@@ -60,6 +60,9 @@ class ZEditor : public ZWindow {
     int Ask(int textId, uint32_t buttons, int defaultButton,
             std::initializer_list<std::string_view> texts = {});
     void Tell(int textId, int width, std::initializer_list<std::string_view> texts = {});
+    // The file's code page, and the Unicode value of each of its bytes for painting (read once
+    // per change, not at every paint).
+    void SetCodePage(int codePage);
     std::string ToFile(const std::string& consoleText) const;
     std::string ToConsole(const std::string& fileText) const;
     int TextRows() const { return Height() - 2; }
@@ -84,6 +87,7 @@ class ZEditor : public ZWindow {
     bool caseSensitive_ = false;
     bool backward_ = false;
     int codePage_ = 0;
+    std::array<char32_t, 256> characters_{};
     int consoleCodePage_ = 0;
     kq::fs::FileStamp stamp_;
     bool followDesktop_ = false;

@@ -56,7 +56,7 @@ void ZEditor::CodePageDialog() {
         // The editor's text is one byte a character: UTF-16 cannot be edited as such.
         if (chosen > 0 && chosen <= 0xFFFF && chosen != 1200 && chosen != 1201 &&
             UCptoUc(static_cast<int>(chosen), nullptr, nullptr, 0) == 0) {
-            codePage_ = static_cast<int>(chosen);
+            SetCodePage(static_cast<int>(chosen));
         } else {
             Tell(IDS_CODE_PAGE_REFUSED, 35);
         }
