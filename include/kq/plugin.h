@@ -267,6 +267,18 @@ ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZFindClose(PluginHandle handle, PluginIt
                                                    int32_t count);
 ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZCreateDirectory(PluginHandle handle, const char* name,
                                                          intptr_t reserved);
+/* Copy or move items of the instance's directory (names without directory) to a destination
+ * text, or items given with full paths into the instance's directory. Both return once the
+ * job has started in a thread of its own behind its progress window (with
+ * PLUGIN_OP_IN_CALLER_THREAD once it is done); the job copies the items and may outlive the
+ * instance. 0, or -1 when the job could not start. */
+ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZGetFiles(PluginHandle handle, PluginItem* items,
+                                                  int32_t count, const char* destination,
+                                                  uint32_t flags, uint32_t totalLow,
+                                                  uint32_t totalHigh);
+ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZPutFiles(PluginHandle handle, PluginItem* items,
+                                                  int32_t count, uint32_t flags, uint32_t totalLow,
+                                                  uint32_t totalHigh);
 
 ZPLUGIN_END
 

@@ -104,6 +104,17 @@
 #define IDS_CANNOT_READ_FILE 1046
 #define IDS_REPLACE_EXISTING 1047
 
+/* Copy and move jobs: the count of items not done ("%d"), followed by one reason per item
+ * ("%s" the path, then the reason); the engine's own reasons; a job whose thread could not be
+ * started ("%s" the reason). */
+#define IDS_COPY_NOT_DONE 1060
+#define IDS_MOVE_NOT_DONE 1061
+#define IDS_NOT_DONE_REASON 1062
+#define IDS_REASON_INTO_ITSELF 1063
+#define IDS_REASON_SPECIAL_FILE 1064
+#define IDS_REASON_NAME_TOO_LONG 1065
+#define IDS_JOB_NOT_STARTED 1066
+
 /* ---------------------------------------------------------------------------------------------
  * Message-box buttons: a button's bit is its id and the result of pressing it.
  * ------------------------------------------------------------------------------------------- */

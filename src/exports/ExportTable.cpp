@@ -24,7 +24,7 @@ constexpr ExportEntry kExports[] = {
     {23, "_ZN8ZDesktop6ResumeEv"},
     {24, "_ZN8ZDesktop8SetTitleEPKc"},
     {25, "_ZN8ZDesktop7SuspendEv"},
-    // The local file-system plugin's browsing entry points.
+    // The local file-system plugin's entry points.
     {10, "FS_ZInitialise"},
     {11, "FS_ZTerminate"},
     {12, "FS_ZOpenPlugin"},
@@ -34,6 +34,8 @@ constexpr ExportEntry kExports[] = {
     {16, "FS_ZFindFiles"},
     {17, "FS_ZFindClose"},
     {18, "FS_ZCreateDirectory"},
+    {20, "FS_ZGetFiles"},
+    {21, "FS_ZPutFiles"},
     // The plugin table and plugin loading.
     {100, "PluginGet"},
     {101, "PluginsLoad"},

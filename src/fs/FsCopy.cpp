@@ -51,24 +51,35 @@ struct CopyJob {
     UniqueFd base;  // the directory relative names start from; none when both are absolute
     std::string source;
     std::string destination;
-    FsCopyStatus* status = nullptr;
+    FsCopyStatus* status = nullptr;  // FsCopy's record; null for a copy in the caller's thread
+    const CopyProgressFn* progress = nullptr;  // the caller's thread: bytes copied so far
     uint32_t flags = 0;
+    bool carryModeAndTimes = false;
+    int error = 0;  // why the copy failed (errno), 0 while it has not
     // System copy: FsCopy waits for the first progress report or the end.
     std::promise<void> started;
     bool startedSignalled = false;
 
     int BaseFd() const { return base ? base.Get() : AT_FDCWD; }
     void SignalStarted() {
-        if (!startedSignalled) {
+        if (status != nullptr && !startedSignalled) {
             startedSignalled = true;
             started.set_value();
         }
     }
+    void Report(uint64_t done) const {
+        if (status != nullptr) {
+            std::atomic_ref<uint64_t>(status->done).store(done, std::memory_order_relaxed);
+        } else if (progress != nullptr && *progress) {
+            (*progress)(done);
+        }
+    }
+    // Records errno as the reason (the first one only) and passes state on.
+    int Fail(int state) {
+        if (error == 0) error = errno != 0 ? errno : EIO;
+        return state;
+    }
 };
-
-void StoreDone(FsCopyStatus* status, uint64_t done) {
-    std::atomic_ref<uint64_t>(status->done).store(done, std::memory_order_relaxed);
-}
 
 void StoreState(FsCopyStatus* status, int32_t state) {
     std::atomic_ref<int32_t>(status->state).store(state, std::memory_order_release);
@@ -101,14 +112,21 @@ class CopyBuffer {
     bool locked_ = false;
 };
 
-// Opens the source for reading; invalid when it is missing or not a regular file.
+// Opens the source for reading; invalid when it is missing or not a regular file (errno ENXIO
+// then).
 UniqueFd OpenSource(const CopyJob& job, struct stat& status) {
-    if (::fstatat(job.BaseFd(), job.source.c_str(), &status, 0) != 0 || !S_ISREG(status.st_mode)) {
+    if (::fstatat(job.BaseFd(), job.source.c_str(), &status, 0) != 0) return UniqueFd();
+    if (!S_ISREG(status.st_mode)) {
+        errno = S_ISDIR(status.st_mode) ? EISDIR : ENXIO;
         return UniqueFd();
     }
     UniqueFd in(
         ::openat(job.BaseFd(), job.source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (!in || ::fstat(in.Get(), &status) != 0 || !S_ISREG(status.st_mode)) return UniqueFd();
+    if (!in || ::fstat(in.Get(), &status) != 0) return UniqueFd();
+    if (!S_ISREG(status.st_mode)) {
+        errno = ENXIO;
+        return UniqueFd();
+    }
     ::fcntl(in.Get(), F_SETFL, ::fcntl(in.Get(), F_GETFL) & ~O_NONBLOCK);
     ::posix_fadvise(in.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     return in;
@@ -192,58 +210,93 @@ BlockResult MoveBlockThroughPipe(BlockPipe& pipe, int in, int out, const CopyBuf
     return BlockResult::kMoved;
 }
 
-BlockResult MoveBlockThroughBuffer(int in, int out, const CopyBuffer& buffer, uint32_t blockSize,
+BlockResult MoveBlockThroughBuffer(int in, int out, char* buffer, uint32_t blockSize,
                                    size_t& moved) {
-    const ssize_t n = ReadSome(in, buffer.Data(), blockSize);
+    const ssize_t n = ReadSome(in, buffer, blockSize);
     if (n < 0) return BlockResult::kReadFailed;
     if (n == 0) return BlockResult::kEnd;
     moved = static_cast<size_t>(n);
-    return WriteAll(out, buffer.Data(), moved) ? BlockResult::kMoved : BlockResult::kWriteFailed;
+    return WriteAll(out, buffer, moved) ? BlockResult::kMoved : BlockResult::kWriteFailed;
 }
 
-int RunOwnLoop(CopyJob& job) {
-    struct stat source;
-    UniqueFd in = OpenSource(job, source);
-    if (!in) return FS_COPY_OPEN_FAILED;
-    // Default permissions (the umask applies), or a replaced file's, and the current time: the
-    // own loop carries neither attributes nor times.
-    PendingDestination destination;
-    if (!destination.Create(job.BaseFd(), job.destination, (job.flags & FS_COPY_REPLACE) != 0,
-                            &source, 0666, true))
-        return FS_COPY_CREATE_FAILED;
-    const int out = destination.Fd();
-    const uint32_t blockSize = CopyBlockSize(static_cast<uint64_t>(source.st_size));
-    // The buffer is obtained (and its failure reported) even while the pipe carries the blocks:
-    // it takes over whenever a file refuses splicing.
-    CopyBuffer buffer(blockSize);
-    if (buffer.Data() == nullptr) return FS_COPY_FAILED;
-    BlockPipe pipe(blockSize);
-    bool usePipe = pipe.Usable();
+// A file smaller than one block goes through this thread's own small buffer: a tree of many
+// small files would otherwise spend more on making and locking buffers and pipes than on the
+// data.
+char* SmallFileBuffer() {
+    thread_local std::unique_ptr<char[]> buffer(new (std::nothrow) char[kSmallBlock]);
+    return buffer.get();
+}
+
+// Gives the new file the source's permissions (without the set-id bits, as the owner is not
+// carried) and its access and modification times.
+bool CarryModeAndTimes(int fd, const struct stat& source) {
+    const struct timespec times[2] = {source.st_atim, source.st_mtim};
+    return ::fchmod(fd, source.st_mode & 01777) == 0 && ::futimens(fd, times) == 0;
+}
+
+// Moves the data block by block, through the pipe while both files take splicing, else
+// through the buffer. FS_COPY_OK at the end of the source.
+int MoveBlocks(CopyJob& job, int in, int out, char* buffer, uint32_t blockSize, BlockPipe* pipe,
+               const CopyBuffer* pipeBuffer) {
+    bool usePipe = pipe != nullptr && pipe->Usable();
     uint64_t done = 0;
     for (;;) {
         size_t moved = 0;
         BlockResult result = BlockResult::kNoSplice;
         if (usePipe) {
-            result = MoveBlockThroughPipe(pipe, in.Get(), out, buffer, blockSize, moved, usePipe);
+            result = MoveBlockThroughPipe(*pipe, in, out, *pipeBuffer, blockSize, moved, usePipe);
             if (result == BlockResult::kNoSplice) usePipe = false;
         }
         if (result == BlockResult::kNoSplice) {
-            result = MoveBlockThroughBuffer(in.Get(), out, buffer, blockSize, moved);
+            result = MoveBlockThroughBuffer(in, out, buffer, blockSize, moved);
         }
         switch (result) {
             case BlockResult::kEnd:
-                return destination.Place(FS_COPY_WRITE_FAILED, FS_COPY_CREATE_FAILED);
+                return FS_COPY_OK;
             case BlockResult::kReadFailed:
-                return FS_COPY_READ_FAILED;
+                return job.Fail(FS_COPY_READ_FAILED);
             case BlockResult::kWriteFailed:
             case BlockResult::kNoSplice:
-                return FS_COPY_WRITE_FAILED;
+                return job.Fail(FS_COPY_WRITE_FAILED);
             case BlockResult::kMoved:
                 done += moved;
-                StoreDone(job.status, done);
+                job.Report(done);
                 break;
         }
     }
+}
+
+int RunOwnLoop(CopyJob& job) {
+    struct stat source;
+    UniqueFd in = OpenSource(job, source);
+    if (!in) return job.Fail(FS_COPY_OPEN_FAILED);
+    // Default permissions (the umask applies), or a replaced file's, and the current time,
+    // unless the caller asked for the source's.
+    PendingDestination destination;
+    if (!destination.Create(job.BaseFd(), job.destination, (job.flags & FS_COPY_REPLACE) != 0,
+                            &source, 0666, true))
+        return job.Fail(FS_COPY_CREATE_FAILED);
+    const int out = destination.Fd();
+    int state = FS_COPY_OK;
+    if (source.st_size < static_cast<off_t>(kSmallBlock)) {
+        char* buffer = SmallFileBuffer();
+        if (buffer == nullptr) return job.Fail(FS_COPY_FAILED);
+        state = MoveBlocks(job, in.Get(), out, buffer, kSmallBlock, nullptr, nullptr);
+    } else {
+        const uint32_t blockSize = CopyBlockSize(static_cast<uint64_t>(source.st_size));
+        // The buffer is obtained (and its failure reported) even while the pipe carries the
+        // blocks: it takes over whenever a file refuses splicing.
+        CopyBuffer buffer(blockSize);
+        if (buffer.Data() == nullptr) return job.Fail(FS_COPY_FAILED);
+        BlockPipe pipe(blockSize);
+        state = MoveBlocks(job, in.Get(), out, buffer.Data(), blockSize, &pipe, &buffer);
+    }
+    if (state != FS_COPY_OK) return state;
+    if (job.carryModeAndTimes && !CarryModeAndTimes(out, source)) {
+        return job.Fail(FS_COPY_WRITE_FAILED);
+    }
+    state = destination.Place(FS_COPY_WRITE_FAILED, FS_COPY_CREATE_FAILED);
+    return state == FS_COPY_OK ? state : job.Fail(state);
 }
 
 // The system copy's data: copy_file_range, else sendfile, else read and write. Each step goes
@@ -285,7 +338,7 @@ bool CopyData(CopyJob& job, int in, int out) {
         }
         confirmEnd = false;
         done += static_cast<uint64_t>(n);
-        StoreDone(job.status, done);
+        job.Report(done);
         job.SignalStarted();
     }
 }
@@ -293,23 +346,19 @@ bool CopyData(CopyJob& job, int in, int out) {
 int RunSystemCopy(CopyJob& job) {
     struct stat source;
     UniqueFd in = OpenSource(job, source);
-    if (!in) return FS_COPY_FAILED;
+    if (!in) return job.Fail(FS_COPY_FAILED);
     PendingDestination destination;
     if (!destination.Create(job.BaseFd(), job.destination, (job.flags & FS_COPY_REPLACE) != 0,
                             &source, S_IRUSR | S_IWUSR, false))
-        return FS_COPY_FAILED;
+        return job.Fail(FS_COPY_FAILED);
     // The first report: the copy is under way (as the system's progress routine reports at the
     // start of a stream), so FsCopy need not wait for the first chunk on a slow disk.
     job.SignalStarted();
-    if (!CopyData(job, in.Get(), destination.Fd())) return FS_COPY_FAILED;
-    // Mode and times follow the source; set-id bits do not, as ownership is not carried. A
-    // copy that cannot carry them has failed.
-    const struct timespec times[2] = {source.st_atim, source.st_mtim};
-    if (::fchmod(destination.Fd(), source.st_mode & 01777) != 0 ||
-        ::futimens(destination.Fd(), times) != 0) {
-        return FS_COPY_FAILED;
-    }
-    return destination.Place(FS_COPY_FAILED, FS_COPY_FAILED);
+    if (!CopyData(job, in.Get(), destination.Fd())) return job.Fail(FS_COPY_FAILED);
+    // Mode and times always follow the source here; a copy that cannot carry them has failed.
+    if (!CarryModeAndTimes(destination.Fd(), source)) return job.Fail(FS_COPY_FAILED);
+    const int state = destination.Place(FS_COPY_FAILED, FS_COPY_FAILED);
+    return state == FS_COPY_OK ? state : job.Fail(state);
 }
 
 uint32_t ZCALL CopyThread(intptr_t argument) {
@@ -328,6 +377,25 @@ uint32_t ZCALL CopyThread(intptr_t argument) {
 }
 
 }  // namespace
+
+int CopyFileHere(const std::string& source, const std::string& destination, uint32_t flags,
+                 bool carryModeAndTimes, const CopyProgressFn& progress, int& error) {
+    CopyJob job;
+    job.source = source;
+    job.destination = destination;
+    job.flags = flags;
+    job.carryModeAndTimes = carryModeAndTimes;
+    job.progress = &progress;
+    errno = 0;
+    int state = FS_COPY_FAILED;
+    try {
+        state = (flags & FS_COPY_SYSTEM) ? RunSystemCopy(job) : RunOwnLoop(job);
+    } catch (const std::bad_alloc&) {
+        job.error = ENOMEM;
+    }
+    error = state == FS_COPY_OK ? 0 : (job.error != 0 ? job.error : EIO);
+    return state;
+}
 
 uint32_t CopyBlockSize(uint64_t size) {
     uint64_t block = size / 100;

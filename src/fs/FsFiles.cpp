@@ -86,6 +86,14 @@ int MoveWithoutReplacing(const std::string& from, const std::string& to) {
                                    : MoveFileByLink(from.c_str(), to.c_str());
 }
 
+int RenameWithoutReplacing(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    // EINVAL and ENOSYS: the file system (or kernel) cannot refuse to replace. EINVAL also
+    // means a directory into itself; the fallbacks fail on that as well.
+    if (errno != EINVAL && errno != ENOSYS) return -1;
+    return MoveWithoutReplacing(from, to);
+}
+
 }  // namespace kq::fs
 
 using kq::fs::SystemPath;
@@ -204,13 +212,7 @@ int FsDelete(const char* path) {
 
 ZAPI int ZCALL FsMove(const char* oldPath, const char* newPath) {
     if (oldPath == nullptr || newPath == nullptr) return -1;
-    const std::string from = SystemPath(oldPath);
-    const std::string to = SystemPath(newPath);
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-    // EINVAL and ENOSYS: the file system (or kernel) cannot refuse to replace. EINVAL also
-    // means a directory into itself; the fallbacks fail on that as well.
-    if (errno != EINVAL && errno != ENOSYS) return -1;
-    return kq::fs::MoveWithoutReplacing(from, to);
+    return kq::fs::RenameWithoutReplacing(SystemPath(oldPath), SystemPath(newPath));
 }
 
 ZAPI int ZCALL FsSetCwd(const char* path) {

@@ -63,6 +63,9 @@ std::string SystemPath(const char* codePagePath);
 // where the file system has none) for a file, an empty placeholder directory for a directory.
 // Never replaces anything that was there before; 0, or -1 with errno set.
 int MoveWithoutReplacing(const std::string& from, const std::string& to);
+// FsMove on the file system's own names: a rename that never replaces anything (renameat2,
+// else MoveWithoutReplacing). 0, or -1 with errno set (EXDEV across file systems).
+int RenameWithoutReplacing(const std::string& from, const std::string& to);
 
 // ---- Attributes and searches (FsAttributes.cpp) ----
 
@@ -80,6 +83,16 @@ bool MatchesPattern(std::string_view pattern, std::string_view name);
 // The own loop's block: a hundredth of the size, down to a multiple of 64 KiB, held between
 // 64 KiB and 128 KiB.
 uint32_t CopyBlockSize(uint64_t size);
+
+// Bytes of the file copied so far, after every block.
+using CopyProgressFn = std::function<void(uint64_t done)>;
+// FsCopy's work in the calling thread, on the file system's own names (absolute, or relative
+// to the current directory): flags as FsCopy's; with carryModeAndTimes the own loop gives the
+// copy the source's permissions and times as the system copy does. FS_COPY_OK, or a failure
+// state with error holding the reason (errno: ENOENT, EACCES, EEXIST, ENOSPC, EIO, ENXIO for a
+// source that is not a regular file, EISDIR for a directory).
+int CopyFileHere(const std::string& source, const std::string& destination, uint32_t flags,
+                 bool carryModeAndTimes, const CopyProgressFn& progress, int& error);
 
 // ---- Mounts and drives (FsDrives.cpp) ----
 

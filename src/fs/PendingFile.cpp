@@ -19,11 +19,14 @@ bool PendingDestination::Create(int baseFd, const std::string& destination, bool
     struct stat existing;
     const bool exists = ::fstatat(baseFd, destination.c_str(), &existing, 0) == 0;
     if (exists) {
+        errno = EEXIST;
         if (!replace_ || !S_ISREG(existing.st_mode)) return false;
         if (source != nullptr && existing.st_dev == source->st_dev &&
             existing.st_ino == source->st_ino) {
             return false;
         }
+    } else if (errno != ENOENT) {
+        return false;  // the destination's folder cannot be searched (EACCES) or is missing
     }
     const size_t slash = destination.rfind('/');
     const std::string folder = slash == std::string::npos ? "."

@@ -44,38 +44,6 @@ bool StoreDirectory(Instance& instance, std::string_view text) {
     return true;
 }
 
-// The absolute path that path names from base: "." parts dropped, ".." taking away the part
-// before it (never going above "/"). Only '/' separates: a backslash is part of a name here.
-std::string Resolve(std::string_view base, std::string_view path) {
-    std::string joined;
-    if (!path.empty() && path[0] == '/') {
-        joined = path;
-    } else {
-        joined = base;
-        joined += '/';
-        joined += path;
-    }
-    std::vector<std::string_view> parts;
-    std::string_view rest = joined;
-    while (!rest.empty()) {
-        const size_t slash = rest.find('/');
-        const std::string_view part = rest.substr(0, slash);
-        rest = slash == std::string_view::npos ? std::string_view{} : rest.substr(slash + 1);
-        if (part.empty() || part == ".") continue;
-        if (part == "..") {
-            if (!parts.empty()) parts.pop_back();
-            continue;
-        }
-        parts.push_back(part);
-    }
-    std::string resolved;
-    for (const std::string_view part : parts) {
-        resolved += '/';
-        resolved += part;
-    }
-    return resolved.empty() ? "/" : resolved;
-}
-
 // What changing into the directory needs: that it is one, that it may be searched and that it
 // may be listed (a directory that cannot be listed would show a panel with nothing in it).
 // 0, or the system's reason.
@@ -145,6 +113,38 @@ bool StampOf(const std::string& codePagePath, DirectoryStamp& stamp) {
 }
 
 }  // namespace
+
+// The absolute path that path names from base: "." parts dropped, ".." taking away the part
+// before it (never going above "/"). Only '/' separates: a backslash is part of a name here.
+std::string ResolvePath(std::string_view base, std::string_view path) {
+    std::string joined;
+    if (!path.empty() && path[0] == '/') {
+        joined = path;
+    } else {
+        joined = base;
+        joined += '/';
+        joined += path;
+    }
+    std::vector<std::string_view> parts;
+    std::string_view rest = joined;
+    while (!rest.empty()) {
+        const size_t slash = rest.find('/');
+        const std::string_view part = rest.substr(0, slash);
+        rest = slash == std::string_view::npos ? std::string_view{} : rest.substr(slash + 1);
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+            continue;
+        }
+        parts.push_back(part);
+    }
+    std::string resolved;
+    for (const std::string_view part : parts) {
+        resolved += '/';
+        resolved += part;
+    }
+    return resolved.empty() ? "/" : resolved;
+}
 }  // namespace kq::localfs
 
 using namespace kq::localfs;
@@ -192,7 +192,7 @@ ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZSetDirectory(PluginHandle handle, const
     // rules apply to it.
     const bool hasBase = instance->directory[0] != '\0' || wanted.starts_with('/');
     if (!wanted.empty() && hasBase) {
-        const std::string resolved = Resolve(instance->directory, wanted);
+        const std::string resolved = ResolvePath(instance->directory, wanted);
         // The instance's buffer is the limit: a longer path is refused, never cut.
         error = resolved.size() >= kDirectorySize ? ENAMETOOLONG : EnterError(resolved);
         if (error == 0 && StoreDirectory(*instance, resolved)) result = 0;

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "kq/plugin.h"
 
@@ -18,6 +20,10 @@ struct Instance {
     char directory[kDirectorySize];
     void* owner;  // the panel that opened it; null for a job's temporary instance
 };
+
+// The absolute path that path names from base, lexically: "." parts dropped, ".." taking away
+// the part before it (never above "/"). Only '/' separates.
+std::string ResolvePath(std::string_view base, std::string_view path);
 
 // Always PLUGIN_FLAG_LOCAL_PATHS.
 uint32_t ZPLUGIN_CALL LocalGetFlags(PluginHandle handle);

@@ -8,12 +8,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <set>
 #include <string_view>
 
 #include "kq/fs.h"
 #include "kq/resource_ids.h"
 #include "kq/text.h"
-#include "panels/FormatNumber.h"
+#include "localfs/LocalCopy.h"
 #include "panels/PanelHost.h"
 #include "panels/PanelMessages.h"
 #include "panels/PanelSort.h"
@@ -21,6 +22,7 @@
 #include "platform/LargePages.h"
 #include "plugins/LocalCompare.h"
 #include "plugins/LocalFallback.h"
+#include "ui/FormatNumber.h"
 #include "ui/WindowLock.h"
 #include "ui/ZKeyBar.h"
 #include "ui/ZMenu.h"
@@ -130,7 +132,39 @@ void SetCheckMark(ZMenu* menuBar, int id, bool checked) {
 
 }  // namespace
 
+namespace {
+
+// The panels that exist, under the window lock: a job's owner is looked up here before use.
+std::set<const void*>& LivePanels() {
+    static std::set<const void*> panels;
+    return panels;
+}
+
+// Reloads the panel a job was started from, and its other panel (a job's thread).
+void ReloadAfterJob(void* owner) {
+    WindowLockGuard lock(WindowLock());
+    if (!LivePanels().contains(owner)) return;
+    auto* panel = static_cast<ZFilePanel*>(owner);
+    if (!panel->IsAttached()) return;
+    panel->OnCommand(CMD_RELOAD);
+    if (ZPanel* other = panel->Other(); other != nullptr && other != panel) {
+        other->OnCommand(CMD_RELOAD);
+    }
+}
+
+}  // namespace
+
+ZFilePanel::ZFilePanel() {
+    WindowLockGuard lock(WindowLock());
+    LivePanels().insert(this);
+    kq::localfs::SetPanelReloader(ReloadAfterJob);
+}
+
 ZFilePanel::~ZFilePanel() {
+    {
+        WindowLockGuard lock(WindowLock());
+        LivePanels().erase(this);
+    }
     if (bound_) Unbind();
 }
 
@@ -531,7 +565,7 @@ std::string ZFilePanel::SizeLine(uint64_t size, const std::string& format,
                                  std::initializer_list<long long> counts) const {
     const int width = std::max(4, Width() - static_cast<int>(format.size()) - 14);
     std::string number(static_cast<size_t>(width), '\0');
-    kq::panels::FormatNumber(number.data(), width, size, kq::panels::kFormatThousands);
+    kq::ui::FormatNumber(number.data(), width, size, kq::ui::kFormatThousands);
     number.resize(std::strlen(number.c_str()));
     return number + kq::panels::FormatCounts(format, counts);
 }

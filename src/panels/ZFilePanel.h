@@ -31,7 +31,9 @@ class ZFilePanel : public ZListPanel {
     static constexpr int kFieldDate = 2;
     static constexpr int kFieldTime = 3;
 
-    ZFilePanel() = default;
+    // A panel is known to the copy jobs from its construction to its destruction: a job that
+    // ends reloads the panel it was started from only while that panel exists.
+    ZFilePanel();
     // Returns the listing and closes the instance when still bound.
     ~ZFilePanel() override;
     ZFilePanel(const ZFilePanel&) = delete;
@@ -50,8 +52,8 @@ class ZFilePanel : public ZListPanel {
     int OnKey(uint32_t key) override;
     // Commands (ZFilePanelCommands.cpp): 1010 new directory, 1030-1039 sort mode, 1051 reload,
     // 1052/1053 select/unselect by mask, 1054 invert, 1067 directory sizes, 1068 flip
-    // "ShowHidden", 1107 flip the reverse order. 1006-1009 and 1011 are taken and do nothing
-    // for now. Other ids go on to the owner.
+    // "ShowHidden", 1107 flip the reverse order, 1006/1007 view and edit, 1008/1009 copy and
+    // move. 1011 is taken and does nothing for now. Other ids go on to the owner.
     int OnCommand(int id) override;
     bool IsFilePanel() override;
 
@@ -161,6 +163,9 @@ class ZFilePanel : public ZListPanel {
     // only).
     void OpenCurrentFile(bool edit);
     void MakeDirectory();
+    // ZFilePanelCopy.cpp: asks for the destination and hands the selected items (or the
+    // current one) to a copy or move job.
+    void CopyOrMove(bool move);
     void SelectByMask(bool select);
     void InvertSelection();
     void MeasureDirectorySizes();

@@ -1,6 +1,6 @@
 // ZFilePanel's commands: viewing and editing a file, sort order and reverse flag, reload, a new
 // directory, selecting by mask and inverting, directory sizes and the hidden-files setting.
-// Copying, moving and deleting are taken here and do nothing yet.
+// Copying and moving are in ZFilePanelCopy.cpp; deleting is taken here and does nothing yet.
 #include <algorithm>
 #include <string>
 
@@ -49,8 +49,10 @@ int ZFilePanel::OnCommand(int id) {
             return 0;
         case CMD_COPY:
         case CMD_MOVE:
+            CopyOrMove(id == CMD_MOVE);
+            return 0;
         case CMD_DELETE:
-            // The viewer, the editor and the file jobs are not there yet.
+            // The delete job is not there yet.
             return 0;
         case CMD_MAKE_DIR:
             MakeDirectory();

@@ -28,10 +28,10 @@
 
 #include "kq/kernel.h"
 #include "kq/resource_ids.h"
-#include "panels/FormatNumber.h"
 #include "panels/PanelSort.h"
 #include "panels/PanelTexts.h"
 #include "panels/ZFilePanel.h"
+#include "ui/FormatNumber.h"
 #include "ui/WindowLock.h"
 #include "ui/ZDialog.h"
 
@@ -168,8 +168,8 @@ class SizeWalk {
         char total[kFieldWidth + 1];
         std::memset(total, ' ', kFieldWidth);
         total[kFieldWidth] = '\0';
-        kq::panels::FormatNumber(total, kFieldWidth, bytes_,
-                                 kq::panels::kFormatThousands | kq::panels::kFormatRightAlign);
+        kq::ui::FormatNumber(total, kFieldWidth, bytes_,
+                             kq::ui::kFormatThousands | kq::ui::kFormatRightAlign);
         // Control texts are read by the UI thread's drawing: changed under the window lock.
         WindowLockGuard lock(WindowLock());
         dialog_->SetControlText(IDC_SIZE_DIRS, directories);

@@ -8,7 +8,7 @@
 
 #include "kq/keys.h"
 #include "kq/text.h"
-#include "panels/FormatNumber.h"
+#include "ui/FormatNumber.h"
 #include "ui/WindowLock.h"
 
 namespace {
@@ -292,7 +292,7 @@ void ZListPanel::DrawNumber(const FieldSlot& slot, int y, uint64_t value, uint8_
     }
     // A number too large even in units of "G" leaves the field blank.
     text.assign(static_cast<size_t>(slot.width), ' ');
-    kq::panels::FormatNumber(text.data(), slot.width, value, kq::panels::kFormatRightAlign);
+    kq::ui::FormatNumber(text.data(), slot.width, value, kq::ui::kFormatRightAlign);
     PutText(slot.x, y, text, attribute);
 }
 

@@ -1,8 +1,7 @@
 # The file panels: the panel window classes, the row table built from a plugin's listing, its
-# sort order and drawing, and the number format shared with the copy progress.
+# sort order and drawing.
 kq_layer(kq_panels
   panels/PanelHost.cpp
-  panels/FormatNumber.cpp
   panels/PanelSort.cpp
   panels/PanelTexts.cpp
   panels/PanelMessages.cpp
@@ -13,6 +12,7 @@ kq_layer(kq_panels
   panels/ZFilePanel.cpp
   panels/ZFilePanelKeys.cpp
   panels/ZFilePanelCommands.cpp
+  panels/ZFilePanelCopy.cpp
   panels/ZFilePanelSizes.cpp)
 target_link_libraries(kq_panels PUBLIC kq_editor kq_viewer kq_menus kq_windows kq_plugins kq_localfs kq_config
   kq_resources kq_fs kq_text)

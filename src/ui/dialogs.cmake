@@ -5,7 +5,8 @@ kq_layer(kq_dialogs
   ui/ZDialog.cpp
   ui/ZMessageBox.cpp
   ui/ExitQuestion.cpp
-  ui/ToolLabels.cpp)
+  ui/ToolLabels.cpp
+  ui/AlertBox.cpp)
 target_link_libraries(kq_dialogs PUBLIC kq_controls kq_windows kq_resources kq_config kq_kernel)
 target_link_libraries(kq_windows PUBLIC kq_dialogs)
 list(APPEND KQ_LAYERS kq_dialogs)

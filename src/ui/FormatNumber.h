@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace kq::panels {
+namespace kq::ui {
 
 // Flags of FormatNumber.
 inline constexpr uint32_t kFormatThousands = 1;   // a comma between groups of three digits
@@ -16,4 +16,4 @@ inline constexpr uint32_t kFormatRightAlign = 2;  // blanks before the number fi
 // fit even in units of "G" (the buffer is then untouched).
 int FormatNumber(char* buffer, int width, uint64_t value, uint32_t flags);
 
-}  // namespace kq::panels
+}  // namespace kq::ui

@@ -1,11 +1,11 @@
 // FormatNumber: counts the cells the number needs, shortens it unit by unit, then writes it
 // from the right.
-#include "panels/FormatNumber.h"
+#include "ui/FormatNumber.h"
 
 #include <array>
 #include <cstddef>
 
-namespace kq::panels {
+namespace kq::ui {
 namespace {
 
 constexpr std::array<char, 3> kUnits = {'k', 'M', 'G'};
@@ -61,4 +61,4 @@ int FormatNumber(char* buffer, int width, uint64_t value, uint32_t flags) {
     return 0;
 }
 
-}  // namespace kq::panels
+}  // namespace kq::ui
