@@ -1,15 +1,12 @@
 // Saving a text over a file: what a save keeps (mode, links), and that a failed save costs the
 // file nothing and leaves nothing behind.
-#include <sched.h>
-#include <sys/mount.h>
-#include <sys/wait.h>
-
 #include <fstream>
 #include <iterator>
 #include <memory>
 
 #include "fs/FsSave.h"
 #include "fs/FsTestSupport.h"
+#include "support/ChildProcess.h"
 
 namespace kq::fs::test {
 namespace {
@@ -56,14 +53,9 @@ TEST_F(FsSaveTest, KeepsTheModeTheLinkAndEveryHardLink) {
 // reports why, leaves the file as it was and no file of its own.
 TEST_F(FsSaveTest, AFailedSaveLeavesTheFileAsItWasAndNothingBehind) {
     const std::string mountPoint = MakeDir("mount");
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (::unshare(CLONE_NEWNS) != 0 ||
-            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            ::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=64k") != 0) {
-            ::_exit(77);
-        }
+    const int step = kq::testing::RunInChild([&] {
+        if (!kq::testing::MountPrivateTmpfs(mountPoint, "size=64k"))
+            return kq::testing::kCannotHere;
         const std::string file = mountPoint + "/file";
         std::ofstream(file) << "kept";
         const auto keptAlone = [&] {
@@ -72,16 +64,14 @@ TEST_F(FsSaveTest, AFailedSaveLeavesTheFileAsItWasAndNothingBehind) {
         };
         if (SaveText(file.c_str(), Text(std::string(256 * 1024, 'x'))).error != ENOSPC ||
             !keptAlone())
-            ::_exit(1);
+            return 1;
         if (::mount(nullptr, mountPoint.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0)
-            ::_exit(77);
-        if (SaveText(file.c_str(), Text("new")).error != EROFS || !keptAlone()) ::_exit(2);
-        ::_exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 77) GTEST_SKIP() << "no private mounts here";
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "step " << WEXITSTATUS(status);
+            return kq::testing::kCannotHere;
+        if (SaveText(file.c_str(), Text("new")).error != EROFS || !keptAlone()) return 2;
+        return 0;
+    });
+    if (step == kq::testing::kCannotHere) GTEST_SKIP() << "no private mounts here";
+    EXPECT_EQ(step, 0);
 }
 
 }  // namespace

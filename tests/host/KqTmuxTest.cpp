@@ -367,6 +367,42 @@ TEST_F(KqTmuxTest, EditsTheFileUnderTheCursorAndThePanelShowsItsNewSize) {
     EXPECT_EQ(WorkFile("alpha.txt.kq-unsaved").substr(0, 6), "Zhello");
 }
 
+// F5 copies a tree and a file into the other panel's directory and F6 moves a file there, each
+// through its dialog and a job; a directory copied into itself is refused with the reason.
+TEST_F(KqTmuxTest, CopiesAndMovesIntoTheOtherPanelAndRefusesACopyIntoItself) {
+    std::filesystem::create_directories(work_ + "/tree/inner");
+    std::ofstream(work_ + "/tree/inner/deep.txt") << "deep";
+    s_.Keys({"Tab"});
+    ASSERT_NO_FATAL_FAILURE(Run("cd sub"));
+    s_.Keys({"Tab", "C-r", "Down", "Down"});
+    ASSERT_NO_FATAL_FAILURE(WaitForCursorOn("tree"));
+    const auto job = [&](const std::string& key, const std::string& dialog,
+                         const std::function<bool()>& done) {
+        ASSERT_NO_FATAL_FAILURE(WaitShows(dialog, {key}));
+        s_.Keys({"Enter"});
+        EXPECT_TRUE(WaitUntil(done)) << dialog;
+    };
+    job("F5", "to be copied to:", [&] { return WorkFile("sub/tree/inner/deep.txt") == "deep"; });
+    s_.Keys({"Down"});
+    ASSERT_NO_FATAL_FAILURE(WaitForCursorOn("alpha.txt"));
+    job("F5",
+        "to be copied to:", [&] { return WorkFile("sub/alpha.txt") == WorkFile("alpha.txt"); });
+    const std::string moved = WorkFile("beta.bin");
+    s_.Keys({"Down"});
+    ASSERT_NO_FATAL_FAILURE(WaitForCursorOn("beta.bin"));
+    job("F6", "to be moved to:", [&] {
+        return WorkFile("sub/beta.bin") == moved && !std::filesystem::exists(work_ + "/beta.bin");
+    });
+    ASSERT_NO_FATAL_FAILURE(WaitForCursorOn("PROG.EXE"));  // the panel shows the move
+    s_.Keys({"Home", "Down"});
+    ASSERT_NO_FATAL_FAILURE(WaitForCursorOn("sub"));
+    ASSERT_NO_FATAL_FAILURE(WaitShows("to be copied to:", {"F5"}));
+    ASSERT_NO_FATAL_FAILURE(WaitShows("a directory cannot go into", {"Enter"}));
+    s_.Keys({"Enter"});
+    ASSERT_NO_FATAL_FAILURE(WaitForInterface());
+    EXPECT_FALSE(std::filesystem::exists(work_ + "/sub/sub"));
+}
+
 // F3 views the file under the cursor: End shows its last line, F4 its bytes, a search its
 // text; Esc gives the panels back with the cursor where it was, and F3 again opens the file
 // where it was left.

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <tuple>
 
+#include "localfs/LocalPlugin.h"
 #include "panels/PanelTestSupport.h"
 #include "panels/ZFilePanelSizes.h"
 #include "ui/WindowLock.h"
@@ -104,6 +105,30 @@ TEST_F(LocalPanelTest, NewDirectoryGetsTheCursorOrTheReasonItCannotBeMade) {
     EXPECT_TRUE(fs::is_directory(tree + "/New Dir"));
     EXPECT_EQ(Current(panel), "New Dir");
     EXPECT_EQ(other.commands, Ids{CMD_RELOAD});
+}
+
+// F5 on a file proposes the other panel's directory and the file's name; F6 of a selection to
+// exactly the other panel's directory puts the items there. The jobs reload both panels.
+TEST_F(LocalPanelTest, CopyAndMoveGoToTheOtherPanelAndBothPanelsShowIt) {
+    if (!HasLanguage()) GTEST_SKIP() << "no language module";
+    ZFilePanel left, right;
+    PlaceOnTree(left, {"out"}, {"a.txt", "b.txt", "c.txt"});
+    OpenPanel(right, 40, 1, 40, 20, kLocal);
+    ASSERT_EQ(right.ChangeDirectory((tree + "/out").c_str(), 0), 0);
+    left.SetOther(&right);
+    right.SetOther(&left);
+    const auto runJob = [&](uint32_t key) {
+        console->PushKey(kEnter);
+        EXPECT_EQ(left.OnKey(key), 0);
+        for (int i = 0; i < 20000 && kq::localfs::RunningJobs() > 0; ++i) KeSleep(1);
+    };
+    left.SetCurrentRow(RowOf(left, "a.txt"));
+    runJob(Key(KC_F5));
+    EXPECT_EQ(RowNames(right), (Names{"..", "a.txt"}));
+    Select(left, {"b.txt", "c.txt"});
+    runJob(Key(KC_F6));
+    EXPECT_EQ(RowNames(right), (Names{"..", "a.txt", "b.txt", "c.txt"}));
+    EXPECT_EQ(RowNames(left), (Names{"..", "out", "a.txt"}));
 }
 
 // The local plugin hands both panels of one directory one listing block; a selection used to be
