@@ -21,8 +21,6 @@ using kq::ui::WindowLockGuard;
 
 namespace {
 
-// The destination is held in a 512-byte buffer by the jobs.
-constexpr size_t kDestinationLimit = 511;
 constexpr uint64_t kSizesCancelled = ~uint64_t{0};
 
 // Copies of items handed to a plugin; names this panel made are freed with them.
@@ -82,10 +80,11 @@ void ZFilePanel::CopyOrMove(bool move) {
     if (auto* edit = dynamic_cast<ZEdit*>(dialog.GetControl(IDC_NAME))) edit->SetSelection(0, -1);
     const int result = dialog.Run();
     const char* typed = dialog.GetControlText(IDC_NAME);
-    std::string destination = typed != nullptr ? typed : "";
+    const std::string destination = typed != nullptr ? typed : "";
     dialog.Destroy();
+    // A text past the jobs' 512-byte buffers is not cut (which would name another place):
+    // every item is refused and reported as a name too long.
     if (result != 1) return;
-    if (destination.size() > kDestinationLimit) destination.resize(kDestinationLimit);
 
     const bool intoOther = other != nullptr && destination == otherTitle;
     if (intoOther && !HasLocalPaths()) return;
