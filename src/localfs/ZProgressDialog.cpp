@@ -47,14 +47,14 @@ void ZProgressDialog::StartItem(const std::string& source, const std::string& ta
     namesChanged_ = true;
     fileDone_ = 0;
     fileSize_ = 0;
-    Paint(false);
+    Paint();
 }
 
 void ZProgressDialog::Advance(uint64_t fileDone, uint64_t fileSize, uint64_t finished) {
     fileDone_ = fileDone;
     fileSize_ = fileSize;
     finished_ = finished;
-    Paint(false);
+    Paint();
 }
 
 ZProgressDialog::Figures ZProgressDialog::Compute(uint64_t total, uint64_t finished,
@@ -72,9 +72,9 @@ ZProgressDialog::Figures ZProgressDialog::Compute(uint64_t total, uint64_t finis
     return figures;
 }
 
-void ZProgressDialog::Paint(bool force) {
+void ZProgressDialog::Paint() {
     const Clock::time_point now = Clock::now();
-    if (!force && now - lastPaint_ < kPaintInterval) return;
+    if (now - lastPaint_ < kPaintInterval) return;
     // The UI thread may hold the lock for long (a question asked while quitting waits for this
     // very job): then this report is skipped, not waited for.
     std::unique_lock lock(ui::WindowLock(), std::try_to_lock);

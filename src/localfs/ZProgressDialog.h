@@ -47,8 +47,8 @@ class ZProgressDialog final : public ZDialog, public CopyProgress {
                            uint64_t elapsedMilliseconds);
 
   private:
-    // Paints the stored state when the interval has passed (or force) and the lock is free.
-    void Paint(bool force);
+    // Paints the stored state when the interval has passed and the lock is free.
+    void Paint();
 
     const uint64_t total_;
     std::atomic<bool>* cancel_;

@@ -19,19 +19,23 @@ namespace {
 namespace stdfs = std::filesystem;
 using kq::testing::ReadFile;
 
-// Records the items started and runs an action at each start; cancels after cancelAfter.
+// Records the items started and runs an action at each start; cancels while copying a file
+// larger than cancelAbove.
 class Recorder final : public CopyProgress {
   public:
     std::vector<std::string> started;
     std::function<void(const std::string&)> onStart;
-    size_t cancelAfter = SIZE_MAX;
+    uint64_t cancelAbove = UINT64_MAX;
+    bool cancel = false;
 
     void StartItem(const std::string& source, const std::string&) override {
         started.push_back(source);
         if (onStart) onStart(source);
     }
-    void Advance(uint64_t, uint64_t, uint64_t) override {}
-    bool Cancelled() override { return started.size() >= cancelAfter; }
+    void Advance(uint64_t, uint64_t size, uint64_t) override {
+        cancel = cancel || size > cancelAbove;
+    }
+    bool Cancelled() override { return cancel; }
 };
 
 class CopyEngineTest : public ::testing::Test {
@@ -130,18 +134,20 @@ TEST_F(CopyEngineTest, AMoveRenamesWithinTheFileSystemAndMergesIntoAnExistingDir
     EXPECT_FALSE(stdfs::exists(Path("tree")));
 }
 
-TEST_F(CopyEngineTest, ASourceRemovedMeanwhileIsReportedAndACancelStopsAtTheNextItem) {
+// A cancel during a large file lets that file end complete and starts no further item.
+TEST_F(CopyEngineTest, ASourceRemovedMeanwhileIsReportedAndACancelLetsTheFileUnderWayEnd) {
     folder_.WriteFile("one", "1");
     folder_.WriteFile("two", "2");
-    folder_.WriteFile("three", "3");
+    const std::string large(3 * 1024 * 1024, 'L');
+    folder_.WriteFile("large", large);
     folder_.WriteFile("four", "4");
     folder_.MakeFolder("out");
     progress_.onStart = [&](const std::string&) { stdfs::remove(Path("two")); };
-    progress_.cancelAfter = 2;
-    const CopyOutcome outcome = Run({"one", "two", "three", "four"}, "out/");
+    progress_.cancelAbove = 1;
+    const CopyOutcome outcome = Run({"one", "two", "large", "four"}, "out/");
     EXPECT_EQ(Reasons(outcome), (std::vector<int>{ENOENT}));
     EXPECT_TRUE(outcome.cancelled);
-    EXPECT_TRUE(stdfs::exists(Path("out/three")));
+    EXPECT_EQ(ReadFile(Path("out/large")), large);
     EXPECT_FALSE(stdfs::exists(Path("out/four")));
 }
 
