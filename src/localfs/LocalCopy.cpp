@@ -111,6 +111,14 @@ std::string SystemDirectory(const std::string& base, std::string_view text) {
     return fs::SystemPath(ResolvePath(base, text).c_str());
 }
 
+// A job for the instance's items; the total is the caller's, 0 when it counted none.
+std::unique_ptr<Job> NewJob(const Instance& instance, uint32_t totalLow, uint32_t totalHigh) {
+    auto job = std::make_unique<Job>();
+    job->owner = instance.owner;
+    job->total = (static_cast<uint64_t>(totalHigh) << 32) | totalLow;
+    return job;
+}
+
 std::string WithSlash(std::string path) {
     if (path.empty() || path.back() != '/') path += '/';
     return path;
@@ -193,10 +201,8 @@ ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZGetFiles(PluginHandle handle, PluginIte
     if (instance == nullptr || (items == nullptr && count > 0) || destination == nullptr) {
         return -1;
     }
-    auto job = std::make_unique<Job>();
+    std::unique_ptr<Job> job = NewJob(*instance, totalLow, totalHigh);
     const std::string base = instance->directory;
-    job->owner = instance->owner;
-    job->total = (static_cast<uint64_t>(totalHigh) << 32) | totalLow;
     job->request.destination = NormalizeDestination(base, destination);
     const std::string folder = WithSlash(base);
     // The panel puts the first item last: the job takes them from the end.
@@ -212,10 +218,8 @@ ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZPutFiles(PluginHandle handle, PluginIte
                                                   uint32_t totalHigh) {
     const auto* instance = reinterpret_cast<const Instance*>(handle);
     if (instance == nullptr || (items == nullptr && count > 0)) return -1;
-    auto job = std::make_unique<Job>();
+    std::unique_ptr<Job> job = NewJob(*instance, totalLow, totalHigh);
     const std::string base = instance->directory;
-    job->owner = instance->owner;
-    job->total = (static_cast<uint64_t>(totalHigh) << 32) | totalLow;
     job->request.destination = WithSlash(kq::fs::SystemPath(base.c_str()));
     for (int32_t i = count - 1; i >= 0; --i) {
         if (items[i].name == nullptr) continue;
