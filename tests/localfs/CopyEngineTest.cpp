@@ -60,18 +60,15 @@ class CopyEngineTest : public ::testing::Test {
 };
 
 TEST(RenameMaskTest, MasksAndTargetsFollowTheSourceName) {
-    const struct {
-        const char* destination;
-        const char* name;
-        const char* target;
-    } cases[] = {
+    const char* const cases[][3] = {
+        // destination, source name, target
         {"/out/", "a.txt", "/out/a.txt"},      {"/out/b.txt", "a.txt", "/out/b.txt"},
         {"/out/*.bak", "a.txt", "/out/a.bak"}, {"/out/*.bak", "report.txt", "/out/report.bak"},
         {"/out/*.*", "a.txt", "/out/a.txt"},   {"/out/x?z.*", "abc.txt", "/out/xbz.txt"},
         {"/out/a*", "xyz", "/out/ayz"},        {"/out/*", "no dot", "/out/no dot"},
         {"/out/??????", "ab", "/out/ab"},
     };
-    for (const auto& c : cases) EXPECT_EQ(TargetFor(c.destination, c.name), c.target) << c.name;
+    for (const auto& c : cases) EXPECT_EQ(TargetFor(c[0], c[1]), c[2]) << c[0] << " " << c[1];
     // Past the 512-byte buffer: refused, never cut.
     int reason = 0;
     EXPECT_EQ(TargetFor("/" + std::string(505, 'd') + "/", "name.txt", &reason), "");

@@ -5,9 +5,9 @@
 #include <chrono>
 #include <filesystem>
 #include <thread>
-#include <tuple>
 
 #include "kq/fs.h"
+#include "kq/resource_ids.h"
 #include "localfs/LocalCopy.h"
 #include "localfs/LocalPlugin.h"
 #include "localfs/ZProgressDialog.h"
@@ -45,19 +45,18 @@ TEST(NormalizeDestinationTest, TypedTextsBecomeAbsoluteDirectoriesNamesOrMasks) 
 TEST(ProgressFiguresTest, SpeedTimeLeftAndBars) {
     const struct {
         uint64_t total, finished, fileDone, fileSize, elapsed;
-        ZProgressDialog::Figures wanted;
+        std::vector<uint64_t> wanted;  // speed, seconds left, total and file percent
     } cases[] = {
         {1000, 500, 0, 0, 999, {501, 0, 50, 0}},
         {10000000, 0, 1000, 4000, 999, {1001, 9989, 0, 24}},
         {1000, 900, 500, 100, 0, {1000001, 0, 100, 100}},  // the file grew past its size
     };
     for (const auto& c : cases) {
-        const ZProgressDialog::Figures f =
+        const auto f =
             ZProgressDialog::Compute(c.total, c.finished, c.fileDone, c.fileSize, c.elapsed);
-        EXPECT_EQ(std::tie(f.speed, f.secondsLeft, f.totalPercent, f.filePercent),
-                  std::tie(c.wanted.speed, c.wanted.secondsLeft, c.wanted.totalPercent,
-                           c.wanted.filePercent))
-            << c.total << " " << c.finished;
+        EXPECT_EQ((std::vector<uint64_t>{f.speed, f.secondsLeft, uint64_t(f.totalPercent),
+                                         uint64_t(f.filePercent)}),
+                  c.wanted);
     }
 }
 
@@ -91,6 +90,19 @@ class LocalCopyTest : public kq::ui::testing::DesktopTest {
     PluginHandle handle = 0;
 };
 
+// Background hides the window while the job goes on; Cancel (and Esc) sets the job's flag.
+TEST_F(LocalCopyTest, TheWindowHidesOnBackgroundAndCancelsOnCancel) {
+    std::atomic<bool> cancel{false};
+    ZProgressDialog dialog(100, &cancel);
+    ASSERT_EQ(dialog.Create("", ZRec(2, 2, 0, 0), ZRec(0, 0, 30, 6), nullptr, WF_VISIBLE, 0), 0);
+    dialog.OnCommand(IDC_OK);
+    EXPECT_EQ(dialog.GetFlags() & WF_VISIBLE, 0u);
+    EXPECT_FALSE(dialog.Cancelled());
+    dialog.OnCommand(IDC_CANCEL);
+    EXPECT_TRUE(cancel.load());
+    dialog.Destroy();
+}
+
 // Two jobs at once, one getting a tree out of the instance and one putting a file into it,
 // while the instance they came from is closed at once: neither disturbs the other.
 TEST_F(LocalCopyTest, TwoJobsRunSideBySideAndOutliveTheirInstance) {
@@ -111,11 +123,13 @@ TEST_F(LocalCopyTest, TwoJobsRunSideBySideAndOutliveTheirInstance) {
 
 // Quitting while a job runs asks the stop question; stopping ends the job at its next item.
 TEST_F(LocalCopyTest, QuittingDuringAJobStopsItBeforeItsNextItem) {
-    for (int i = 0; i < 2000; ++i) temp.WriteFile("from/f" + std::to_string(i), "x");
-    std::vector<std::string> names;
-    for (int i = 0; i < 2000; ++i) names.push_back("f" + std::to_string(i));
+    std::vector<std::string> names(2000);
     std::vector<PluginItem> items;
-    for (const std::string& name : names) items.push_back(Item(name.c_str()));
+    for (std::string& name : names) {
+        name = "f" + std::to_string(items.size());
+        temp.WriteFile("from/" + name, "x");
+        items.push_back(Item(name.c_str()));
+    }
     temp.MakeFolder("to");
     ASSERT_EQ(FS_ZGetFiles(handle, items.data(), 2000, "../to/", 0, 0, 0), 0);
     console->PushKey(kq::ui::testing::kEnter);
