@@ -92,7 +92,6 @@ void FinishJob(Job& job) {
         static_cast<void>(job.dialog.release());
     } else {
         if (job.dialog) job.dialog->Destroy();
-        job.dialog.reset();
         if (g_reloadPanels != nullptr && job.owner != nullptr) g_reloadPanels(job.owner);
         if (outcome.notDone > 0) ReportFailures(outcome, job.request.move);
     }
