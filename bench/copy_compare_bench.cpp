@@ -16,8 +16,10 @@
 //            disk, until the destination panel shows the file and the source panel no longer
 //            does, next to `mv FILE DIR/`. The file is put back into the tmpfs before each run.
 //   Cursor:  F5 on the 1 GiB file, Enter, then Enter on the progress window's Background
-//            button; while the copy runs, Down in the source panel, timed until its info row
-//            shows the next file. Steps that end after the panels reloaded are not counted.
+//            button; while the copy runs, Down in the source panel, timed until the cursor bar
+//            (a row of another background) lies on the next file. Only steps that end before
+//            the copy appears under its own name count. Also timed: the Enter that confirms
+//            the dialog to the copy under its name, and to both panels reloaded.
 //   CPU:     the CPU time of kq's main thread (the user interface; /proc/PID/task/PID/stat
 //            utime + stime, and schedstat for a finer clock) and of the whole process
 //            (/proc/PID/stat) while copies run, as a share of one core.
