@@ -279,10 +279,11 @@ class Results {
         return allOk;
     }
 
-    // A value with its unit: times with msDecimals, MiB with one decimal, the rest whole.
+    // A value with its unit: times with msDecimals, MiB and shares (%) with one decimal, the
+    // rest whole.
     std::string Value(double value, const std::string& unit) const {
         char text[32];
-        const int decimals = unit == "ms" ? msDecimals_ : unit == "MiB" ? 1 : 0;
+        const int decimals = unit == "ms" ? msDecimals_ : unit == "MiB" || unit == "%" ? 1 : 0;
         std::snprintf(text, sizeof text, "%.*f %s", decimals, value, unit.c_str());
         return text;
     }

@@ -340,6 +340,16 @@ class PtyTerminal {
         return hash;
     }
 
+    // The background colour of one cell as 0xRRGGBB: what tells a highlighted row apart.
+    uint32_t BackgroundRgb(int row, int col) const {
+        VTermScreenCell cell{};
+        vterm_screen_get_cell(screen_, VTermPos{row, col}, &cell);
+        if (cell.attrs.reverse) cell.bg = cell.fg;
+        vterm_screen_convert_color_to_rgb(screen_, &cell.bg);
+        return (uint32_t{cell.bg.rgb.red} << 16) | (uint32_t{cell.bg.rgb.green} << 8) |
+               cell.bg.rgb.blue;
+    }
+
     std::string RowUtf8(int row) const {
         std::string out;
         for (char32_t code : Row(row)) AppendUtf8(out, static_cast<uint32_t>(code));
