@@ -86,13 +86,14 @@ uint32_t CopyBlockSize(uint64_t size);
 
 // Bytes of the file copied so far, after every block.
 using CopyProgressFn = std::function<void(uint64_t done)>;
-// FsCopy's work in the calling thread, on the file system's own names (absolute, or relative
-// to the current directory): flags as FsCopy's; with carryModeAndTimes the own loop gives the
-// copy the source's permissions and times as the system copy does. FS_COPY_OK, or a failure
-// state with error holding the reason (errno: ENOENT, EACCES, EEXIST, ENOSPC, EIO, ENXIO for a
-// source that is not a regular file, EISDIR for a directory).
+// FsCopy's work in the calling thread, for the copy jobs, on the file system's own names
+// (absolute, or relative to the current directory), flags as FsCopy's. Both modes give the copy
+// the source's permissions and times; a file of less than one block is written under its name
+// at once (and removed again on failure) rather than beside it. FS_COPY_OK, or a failure state
+// with error holding the reason (errno: ENOENT, EACCES, EEXIST, ENOSPC, EIO, ENXIO for a source
+// that is not a regular file, EISDIR for a directory).
 int CopyFileHere(const std::string& source, const std::string& destination, uint32_t flags,
-                 bool carryModeAndTimes, const CopyProgressFn& progress, int& error);
+                 const CopyProgressFn& progress, int& error);
 
 // ---- Mounts and drives (FsDrives.cpp) ----
 

@@ -186,7 +186,7 @@ class Engine {
         };
         int error = 0;
         const int state = fs::CopyFileHere(source, target, request_.systemCopy ? FS_COPY_SYSTEM : 0,
-                                           true, report, error);
+                                           report, error);
         if (state != FS_COPY_OK) return Fail(source, error);
         Finish(size, true);
         return RemoveSource(source, false);
