@@ -1,7 +1,5 @@
-// The copy and move engine on real trees: targets and rename masks, what a copy keeps (data,
-// permissions, times, links as links, exact names), what it refuses or skips and reports, and
-// its faults injected on real file systems (a full tmpfs, another file system, permissions as an
-// ordinary user, a source removed while the job runs, a cancel).
+// The copy and move engine on real trees: targets, masks, what a copy keeps, what it refuses or
+// skips and reports, and faults injected on real file systems.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,8 +17,7 @@ namespace {
 namespace stdfs = std::filesystem;
 using kq::testing::ReadFile;
 
-// Records the items started and runs an action at each start; cancels while copying a file
-// larger than cancelAbove.
+// Records the items started, acts at each start, cancels during a file above cancelAbove.
 class Recorder final : public CopyProgress {
   public:
     std::vector<std::string> started;

@@ -81,7 +81,6 @@ class LocalCopyTest : public kq::ui::testing::DesktopTest {
     }
     static PluginItem Item(const char* name) {
         PluginItem item{};
-        item.size = sizeof item;
         item.name = const_cast<char*>(name);
         return item;
     }

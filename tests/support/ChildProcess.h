@@ -1,6 +1,5 @@
-// Fault injection that needs a process of its own: a private mount namespace with a small or
-// read-only tmpfs, or the identity of an ordinary user for whom permissions apply (a test run
-// as root passes every permission check).
+// Fault injection in a child process: a private tmpfs, or an ordinary user (root passes every
+// permission check).
 #pragma once
 
 #include <sched.h>
@@ -25,8 +24,7 @@ inline int RunInChild(const std::function<int()>& body) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// In a child: a private mount namespace with a tmpfs (mount options such as "size=64k") at
-// mountPoint. False where the machine allows none.
+// In a child: a tmpfs ("size=64k" and the like) at mountPoint in a private mount namespace.
 inline bool MountPrivateTmpfs(const std::string& mountPoint, const char* options) {
     return ::unshare(CLONE_NEWNS) == 0 &&
            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
