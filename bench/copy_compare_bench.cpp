@@ -380,6 +380,30 @@ const std::string kMcTree = "mc F5";
 const std::string kKqMove = "kq F6";
 const std::string kMv = "mv FILE DIR/";
 
+// What one F5 or F6 in kq took: from the Enter that confirms its dialog to the last byte of the
+// screen that showed the job done, and kq's CPU meanwhile.
+struct KqConfirmedRun {
+    bool ok = false;
+    int64_t sent = 0;
+    double ms = 0;
+    CpuSample before;
+    CpuSample after;
+};
+
+// Confirms the open dialog with Enter and waits until done holds (nothing when !ok).
+template <typename Done>
+KqConfirmedRun ConfirmAndWait(PtyTerminal& term, bool ok, const std::string& what, Done done) {
+    KqConfirmedRun run;
+    if (!ok) return run;
+    run.before = SampleCpu(term.Pid());
+    run.sent = NowNs();
+    term.Send("\r");
+    run.ok = Expect(term, what, done);
+    run.after = SampleCpu(term.Pid());
+    run.ms = Ms(term.LastByteNs() - run.sent);
+    return run;
+}
+
 // One F5 of the 1 GiB file with the progress window shown.
 void KqBigRun(const Paths& paths, bool systemCopy, Results& results) {
     const std::string program = systemCopy ? kKqSystem : kKqOwn;
@@ -391,27 +415,18 @@ void KqBigRun(const Paths& paths, bool systemCopy, Results& results) {
          StartKqPair(term, paths, home.Path(), paths.source, paths.destination, destinationSide);
     ok = ok && KqCursorToFirst(term, 1 - destinationSide, kBigName);
     ok = ok && KqOpenDialog(term, 5, " Copy ");
-    CpuSample before;
-    CpuSample after;
-    int64_t sent = 0;
-    if (ok) {
-        before = SampleCpu(term.Pid());
-        sent = NowNs();
-        term.Send("\r");
-        ok = Expect(term, "kq's copy of the 1 GiB file",
-                    [&] { return KqReloaded(term, destinationSide, kBigName, kBigSummary); });
-        after = SampleCpu(term.Pid());
-    }
-    const double ms = Ms(term.LastByteNs() - sent);
+    const KqConfirmedRun run = ConfirmAndWait(term, ok, "kq's copy of the 1 GiB file", [&] {
+        return KqReloaded(term, destinationSide, kBigName, kBigSummary);
+    });
     sync();
-    const double syncMs = Ms(NowNs() - sent);
+    const double syncMs = Ms(NowNs() - run.sent);
     Step(term, "kq: copied");
-    ok = ok && FileSize(paths.destination + "/" + kBigName) == kBigBytes;
-    results.Add(kBigGroup, program, "ms", ok, ms);
+    ok = run.ok && FileSize(paths.destination + "/" + kBigName) == kBigBytes;
+    results.Add(kBigGroup, program, "ms", ok, run.ms);
     results.Add(kBigSyncGroup, program + " + sync", "ms", ok, syncMs);
     AddCpu(results, kCpuGroup,
            (systemCopy ? "1 GiB system copy, window shown" : "1 GiB own loop, window shown"), ok,
-           before, after);
+           run.before, run.after);
     term.Stop();
     ClearDestination(paths);
 }
@@ -425,25 +440,16 @@ void KqTreeRun(const Paths& paths, Results& results) {
         StartKqPair(term, paths, home.Path(), paths.treeSource, paths.destination, destinationSide);
     ok = ok && KqCursorToFirst(term, 1 - destinationSide, kTreeName);
     ok = ok && KqOpenDialog(term, 5, " Copy ");
-    CpuSample before;
-    CpuSample after;
-    int64_t sent = 0;
-    if (ok) {
-        before = SampleCpu(term.Pid());
-        sent = NowNs();
-        term.Send("\r");
-        ok = Expect(term, "kq's copy of the tree",
-                    [&] { return KqReloaded(term, destinationSide, kTreeName, ""); });
-        after = SampleCpu(term.Pid());
-    }
-    const double ms = Ms(term.LastByteNs() - sent);
+    const KqConfirmedRun run = ConfirmAndWait(term, ok, "kq's copy of the tree", [&] {
+        return KqReloaded(term, destinationSide, kTreeName, "");
+    });
     Step(term, "kq: tree copied");
     int64_t files = 0;
     int64_t bytes = 0;
     CountTree(paths.destination + "/" + kTreeName, files, bytes);
-    ok = ok && files == kTreeDirectories * kTreeFilesPerDirectory;
-    results.Add(kTreeGroup, kKqTree, "ms", ok, ms);
-    AddCpu(results, kCpuGroup, "tree, window shown", ok, before, after);
+    ok = run.ok && files == kTreeDirectories * kTreeFilesPerDirectory;
+    results.Add(kTreeGroup, kKqTree, "ms", ok, run.ms);
+    AddCpu(results, kCpuGroup, "tree, window shown", ok, run.before, run.after);
     term.Stop();
     ClearDestination(paths);
 }
@@ -456,20 +462,14 @@ void KqMoveRun(const Paths& paths, Results& results) {
     bool ok = StartKqPair(term, paths, home.Path(), paths.ram, paths.destination, destinationSide);
     ok = ok && KqCursorToFirst(term, 1 - destinationSide, kBigName);
     ok = ok && KqOpenDialog(term, 6, " Move ");
-    int64_t sent = 0;
-    if (ok) {
-        sent = NowNs();
-        term.Send("\r");
-        ok = Expect(term, "kq's move of the 1 GiB file", [&] {
-            return KqReloaded(term, destinationSide, kBigName, kBigSummary) &&
-                   !Listed(term, 1 - destinationSide, U"\u2551" + ToU32(kBigName + " "));
-        });
-    }
-    const double ms = Ms(term.LastByteNs() - sent);
+    const KqConfirmedRun run = ConfirmAndWait(term, ok, "kq's move of the 1 GiB file", [&] {
+        return KqReloaded(term, destinationSide, kBigName, kBigSummary) &&
+               !Listed(term, 1 - destinationSide, U"\u2551" + ToU32(kBigName + " "));
+    });
     Step(term, "kq: moved");
-    ok = ok && FileSize(paths.destination + "/" + kBigName) == kBigBytes &&
+    ok = run.ok && FileSize(paths.destination + "/" + kBigName) == kBigBytes &&
          FileSize(paths.ram + "/" + kBigName) < 0;
-    results.Add(kMoveGroup, kKqMove, "ms", ok, ms);
+    results.Add(kMoveGroup, kKqMove, "ms", ok, run.ms);
     term.Stop();
     ClearDestination(paths);
 }
