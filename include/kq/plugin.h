@@ -267,6 +267,13 @@ ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZFindClose(PluginHandle handle, PluginIt
                                                    int32_t count);
 ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZCreateDirectory(PluginHandle handle, const char* name,
                                                          intptr_t reserved);
+/* Delete items of the instance's directory (names as listed, without directory) and whole
+ * trees behind the progress window, asking before a read-only file or a non-empty directory
+ * goes unless flags say otherwise; returns once the job has ended. 0, also when the user was
+ * told what stayed; with PLUGIN_OP_IN_CALLER_THREAD (no window, no question) -1 with errno set
+ * when anything stayed. */
+ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZDeleteFiles(PluginHandle handle, PluginItem* items,
+                                                     int32_t count, uint32_t flags);
 /* Copy or move items of the instance's directory (names without directory) to a destination
  * text, or items given with full paths into the instance's directory. Both return once the
  * job has started in a thread of its own behind its progress window (with

@@ -114,6 +114,12 @@
 #define IDS_REASON_SPECIAL_FILE 1064
 #define IDS_REASON_NAME_TOO_LONG 1065
 #define IDS_JOB_NOT_STARTED 1066
+/* Delete jobs: the count of items not deleted ("%d"), followed by the reasons as above; the
+ * engine's own reasons. */
+#define IDS_DELETE_NOT_DONE 1067
+#define IDS_REASON_MOUNT_POINT 1068
+#define IDS_REASON_AMBIGUOUS_NAME 1069
+#define IDS_REASON_TREE_MOVED 1070
 
 /* ---------------------------------------------------------------------------------------------
  * Message-box buttons: a button's bit is its id and the result of pressing it.

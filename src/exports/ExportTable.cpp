@@ -34,6 +34,7 @@ constexpr ExportEntry kExports[] = {
     {16, "FS_ZFindFiles"},
     {17, "FS_ZFindClose"},
     {18, "FS_ZCreateDirectory"},
+    {19, "FS_ZDeleteFiles"},
     {20, "FS_ZGetFiles"},
     {21, "FS_ZPutFiles"},
     // The plugin table and plugin loading.

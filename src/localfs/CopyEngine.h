@@ -11,16 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "localfs/JobReport.h"
+
 namespace kq::localfs {
 
 // The most bytes a path may have, terminator included: the size of the job's buffers. A source
 // or target path that would not fit is refused for its item and reported.
 inline constexpr size_t kJobPathSize = 512;
-
-// Reasons the engine gives itself; every other reason is an errno value.
-inline constexpr int kReasonIntoItself = -1;   // a directory into itself or its own subtree
-inline constexpr int kReasonSpecialFile = -2;  // a fifo, socket or device: never opened
-inline constexpr int kReasonMaskTooLong = -3;  // the rename mask made a name past the buffer
 
 // Where the engine shows what it does. Called from the engine's thread.
 class CopyProgress {
@@ -35,10 +32,8 @@ class CopyProgress {
     virtual bool Cancelled() = 0;
 };
 
-struct CopyFailure {
-    std::string path;  // the source that was not copied or moved (the file system's name)
-    int reason = 0;    // errno, or one of the kReason values
-};
+// A source that was not copied or moved, and why.
+using CopyFailure = JobFailure;
 
 struct CopyRequest {
     // Absolute sources in the order they are handled (the file system's names).

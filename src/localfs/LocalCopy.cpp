@@ -30,8 +30,6 @@
 namespace kq::localfs {
 namespace {
 
-// A reason shows at most this much of its path.
-constexpr size_t kPathShown = 60;
 // Bit 29 of the flags: the system's whole-file copy ("ApiCopy" shifted into place).
 constexpr uint32_t kSystemCopyFlag = 0x20000000u;
 constexpr int kSystemCopyShift = 29;
@@ -54,32 +52,6 @@ class SilentProgress final : public CopyProgress {
 
 void (*g_reloadPanels)(void* owner) = nullptr;
 
-std::string ReasonOf(int reason) {
-    switch (reason) {
-        case kReasonIntoItself:
-            return ui::LoadLanguageText(IDS_REASON_INTO_ITSELF);
-        case kReasonSpecialFile:
-            return ui::LoadLanguageText(IDS_REASON_SPECIAL_FILE);
-        case kReasonMaskTooLong:
-            return ui::LoadLanguageText(IDS_REASON_NAME_TOO_LONG);
-        default:
-            return ui::ReasonText(reason);
-    }
-}
-
-// One message for everything the job did not do: the count, then the first reasons.
-void ReportFailures(const CopyOutcome& outcome, bool move) {
-    std::string text = ui::FormatCounts(
-        ui::LoadLanguageText(move ? IDS_MOVE_NOT_DONE : IDS_COPY_NOT_DONE), {outcome.notDone});
-    for (const CopyFailure& failure : outcome.failures) {
-        text += ' ';
-        text += ui::FormatTexts(ui::LoadLanguageText(IDS_NOT_DONE_REASON),
-                                {ui::ShortenedFromStart(fs::ToCodePage(failure.path), kPathShown),
-                                 ReasonOf(failure.reason)});
-    }
-    ui::ShowAlert(text);
-}
-
 void FinishJob(Job& job) {
     const CopyOutcome outcome = [&job] {
         if (job.dialog) return RunCopyEngine(job.request, *job.dialog, StopRequested);
@@ -93,7 +65,10 @@ void FinishJob(Job& job) {
     } else {
         if (job.dialog) job.dialog->Destroy();
         if (g_reloadPanels != nullptr && job.owner != nullptr) g_reloadPanels(job.owner);
-        if (outcome.notDone > 0) ReportFailures(outcome, job.request.move);
+        if (outcome.notDone > 0) {
+            ReportJobFailures(job.request.move ? IDS_MOVE_NOT_DONE : IDS_COPY_NOT_DONE,
+                              outcome.notDone, outcome.failures);
+        }
     }
     JobFinished();
 }

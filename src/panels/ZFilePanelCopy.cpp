@@ -10,35 +10,20 @@
 
 #include "kq/edit.h"
 #include "kq/resource_ids.h"
+#include "panels/ItemCopies.h"
 #include "panels/PanelSort.h"
 #include "panels/ZFilePanel.h"
 #include "plugins/LocalFallback.h"
 #include "ui/WindowLock.h"
 #include "ui/ZDialog.h"
 
+using kq::panels::ItemCopies;
 using kq::ui::WindowLock;
 using kq::ui::WindowLockGuard;
 
 namespace {
 
 constexpr uint64_t kSizesCancelled = ~uint64_t{0};
-
-// Copies of items handed to a plugin; names this panel made are freed with them.
-class ItemCopies {
-  public:
-    void Add(const PluginItem& item, std::string ownName) {
-        items_.push_back(item);
-        names_.push_back(std::make_unique<std::string>(std::move(ownName)));
-        items_.back().name = names_.back()->data();
-    }
-    void AddAsItIs(const PluginItem& item) { Add(item, item.name != nullptr ? item.name : ""); }
-    PluginItem* Data() { return items_.data(); }
-    int32_t Count() const { return static_cast<int32_t>(items_.size()); }
-
-  private:
-    std::vector<PluginItem> items_;
-    std::vector<std::unique_ptr<std::string>> names_;
-};
 
 }  // namespace
 

@@ -33,7 +33,7 @@
 #include "panels/ZFilePanel.h"
 #include "ui/FormatNumber.h"
 #include "ui/WindowLock.h"
-#include "ui/ZDialog.h"
+#include "ui/ZJobDialog.h"
 
 using kq::ui::WindowLock;
 using kq::ui::WindowLockGuard;
@@ -45,9 +45,8 @@ constexpr intptr_t kMeasureMode = 4;
 // Directories this far below the measured one are counted but not entered: a guard against
 // trees that loop without links (bind mounts) and against running out of stack.
 constexpr int kMaxDepth = 256;
-// The dialog's results.
-constexpr int kRunCounted = 1;
-constexpr int kRunCancelled = 2;
+// The dialog's result once the worker has counted.
+constexpr int kRunCounted = kq::ui::ZJobDialog::kRunDone;
 // The width of the dialog's count and total fields.
 constexpr int kFieldWidth = 9;
 
@@ -56,30 +55,9 @@ kq::panels::SizeListingObserver& Observer() {
     return observer;
 }
 
-// The size dialog (template 114). A run ends once: by the worker (counted) or by the user
-// (cancelled), whichever comes first; Arm starts the next run.
-class SizeDialog final : public ZDialog {
-  public:
-    void Arm() { ended_.store(0); }
-    // Ends the current run with result unless it has ended already; true when this call did.
-    bool Finish(int result) {
-        int expected = 0;
-        if (!ended_.compare_exchange_strong(expected, result)) return false;
-        EndRun(result);
-        return true;
-    }
-    bool Cancelled() const { return ended_.load() == kRunCancelled; }
-    int OnCommand(int id) override {
-        if (id == kRunCounted || id == kRunCancelled) {
-            Finish(id);
-            return 0;
-        }
-        return ZDialog::OnCommand(id);
-    }
-
-  private:
-    std::atomic<int> ended_{0};
-};
+// The size dialog (template 114): a run ends with 1 when the worker has counted, with 2 when the
+// user cancelled.
+using SizeDialog = kq::ui::ZJobDialog;
 
 bool IsLink(const PluginItem& item) {
     return (item.reserved11 & PLUGIN_ITEM_LINK) != 0;
