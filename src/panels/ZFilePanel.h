@@ -53,7 +53,7 @@ class ZFilePanel : public ZListPanel {
     // Commands (ZFilePanelCommands.cpp): 1010 new directory, 1030-1039 sort mode, 1051 reload,
     // 1052/1053 select/unselect by mask, 1054 invert, 1067 directory sizes, 1068 flip
     // "ShowHidden", 1107 flip the reverse order, 1006/1007 view and edit, 1008/1009 copy and
-    // move. 1011 is taken and does nothing for now. Other ids go on to the owner.
+    // move, 1011 delete. Other ids go on to the owner.
     int OnCommand(int id) override;
     bool IsFilePanel() override;
 
@@ -166,6 +166,9 @@ class ZFilePanel : public ZListPanel {
     // ZFilePanelCopy.cpp: asks for the destination and hands the selected items (or the
     // current one) to a copy or move job.
     void CopyOrMove(bool move);
+    // ZFilePanelDelete.cpp: confirms and deletes the selected items (or the current one), then
+    // lists both panels again; the cursor stays on the nearest item that is still there.
+    void Delete();
     void SelectByMask(bool select);
     void InvertSelection();
     void MeasureDirectorySizes();

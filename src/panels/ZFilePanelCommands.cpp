@@ -52,7 +52,7 @@ int ZFilePanel::OnCommand(int id) {
             CopyOrMove(id == CMD_MOVE);
             return 0;
         case CMD_DELETE:
-            // The delete job is not there yet.
+            Delete();
             return 0;
         case CMD_MAKE_DIR:
             MakeDirectory();

@@ -16,6 +16,13 @@ bool IsVisible(const ZWindow* window) {
     return window != nullptr && (window->GetFlags() & WF_VISIBLE) != 0;
 }
 
+// A setting of an open section; fallback when it or the section is missing.
+uint32_t SettingOf(CfgSection section, const char* name, uint32_t fallback) {
+    uint32_t value = fallback;
+    if (section == 0 || CfgQueryDw(section, name, &value) != 0) return fallback;
+    return value;
+}
+
 }  // namespace
 
 ZPanel::~ZPanel() {
@@ -82,10 +89,10 @@ bool ZPanel::IsFilePanel() {
 
 uint32_t ZPanel::PanelSetting(const char* name, uint32_t fallback) {
     PanelHost* host = GetPanelHost();
-    if (host == nullptr) return fallback;
-    const CfgSection section = host->PanelsSection();
-    if (section == 0) return fallback;
-    uint32_t value = fallback;
-    if (CfgQueryDw(section, name, &value) != 0) return fallback;
-    return value;
+    return host != nullptr ? SettingOf(host->PanelsSection(), name, fallback) : fallback;
+}
+
+uint32_t ZPanel::ConfirmationSetting(const char* name, uint32_t fallback) {
+    PanelHost* host = GetPanelHost();
+    return host != nullptr ? SettingOf(host->ConfirmationsSection(), name, fallback) : fallback;
 }

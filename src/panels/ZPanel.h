@@ -44,6 +44,8 @@ class ZPanel : public ZWindow {
     // A value of the "Panels" section of the host, fallback when it is missing (or there is no
     // host or no open section). Settings are read at every use.
     static uint32_t PanelSetting(const char* name, uint32_t fallback);
+    // The same for the "Confirmations" section.
+    static uint32_t ConfirmationSetting(const char* name, uint32_t fallback);
 
   private:
     // Brings the panel to the top of its siblings through the window's own activation. While it

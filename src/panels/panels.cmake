@@ -13,6 +13,7 @@ kq_layer(kq_panels
   panels/ZFilePanelKeys.cpp
   panels/ZFilePanelCommands.cpp
   panels/ZFilePanelCopy.cpp
+  panels/ZFilePanelDelete.cpp
   panels/ZFilePanelSizes.cpp)
 target_link_libraries(kq_panels PUBLIC kq_editor kq_viewer kq_menus kq_windows kq_plugins kq_localfs kq_config
   kq_resources kq_fs kq_text)

@@ -131,6 +131,29 @@ TEST_F(LocalPanelTest, CopyAndMoveGoToTheOtherPanelAndBothPanelsShowIt) {
     EXPECT_EQ(RowNames(left), (Names{"..", "out", "a.txt"}));
 }
 
+// F8 deletes the current item or the selection once confirmed; the cursor stays on the
+// nearest row that is left, below before above.
+TEST_F(LocalPanelTest, DeleteConfirmsAndTheCursorLandsOnTheNearestRowLeft) {
+    if (!HasLanguage()) GTEST_SKIP() << "no language module";
+    ZFilePanel panel;
+    PlaceOnTree(panel, {"empty"}, {"a.txt", "b.txt", "c.txt", "d.txt"});
+    const auto pressF8 = [&](uint32_t answer) {
+        console->PushKey(answer);
+        EXPECT_EQ(panel.OnKey(Key(KC_F8)), 0);
+    };
+    panel.SetCurrentRow(RowOf(panel, "b.txt"));
+    pressF8(kEsc);
+    EXPECT_EQ(RowNames(panel), (Names{"..", "empty", "a.txt", "b.txt", "c.txt", "d.txt"}));
+    pressF8(kEnter);
+    EXPECT_EQ(Current(panel), "c.txt");
+    Select(panel, {"c.txt", "d.txt", "empty"});
+    panel.SetCurrentRow(RowOf(panel, "c.txt"));
+    pressF8(kEnter);
+    EXPECT_EQ(RowNames(panel), (Names{"..", "a.txt"}));
+    EXPECT_EQ(Current(panel), "a.txt");
+    EXPECT_FALSE(std::filesystem::exists(tree + "/empty"));
+}
+
 // The local plugin hands both panels of one directory one listing block; a selection used to be
 // written into that block and turn up in the other panel, whose table must also outlive the
 // first panel's next rebuild.
