@@ -403,6 +403,24 @@ TEST_F(KqTmuxTest, CopiesAndMovesIntoTheOtherPanelAndRefusesACopyIntoItself) {
     EXPECT_FALSE(std::filesystem::exists(work_ + "/sub/sub"));
 }
 
+// F8 deletes the tree under the cursor (confirmed, then its question answered with All) and
+// then the file the cursor lands on: both are gone from the disk and from the panel.
+TEST_F(KqTmuxTest, DeletesATreeAndAFileOnceConfirmed) {
+    std::filesystem::create_directories(work_ + "/tree/inner");
+    std::ofstream(work_ + "/tree/inner/deep.txt") << "deep";
+    s_.Keys({"C-r", "Down", "Down"});
+    ASSERT_NO_FATAL_FAILURE(WaitForCursorOn("tree"));
+    ASSERT_NO_FATAL_FAILURE(WaitShows("Do you want to delete", {"F8"}));
+    ASSERT_NO_FATAL_FAILURE(WaitShows("is not empty", {"Enter"}));
+    s_.Text("a");
+    EXPECT_TRUE(WaitUntil([&] { return !std::filesystem::exists(work_ + "/tree"); }));
+    ASSERT_NO_FATAL_FAILURE(WaitForCursorOn("alpha.txt"));
+    ASSERT_NO_FATAL_FAILURE(WaitShows("Do you want to delete", {"F8"}));
+    s_.Keys({"Enter"});
+    EXPECT_TRUE(WaitUntil([&] { return !std::filesystem::exists(work_ + "/alpha.txt"); }));
+    ASSERT_NO_FATAL_FAILURE(WaitForCursorOn("beta.bin"));
+}
+
 // F3 views the file under the cursor: End shows its last line, F4 its bytes, a search its
 // text; Esc gives the panels back with the cursor where it was, and F3 again opens the file
 // where it was left.
