@@ -154,6 +154,18 @@ TEST_F(LocalPanelTest, DeleteConfirmsAndTheCursorLandsOnTheNearestRowLeft) {
     EXPECT_FALSE(std::filesystem::exists(tree + "/empty"));
 }
 
+// With "DeleteFile" and "DeleteDirs" at 0, F8 deletes a full directory without a word.
+TEST_F(LocalPanelTest, DeleteSettingsLeaveTheConfirmationAndTheQuestionOut) {
+    ZFilePanel panel;
+    PlaceOnTree(panel, {"full"}, {"full/inner.txt"});
+    ASSERT_EQ(CfgSetDw(host.confirmations, "DeleteFile", 0), 0);
+    ASSERT_EQ(CfgSetDw(host.confirmations, "DeleteDirs", 0), 0);
+    panel.SetCurrentRow(RowOf(panel, "full"));
+    EXPECT_EQ(panel.OnKey(Key(KC_F8)), 0);
+    EXPECT_EQ(RowNames(panel), Names{".."});
+    EXPECT_FALSE(std::filesystem::exists(tree + "/full"));
+}
+
 // The local plugin hands both panels of one directory one listing block; a selection used to be
 // written into that block and turn up in the other panel, whose table must also outlive the
 // first panel's next rebuild.

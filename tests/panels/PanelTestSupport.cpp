@@ -81,6 +81,7 @@ void PanelTest::SetUp() {
     ASSERT_EQ(FsGetCwd(savedCwd_), 0);
     ASSERT_EQ(CfgInit("kq-panel-test"), 0);
     host.panels = CfgOpen("Panels");
+    host.confirmations = CfgOpen("Confirmations");
 #ifdef KQ_LANG_ENGLISH
     if (std::strlen(KQ_LANG_ENGLISH) > 0) {
         language_ = KeLoadDll(KQ_LANG_ENGLISH);
@@ -106,6 +107,7 @@ void PanelTest::TearDown() {
     ResSetLanguage(0);
     if (language_ != 0) KeFreeDll(language_);
     CfgClose(host.panels);
+    CfgClose(host.confirmations);
     CfgShutdown();
     FsSetCwd(savedCwd_);
 }

@@ -45,7 +45,7 @@ class RecordingHost : public PanelHost {
     ZMenu* MenuBar() override { return menuBar; }
     ZWindow* CommandLine() override { return commandLine; }
     CfgSection PanelsSection() override { return panels; }
-    CfgSection ConfirmationsSection() override { return 0; }
+    CfgSection ConfirmationsSection() override { return confirmations; }
     void SetPromptDirectory(const char* directory) override {
         prompts.emplace_back(directory != nullptr ? directory : "<null>");
     }
@@ -63,6 +63,7 @@ class RecordingHost : public PanelHost {
     ZMenu* menuBar = nullptr;
     ZWindow* commandLine = nullptr;
     CfgSection panels = 0;
+    CfgSection confirmations = 0;
     Names prompts, executed;
     std::string line;
     int cursor = 0;
