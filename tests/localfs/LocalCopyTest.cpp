@@ -11,6 +11,7 @@
 #include "localfs/LocalCopy.h"
 #include "localfs/LocalPlugin.h"
 #include "localfs/ZProgressDialog.h"
+#include "support/LocalInstanceTest.h"
 #include "support/ProcessTestSupport.h"
 #include "support/TempFolder.h"
 #include "ui/WindowTestSupport.h"
@@ -60,33 +61,14 @@ TEST(ProgressFiguresTest, SpeedTimeLeftAndBars) {
     }
 }
 
-class LocalCopyTest : public kq::ui::testing::DesktopTest {
+class LocalCopyTest : public kq::test::LocalInstanceTest<kq::ui::testing::DesktopTest> {
   protected:
-    void SetUp() override {
-        DesktopTest::SetUp();
-        ASSERT_EQ(FS_ZInitialise(nullptr, 0), 0);
-        handle = FS_ZOpenPlugin(0, 0, nullptr);
-        ASSERT_EQ(FS_ZSetDirectory(handle, temp.MakeFolder("from").c_str(), 0), 0);
-    }
-    void TearDown() override {
-        FS_ZClosePlugin(handle);
-        FS_ZTerminate(0);
-        DesktopTest::TearDown();
-    }
     static void WaitForJobs() {
         for (int i = 0; i < 20000 && RunningJobs() > 0; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         EXPECT_EQ(RunningJobs(), 0);
     }
-    static PluginItem Item(const char* name) {
-        PluginItem item{};
-        item.name = const_cast<char*>(name);
-        return item;
-    }
-
-    kq::test::TempFolder temp{"kq-localcopy"};
-    PluginHandle handle = 0;
 };
 
 // Background hides the window while the job goes on; Cancel (and Esc) sets the job's flag.

@@ -13,7 +13,7 @@
 #include "kq/resource_ids.h"
 #include "localfs/LocalPlugin.h"
 #include "support/LanguageDesktopTest.h"
-#include "support/TempFolder.h"
+#include "support/LocalInstanceTest.h"
 #include "ui/LanguageTexts.h"
 
 namespace kq::localfs {
@@ -73,25 +73,13 @@ class Answerer {
     std::thread thread_;
 };
 
-class LocalDeleteTest : public kq::test::LanguageDesktopTest {
+class LocalDeleteTest : public kq::test::LocalInstanceTest<kq::test::LanguageDesktopTest> {
   protected:
-    void SetUp() override {
-        LanguageDesktopTest::SetUp();
-        if (IsSkipped()) return;
-        ASSERT_EQ(FS_ZInitialise(nullptr, 0), 0);
-        handle = FS_ZOpenPlugin(0, 0, nullptr);
-        ASSERT_EQ(FS_ZSetDirectory(handle, temp.MakeFolder("tree").c_str(), 0), 0);
-    }
-    void TearDown() override {
-        FS_ZClosePlugin(handle);
-        FS_ZTerminate(0);
-        LanguageDesktopTest::TearDown();
-    }
     // Deletes the names (the first one last, as a panel hands them over) while the keys answer
     // the questions; the number of questions asked.
     int Delete(std::vector<std::string> names, uint32_t flags, std::vector<uint32_t> keys) {
-        std::vector<PluginItem> items(names.size());
-        for (size_t i = 0; i < names.size(); ++i) items[i].name = names[i].data();
+        std::vector<PluginItem> items;
+        for (const std::string& name : names) items.push_back(Item(name.c_str()));
         Answerer answerer(*console, std::move(keys));
         EXPECT_EQ(FS_ZDeleteFiles(handle, items.data(), static_cast<int32_t>(items.size()), flags),
                   0);
@@ -99,15 +87,12 @@ class LocalDeleteTest : public kq::test::LanguageDesktopTest {
     }
     std::vector<std::string> Left() const {
         std::vector<std::string> names;
-        for (const auto& entry : stdfs::recursive_directory_iterator(temp.Path("tree"))) {
-            names.push_back(stdfs::relative(entry.path(), temp.Path("tree")).string());
+        for (const auto& entry : stdfs::recursive_directory_iterator(temp.Path("from"))) {
+            names.push_back(stdfs::relative(entry.path(), temp.Path("from")).string());
         }
         std::sort(names.begin(), names.end());
         return names;
     }
-
-    kq::test::TempFolder temp{"kq-localdelete"};
-    PluginHandle handle = 0;
 };
 
 TEST_F(LocalDeleteTest, QuestionsAndAnswers) {
@@ -142,24 +127,23 @@ TEST_F(LocalDeleteTest, QuestionsAndAnswers) {
     for (const auto& c : cases) {
         for (const std::string& name : c.files) {
             if (name.back() == '/') {
-                temp.MakeFolder("tree/" + name);
+                temp.MakeFolder("from/" + name);
             } else {
-                temp.WriteFile("tree/" + name, "x");
+                temp.WriteFile("from/" + name, "x");
             }
         }
-        for (const std::string& name : c.readOnly) ::chmod(temp.Path("tree/" + name).c_str(), 0444);
+        for (const std::string& name : c.readOnly) ::chmod(temp.Path("from/" + name).c_str(), 0444);
         EXPECT_EQ(Delete(c.items, c.flags, c.keys), c.asked) << c.what;
         EXPECT_EQ(Left(), c.left) << c.what;
-        stdfs::remove_all(temp.Path("tree"));
-        temp.MakeFolder("tree");
+        stdfs::remove_all(temp.Path("from"));
+        temp.MakeFolder("from");
     }
 }
 
 // What stayed is told in one message once the window has gone; a caller that wanted no window
 // learns it from the result.
 TEST_F(LocalDeleteTest, WhatStayedIsToldWithItsReason) {
-    PluginItem missing{};
-    missing.name = const_cast<char*>("missing");
+    PluginItem missing = Item("missing");
     errno = 0;
     EXPECT_EQ(FS_ZDeleteFiles(handle, &missing, 1, PLUGIN_OP_IN_CALLER_THREAD), -1);
     EXPECT_EQ(errno, ENOENT);
