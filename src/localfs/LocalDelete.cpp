@@ -30,10 +30,13 @@
 namespace kq::localfs {
 namespace {
 
-// The question box: 68 by 5 cells at row 13, centred across the screen.
+// The question box: 68 by 5 cells, centred across the screen, at row 13 on a screen of 25
+// rows: just below the progress window's path, which it must leave visible. On other heights
+// it keeps that place below the window.
 constexpr int16_t kQuestionWidth = 68;
 constexpr int16_t kQuestionHeight = 5;
 constexpr int16_t kQuestionRow = 13;
+constexpr int16_t kQuestionBelowWindowTop = 5;
 // Its buttons: cancel (2), delete (64), skip (128), delete all (256), skip all (512).
 constexpr uint32_t kQuestionButtons = 2u | 64u | 128u | 256u | 512u;
 constexpr int kAnswerDelete = 64;
@@ -63,19 +66,23 @@ class DeleteWindow final : public DeleteHooks {
         // While the program quits nothing is asked and nothing more is deleted.
         if (StopRequested()) return DeleteAnswer::kSkip;
         // The window behind the box names the item asked about, whatever the interval.
+        int16_t row = kQuestionRow;
         if (dialog_ != nullptr) {
             std::unique_lock lock(ui::WindowLock(), std::defer_lock);
             for (int attempt = 0; attempt < kLockAttempts && !lock.try_lock(); ++attempt) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
-            if (lock.owns_lock()) PutPath(path);
+            if (lock.owns_lock()) {
+                PutPath(path);
+                row = static_cast<int16_t>(dialog_->ScreenRect().y + kQuestionBelowWindowTop);
+            }
         }
         const std::string text =
             ui::LoadLanguageText(question == DeleteQuestion::kReadOnlyFile ? IDS_DELETE_READ_ONLY
                                                                            : IDS_DELETE_NOT_EMPTY);
-        const int answer = ZMessageBox(
-            nullptr, ZRec(-1, kQuestionRow, 0, 0), ZRec(0, 0, kQuestionWidth, kQuestionHeight), "",
-            text.c_str(), kQuestionButtons, kAnswerDelete, WF_DEFAULT | WF_MODAL);
+        const int answer =
+            ZMessageBox(nullptr, ZRec(-1, row, 0, 0), ZRec(0, 0, kQuestionWidth, kQuestionHeight),
+                        "", text.c_str(), kQuestionButtons, kAnswerDelete, WF_DEFAULT | WF_MODAL);
         return AnswerOf(answer);
     }
 
