@@ -68,6 +68,7 @@ class DeleteWindow final : public DeleteHooks {
         // The window behind the box names the item asked about, whatever the interval.
         int16_t row = kQuestionRow;
         if (dialog_ != nullptr) {
+            dialog_->WaitUntilRaised();
             std::unique_lock lock(ui::WindowLock(), std::defer_lock);
             for (int attempt = 0; attempt < kLockAttempts && !lock.try_lock(); ++attempt) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));

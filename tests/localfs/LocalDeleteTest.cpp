@@ -83,7 +83,9 @@ class LocalDeleteTest : public kq::test::LocalInstanceTest<kq::test::LanguageDes
         Answerer answerer(*console, std::move(keys));
         EXPECT_EQ(FS_ZDeleteFiles(handle, items.data(), static_cast<int32_t>(items.size()), flags),
                   0);
-        return answerer.Stop();
+        const int asked = answerer.Stop();
+        Press({});  // the screen without the job's windows: the next answerer sees no old box
+        return asked;
     }
     std::vector<std::string> Left() const {
         std::vector<std::string> names;
