@@ -84,6 +84,7 @@ class LocalDeleteTest : public kq::test::LocalInstanceTest<kq::test::LanguageDes
         EXPECT_EQ(FS_ZDeleteFiles(handle, items.data(), static_cast<int32_t>(items.size()), flags),
                   0);
         const int asked = answerer.Stop();
+        questionScreen = answerer.screen;
         Press({});  // the screen without the job's windows: the next answerer sees no old box
         return asked;
     }
@@ -95,6 +96,8 @@ class LocalDeleteTest : public kq::test::LocalInstanceTest<kq::test::LanguageDes
         std::sort(names.begin(), names.end());
         return names;
     }
+
+    std::string questionScreen;  // as the last question of the last job was answered
 };
 
 TEST_F(LocalDeleteTest, QuestionsAndAnswers) {
@@ -136,6 +139,8 @@ TEST_F(LocalDeleteTest, QuestionsAndAnswers) {
         }
         for (const std::string& name : c.readOnly) ::chmod(temp.Path("from/" + name).c_str(), 0444);
         EXPECT_EQ(Delete(c.items, c.flags, c.keys), c.asked) << c.what;
+        // The window behind a question names the item asked about.
+        EXPECT_EQ(c.asked > 0, questionScreen.find("/from/") != std::string::npos) << c.what;
         EXPECT_EQ(Left(), c.left) << c.what;
         stdfs::remove_all(temp.Path("from"));
         temp.MakeFolder("from");
