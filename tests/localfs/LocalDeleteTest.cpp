@@ -46,6 +46,7 @@ class Answerer {
         return asked_;
     }
     std::string screen;  // as the last box was answered
+    int jobs = 0;        // the running jobs then
 
   private:
     void Answer(kq::console::MemoryConsole& console, const std::vector<uint32_t>& keys,
@@ -61,6 +62,7 @@ class Answerer {
             if (question && above != answered && console.PendingInput() == 0) {
                 answered = above;
                 screen = shown;
+                jobs = RunningJobs();
                 const size_t index = static_cast<size_t>(asked_++);
                 console.PushKey(index < keys.size() ? keys[index] : kEsc);
             }
@@ -85,6 +87,7 @@ class LocalDeleteTest : public kq::test::LocalInstanceTest<kq::test::LanguageDes
                   0);
         const int asked = answerer.Stop();
         questionScreen = answerer.screen;
+        jobsWhileAsked = answerer.jobs;
         Press({});  // the screen without the job's windows: the next answerer sees no old box
         return asked;
     }
@@ -98,6 +101,7 @@ class LocalDeleteTest : public kq::test::LocalInstanceTest<kq::test::LanguageDes
     }
 
     std::string questionScreen;  // as the last question of the last job was answered
+    int jobsWhileAsked = 0;
 };
 
 TEST_F(LocalDeleteTest, QuestionsAndAnswers) {
@@ -141,6 +145,7 @@ TEST_F(LocalDeleteTest, QuestionsAndAnswers) {
         EXPECT_EQ(Delete(c.items, c.flags, c.keys), c.asked) << c.what;
         // The window behind a question names the item asked about.
         EXPECT_EQ(c.asked > 0, questionScreen.find("/from/") != std::string::npos) << c.what;
+        EXPECT_EQ(jobsWhileAsked, c.asked > 0 ? 1 : 0) << c.what;  // the job counts as running
         EXPECT_EQ(Left(), c.left) << c.what;
         stdfs::remove_all(temp.Path("from"));
         temp.MakeFolder("from");
