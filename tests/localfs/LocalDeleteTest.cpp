@@ -52,6 +52,7 @@ class Answerer {
     void Answer(kq::console::MemoryConsole& console, const std::vector<uint32_t>& keys,
                 const std::vector<std::string>& markers) {
         std::string answered;  // the rows above the box at the last answer: they name the item
+        std::string previous;  // the screen a moment ago
         while (!done_) {
             const std::string shown = console.ScreenText();
             std::string above;
@@ -59,14 +60,18 @@ class Answerer {
             const bool question = std::any_of(markers.begin(), markers.end(), [&](auto& marker) {
                 return shown.find(marker) != std::string::npos;
             });
-            if (question && above != answered && console.PendingInput() == 0) {
+            // A box is answered once the screen has settled: the window behind it may still be
+            // catching up.
+            const bool settled = shown == previous;
+            previous = shown;
+            if (question && settled && above != answered && console.PendingInput() == 0) {
                 answered = above;
                 screen = shown;
                 jobs = RunningJobs();
                 const size_t index = static_cast<size_t>(asked_++);
                 console.PushKey(index < keys.size() ? keys[index] : kEsc);
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     }
 
