@@ -9,32 +9,16 @@
 #include "plugins/PluginTable.h"
 #include "shell/PromptLine.h"
 #include "shell/PromptParts.h"
+#include "shell/ShellGeometry.h"
 #include "ui/ZKeyBar.h"
+
+using kq::shell::Visible;
 
 namespace {
 
 kq::shell::PromptParts* g_shell = nullptr;
 
 constexpr int kMenuResource = 1;
-
-int16_t Cell(int value) {
-    return static_cast<int16_t>(std::clamp(value, -0x8000, 0x7FFF));
-}
-
-ZRec RectOf(const ZWindow& window) {
-    ZRec rect;
-    window.GetPos(rect);
-    return rect;
-}
-
-void Place(ZWindow& window, int x, int y, int w, int h) {
-    window.SetPos(ZRec(Cell(x), Cell(y), 0, 0),
-                  ZRec(0, 0, Cell(std::max(w, 0)), Cell(std::max(h, 0))));
-}
-
-bool Visible(const ZWindow* window) {
-    return window != nullptr && (window->GetFlags() & WF_VISIBLE) != 0;
-}
 
 // The local plugin's command-line hook changes the directory of an instance's owner, which is
 // always the file panel that opened the instance.
@@ -55,16 +39,6 @@ namespace kq::shell {
 PromptParts* CurrentShell() {
     return g_shell;
 }
-
-namespace {
-
-uint32_t ReadSetting(CfgSection section, const char* name, uint32_t fallback) {
-    uint32_t value = fallback;
-    if (section == 0 || CfgQueryDw(section, name, &value) != 0) return fallback;
-    return value;
-}
-
-}  // namespace
 
 CfgSection PromptParts::Section(const char* name) const {
     const std::string_view wanted(name);
