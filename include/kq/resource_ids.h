@@ -120,6 +120,8 @@
 #define IDS_REASON_MOUNT_POINT 1068
 #define IDS_REASON_AMBIGUOUS_NAME 1069
 #define IDS_REASON_TREE_MOVED 1070
+/* An option dialog whose values could not all be stored ("%s" the reason). */
+#define IDS_SETTINGS_NOT_SAVED 1071
 
 /* ---------------------------------------------------------------------------------------------
  * Message-box buttons: a button's bit is its id and the result of pressing it.

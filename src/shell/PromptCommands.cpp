@@ -24,15 +24,10 @@ bool IsPanelCommand(int id) {
     return false;
 }
 
-// Commands handled here whose work comes with the option dialogs, the screen saver, the
-// language list and the drive menu: accepted and closing the menu, no other effect yet.
+// Commands handled here whose work comes with the language list and the drive menu: accepted
+// and closing the menu, no other effect yet.
 bool IsReservedCommand(int id) {
     switch (id) {
-        case 1061:
-        case 1066:
-        case 1076:
-        case 1077:
-        case 1080:
         case 1087:
         case 1101:
         case 1102:
@@ -55,6 +50,7 @@ void ShowAboutDialog() {
 int ZPrompt::OnCommand(int id) {
     if (id >= kFirstBarItem && id <= kLastBarItem) return ZEdit::OnCommand(id);
     const bool known = IsPanelCommand(id) || IsReservedCommand(id) || id == 1013 || id == 1014 ||
+                       id == 1061 || id == 1066 || id == 1076 || id == 1077 || id == 1080 ||
                        (id >= 1030 && id <= 1051) || id == 1055 || id == 1056 || id == 1107 ||
                        id == 1108;
     if (!known) return ZEdit::OnCommand(id);
@@ -75,6 +71,16 @@ void PromptParts::RunCommand(int id) {
         ShowAboutDialog();
     } else if (id == 1014) {
         ZDesktop::Quit(0);
+    } else if (id == 1061) {
+        ZScreenSaver();
+    } else if (id == 1066) {
+        ShowConfirmations();
+    } else if (id == 1076) {
+        ShowInterfaceOptions();
+    } else if (id == 1077) {
+        ShowPanelOptions();
+    } else if (id == 1080) {
+        ShowSystemOptions();
     } else if (activePanel_ == nullptr || left == nullptr) {
         // The remaining commands concern the panels.
     } else if (id >= 1030 && id <= 1039) {

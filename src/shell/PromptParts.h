@@ -84,6 +84,15 @@ class PromptParts : public kq::panels::PanelHost {
     bool LayoutKey(uint32_t key);
     void Resize(int width, int height);
 
+    // OptionDialogs.cpp: the confirmations (1066), panel options (1077), interface (1076) and
+    // system (1080) dialogs; LayOut places menu bar, clock, command line and panels for the
+    // screen's size and the stored "ShowMenu" and "ShowKeyBar".
+    void ShowConfirmations();
+    void ShowPanelOptions();
+    void ShowInterfaceOptions();
+    void ShowSystemOptions();
+    void LayOut();
+
     // PromptCommands.cpp
     void RunCommand(int id);
     void ShowOrHidePanels();

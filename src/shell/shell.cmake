@@ -1,9 +1,10 @@
-# The shell: the command line window that holds the file panels, its keys and commands, and
-# running what the user types.
+# The shell: the command line window that holds the file panels, its keys and commands, its
+# option dialogs, and running what the user types.
 kq_layer(kq_shell
   shell/ZPrompt.cpp
   shell/PromptLine.cpp
-  shell/PromptCommands.cpp)
+  shell/PromptCommands.cpp
+  shell/OptionDialogs.cpp)
 target_link_libraries(kq_shell PUBLIC kq_panels kq_menus kq_dialogs kq_controls kq_windows kq_console
   kq_plugins kq_config kq_kernel)
 list(APPEND KQ_LAYERS kq_shell)

@@ -30,6 +30,17 @@ uint32_t Key(uint8_t code, uint32_t flags = 0, uint8_t character = 0) {
 const auto Ctrl = [](uint8_t code) { return Key(code, KF_LCTRL); };
 const uint32_t kEnter = Key(KC_ENTER, 0, '\r');
 const uint32_t kEndOfKeys = KEY_EVENT(KC_NONE, 0, KF_DOWN);
+const uint32_t kEsc = Key(KC_ESC, 0, 27);
+const uint32_t kTab = Key(KC_TAB, 0, 9);
+// A field's old text goes: End, then Backspace over it.
+const std::vector<uint32_t> kClearField = {Key(KC_END), Key(KC_BACK, 0, 8), Key(KC_BACK, 0, 8),
+                                           Key(KC_BACK, 0, 8)};
+std::vector<uint32_t> Typed(std::string_view text) {
+    std::vector<uint32_t> keys;
+    for (const char c : text)
+        keys.push_back(Key(static_cast<uint8_t>(c), 0, static_cast<uint8_t>(c)));
+    return keys;
+}
 
 const auto RectOf = [](const ZWindow& window) {
     ZRec rect;
@@ -103,6 +114,25 @@ class ShellTest : public ::testing::Test {
     ZFilePanel& Left() { return *Parts().LeftPanel(); }
     ZFilePanel& Right() { return *Parts().RightPanel(); }
     std::string Layout() { return Rects({&Left(), &Right(), &Shell()}); }
+    // Runs a shell command whose dialog answers the keys.
+    void Command(int id, std::vector<uint32_t> keys) {
+        for (const uint32_t key : keys) console->PushKey(key);
+        Shell().OnCommand(id);
+    }
+    // A stored number as text ("-" when missing or of another kind).
+    static std::string Stored(const char* section, const char* name) {
+        const CfgSection handle = CfgOpen(section);
+        uint32_t value = 0;
+        const bool found = CfgQueryDw(handle, name, &value) == 0;
+        CfgClose(handle);
+        return found ? std::to_string(value) : "-";
+    }
+    static std::string Stored(const char* section, std::initializer_list<const char*> names) {
+        std::string values;
+        for (const char* name : names)
+            values += (values.empty() ? "" : " ") + Stored(section, name);
+        return values;
+    }
 
     kq::test::SettingsHome settings_;
     kq::test::TempFolder folder_{"kq-shell"};
@@ -349,6 +379,68 @@ TEST_F(ShellTest, CommandForADirectoryThatIsGoneIsNotRunAnywhere) {
     EXPECT_EQ(console->CommandLog(), "");
     EXPECT_STREQ(PromptGetLine(), "touch made");
     EXPECT_NE(shown.find("cannot be entered"), std::string::npos) << shown;
+}
+
+// The option dialogs: stored values in (the defaults where missing or not numbers), keys, every
+// value out on OK and nothing on Esc.
+TEST_F(ShellTest, OptionDialogsShowTheStoredValuesAndWriteThemOnOk) {
+    Start();
+    const CfgSection confirmations = CfgOpen("Confirmations");
+    CfgSetDw(confirmations, "DeleteDirs", 0);
+    CfgClose(confirmations);
+    const CfgSection panels = CfgOpen("Panels");
+    CfgSetSz(panels, "ShowHidden", "yes");  // not a number: shown as its default
+    CfgClose(panels);
+    const auto letter = [](char c) { return Key(static_cast<uint8_t>(c | 0x20), 0, c); };
+    const auto deletes = {"DeleteFile", "DeleteSelected", "DeleteDirs", "DeleteRO", "Exit"};
+    Command(1066, {letter('f'), kEsc});
+    EXPECT_EQ(Stored("Confirmations", deletes), "- - 0 - -");
+    Command(1066, {letter('f'), kEnter});
+    EXPECT_EQ(Stored("Confirmations", deletes), "0 1 0 1 1");
+    Command(1077, {letter('d'), kEnter});
+    EXPECT_EQ(Stored("Panels", {"ShowHidden", "Highlight", "ShowTitles", "ShowInfo",
+                                "SelectFolders", "ShowSort", "PauseAfterCalc"}),
+              "1 1 1 1 1 1 1");
+}
+
+// Without the menu bar and with the key bar, the panels move up to row 0 without growing and
+// the command line one row up; the next start shows the same.
+TEST_F(ShellTest, InterfaceDialogMovesTheLayoutAtOnce) {
+    Start();
+    const auto letter = [](char c) { return Key(static_cast<uint8_t>(c | 0x20), 0, c); };
+    Command(1076, {letter('m'), letter('k'), kEnter});
+    EXPECT_EQ(Stored("Interface", {"ShowMenu", "ShowClock", "ShowKeyBar"}), "0 1 1");
+    EXPECT_EQ(Layout(), "0,0,40,23 40,0,40,23 0,23,80,1");
+    EXPECT_TRUE(Visible(*ZKeyBar::Get()) && Visible(Parts().Clock()));
+}
+
+// The system dialog stores what was typed: letters as a saver time give 0, the screen size as
+// typed whatever the terminal made of it, the drives without labels; the layout follows the
+// screen's real size.
+TEST_F(ShellTest, SystemDialogStoresWhatWasTyped) {
+    Start();
+    std::vector<uint32_t> keys = {kTab};
+    for (const auto& part : {kClearField,
+                             Typed("abc"),
+                             {kTab, kTab},
+                             kClearField,
+                             Typed("100"),
+                             {kTab},
+                             kClearField,
+                             Typed("30"),
+                             {kTab},
+                             Typed("ab"),
+                             {kEnter}}) {
+        keys.insert(keys.end(), part.begin(), part.end());
+    }
+    Command(1080, keys);
+    EXPECT_EQ(Stored("Main", {"SaverActive", "SaverTime", "Xsize", "Ysize"}), "1 0 100 30");
+    const CfgSection main = CfgOpen("Main");
+    char labels[32] = {};
+    EXPECT_EQ(CfgQuerySz(main, "NoLabel", labels, sizeof labels), 0);
+    CfgClose(main);
+    EXPECT_STREQ(labels, "ab");
+    EXPECT_EQ(Layout(), "0,1,40,23 40,1,40,23 0,24,80,1");
 }
 
 }  // namespace
