@@ -122,6 +122,8 @@
 #define IDS_REASON_TREE_MOVED 1070
 /* An option dialog whose values could not all be stored ("%s" the reason). */
 #define IDS_SETTINGS_NOT_SAVED 1071
+/* A chosen language module that cannot be read ("%s" its file name). */
+#define IDS_LANGUAGE_NOT_LOADED 1072
 
 /* ---------------------------------------------------------------------------------------------
  * Message-box buttons: a button's bit is its id and the result of pressing it.

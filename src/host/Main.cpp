@@ -158,8 +158,10 @@ int main(int argc, char** argv) {
 
     const int result = kq::host::RunFileManager();
 
+    // The language the user chose meanwhile has replaced (and freed) the one loaded here.
+    const KeHandle current = ResGetLanguage();
     ResSetLanguage(0);
-    if (language != 0) KeFreeDll(language);
+    if (current != 0) KeFreeDll(current);
     CfgShutdown();
     return result;
 }

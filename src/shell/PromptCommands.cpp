@@ -24,11 +24,10 @@ bool IsPanelCommand(int id) {
     return false;
 }
 
-// Commands handled here whose work comes with the language list and the drive menu: accepted
-// and closing the menu, no other effect yet.
+// Commands handled here whose work comes with the drive menu: accepted and closing the menu,
+// no other effect yet.
 bool IsReservedCommand(int id) {
     switch (id) {
-        case 1087:
         case 1101:
         case 1102:
             return true;
@@ -51,8 +50,8 @@ int ZPrompt::OnCommand(int id) {
     if (id >= kFirstBarItem && id <= kLastBarItem) return ZEdit::OnCommand(id);
     const bool known = IsPanelCommand(id) || IsReservedCommand(id) || id == 1013 || id == 1014 ||
                        id == 1061 || id == 1066 || id == 1076 || id == 1077 || id == 1080 ||
-                       (id >= 1030 && id <= 1051) || id == 1055 || id == 1056 || id == 1107 ||
-                       id == 1108;
+                       id == 1087 || (id >= 1030 && id <= 1051) || id == 1055 || id == 1056 ||
+                       id == 1107 || id == 1108;
     if (!known) return ZEdit::OnCommand(id);
     parts_->RunCommand(id);
     return 0;
@@ -81,6 +80,8 @@ void PromptParts::RunCommand(int id) {
         ShowPanelOptions();
     } else if (id == 1080) {
         ShowSystemOptions();
+    } else if (id == 1087) {
+        ChooseLanguage();
     } else if (activePanel_ == nullptr || left == nullptr) {
         // The remaining commands concern the panels.
     } else if (id >= 1030 && id <= 1039) {

@@ -72,6 +72,9 @@ class PromptParts : public kq::panels::PanelHost {
     // ZPrompt.cpp
     int Create();
     void Destroy();
+    // The menu bar from menu 1 of the current language, shown or hiding by "ShowMenu"; the
+    // rows it takes (0 or 1).
+    int CreateMenuBar(int width);
     // Stops being the one shell: the Prompt* functions, the command-line hook, the panels and
     // PluginsFree no longer reach it.
     void Unregister();
@@ -92,6 +95,8 @@ class PromptParts : public kq::panels::PanelHost {
     void ShowInterfaceOptions();
     void ShowSystemOptions();
     void LayOut();
+    // LanguageChoice.cpp (1087).
+    void ChooseLanguage();
 
     // PromptCommands.cpp
     void RunCommand(int id);

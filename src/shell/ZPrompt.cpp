@@ -87,10 +87,7 @@ int PromptParts::Create() {
     panels_[1]->SetOther(panels_[0].get());
     activePanel_ = panels_[0].get();
 
-    const int menuRows = ReadSetting(interfaceSection_, "ShowMenu", 1) != 0 ? 1 : 0;
-    menuBar_.CreateFromResource(kMenuResource, ZRec(0, 0, 0, 0), ZRec(0, 0, Cell(width), 1),
-                                nullptr, menuRows != 0 ? WF_VISIBLE : WF_AUTOHIDE);
-    menuBar_.SetOwner(&prompt_);
+    const int menuRows = CreateMenuBar(width);
 
     const int panelHeight = height - keyBarRows - menuRows - 1;
     panels_[0]->Create(nullptr, ZRec(0, Cell(menuRows), 0, 0),
@@ -112,6 +109,14 @@ int PromptParts::Create() {
     clock_.Create(nullptr, ZRec(Cell(width - 5), 0, 0, 0), ZRec(0, 0, 6, 1), nullptr,
                   WF_OVERLAY | (showClock_ != 0 ? WF_VISIBLE : 0u), 0);
     return 0;
+}
+
+int PromptParts::CreateMenuBar(int width) {
+    const int menuRows = ReadSetting(interfaceSection_, "ShowMenu", 1) != 0 ? 1 : 0;
+    menuBar_.CreateFromResource(kMenuResource, ZRec(0, 0, 0, 0), ZRec(0, 0, Cell(width), 1),
+                                nullptr, menuRows != 0 ? WF_VISIBLE : WF_AUTOHIDE);
+    menuBar_.SetOwner(&prompt_);
+    return menuRows;
 }
 
 void PromptParts::Destroy() {

@@ -5,9 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <filesystem>
+
 #include "console/Console.h"
 #include "console/MemoryConsole.h"
 #include "kq/config.h"
+#include "kq/host.h"
 #include "kq/kernel.h"
 #include "kq/keys.h"
 #include "kq/plugin.h"
@@ -75,8 +79,10 @@ class ShellTest : public ::testing::Test {
         if (shell_) shell_->Destroy();
         if (console) ZDesktop::Quit(1), kq::console::InstallBackend(nullptr);
         while (PluginsFree() == 1) continue;
+        // The language chosen in a test has replaced (and freed) the one loaded here.
+        const KeHandle current = ResGetLanguage();
         ResSetLanguage(0);
-        if (language_ > 0) KeFreeDll(language_);
+        if (current > 0) KeFreeDll(current);
         CfgShutdown();
         (void)!chdir("/");
     }
@@ -441,6 +447,28 @@ TEST_F(ShellTest, SystemDialogStoresWhatWasTyped) {
     CfgClose(main);
     EXPECT_STREQ(labels, "ab");
     EXPECT_EQ(Layout(), "0,1,40,23 40,1,40,23 0,24,80,1");
+}
+
+// The language list offers the modules of the home folder: one that cannot be read is refused
+// with a message and the language stays; German switches the menu bar at once and is stored.
+TEST_F(ShellTest, LanguageListSwitchesAtOnceAndRefusesAnUnreadableModule) {
+    if (!*KQ_LANG_GERMAN) GTEST_SKIP() << "no language modules";
+    const std::string folder = folder_.MakeFolder("lang");
+    std::filesystem::copy_file(KQ_LANG_ENGLISH, folder + "/LngEng.dll");
+    std::filesystem::copy_file(KQ_LANG_GERMAN, folder + "/LngDeu.dll");
+    folder_.WriteFile("lang/LngBad.dll", "MZ but nothing more");
+    std::snprintf(homeDir, sizeof homeDir, "%s", folder.c_str());
+    Start();
+    Command(1087, {kEnter, kEnter});  // LngBad.dll, then the message's OK
+    EXPECT_NE(console->RowText(0).find("Left"), std::string::npos);
+    Command(1087, {Key(KC_DOWN), kEnter});
+    EXPECT_NE(console->RowText(0).find("Links"), std::string::npos);
+    const CfgSection main = CfgOpen("Main");
+    char stored[32] = {};
+    EXPECT_EQ(CfgQuerySz(main, "Language", stored, sizeof stored), 0);
+    CfgClose(main);
+    EXPECT_STREQ(stored, "LngDeu.dll");
+    homeDir[0] = '\0';
 }
 
 }  // namespace
