@@ -274,6 +274,10 @@ ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZCreateDirectory(PluginHandle handle, co
  * when anything stayed. */
 ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZDeleteFiles(PluginHandle handle, PluginItem* items,
                                                      int32_t count, uint32_t flags);
+/* The drive menu: one item per mounted file system ("/" first) with its hot key by position,
+ * mount point, file-system name and label, its id the start value FS_ZOpenPlugin takes; then a
+ * separator. The plugin keeps the array until the next call. The count, separator included. */
+ZPLUGIN_VISIBLE int32_t ZPLUGIN_CALL FS_ZCreateDiskMenu(PluginMenuItem** items);
 /* Copy or move items of the instance's directory (names without directory) to a destination
  * text, or items given with full paths into the instance's directory. Both return once the
  * job has started in a thread of its own behind its progress window (with

@@ -37,6 +37,7 @@ constexpr ExportEntry kExports[] = {
     {19, "FS_ZDeleteFiles"},
     {20, "FS_ZGetFiles"},
     {21, "FS_ZPutFiles"},
+    {22, "FS_ZCreateDiskMenu"},
     // The plugin table and plugin loading.
     {100, "PluginGet"},
     {101, "PluginsLoad"},

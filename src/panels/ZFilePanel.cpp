@@ -190,6 +190,32 @@ int ZFilePanel::Bind(int plugin, char drive) {
     return 0;
 }
 
+int ZFilePanel::OpenPlace(int plugin, uint32_t start) {
+    PluginEntry entry{};
+    if (PluginGet(plugin, &entry) != 0 || entry.ZOpenPlugin == nullptr ||
+        entry.ZFindFiles == nullptr) {
+        return -1;
+    }
+    const PluginHandle handle = entry.ZOpenPlugin(0, start, static_cast<void*>(this));
+    if (handle == 0) return -1;
+    PluginItem* items = nullptr;
+    int32_t count = 0;
+    if (entry.ZFindFiles(handle, &items, &count, 0) != 0) {
+        if (entry.ZClosePlugin != nullptr) entry.ZClosePlugin(handle);
+        return -1;
+    }
+    if (entry.ZFindClose != nullptr) entry.ZFindClose(handle, items, count);
+    WindowLockGuard lock(WindowLock());
+    if (bound_) Unbind();
+    plugin_ = entry;
+    bound_ = true;
+    handle_ = handle;
+    PlaceCursor(0);
+    SetKeyBarLabels();
+    Reload();
+    return 0;
+}
+
 void ZFilePanel::Unbind() {
     WindowLockGuard lock(WindowLock());
     ReleaseListing();

@@ -60,6 +60,10 @@ class ZFilePanel : public ZListPanel {
     // Copies plugin number's record, opens an instance with drive as its start value, sets the
     // key bar and lists. -1 when there is no such plugin (nothing changes), else 0.
     int Bind(int plugin, char drive);
+    // Opens an instance of plugin number with start as its start value and lists it; only when
+    // both succeed does the panel let go of its old instance and show the new one. -1 (the
+    // panel as it was) when the plugin, the instance or the listing is refused.
+    int OpenPlace(int plugin, uint32_t start);
     // Returns the listing (ZFindClose) and closes the instance (ZClosePlugin).
     void Unbind();
     // Lists again and rebuilds the table; the title becomes the plugin's directory. A

@@ -55,8 +55,8 @@ void UnregisterLastPlugin() {
 }
 
 // Plugin 0: the local file-system plugin (slots 0-15 and 19) and the internal screen saver
-// (slots 16-18) share one record. The local plugin's browsing, copying, deleting and compare
-// are in; its drive-menu entry point and the saver's functions come as one more line here each.
+// (slots 16-18) share one record. The local plugin's entry points are all in; the saver's
+// functions come as one more line here each.
 // Empty slots behave as a plugin lacking those entry points.
 PluginEntry InternalPluginEntry() {
     if (InternalOverride()) return *InternalOverride();
@@ -74,6 +74,7 @@ PluginEntry InternalPluginEntry() {
     entry.ZDeleteFiles = FS_ZDeleteFiles;
     entry.ZGetFiles = FS_ZGetFiles;
     entry.ZPutFiles = FS_ZPutFiles;
+    entry.ZCreateDiskMenu = FS_ZCreateDiskMenu;
     entry.ZCompare = FS_ZCompare;
     entry.ZProcessInput = kq::localfs::FS_ZProcessInput;
     entry.ZGetKeyBar = kq::localfs::LocalGetKeyBar;

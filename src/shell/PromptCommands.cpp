@@ -1,5 +1,6 @@
 // The shell's commands: from the menu bar, from its own keys, and the panel re-reads that
 // follow a command. Panel commands go to the panel they concern.
+#include <algorithm>
 #include <array>
 
 #include "panels/ZFilePanel.h"
@@ -17,23 +18,17 @@ constexpr int kAboutDialog = 104;
 constexpr std::array<int, 11> kPanelCommands = {1006, 1007, 1008, 1009, 1010, 1011,
                                                 1052, 1053, 1054, 1057, 1067};
 
-bool IsPanelCommand(int id) {
-    for (const int command : kPanelCommands) {
-        if (command == id) return true;
-    }
-    return false;
+// The shell's own commands besides the sort modes and re-reads (1030 to 1051).
+constexpr std::array<int, 14> kShellCommands = {1013, 1014, 1055, 1056, 1061, 1066, 1076,
+                                                1077, 1080, 1087, 1101, 1102, 1107, 1108};
+
+template <size_t N>
+bool Contains(const std::array<int, N>& ids, int id) {
+    return std::find(ids.begin(), ids.end(), id) != ids.end();
 }
 
-// Commands handled here whose work comes with the drive menu: accepted and closing the menu,
-// no other effect yet.
-bool IsReservedCommand(int id) {
-    switch (id) {
-        case 1101:
-        case 1102:
-            return true;
-        default:
-            return false;
-    }
+bool IsPanelCommand(int id) {
+    return Contains(kPanelCommands, id);
 }
 
 void ShowAboutDialog() {
@@ -48,10 +43,8 @@ void ShowAboutDialog() {
 
 int ZPrompt::OnCommand(int id) {
     if (id >= kFirstBarItem && id <= kLastBarItem) return ZEdit::OnCommand(id);
-    const bool known = IsPanelCommand(id) || IsReservedCommand(id) || id == 1013 || id == 1014 ||
-                       id == 1061 || id == 1066 || id == 1076 || id == 1077 || id == 1080 ||
-                       id == 1087 || (id >= 1030 && id <= 1051) || id == 1055 || id == 1056 ||
-                       id == 1107 || id == 1108;
+    const bool known =
+        IsPanelCommand(id) || Contains(kShellCommands, id) || (id >= 1030 && id <= 1051);
     if (!known) return ZEdit::OnCommand(id);
     parts_->RunCommand(id);
     return 0;
@@ -96,6 +89,8 @@ void PromptParts::RunCommand(int id) {
         SwapPanels();
     } else if (id == 1056) {
         ShowOrHidePanels();
+    } else if (id == 1101 || id == 1102) {
+        ShowDriveMenu(id == 1101);
     } else if (id == 1107) {
         right->OnCommand(1107);
     } else if (id == 1108) {

@@ -97,6 +97,8 @@ class PromptParts : public kq::panels::PanelHost {
     void LayOut();
     // LanguageChoice.cpp (1087).
     void ChooseLanguage();
+    // DriveMenu.cpp (1101 for the left panel, 1102 for the right one).
+    void ShowDriveMenu(bool left);
 
     // PromptCommands.cpp
     void RunCommand(int id);

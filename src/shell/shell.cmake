@@ -5,7 +5,8 @@ kq_layer(kq_shell
   shell/PromptLine.cpp
   shell/PromptCommands.cpp
   shell/OptionDialogs.cpp
-  shell/LanguageChoice.cpp)
+  shell/LanguageChoice.cpp
+  shell/DriveMenu.cpp)
 target_link_libraries(kq_shell PUBLIC kq_panels kq_menus kq_dialogs kq_controls kq_windows kq_console
   kq_plugins kq_config kq_kernel kq_host)
 list(APPEND KQ_LAYERS kq_shell)

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "kq/config.h"
 #include "kq/fs.h"
 #include "localfs/LocalPlugin.h"
 #include "support/TempFolder.h"
@@ -150,6 +151,24 @@ TEST_F(LocalBrowseTest, ReadersOfAnUnchangedDirectoryShareOneListing) {
     FS_ZFindClose(second, items[1], counts[1]);
     FS_ZFindClose(handle, items[2], counts[2]);
     FS_ZClosePlugin(second);
+}
+
+// The drive menu lists the mounts ("/" first) with hot keys by position and their numbers as
+// ids, then a separator; a hot key in "NoLabel" keeps its mount from being queried.
+TEST_F(LocalBrowseTest, DriveMenuListsTheMountsByPosition) {
+    const kq::test::SettingsHome settings;
+    ASSERT_EQ(CfgInit("kq-drive-menu-test"), 0);
+    const CfgSection main = CfgOpen("Main");
+    ASSERT_EQ(CfgSetSz(main, "NoLabel", "1"), 0);
+    CfgClose(main);
+    PluginMenuItem* items = nullptr;
+    const int32_t count = FS_ZCreateDiskMenu(&items);
+    CfgShutdown();
+    ASSERT_GE(count, 2);
+    EXPECT_STREQ(items[0].text, "~1 / -\t?");
+    for (int32_t i = 0; i + 1 < count; ++i) EXPECT_EQ(items[i].id, static_cast<uint32_t>(i + 1));
+    EXPECT_EQ(items[count - 1].type, PLUGIN_MENU_SEPARATOR);
+    EXPECT_EQ(FS_ZCreateDiskMenu(&items), count);  // the first array is freed
 }
 
 }  // namespace

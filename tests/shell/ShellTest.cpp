@@ -18,6 +18,7 @@
 #include "kq/resources.h"
 #include "kq/text.h"
 #include "panels/ZFilePanel.h"
+#include "plugins/PluginTable.h"
 #include "shell/PromptLine.h"
 #include "shell/PromptParts.h"
 #include "support/TempFolder.h"
@@ -469,6 +470,48 @@ TEST_F(ShellTest, LanguageListSwitchesAtOnceAndRefusesAnUnreadableModule) {
     CfgClose(main);
     EXPECT_STREQ(stored, "LngDeu.dll");
     homeDir[0] = '\0';
+}
+
+// A plugin's drive-menu items: offered after the local drives with the plugin's number in their
+// ids. Choosing one opens the plugin with the item's own id as start value; a place that cannot
+// be listed leaves the panel where it was and says so.
+struct MenuPlugin {
+    static inline PluginMenuItem items[2] = {{0x43, 0, nullptr, const_cast<char*>("~Fake place")},
+                                             {0, PLUGIN_MENU_SEPARATOR, nullptr, nullptr}};
+    static inline uint32_t opened = 0;
+    static inline bool listable = true;
+    static int32_t ZPLUGIN_CALL Menu(PluginMenuItem** out) {
+        items[0].id = 0x43;  // the shell rewrites it in this array
+        *out = items;
+        return 2;
+    }
+    static PluginHandle ZPLUGIN_CALL Open(intptr_t, uint32_t start, void*) {
+        opened = start;
+        return 1;
+    }
+    static int32_t ZPLUGIN_CALL Find(PluginHandle, PluginItem** list, int32_t* count, intptr_t) {
+        *list = nullptr, *count = 0;
+        return listable ? 0 : -1;
+    }
+};
+
+TEST_F(ShellTest, DriveMenuOpensAPluginsPlaceOrKeepsThePanel) {
+    PluginEntry entry{};
+    entry.ZCreateDiskMenu = MenuPlugin::Menu;
+    entry.ZOpenPlugin = MenuPlugin::Open;
+    entry.ZFindFiles = MenuPlugin::Find;
+    ASSERT_TRUE(kq::plugins::RegisterPlugin(entry));
+    Start();
+    const std::string before = Left().Directory();
+    MenuPlugin::listable = false;
+    Command(1101, {Key(KC_END), kEnter, kEnter});  // the last item, then the message's OK
+    EXPECT_EQ(MenuPlugin::opened, 0x43u);
+    EXPECT_EQ(Left().Directory(), before);
+    EXPECT_EQ(MenuPlugin::items[0].id, 2u * 65536 + 0x43);  // plugin number 1
+    MenuPlugin::listable = true;
+    Command(1101, {Key(KC_END), kEnter});
+    EXPECT_EQ(Left().Plugin().ZCreateDiskMenu, MenuPlugin::Menu);
+    kq::plugins::UnregisterLastPlugin();
 }
 
 }  // namespace
