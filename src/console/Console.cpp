@@ -310,6 +310,16 @@ int ConWaitInput(int timeoutMs) {
     return 0;
 }
 
+int ConRequestSize(int cols, int rows) {
+    ConsoleState& state = State();
+    std::lock_guard lock(state.mutex);
+    if (!state.initialized || cols <= 0 || rows <= 0 || cols > 0x7FFF || rows > 0x7FFF) return -1;
+    if (cols != state.mirror.Cols() || rows != state.mirror.Rows()) {
+        state.backend->RequestSize(cols, rows);
+    }
+    return 0;
+}
+
 int ConTakeResize(int16_t* cols, int16_t* rows) {
     ConsoleState& state = State();
     std::lock_guard lock(state.mutex);

@@ -28,6 +28,9 @@ int ConWaitInput(int timeoutMs);
 // and the whole screen will be repainted; the caller must redraw everything. 0 otherwise, -1
 // when the layer is closed.
 int ConTakeResize(int16_t* cols, int16_t* rows);
+// Asks the device for another size; when it can change it, the new size comes as a resize
+// (ConTakeResize), at once or later. -1 when closed or the size is outside 1 to 32767.
+int ConRequestSize(int cols, int rows);
 // Makes a ConWaitInput in progress (or else the next one) return at once, so that a window
 // ended from another thread is seen without waiting for input. Any thread; -1 when closed.
 int ConWake();

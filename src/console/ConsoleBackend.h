@@ -34,6 +34,9 @@ class ConsoleBackend {
 
     // Takes the device; reports its size. False when it cannot be opened.
     virtual bool Open(int& cols, int& rows) = 0;
+    // Asks the device to take another size. One that can reports it later as a resize (through
+    // TakeResize); the default cannot and keeps its size.
+    virtual void RequestSize(int /*cols*/, int /*rows*/) {}
     // Gives the device back as it was. The front has presented the final frame.
     virtual void Close() = 0;
     // The content of the screen when the device was opened: cols x rows interleaved cells.

@@ -148,6 +148,10 @@ bool MemoryConsole::Open(int& cols, int& rows) {
     return true;
 }
 
+void MemoryConsole::RequestSize(int cols, int rows) {
+    SetSize(cols, rows);
+}
+
 void MemoryConsole::Close() {
     std::lock_guard lock(mutex_);
     open_ = false;

@@ -75,6 +75,8 @@ class MemoryConsole final : public ConsoleBackend {
     void Wait(int timeoutMs) override;
     int SetTitle(std::string_view title) override;
     bool TakeResize(int& cols, int& rows) override;
+    // Honoured at once, as a terminal that obeys the request would.
+    void RequestSize(int cols, int rows) override;
     void Bell() override;
     void Wake() override;
     bool OfferClipboard(std::string_view text) override;

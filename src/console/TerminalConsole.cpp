@@ -249,6 +249,11 @@ void TerminalConsole::Wake() {
     }
 }
 
+void TerminalConsole::RequestSize(int cols, int rows) {
+    if (!modes_) return;
+    WriteOut("\x1b[8;" + std::to_string(rows) + ";" + std::to_string(cols) + "t");
+}
+
 void TerminalConsole::Changed(const ScreenMirror&, const CursorState&) {
     if (!modes_ || framePending_) return;
     framePending_ = true;

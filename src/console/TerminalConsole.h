@@ -51,6 +51,9 @@ class TerminalConsole final : public ConsoleBackend {
     int Present(const ScreenMirror& mirror, const CursorState& cursor, bool force) override;
     // Deferred to the next Present; a waiting thread is woken to send it.
     void Changed(const ScreenMirror& mirror, const CursorState& cursor) override;
+    // The window-size request of xterm (CSI 8 ; rows ; cols t). Terminals that honour it send
+    // a resize signal; the others (tmux, most emulators by default) ignore it.
+    void RequestSize(int cols, int rows) override;
     int NextInput(InputItem& item) override;
     int WaitBudget(int requestedMs) override;
     void Wait(int timeoutMs) override;

@@ -154,6 +154,13 @@ int DesktopOpen(ZDesktop::Callback exitQuery) {
         return -1;
     }
     state.desktop->Cover(width, height);
+    // A stored size is asked of the terminal; it comes as a resize when granted. A value that
+    // is no size (0, or past the console's coordinates) asks nothing.
+    const uint32_t storedWidth = ReadMainValue("Xsize");
+    const uint32_t storedHeight = ReadMainValue("Ysize");
+    if (storedWidth <= 0x7FFF && storedHeight <= 0x7FFF) {
+        ConRequestSize(static_cast<int>(storedWidth), static_cast<int>(storedHeight));
+    }
     state.uiThread = std::this_thread::get_id();
     state.keyBar = std::make_unique<ZKeyBar>();
     state.keyBar->Create(nullptr, ZRec(0, static_cast<int16_t>(height - 1), 0, 0),
@@ -347,29 +354,15 @@ int ZDesktop::Resume() {
 int ZDesktop::SetScreenSize(ZRec size) {
     kq::ui::DesktopState& state = State();
     if (!state.desktop) return -1;
-    ZRec old;
-    state.desktop->GetPos(old);
-    const CfgSection main = CfgOpen("Main");
-    ConShutdown();
-    int16_t width = size.w;
-    int16_t height = size.h;
-    if (ConInit(&width, &height) == 0) {
-        WindowLockGuard lock(WindowLock());
-        state.desktop->Cover(width, height);
-        if (main) {
-            CfgSetDw(main, "Xsize", static_cast<uint32_t>(width));
-            CfgSetDw(main, "Ysize", static_cast<uint32_t>(height));
-        }
-        RedrawAll();
-    } else {
-        width = old.w;
-        height = old.h;
-        ConInit(&width, &height);
+    // The terminal decides: one that takes the size reports it as a resize, which the desktop
+    // adopts like any other (at once here when it came at once); the others keep their size.
+    if (ConRequestSize(size.w, size.h) != 0) return -1;
+    if (const CfgSection main = CfgOpen("Main")) {
+        CfgSetDw(main, "Xsize", static_cast<uint32_t>(size.w));
+        CfgSetDw(main, "Ysize", static_cast<uint32_t>(size.h));
+        CfgClose(main);
     }
-    if (state.keyBar) {
-        state.keyBar->SetPos(ZRec(0, static_cast<int16_t>(height - 1), 0, 0), ZRec(0, 0, width, 1));
-    }
-    if (main) CfgClose(main);
+    kq::ui::DesktopTakeResize();
     return 0;
 }
 

@@ -421,9 +421,9 @@ TEST_F(ShellTest, InterfaceDialogMovesTheLayoutAtOnce) {
     EXPECT_TRUE(Visible(*ZKeyBar::Get()) && Visible(Parts().Clock()));
 }
 
-// The system dialog stores what was typed: letters as a saver time give 0, the screen size as
-// typed whatever the terminal made of it, the drives without labels; the layout follows the
-// screen's real size.
+// The system dialog stores what was typed: letters as a saver time give 0, the screen size, the
+// drives without labels. The terminal (the in-memory one obeys) takes the size, and the panels
+// share it: 50 and 50 columns, H - M - K - 1 rows.
 TEST_F(ShellTest, SystemDialogStoresWhatWasTyped) {
     Start();
     std::vector<uint32_t> keys = {kTab};
@@ -447,7 +447,7 @@ TEST_F(ShellTest, SystemDialogStoresWhatWasTyped) {
     EXPECT_EQ(CfgQuerySz(main, "NoLabel", labels, sizeof labels), 0);
     CfgClose(main);
     EXPECT_STREQ(labels, "ab");
-    EXPECT_EQ(Layout(), "0,1,40,23 40,1,40,23 0,24,80,1");
+    EXPECT_EQ(Layout(), "0,1,50,28 50,1,50,28 0,29,100,1");
 }
 
 // The language list offers the modules of the home folder: one that cannot be read is refused
