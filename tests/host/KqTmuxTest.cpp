@@ -421,6 +421,44 @@ TEST_F(KqTmuxTest, DeletesATreeAndAFileOnceConfirmed) {
     ASSERT_NO_FATAL_FAILURE(WaitForCursorOn("beta.bin"));
 }
 
+// A value of each option dialog, and the language, changed through the menu take effect at
+// once, are stored, and the next start shows them: no exit question, no hidden file, the key bar,
+// the drive that is not queried, German.
+TEST_F(KqTmuxTest, OptionsChangedThroughTheMenuHoldAfterARestart) {
+    std::ofstream(work_ + "/.hidden") << "x";
+    s_.Keys({"C-r"});
+    ASSERT_NO_FATAL_FAILURE(WaitShows(".hidden"));
+    const auto option = [&](const std::string& item, const std::string& title,
+                            const std::vector<std::string>& keys) {
+        ASSERT_NO_FATAL_FAILURE(WaitShows(title, {"F9", "o", item}));
+        s_.Keys(keys);
+        Wait([&](const Screen& s) { return !s.Shows(title); }, "closed " + title);
+    };
+    ASSERT_NO_FATAL_FAILURE(option("c", "Confirmations", {"q", "Enter"}));
+    ASSERT_NO_FATAL_FAILURE(option("p", "Panel settings", {"h", "Enter"}));
+    Wait([](const Screen& s) { return !s.Shows(".hidden"); }, "the hidden file gone at once");
+    ASSERT_NO_FATAL_FAILURE(option("i", "Interface", {"k", "Enter"}));
+    ASSERT_NO_FATAL_FAILURE(
+        option("s", "System settings", {"Tab", "Tab", "Tab", "Tab", "Tab", "1", "Enter"}));
+    ASSERT_NO_FATAL_FAILURE(WaitShows("Deutsch", {"F9", "o", "l"}));
+    s_.Keys({"Home", "Enter"});  // LngDeu.dll comes first
+    ASSERT_NO_FATAL_FAILURE(WaitShows("Links"));
+    s_.Keys({"F10"});  // no question any more
+    s_.ExpectEndedAndRestored("EXIT=0");
+
+    s_.Text(ShellQuote(KQ_BINARY) + " \"$PWD/top/work\" 2>> kq.err; echo AGAIN=$?");
+    s_.Keys({"Enter"});
+    ASSERT_NO_FATAL_FAILURE(WaitShows("Links"));
+    Wait([](const Screen& s) { return s.Shows("alpha.txt") && !s.Shows(".hidden"); },
+         "the panels without the hidden file");
+    EXPECT_NE(s_.Capture().Row(29).find("1"), std::string::npos);  // the key bar's numbers
+    ASSERT_NO_FATAL_FAILURE(WaitShows("/ -", {"M-F1"}));           // "/" is not queried
+    s_.Keys({"Escape"});
+    Wait([](const Screen& s) { return !s.Shows("/ -"); }, "the drive menu closed");
+    s_.Keys({"F10"});
+    Wait([](const Screen& s) { return s.Shows("AGAIN=0"); }, "the second run's end");
+}
+
 // F3 views the file under the cursor: End shows its last line, F4 its bytes, a search its
 // text; Esc gives the panels back with the cursor where it was, and F3 again opens the file
 // where it was left.
