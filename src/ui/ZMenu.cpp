@@ -69,6 +69,17 @@ int ZMenu::CreateFromResource(int menuId, ZRec pos, ZRec size, ZWindow* parent, 
     return result;
 }
 
+namespace {
+
+// A pop-up's height for count items: the items and the frame, but no taller than the area it
+// lies in (the screen, for a pop-up of the desktop); more items scroll.
+int PopupRows(int count, const ZWindow* area) {
+    const int rows = count + 2;
+    return area != nullptr && area->Height() >= 3 ? std::min(rows, area->Height()) : rows;
+}
+
+}  // namespace
+
 int ZMenu::CreateFromMenu(const ResMenu* node, ZRec pos, ZRec size, ZWindow* parent, uint32_t flags,
                           int id) {
     WindowLockGuard lock(WindowLock());
@@ -88,11 +99,12 @@ int ZMenu::CreateFromMenu(const ResMenu* node, ZRec pos, ZRec size, ZWindow* par
     }
     selected_ = -1;
     lastSelected_ = 0;
+    firstShown_ = 0;
     parentMenu_ = nullptr;
     if (flags & WF_POPUP) {
-        size.h = static_cast<int16_t>(count + 2);
-        size.w = static_cast<int16_t>(std::max<int>(size.w, widest + 4));
         const ZWindow* area = parent != nullptr ? parent : ZDesktop::Desktop();
+        size.h = static_cast<int16_t>(PopupRows(count, area));
+        size.w = static_cast<int16_t>(std::max<int>(size.w, widest + 4));
         if (area != nullptr && pos.x < 0) {
             pos.x = static_cast<int16_t>(std::max((area->Width() - size.w) / 2, 0));
         }
@@ -159,7 +171,7 @@ void ZMenu::ResizeForItems(int widestText) {
     ZRec rect;
     GetPos(rect);
     const ZRec size(0, 0, static_cast<int16_t>(std::max<int>(rect.w, widestText + 4)),
-                    static_cast<int16_t>(ItemCount() + 2));
+                    static_cast<int16_t>(PopupRows(ItemCount(), Parent())));
     if (size.w == rect.w && size.h == rect.h) {
         Redraw();
     } else {
@@ -333,14 +345,24 @@ void ZMenu::DrawBar() {
 
 void ZMenu::DrawPopup() {
     DrawFrame(1, ColGetPalette()[kColourNormal]);
-    for (int i = 0; i < ItemCount() && i + 1 < Height() - 1; ++i) DrawPopupItem(i);
+    ScrollToSelection();
+    for (int row = 0; row < ItemRows() && firstShown_ + row < ItemCount(); ++row) {
+        DrawPopupItem(firstShown_ + row);
+    }
+}
+
+void ZMenu::ScrollToSelection() {
+    const int rows = std::max(ItemRows(), 1);
+    if (selected_ >= 0 && selected_ < firstShown_) firstShown_ = selected_;
+    if (selected_ >= firstShown_ + rows) firstShown_ = selected_ - rows + 1;
+    firstShown_ = std::clamp(firstShown_, 0, std::max(ItemCount() - rows, 0));
 }
 
 void ZMenu::DrawPopupItem(int index) {
     const uint8_t* palette = ColGetPalette();
     const ZMenuItem& item = items_[static_cast<size_t>(index)];
     const int width = Width();
-    kq::ui::MenuRow row{Chars(), Attrs(), width, index + 1};
+    kq::ui::MenuRow row{Chars(), Attrs(), width, index - firstShown_ + 1};
     if (item.type & MENU_TYPE_SEPARATOR) {
         for (int x = 0; x < width; ++x) row.Put(x, kq::ui::kLineHorizontal, palette[kColourNormal]);
         row.Put(0, kq::ui::kTeeLeft, palette[kColourNormal]);

@@ -6,6 +6,7 @@
 // submenu climbs through its parent menus to the window that owns the bar.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -107,6 +108,9 @@ class ZMenu : public ZWindow {
     void DrawPopupItem(int index);
     ZWindow* TopmostVisibleSibling() const;
     void ResizeForItems(int widestText);
+    // Pop-ups: the rows for items, and the window of items scrolled to show the selection.
+    int ItemRows() const { return std::max(Height() - 2, 0); }
+    void ScrollToSelection();
 
     // ZMenuKeys.cpp: selection and the keys.
     int FindHotKey(char character) const;
@@ -124,6 +128,9 @@ class ZMenu : public ZWindow {
     std::vector<ZMenuItem> items_;
     int selected_ = -1;
     int lastSelected_ = 0;
+    // A pop-up taller than its parent shows a window of its items: the first one shown. The
+    // selection always lies inside that window.
+    int firstShown_ = 0;
     ZMenu* parentMenu_ = nullptr;
     // Modal runs in progress: EndRun outside a run would leave the done flag set and make the
     // next Run return at once.

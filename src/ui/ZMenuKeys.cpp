@@ -83,7 +83,7 @@ void ZMenu::PlaceSubmenu(ZMenu& submenu) const {
     int y = 0;
     if (IsPopup()) {
         x = own.x + own.w;
-        y = own.y + selected_;
+        y = own.y + selected_ - firstShown_;
     } else {
         x = own.x + kq::ui::MenuBarItemColumn(*this, selected_);
         y = own.y + own.h;

@@ -20,6 +20,7 @@ struct Entry {
 class MenuTree {
   public:
     MenuTree(std::initializer_list<Entry> entries) : root_(Build(std::vector<Entry>(entries))) {}
+    explicit MenuTree(const std::vector<Entry>& entries) : root_(Build(entries)) {}
     const ResMenu* Root() const { return root_; }
 
   private:
@@ -103,6 +104,28 @@ TEST_F(MenuTest, PopupDrawsItsItemsAndFrame) {
     EXPECT_EQ(console->Text(10, 12, 12), "\xC0" + line + "\xD9");
     EXPECT_EQ(console->Attr(12, 6), Colour(ZMenu::kColourSelectedHotKey));
     for (int x = 11; x <= 20; ++x) EXPECT_EQ(console->Attr(x, 9), Colour(ZMenu::kColourGreyed));
+}
+
+// A pop-up with more items than the screen has rows stays on the screen and scrolls to the
+// selection; a submenu opens beside the row it is shown on.
+TEST_F(MenuTest, APopupTallerThanTheScreenScrolls) {
+    std::vector<std::string> names;
+    for (int i = 1; i <= 40; ++i) names.push_back("Item " + std::to_string(i));
+    std::vector<Entry> entries;
+    for (int i = 0; i < 40; ++i)
+        entries.push_back({static_cast<uint32_t>(i + 1), names[i].c_str()});
+    entries.back().submenu = {{99, "~Inner"}};
+    const MenuTree tree(entries);
+    ZMenu popup;
+    OpenPopup(popup, tree, 10, 0);
+    EXPECT_EQ(popup.ScreenRect().h, 25);
+    Press({kEnd});
+    EXPECT_EQ(console->Text(12, 23, 7), "Item 40");
+    EXPECT_EQ(console->Text(12, 1, 7), "Item 18");
+    Press({Key(KC_RIGHT)});
+    EXPECT_EQ(Submenu(popup, 40)->ScreenRect().y, 22);  // kept inside the screen
+    Press({kEsc, kHome});
+    EXPECT_EQ(console->Text(12, 1, 7), "Item 1 ");
 }
 
 // Items from column one, a separator as a bar; the first item that does not fit ends the row.
