@@ -191,40 +191,12 @@ bool HalfHas(const PtyTerminal& term, int side, const std::string& text) {
     return false;
 }
 
-// Whether one panel lists an entry: a row of its half starts with the frame and `entry`.
-bool Listed(const PtyTerminal& term, int side, const std::u32string& entry) {
-    const size_t half = static_cast<size_t>(term.Cols() / 2);
-    for (int row = 2; row < term.RowCount() - 1; ++row) {
-        if (term.Row(row).compare(side == 0 ? 0 : half, entry.size(), entry) == 0) return true;
-    }
-    return false;
-}
-
 // The side whose title (row 1) is the directory, -1 when neither.
 int SideOf(const PtyTerminal& term, const std::string& directory) {
     for (int side = 0; side < 2; ++side) {
         if (HalfRow(term, 1, side).find(directory) != std::string::npos) return side;
     }
     return -1;
-}
-
-// kq's command line names the active panel's directory.
-bool KqPrompt(const PtyTerminal& term, const std::string& directory) {
-    return term.RowUtf8(term.RowCount() - 1).rfind(directory + ">", 0) == 0;
-}
-
-// Whether the cursor bar of one panel lies on `name`: the row listing it has another
-// background there than the panel's frame below the list.
-bool KqCursorOn(const PtyTerminal& term, int side, const std::string& name) {
-    const int half = term.Cols() / 2;
-    const int frameRow = term.RowCount() - 4;
-    for (int row = 3; row < frameRow; ++row) {
-        const std::u32string text = term.Row(row).substr(static_cast<size_t>(side * half));
-        if (text.compare(0, name.size() + 2, U"\u2551" + ToU32(name) + U" ") != 0) continue;
-        const int col = side * half + 1;
-        return term.BackgroundRgb(row, col) != term.BackgroundRgb(frameRow, col);
-    }
-    return false;
 }
 
 // ---- CPU ----

@@ -123,34 +123,6 @@ int64_t CountFiles(const std::string& path) {
 
 // ---- Screens ----
 
-// Whether one panel lists an entry: a row of its half starts with the frame and `entry`.
-bool Listed(const PtyTerminal& term, int side, const std::u32string& entry) {
-    const size_t half = static_cast<size_t>(term.Cols() / 2);
-    for (int row = 2; row < term.RowCount() - 1; ++row) {
-        if (term.Row(row).compare(side == 0 ? 0 : half, entry.size(), entry) == 0) return true;
-    }
-    return false;
-}
-
-// kq's command line names the active panel's directory.
-bool KqPrompt(const PtyTerminal& term, const std::string& directory) {
-    return term.RowUtf8(term.RowCount() - 1).rfind(directory + ">", 0) == 0;
-}
-
-// Whether kq's cursor bar in one panel lies on `name`: the row listing it has another
-// background there than the panel's frame below the list.
-bool KqCursorOn(const PtyTerminal& term, int side, const std::string& name) {
-    const int half = term.Cols() / 2;
-    const int frameRow = term.RowCount() - 4;
-    for (int row = 3; row < frameRow; ++row) {
-        const std::u32string text = term.Row(row).substr(static_cast<size_t>(side * half));
-        if (text.compare(0, name.size() + 2, U"\u2551" + ToU32(name) + U" ") != 0) continue;
-        const int col = side * half + 1;
-        return term.BackgroundRgb(row, col) != term.BackgroundRgb(frameRow, col);
-    }
-    return false;
-}
-
 // ---- The timed wait ----
 
 // What one delete in a file manager took: from the confirming key to the later of the last
