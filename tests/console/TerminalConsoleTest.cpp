@@ -184,6 +184,15 @@ TEST_F(TerminalConsoleTest, TitleAndClipboardLoseTheirControlCharacters) {
     EXPECT_EQ(pty_.ReadOutput(), "\x1b]52;c;YWI=\x1b\\");
 }
 
+// Another screen size is asked of the terminal with xterm's window request; the size in use
+// stays until the terminal reports a resize.
+TEST_F(TerminalConsoleTest, AScreenSizeIsAskedOfTheTerminal) {
+    ASSERT_TRUE(console_.Open(cols_, rows_));
+    pty_.ReadOutput();
+    console_.RequestSize(100, 30);
+    EXPECT_EQ(pty_.ReadOutput(), "\x1b[8;30;100t");
+}
+
 class CommandRunnerTest : public ::testing::Test {
   protected:
     void SetUp() override {
