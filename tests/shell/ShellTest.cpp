@@ -426,6 +426,13 @@ TEST_F(ShellTest, InterfaceDialogMovesTheLayoutAtOnce) {
 // share it: 50 and 50 columns, H - M - K - 1 rows.
 TEST_F(ShellTest, SystemDialogStoresWhatWasTyped) {
     Start();
+    // A negative saver time and a size that is text (a hand-edited store) show the defaults.
+    const CfgSection edited = CfgOpen("Main");
+    CfgSetDw(edited, "SaverTime", static_cast<uint32_t>(-5));
+    CfgSetSz(edited, "Xsize", "abc");
+    CfgClose(edited);
+    Command(1080, {kEnter});
+    EXPECT_EQ(Stored("Main", {"SaverTime", "Xsize", "Ysize"}), "120 80 25");
     std::vector<uint32_t> keys = {kTab};
     for (const auto& part : {kClearField,
                              Typed("abc"),
