@@ -166,9 +166,13 @@ TEST_F(LocalBrowseTest, DriveMenuListsTheMountsByPosition) {
     CfgShutdown();
     ASSERT_GE(count, 2);
     EXPECT_STREQ(items[0].text, "~1 / -\t?");
-    if (count > 2) {  // the second mount is queried
-        EXPECT_EQ(std::string(items[1].text).find(" -\t?"), std::string::npos) << items[1].text;
+    char* drives = FsGetDrives();
+    const std::string second = drives + std::strlen(drives) + 1;  // "" with "/" alone
+    FsDiskInfo info{};
+    if (!second.empty() && FsGetDiskInfo(second.c_str(), &info) == 0) {  // queried: its type
+        EXPECT_NE(std::string(items[1].text).find(info.fileSystem), std::string::npos);
     }
+    FsFreeDrives(drives);
     for (int32_t i = 0; i + 1 < count; ++i) EXPECT_EQ(items[i].id, static_cast<uint32_t>(i + 1));
     EXPECT_EQ(items[count - 1].type, PLUGIN_MENU_SEPARATOR);
     EXPECT_EQ(FS_ZCreateDiskMenu(&items), count);  // the first array is freed
