@@ -15,4 +15,4 @@ cmake --build "$root/build-sanitize" -j "$(nproc)"
 cd "$root/build-sanitize"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --output-on-failure --timeout 300 -j "$(nproc)" \
-  -E 'KqTmuxTest|TerminalTmuxTest|TerminalEndingTest|pe_resource_fuzz|install_layout'
+  -E 'KqTmuxTest|TerminalTmuxTest|TerminalEndingTest|CrashReporterTest|pe_resource_fuzz|install_layout'

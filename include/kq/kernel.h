@@ -10,6 +10,10 @@ ZEXTERN_C_BEGIN
 typedef intptr_t KeHandle;
 typedef uint32_t(ZCALL* KeThreadStart)(intptr_t argument);
 
+/* Installs the crash reporter for faults nobody handles (once; later calls do nothing): the
+ * fault, where and in which thread, and the registers go to standard error and to the crash log,
+ * then the process ends by the fault's signal. Returns 0. */
+ZAPI int ZCALL KeSetExceptionFilter(void);
 ZAPI int ZCALL KeSleep(uint32_t milliseconds);
 ZAPI int ZCALL KeSound(uint32_t frequency, uint32_t duration);
 /* Recursive locks: the owning thread may enter again and must leave as often. */

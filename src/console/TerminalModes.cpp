@@ -40,16 +40,22 @@ void WriteAll(int fd, const char* data, size_t length) {
     }
 }
 
-void OnFatalSignal(int signalNumber) {
+void OnFatalSignal(int signalNumber, siginfo_t* info, void* context) {
     const int savedErrno = errno;
     TerminalModes::EmergencyRestore();
-    // Hand the signal to whatever handled it before (or the default action) and raise it
-    // again: it stays blocked while this handler runs and is delivered on return. A real fault
-    // would also recur when the instruction is executed again; a signal sent with kill would
-    // not.
+    // Hand the signal to whatever handled it before (or the default action). A handler that
+    // takes the fault's record (the crash reporter) gets it with its context; otherwise the
+    // signal is raised again: it stays blocked while this handler runs and is delivered on
+    // return.
     for (size_t i = 0; i < sizeof kFatalSignals / sizeof kFatalSignals[0]; ++i) {
-        if (kFatalSignals[i] == signalNumber)
-            sigaction(signalNumber, &g_previousActions[i], nullptr);
+        if (kFatalSignals[i] != signalNumber) continue;
+        const struct sigaction previous = g_previousActions[i];
+        sigaction(signalNumber, &previous, nullptr);
+        if ((previous.sa_flags & SA_SIGINFO) != 0 && previous.sa_sigaction != nullptr) {
+            previous.sa_sigaction(signalNumber, info, context);
+            errno = savedErrno;
+            return;
+        }
     }
     raise(signalNumber);
     errno = savedErrno;
@@ -178,9 +184,9 @@ void TerminalModes::InstallFatalSignalHandlers() {
     sigaltstack(&stack, nullptr);
     for (size_t i = 0; i < sizeof kFatalSignals / sizeof kFatalSignals[0]; ++i) {
         struct sigaction action {};
-        action.sa_handler = OnFatalSignal;
+        action.sa_sigaction = OnFatalSignal;
         sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_ONSTACK | SA_RESETHAND;
+        action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESETHAND;
         sigaction(kFatalSignals[i], &action, &g_previousActions[i]);
     }
 }

@@ -11,6 +11,7 @@ namespace {
 constexpr ExportEntry kExports[] = {
     // The host program's contract.
     {1, "homeDir"},
+    {2, "KeSetExceptionFilter"},
     // The viewer and the editor.
     {3, "ZViewFile"},
     {4, "ZEditFile"},

@@ -122,6 +122,9 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // A fault from here on is reported (and the terminal given back) before the process ends.
+    KeSetExceptionFilter();
+
     const std::string executable = ExecutablePath(argv[0]);
     const std::string languageFolder = kq::host::FindLanguageFolder(executable, FileExists);
     if (languageFolder.size() < sizeof homeDir) {

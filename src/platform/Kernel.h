@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "kq/kernel.h"
 
@@ -25,6 +26,12 @@ std::uint64_t AvailableMemory();
 // SIGWINCH, SIGCHLD, SIGTERM, SIGHUP and SIGINT: the signals the console layer owns. Threads
 // started by KeThread begin with all of them blocked.
 const sigset_t& KeConsoleSignalSet();
+
+// A stack of its own for the calling thread's fault handler (CrashReporter.cpp), so that a
+// stack overflow in it is reported too; stack holds it while the thread runs. Taken back with
+// TakeThreadsAlternateStack before the thread ends.
+void GiveThreadAnAlternateStack(std::unique_ptr<char[]>& stack);
+void TakeThreadsAlternateStack();
 
 // Reads a resource-only module. Returns the image, or null when the file is not such a module.
 using ResourceImageLoad = void* (*)(const char* fileName);

@@ -124,7 +124,10 @@ void RunThread(std::uint32_t index, KeThreadStart start, intptr_t argument) {
         std::lock_guard guard(table.mutex);
         table.slots[index].systemId = gettid();
     }
+    std::unique_ptr<char[]> faultStack;
+    GiveThreadAnAlternateStack(faultStack);
     start(argument);
+    TakeThreadsAlternateStack();
     {
         std::lock_guard guard(table.mutex);
         ReleaseSlot(table, index);
