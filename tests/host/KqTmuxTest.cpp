@@ -165,7 +165,8 @@ class KqTmuxTest : public ::testing::Test {
                        " \"$PWD/top/work\" 2> kq.err",
                    100, 30,
                    "unset LC_ALL LC_MESSAGES LC_CTYPE\nexport LANG=C.UTF-8 KQ_CODEPAGE=437 "
-                   "TZ=KQT-5 KQ_CONFIG_HOME=\"$PWD/config\"\nmkdir config\nstty erase '^H'"};
+                   "TZ=KQT-5 KQ_CONFIG_HOME=\"$PWD/config\" XDG_STATE_HOME=\"$PWD/state\"\nmkdir "
+                   "config\nstty erase '^H'"};
     std::string work_ = s_.Path("top/work");
     std::string prompt_ = work_ + ">";
 };
@@ -457,6 +458,15 @@ TEST_F(KqTmuxTest, OptionsChangedThroughTheMenuHoldAfterARestart) {
     Wait([](const Screen& s) { return !s.Shows("/ -"); }, "the drive menu closed");
     s_.Keys({"F10"});
     Wait([](const Screen& s) { return s.Shows("AGAIN=0"); }, "the second run's end");
+}
+
+// A fault gives the terminal back, then reports to standard error (here kq.err) and the crash
+// log; kq ends by the fault's signal.
+TEST_F(KqTmuxTest, AFaultGivesTheTerminalBackThenReports) {
+    ::kill(KqPid(), SIGSEGV);
+    s_.ExpectEndedAndRestored("EXIT=139");
+    EXPECT_NE(s_.File("kq.err").find("EXCEPTION_ACCESS_VIOLATION at 0x"), std::string::npos);
+    EXPECT_NE(s_.File("state/kq/crash.log").find("EXCEPTION_ACCESS_VIOLATION"), std::string::npos);
 }
 
 // F3 views the file under the cursor: End shows its last line, F4 its bytes, a search its
