@@ -257,12 +257,15 @@ void PrepareLogPath() {
 
 }  // namespace
 
-void GiveThreadAnAlternateStack(std::unique_ptr<char[]>& stack) {
+bool GiveThreadAnAlternateStack(std::unique_ptr<char[]>& stack) {
+    // A thread that has one already (a sanitizer gives every thread its own) keeps it.
+    stack_t current{};
+    if (sigaltstack(nullptr, &current) != 0 || (current.ss_flags & SS_DISABLE) == 0) return false;
     stack = std::make_unique<char[]>(kAlternateStackSize);
     stack_t alternate{};
     alternate.ss_sp = stack.get();
     alternate.ss_size = kAlternateStackSize;
-    sigaltstack(&alternate, nullptr);
+    return sigaltstack(&alternate, nullptr) == 0;
 }
 
 void TakeThreadsAlternateStack() {

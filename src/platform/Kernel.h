@@ -28,9 +28,10 @@ std::uint64_t AvailableMemory();
 const sigset_t& KeConsoleSignalSet();
 
 // A stack of its own for the calling thread's fault handler (CrashReporter.cpp), so that a
-// stack overflow in it is reported too; stack holds it while the thread runs. Taken back with
+// stack overflow in it is reported too; stack holds it while the thread runs. False when the
+// thread had one already (then nothing changed); else it is taken back with
 // TakeThreadsAlternateStack before the thread ends.
-void GiveThreadAnAlternateStack(std::unique_ptr<char[]>& stack);
+bool GiveThreadAnAlternateStack(std::unique_ptr<char[]>& stack);
 void TakeThreadsAlternateStack();
 
 // Reads a resource-only module. Returns the image, or null when the file is not such a module.

@@ -125,9 +125,9 @@ void RunThread(std::uint32_t index, KeThreadStart start, intptr_t argument) {
         table.slots[index].systemId = gettid();
     }
     std::unique_ptr<char[]> faultStack;
-    GiveThreadAnAlternateStack(faultStack);
+    const bool ownFaultStack = GiveThreadAnAlternateStack(faultStack);
     start(argument);
-    TakeThreadsAlternateStack();
+    if (ownFaultStack) TakeThreadsAlternateStack();
     {
         std::lock_guard guard(table.mutex);
         ReleaseSlot(table, index);
