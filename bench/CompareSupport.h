@@ -166,6 +166,17 @@ struct Setup {
     std::string Path() const { return dir + "/" + file; }
 };
 
+// xorshift64: a fast, repeatable sequence for test data (bytes, sizes).
+struct Random {
+    uint64_t state;
+    uint64_t Next() {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    }
+};
+
 // Whether one panel lists an entry: a row of its half starts with the frame and `entry`.
 inline bool Listed(const PtyTerminal& term, int side, const std::u32string& entry) {
     const size_t half = static_cast<size_t>(term.Cols() / 2);

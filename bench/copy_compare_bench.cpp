@@ -82,17 +82,6 @@ struct Paths {
 
 // ---- Test data ----
 
-// xorshift64: incompressible bytes, quickly.
-struct Random {
-    uint64_t state;
-    uint64_t Next() {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return state;
-    }
-};
-
 bool WriteRandomFile(const std::string& path, int64_t size, Random& random) {
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) return false;

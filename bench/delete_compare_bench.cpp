@@ -68,17 +68,6 @@ struct Paths {
 
 // ---- The tree ----
 
-// xorshift64: the file sizes, the same sequence for every run.
-struct Random {
-    uint64_t state;
-    uint64_t Next() {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return state;
-    }
-};
-
 bool Exists(const std::string& path) {
     struct stat info {};
     return lstat(path.c_str(), &info) == 0;
