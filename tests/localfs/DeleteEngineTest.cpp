@@ -19,31 +19,25 @@ namespace stdfs = std::filesystem;
 using kq::testing::kCannotHere;
 using kq::testing::RunInChild;
 
-// Answers every question with one answer and counts them.
-class Answering final : public DeleteHooks {
-  public:
-    explicit Answering(DeleteAnswer answer) : answer_(answer) {}
+// Answers every question with "delete" and counts them.
+struct Answering final : DeleteHooks {
     void ShowPath(const std::string&) override {}
     DeleteAnswer Ask(DeleteQuestion, const std::string&) override {
         ++questions;
-        return answer_;
+        return DeleteAnswer::kDelete;
     }
     bool Cancelled() override { return false; }
     int questions = 0;
-
-  private:
-    DeleteAnswer answer_;
 };
 
 class DeleteEngineTest : public ::testing::Test {
   protected:
     kq::test::TempFolder folder_{"kq-delete"};
-    Answering hooks_{DeleteAnswer::kDelete};
+    Answering hooks_;
 
-    DeleteOutcome Run(std::vector<std::string> names, unsigned flags = 0,
-                      const std::string& directory = "tree") {
-        DeleteRequest request{folder_.Path(directory), std::move(names), flags};
-        return RunDeleteEngine(request, hooks_);
+    DeleteOutcome Run(std::vector<std::string> names, unsigned flags = 0) {
+        return RunDeleteEngine(DeleteRequest{folder_.Path("tree"), std::move(names), flags},
+                               hooks_);
     }
     bool Exists(const std::string& name) const {
         return stdfs::exists(stdfs::symlink_status(folder_.Path(name)));
@@ -55,19 +49,26 @@ class DeleteEngineTest : public ::testing::Test {
     }
 };
 
-// Links inside the tree and links given as items go as themselves; what they point to stays.
-TEST_F(DeleteEngineTest, LinksGoAsThemselvesAndTheirTargetsStay) {
+// Exactly what is named goes: links as themselves (never what they point to; a link to a
+// directory asks nothing), names with control bytes, a leading '-' or invalid UTF-8. A listed
+// '?' that two entries share is refused and both stay.
+TEST_F(DeleteEngineTest, ExactlyWhatIsNamedGoes) {
     folder_.WriteFile("outside/keep.txt", "keep");
-    folder_.WriteFile("tree/sub/file", "x");
+    for (const char* name :
+         {"sub/file", "tab\there", "-rf", "bad\xff", "two\xfe", "two?", "other"}) {
+        folder_.WriteFile(std::string("tree/") + name, "x");
+    }
     stdfs::create_directory_symlink(folder_.Path("outside"), folder_.Path("tree/sub/to-dir"));
     stdfs::create_symlink(folder_.Path("outside/keep.txt"), folder_.Path("tree/sub/to-file"));
     stdfs::create_directory_symlink(folder_.Path("outside"), folder_.Path("tree/item-link"));
-    const DeleteOutcome outcome = Run({"item-link", "sub"});
-    EXPECT_EQ(outcome.notDone, 0);
-    EXPECT_FALSE(Exists("tree/sub"));
-    EXPECT_FALSE(Exists("tree/item-link"));
+    const DeleteOutcome outcome = Run({"item-link", "sub", "tab\there", "-rf", "bad?", "two?"});
+    EXPECT_EQ(Reasons(outcome), std::vector<int>{kReasonAmbiguousName});
+    for (const char* gone : {"item-link", "sub", "tab\there", "-rf", "bad\xff"}) {
+        EXPECT_FALSE(Exists(std::string("tree/") + gone)) << gone;
+    }
+    EXPECT_TRUE(Exists("tree/two\xfe") && Exists("tree/two?") && Exists("tree/other"));
     EXPECT_EQ(kq::testing::ReadFile(folder_.Path("outside/keep.txt")), "keep");
-    EXPECT_EQ(hooks_.questions, 1);  // "sub" only: a link to a directory is no directory
+    EXPECT_EQ(hooks_.questions, 1);  // "sub" only
 }
 
 // Deeper than the path limit and than the descriptors held open at once; no recursion.
@@ -86,18 +87,6 @@ TEST_F(DeleteEngineTest, ATreeThousandsOfLevelsDeepGoes) {
     const DeleteOutcome outcome = Run({"deep"}, kDeleteNonEmpty);
     EXPECT_EQ(outcome.notDone, 0);
     EXPECT_FALSE(Exists("tree/deep"));
-}
-
-// A listed name stands for one entry only: control bytes, a leading '-' and invalid UTF-8 go
-// exactly; a '?' shared by two entries is refused and both stay.
-TEST_F(DeleteEngineTest, NamesGoExactlyAndAnAmbiguousListedNameIsRefused) {
-    for (const char* name : {"tab\there", "-rf", "bad\xff", "two\xfe", "two?", "other"}) {
-        folder_.WriteFile(std::string("tree/") + name, "x");
-    }
-    const DeleteOutcome outcome = Run({"tab\there", "-rf", "bad?", "two?"});
-    EXPECT_EQ(Reasons(outcome), std::vector<int>{kReasonAmbiguousName});
-    EXPECT_FALSE(Exists("tree/tab\there") || Exists("tree/-rf") || Exists("tree/bad\xff"));
-    EXPECT_TRUE(Exists("tree/two\xfe") && Exists("tree/two?") && Exists("tree/other"));
 }
 
 // As an ordinary user: a read-only directory keeps its read-only file, which keeps its mode
