@@ -109,48 +109,38 @@ class LocalDeleteTest : public kq::test::LocalInstanceTest<kq::test::LanguageDes
     int jobsWhileAsked = 0;
 };
 
+// Files named r... are read-only; "name/" makes a directory.
 TEST_F(LocalDeleteTest, QuestionsAndAnswers) {
     using Names = std::vector<std::string>;
-    const Names readOnly = {"r1", "r2", "r3"};
+    const Names r = {"r1", "r2", "r3"};
+    const uint32_t noQuestions = PLUGIN_OP_DELETE_NON_EMPTY | PLUGIN_OP_DELETE_READ_ONLY;
     const struct {
         const char* what;
-        Names files;     // "name/" makes a directory
-        Names readOnly;  // files the owner may not write
-        Names items;
+        Names files, items;
         uint32_t flags;
         std::vector<uint32_t> keys;
         int asked;
         Names left;
     } cases[] = {
-        {"empty directory", {"d/"}, {}, {"d"}, 0, {}, 0, {}},
-        {"No keeps a directory", {"d/f"}, {}, {"d"}, 0, {Letter('N')}, 1, {"d", "d/f"}},
-        {"Yes deletes it", {"d/f"}, {}, {"d"}, 0, {kEnter}, 1, {}},
-        {"All at the first", readOnly, readOnly, readOnly, 0, {Letter('A')}, 1, {}},
-        {"Skip all at the first", readOnly, readOnly, readOnly, 0, {Letter('S')}, 1, readOnly},
-        {"Cancel ends the job", readOnly, readOnly, readOnly, 0, {kEsc}, 1, readOnly},
-        {"settings leave the questions out",
-         {"d/e/f", "d/r"},
-         {"d/r"},
-         {"d"},
-         PLUGIN_OP_DELETE_NON_EMPTY | PLUGIN_OP_DELETE_READ_ONLY,
-         {},
-         0,
-         {}},
-        {"no window, no question", {"d/r"}, {"d/r"}, {"d"}, PLUGIN_OP_IN_CALLER_THREAD, {}, 0, {}},
+        {"empty directory", {"d/"}, {"d"}, 0, {}, 0, {}},
+        {"No keeps a directory", {"d/f"}, {"d"}, 0, {Letter('N')}, 1, {"d", "d/f"}},
+        {"Yes deletes it", {"d/f"}, {"d"}, 0, {kEnter}, 1, {}},
+        {"All at the first", r, r, 0, {Letter('A')}, 1, {}},
+        {"Skip all at the first", r, r, 0, {Letter('S')}, 1, r},
+        {"Cancel ends the job", r, r, 0, {kEsc}, 1, r},
+        {"settings leave the questions out", {"d/e/f", "d/r"}, {"d"}, noQuestions, {}, 0, {}},
+        {"no window, no question", {"d/r"}, {"d"}, PLUGIN_OP_IN_CALLER_THREAD, {}, 0, {}},
     };
     for (const auto& c : cases) {
         for (const std::string& name : c.files) {
-            if (name.back() == '/') {
-                temp.MakeFolder("from/" + name);
-            } else {
-                temp.WriteFile("from/" + name, "x");
-            }
+            const std::string path = name.back() == '/' ? temp.MakeFolder("from/" + name)
+                                                        : temp.WriteFile("from/" + name, "x");
+            if (name[name.find_last_of('/') + 1] == 'r') ::chmod(path.c_str(), 0444);
         }
-        for (const std::string& name : c.readOnly) ::chmod(temp.Path("from/" + name).c_str(), 0444);
         EXPECT_EQ(Delete(c.items, c.flags, c.keys), c.asked) << c.what;
-        // The window behind a question names the item asked about.
+        // The window behind a question names the item asked about; the job counts as running.
         EXPECT_EQ(c.asked > 0, questionScreen.find("/from/") != std::string::npos) << c.what;
-        EXPECT_EQ(jobsWhileAsked, c.asked > 0 ? 1 : 0) << c.what;  // the job counts as running
+        EXPECT_EQ(jobsWhileAsked, c.asked > 0 ? 1 : 0) << c.what;
         EXPECT_EQ(Left(), c.left) << c.what;
         stdfs::remove_all(temp.Path("from"));
         temp.MakeFolder("from");
