@@ -36,6 +36,7 @@ const auto Ctrl = [](uint8_t code) { return Key(code, KF_LCTRL); };
 const uint32_t kEnter = Key(KC_ENTER, 0, '\r');
 const uint32_t kEndOfKeys = KEY_EVENT(KC_NONE, 0, KF_DOWN);
 const uint32_t kEsc = Key(KC_ESC, 0, 27);
+const auto Letter = [](char c) { return Key(static_cast<uint8_t>(c | 0x20), 0, c); };
 const uint32_t kTab = Key(KC_TAB, 0, 9);
 // A field's old text goes: End, then Backspace over it.
 const std::vector<uint32_t> kClearField = {Key(KC_END), Key(KC_BACK, 0, 8), Key(KC_BACK, 0, 8),
@@ -125,6 +126,17 @@ class ShellTest : public ::testing::Test {
     void Command(int id, std::vector<uint32_t> keys) {
         for (const uint32_t key : keys) console->PushKey(key);
         Shell().OnCommand(id);
+    }
+    // Stores a number, or a text where a number belongs (a hand-edited store).
+    static void Store(const char* section, const char* name, uint32_t value,
+                      const char* text = nullptr) {
+        const CfgSection handle = CfgOpen(section);
+        if (text != nullptr) {
+            CfgSetSz(handle, name, text);
+        } else {
+            CfgSetDw(handle, name, value);
+        }
+        CfgClose(handle);
     }
     // A stored number as text ("-" when missing or of another kind).
     static std::string Stored(const char* section, const char* name) {
@@ -392,30 +404,20 @@ TEST_F(ShellTest, CommandForADirectoryThatIsGoneIsNotRunAnywhere) {
 // value out on OK and nothing on Esc.
 TEST_F(ShellTest, OptionDialogsShowTheStoredValuesAndWriteThemOnOk) {
     Start();
-    const CfgSection confirmations = CfgOpen("Confirmations");
-    CfgSetDw(confirmations, "DeleteDirs", 0);
-    CfgClose(confirmations);
-    const CfgSection panels = CfgOpen("Panels");
-    CfgSetSz(panels, "ShowHidden", "yes");  // not a number: shown as its default
-    CfgClose(panels);
-    const auto letter = [](char c) { return Key(static_cast<uint8_t>(c | 0x20), 0, c); };
+    Store("Confirmations", "DeleteDirs", 0);
+    Store("Panels", "ShowHidden", 0, "yes");  // not a number: shown as its default
     const auto deletes = {"DeleteFile", "DeleteSelected", "DeleteDirs", "DeleteRO", "Exit"};
-    Command(1066, {letter('f'), kEsc});
+    Command(1066, {Letter('f'), kEsc});
     EXPECT_EQ(Stored("Confirmations", deletes), "- - 0 - -");
-    Command(1066, {letter('f'), kEnter});
+    Command(1066, {Letter('f'), kEnter});
     EXPECT_EQ(Stored("Confirmations", deletes), "0 1 0 1 1");
-    Command(1077, {letter('d'), kEnter});
+    Command(1077, {Letter('d'), kEnter});
     EXPECT_EQ(Stored("Panels", {"ShowHidden", "Highlight", "ShowTitles", "ShowInfo",
                                 "SelectFolders", "ShowSort", "PauseAfterCalc"}),
               "1 1 1 1 1 1 1");
-}
-
-// Without the menu bar and with the key bar, the panels move up to row 0 without growing and
-// the command line one row up; the next start shows the same.
-TEST_F(ShellTest, InterfaceDialogMovesTheLayoutAtOnce) {
-    Start();
-    const auto letter = [](char c) { return Key(static_cast<uint8_t>(c | 0x20), 0, c); };
-    Command(1076, {letter('m'), letter('k'), kEnter});
+    // Without the menu bar and with the key bar, the panels move up to row 0 without growing
+    // and the command line one row up.
+    Command(1076, {Letter('m'), Letter('k'), kEnter});
     EXPECT_EQ(Stored("Interface", {"ShowMenu", "ShowClock", "ShowKeyBar"}), "0 1 1");
     EXPECT_EQ(Layout(), "0,0,40,23 40,0,40,23 0,23,80,1");
     EXPECT_TRUE(Visible(*ZKeyBar::Get()) && Visible(Parts().Clock()));
@@ -427,10 +429,8 @@ TEST_F(ShellTest, InterfaceDialogMovesTheLayoutAtOnce) {
 TEST_F(ShellTest, SystemDialogStoresWhatWasTyped) {
     Start();
     // A negative saver time and a size that is text (a hand-edited store) show the defaults.
-    const CfgSection edited = CfgOpen("Main");
-    CfgSetDw(edited, "SaverTime", static_cast<uint32_t>(-5));
-    CfgSetSz(edited, "Xsize", "abc");
-    CfgClose(edited);
+    Store("Main", "SaverTime", static_cast<uint32_t>(-5));
+    Store("Main", "Xsize", 0, "abc");
     Command(1080, {kEnter});
     EXPECT_EQ(Stored("Main", {"SaverTime", "Xsize", "Ysize"}), "120 80 25");
     std::vector<uint32_t> keys = {kTab};
