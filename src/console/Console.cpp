@@ -310,6 +310,25 @@ int ConWaitInput(int timeoutMs) {
     return 0;
 }
 
+int ConPause(int timeoutMs) {
+    ConsoleState& state = State();
+    int remaining = timeoutMs;
+    for (;;) {
+        std::shared_ptr<ConsoleBackend> backend;
+        int wait = 0;
+        {
+            std::lock_guard lock(state.mutex);
+            if (!state.initialized) return -1;
+            backend = state.backend;
+            const int presentDue = backend->Present(state.mirror, state.cursor, false);
+            if (backend->TakeSignals()) return 1;
+            if (remaining <= 0) return 0;
+            wait = presentDue > 0 ? std::min(remaining, presentDue) : remaining;
+        }
+        remaining -= backend->WaitForSignals(wait);
+    }
+}
+
 int ConRequestSize(int cols, int rows) {
     ConsoleState& state = State();
     std::lock_guard lock(state.mutex);

@@ -23,6 +23,11 @@ const uint8_t* ConGetSavedScreen();
 // Presents what is pending, then blocks up to timeoutMs until input may be waiting (or a
 // deferred update is due). 0 when it waited, -1 when the layer is closed.
 int ConWaitInput(int timeoutMs);
+// Presents what is pending, then lets timeoutMs pass without reading input: keys typed meanwhile
+// wait for the next ConInput, while signals are handled as ConInput would (a terminating one
+// ends the process with the terminal given back). 1 as soon as the device has changed size (the
+// caller stops drawing for the old size), 0 when the time has passed, -1 when the layer is closed.
+int ConPause(int timeoutMs);
 // 1 when the device changed size since the last call: the mirror takes the new size (blank),
 // the saved screen is taken anew at that size,
 // and the whole screen will be repainted; the caller must redraw everything. 0 otherwise, -1

@@ -61,6 +61,12 @@ class ConsoleBackend {
     // Blocks up to timeoutMs until input, a signal or a deferred update may need attention.
     // Called without the front's lock: it must not touch state that other calls change.
     virtual void Wait(int timeoutMs) = 0;
+    // Lets up to timeoutMs pass watching nothing but signals (input stays unread); returns the
+    // milliseconds that passed. Called without the front's lock.
+    virtual int WaitForSignals(int timeoutMs) = 0;
+    // Handles the signals that came meanwhile as NextInput would (a terminating one ends the
+    // process); true when the device changed size and the change is not taken yet.
+    virtual bool TakeSignals() = 0;
 
     virtual int SetTitle(std::string_view title) = 0;
     // True once per change of the device's size, with the new size.

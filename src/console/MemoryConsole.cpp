@@ -196,6 +196,32 @@ void MemoryConsole::Wait(int timeoutMs) {
     wakePending_ = false;
 }
 
+int MemoryConsole::WaitForSignals(int timeoutMs) {
+    std::function<void(int)> hook;
+    {
+        std::lock_guard lock(mutex_);
+        pausedMs_ += timeoutMs;
+        hook = pauseHook_;
+    }
+    if (hook) hook(timeoutMs);
+    return timeoutMs;
+}
+
+bool MemoryConsole::TakeSignals() {
+    std::lock_guard lock(mutex_);
+    return resizePending_;
+}
+
+int64_t MemoryConsole::PausedMilliseconds() const {
+    std::lock_guard lock(mutex_);
+    return pausedMs_;
+}
+
+void MemoryConsole::SetPauseHook(std::function<void(int)> hook) {
+    std::lock_guard lock(mutex_);
+    pauseHook_ = std::move(hook);
+}
+
 void MemoryConsole::Wake() {
     {
         std::lock_guard lock(mutex_);

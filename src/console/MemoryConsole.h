@@ -16,6 +16,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -65,6 +66,11 @@ class MemoryConsole final : public ConsoleBackend {
     // at this size.
     void SetSize(int cols, int rows);
 
+    // --- for tests: pauses (ConPause) take no time here ---
+    int64_t PausedMilliseconds() const;
+    // Called with each pause's length, outside the console's lock (it may push keys or resize).
+    void SetPauseHook(std::function<void(int milliseconds)> hook);
+
     // --- the device ---
     bool Open(int& cols, int& rows) override;
     void Close() override;
@@ -73,6 +79,9 @@ class MemoryConsole final : public ConsoleBackend {
     int NextInput(InputItem& item) override;
     int WaitBudget(int requestedMs) override;
     void Wait(int timeoutMs) override;
+    // No time passes: the pause is added to PausedMilliseconds and handed to the pause hook.
+    int WaitForSignals(int timeoutMs) override;
+    bool TakeSignals() override;
     int SetTitle(std::string_view title) override;
     bool TakeResize(int& cols, int& rows) override;
     // Honoured at once, as a terminal that obeys the request would.
@@ -103,6 +112,8 @@ class MemoryConsole final : public ConsoleBackend {
     std::deque<InputItem> input_;
     std::string title_;
     int bells_ = 0;
+    int64_t pausedMs_ = 0;
+    std::function<void(int)> pauseHook_;
     std::string offeredClipboard_;
     std::string commandLog_;
     // The screen commands print on; created by the first command.

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 
 #include "console/MainScreen.h"
 #include "console/SignalWatch.h"
@@ -411,6 +412,24 @@ void TerminalConsole::Wait(int timeoutMs) {
             // Nothing to clear.
         }
     }
+}
+
+int TerminalConsole::WaitForSignals(int timeoutMs) {
+    const int64_t start = Now();
+    pollfd descriptor{SignalWatch::Instance().Fd(), POLLIN, 0};
+    if (descriptor.fd < 0 || poll(&descriptor, 1, timeoutMs) < 0) {
+        // Without a signal descriptor (or interrupted) the time still has to pass.
+        timespec rest{timeoutMs / 1000, (timeoutMs % 1000) * 1000000L};
+        while (nanosleep(&rest, &rest) != 0 && errno == EINTR) {
+        }
+    }
+    return static_cast<int>(std::max<int64_t>(Now() - start, 0));
+}
+
+bool TerminalConsole::TakeSignals() {
+    if (!modes_) return false;
+    HandleSignals();
+    return resizePending_;
 }
 
 int TerminalConsole::SetTitle(std::string_view title) {

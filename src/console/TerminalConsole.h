@@ -57,6 +57,8 @@ class TerminalConsole final : public ConsoleBackend {
     int NextInput(InputItem& item) override;
     int WaitBudget(int requestedMs) override;
     void Wait(int timeoutMs) override;
+    int WaitForSignals(int timeoutMs) override;
+    bool TakeSignals() override;
     int SetTitle(std::string_view title) override;
     bool TakeResize(int& cols, int& rows) override;
     void Bell() override;

@@ -2,7 +2,8 @@
 // a sample of the code page's graphic characters, and logs what the layer reports: "PID n",
 // "SIZE cols rows" (on opening and after every resize), "READY" once drawn, "KEY xxxxxxxx" (the
 // raw event in hex), "BYE" before closing. It exits 0 on Esc; --crash faults right after
-// drawing, --hang ends only by a signal.
+// drawing, --hang reads no keys and ends only by a signal: it waits in long console pauses,
+// which a resize cuts short.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -80,6 +81,10 @@ int main(int argc, char** argv) {
         *nowhere = 1;
     }
     for (;;) {
+        if (mode == "--hang") {
+            if (ConPause(15000) == 1 && ConTakeResize(&cols, &rows) == 1) logSize();
+            continue;
+        }
         if (ConTakeResize(&cols, &rows) == 1) {
             logSize();
             Draw(cols, rows);

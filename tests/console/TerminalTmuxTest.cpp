@@ -173,6 +173,8 @@ TEST_P(TerminalEndingTest, RestoresTheTerminal) {
     ASSERT_NO_FATAL_FAILURE(StartProbe(GetParam().signalNumber != 0 ? "--hang" : "--crash"));
     if (GetParam().signalNumber != 0) {
         EXPECT_TRUE(WaitUntil([&] { return s_->Alternate(); }));
+        s_->Resize(90, 28);  // seen within the long pause, as the signal is
+        EXPECT_TRUE(WaitUntil([&] { return Log("SIZE ").back() == "90 28"; }));
         ASSERT_FALSE(Log("PID ").empty());
         ASSERT_EQ(kill(std::stoi(Log("PID ")[0]), GetParam().signalNumber), 0);
     }
