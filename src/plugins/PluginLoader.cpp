@@ -11,6 +11,7 @@
 #include "kq/kernel.h"
 #include "kq/text.h"
 #include "plugins/PluginTable.h"
+#include "saver/SaverTrigger.h"
 
 namespace kq::plugins {
 namespace {
@@ -144,6 +145,7 @@ ZPLUGIN_VISIBLE int ZPLUGIN_CALL PluginsLoad(const char* directory) {
     using namespace kq::plugins;
     if (PluginCount() == 0 && RegisterInternalPlugin() != 0) return -1;
     if (directory != nullptr) ScanDirectory(directory);
+    kq::saver::InstallSaverTrigger(PluginGet);
     return 0;
 }
 
@@ -152,11 +154,14 @@ ZPLUGIN_VISIBLE int ZPLUGIN_CALL PluginsFree(void) {
     // Copied: a plugin's termination may run windows, which must not change the guard midway.
     const UnloadGuard guard = g_unloadGuard;
     if (guard.release != nullptr) guard.release();
+    // No plugin's saver may run while the plugins go.
+    kq::saver::RemoveSaverTrigger();
     for (int32_t number = PluginCount() - 1; number >= 0; --number) {
         PluginEntry entry{};
         PluginGet(number, &entry);
         if (entry.ZTerminate != nullptr && entry.ZTerminate(0) != 0) {
             if (guard.restore != nullptr) guard.restore();
+            kq::saver::InstallSaverTrigger(PluginGet);
             return 1;
         }
         UnregisterLastPlugin();

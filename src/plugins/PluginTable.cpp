@@ -7,6 +7,7 @@
 
 #include "localfs/LocalPlugin.h"
 #include "plugins/LocalCompare.h"
+#include "saver/InternalSaver.h"
 
 namespace kq::plugins {
 namespace {
@@ -55,8 +56,7 @@ void UnregisterLastPlugin() {
 }
 
 // Plugin 0: the local file-system plugin (slots 0-15 and 19) and the internal screen saver
-// (slots 16-18) share one record. The local plugin's entry points are all in; the saver's
-// functions come as one more line here each.
+// (slots 16-18) share one record.
 // Empty slots behave as a plugin lacking those entry points.
 PluginEntry InternalPluginEntry() {
     if (InternalOverride()) return *InternalOverride();
@@ -77,6 +77,9 @@ PluginEntry InternalPluginEntry() {
     entry.ZCreateDiskMenu = FS_ZCreateDiskMenu;
     entry.ZCompare = FS_ZCompare;
     entry.ZProcessInput = kq::localfs::FS_ZProcessInput;
+    entry.ZSaverLoad = InternalSaverLoad;
+    entry.ZSaverUnload = InternalSaverUnload;
+    entry.ZSaverStep = InternalSaverStep;
     entry.ZGetKeyBar = kq::localfs::LocalGetKeyBar;
     return entry;
 }

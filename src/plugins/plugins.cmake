@@ -5,5 +5,5 @@ kq_layer(kq_plugins
   plugins/PluginLoader.cpp
   plugins/LocalCompare.cpp
   plugins/LocalFallback.cpp)
-target_link_libraries(kq_plugins PUBLIC kq_fs kq_kernel kq_text)
+target_link_libraries(kq_plugins PUBLIC kq_saver kq_fs kq_kernel kq_text)
 list(APPEND KQ_LAYERS kq_plugins)

@@ -3,6 +3,7 @@
 // programs, screen-size changes and terminal resizes, and the quit procedure.
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -67,6 +68,8 @@ struct DesktopState {
     std::unique_ptr<ZKeyBar> keyBar;
     std::thread::id uiThread;
     std::atomic<int64_t> lastActivity{0};
+    // The same moment on the monotonic clock, which the idle time is measured on.
+    std::atomic<int64_t> lastActivityMs{0};
     std::atomic<int> stop{0};
     std::atomic<bool> redrawsHeld{false};
     SaverHooks saver;
@@ -84,6 +87,16 @@ void UpdateKeyBarModifiers(uint32_t event) {
 
 int64_t Now() {
     return static_cast<int64_t>(std::time(nullptr));
+}
+
+int64_t MonotonicMs() {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
+}
+
+void MarkActivity() {
+    State().lastActivity = Now();
+    State().lastActivityMs = MonotonicMs();
 }
 
 uint32_t ReadMainValue(const char* name) {
@@ -145,7 +158,7 @@ int DesktopOpen(ZDesktop::Callback exitQuery) {
     DesktopState& state = State();
     WindowLockGuard lock(WindowLock());
     if (state.desktop) return -1;
-    state.lastActivity = Now();
+    MarkActivity();
     state.desktop = std::make_unique<DesktopWindow>(exitQuery);
     int16_t width = static_cast<int16_t>(ReadMainValue("Xsize"));
     int16_t height = static_cast<int16_t>(ReadMainValue("Ysize"));
@@ -194,6 +207,16 @@ bool RedrawsHeld() {
 
 void ReleaseRedraws() {
     if (State().redrawsHeld.exchange(false)) ZDesktop::RedrawAll();
+}
+
+int64_t DesktopIdleMilliseconds() {
+    if (State().lastActivity == 0) return INT64_MAX;
+    return std::max<int64_t>(MonotonicMs() - State().lastActivityMs, 0);
+}
+
+void DesktopSetVisible(bool visible) {
+    WindowLockGuard lock(WindowLock());
+    if (State().desktop) State().desktop->SetVisible(visible);
 }
 
 void SetSaverHooks(const SaverHooks& hooks) {
@@ -251,7 +274,7 @@ int ZDesktop::RunLoop(std::atomic<int>* stop) {
             ConWaitInput(kq::ui::IdleTimeout());
             if (state.saver.idlePass) state.saver.idlePass();
         } else {
-            state.lastActivity = kq::ui::Now();
+            kq::ui::MarkActivity();
             if (!(state.saver.takeKey && state.saver.takeKey(event))) kq::ui::DispatchKey(event);
         }
     }
@@ -327,7 +350,7 @@ int ZDesktop::Suspend() {
 int ZDesktop::Resume() {
     kq::ui::DesktopState& state = State();
     if (!state.desktop) return -1;
-    state.lastActivity = kq::ui::Now();
+    kq::ui::MarkActivity();
     ZRec rect;
     state.desktop->GetPos(rect);
     int16_t width = rect.w;

@@ -23,6 +23,12 @@ struct SaverHooks {
     int (*idleBudget)() = nullptr;
 };
 void SetSaverHooks(const SaverHooks& hooks);
+// Milliseconds since the last key (or since the desktop opened or resumed), on the monotonic
+// clock so that setting the system time neither starts nor stops the saver; INT64_MAX once
+// ZScreenSaver has asked for the saver, until the next key.
+int64_t DesktopIdleMilliseconds();
+// A hidden desktop draws nothing to the console (the saver has the screen meanwhile).
+void DesktopSetVisible(bool visible);
 
 // The key bar's modifier update: every Shift, Ctrl and Alt press or release goes here first.
 void SetKeyBarModifierHook(void (*update)(uint32_t event));

@@ -460,6 +460,16 @@ TEST_F(KqTmuxTest, OptionsChangedThroughTheMenuHoldAfterARestart) {
     Wait([](const Screen& s) { return s.Shows("AGAIN=0"); }, "the second run's end");
 }
 
+// With the idle time set to a second the saver takes the screen; the key that ends it reaches
+// no window (the command line stays empty) and the panels come back.
+TEST_F(KqTmuxTest, TheSaverStartsAfterTheIdleTimeAndAKeyBringsThePanelsBack) {
+    ASSERT_NO_FATAL_FAILURE(WaitShows("System settings", {"F9", "o", "s"}));
+    s_.Keys({"Tab", "End", "BSpace", "BSpace", "BSpace", "1", "Enter"});
+    Wait([](const Screen& s) { return Panels(s).empty() && !s.Shows("Name"); }, "the saver");
+    s_.Text("x");
+    ASSERT_NO_FATAL_FAILURE(WaitForInterface());
+}
+
 // A fault gives the terminal back, then reports to standard error (here kq.err) and the crash
 // log; kq ends by the fault's signal.
 TEST_F(KqTmuxTest, AFaultGivesTheTerminalBackThenReports) {
