@@ -31,6 +31,7 @@
 
 #include "fs/FsInternal.h"
 #include "kq/fs.h"
+#include "platform/Kernel.h"
 #include "platform/LargePages.h"
 
 namespace kq::fs {
@@ -209,7 +210,11 @@ class ChunkedExamination {
         // The reader examines too once it has read everything.
         const size_t count = std::clamp<size_t>(hardware - 1, 1, 3);
         try {
-            for (size_t i = 0; i < count; ++i) helpers_.emplace_back([this] { ExamineChunks(); });
+            for (size_t i = 0; i < count; ++i)
+                helpers_.emplace_back([this] {
+                    const kq::platform::ThreadFaultStack faultStack;
+                    ExamineChunks();
+                });
         } catch (const std::system_error&) {
             // No more threads: the reader examines the rest when the stream has ended.
         }

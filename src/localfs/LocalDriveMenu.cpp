@@ -20,6 +20,7 @@
 #include "kq/config.h"
 #include "kq/fs.h"
 #include "localfs/LocalPlugin.h"
+#include "platform/Kernel.h"
 
 namespace kq::localfs {
 namespace {
@@ -46,6 +47,7 @@ std::pair<std::string, std::string> QueryDisk(const std::string& root) {
     auto query = std::make_shared<DiskQuery>();
     try {
         std::thread([query, root] {
+            const kq::platform::ThreadFaultStack faultStack;
             FsDiskInfo info{};
             const int result = FsGetDiskInfo(root.c_str(), &info);
             std::lock_guard lock(query->mutex);

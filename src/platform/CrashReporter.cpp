@@ -257,18 +257,18 @@ void PrepareLogPath() {
 
 }  // namespace
 
-bool GiveThreadAnAlternateStack(std::unique_ptr<char[]>& stack) {
-    // A thread that has one already (a sanitizer gives every thread its own) keeps it.
+ThreadFaultStack::ThreadFaultStack() {
     stack_t current{};
-    if (sigaltstack(nullptr, &current) != 0 || (current.ss_flags & SS_DISABLE) == 0) return false;
-    stack = std::make_unique<char[]>(kAlternateStackSize);
+    if (sigaltstack(nullptr, &current) != 0 || (current.ss_flags & SS_DISABLE) == 0) return;
+    stack_ = std::make_unique<char[]>(kAlternateStackSize);
     stack_t alternate{};
-    alternate.ss_sp = stack.get();
+    alternate.ss_sp = stack_.get();
     alternate.ss_size = kAlternateStackSize;
-    return sigaltstack(&alternate, nullptr) == 0;
+    if (sigaltstack(&alternate, nullptr) != 0) stack_.reset();
 }
 
-void TakeThreadsAlternateStack() {
+ThreadFaultStack::~ThreadFaultStack() {
+    if (!stack_) return;
     stack_t none{};
     none.ss_flags = SS_DISABLE;
     sigaltstack(&none, nullptr);

@@ -28,11 +28,19 @@ std::uint64_t AvailableMemory();
 const sigset_t& KeConsoleSignalSet();
 
 // A stack of its own for the calling thread's fault handler (CrashReporter.cpp), so that a
-// stack overflow in it is reported too; stack holds it while the thread runs. False when the
-// thread had one already (then nothing changed); else it is taken back with
-// TakeThreadsAlternateStack before the thread ends.
-bool GiveThreadAnAlternateStack(std::unique_ptr<char[]>& stack);
-void TakeThreadsAlternateStack();
+// stack overflow in the thread is reported too; given when made, taken back when it goes. A
+// thread that has one already (a sanitizer gives every thread its own) keeps that one. Every
+// thread the library starts holds one for its whole run.
+class ThreadFaultStack {
+  public:
+    ThreadFaultStack();
+    ~ThreadFaultStack();
+    ThreadFaultStack(const ThreadFaultStack&) = delete;
+    ThreadFaultStack& operator=(const ThreadFaultStack&) = delete;
+
+  private:
+    std::unique_ptr<char[]> stack_;
+};
 
 // Reads a resource-only module. Returns the image, or null when the file is not such a module.
 using ResourceImageLoad = void* (*)(const char* fileName);

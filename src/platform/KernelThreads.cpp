@@ -124,10 +124,10 @@ void RunThread(std::uint32_t index, KeThreadStart start, intptr_t argument) {
         std::lock_guard guard(table.mutex);
         table.slots[index].systemId = gettid();
     }
-    std::unique_ptr<char[]> faultStack;
-    const bool ownFaultStack = GiveThreadAnAlternateStack(faultStack);
-    start(argument);
-    if (ownFaultStack) TakeThreadsAlternateStack();
+    {
+        const ThreadFaultStack faultStack;
+        start(argument);
+    }
     {
         std::lock_guard guard(table.mutex);
         ReleaseSlot(table, index);

@@ -43,6 +43,8 @@ TEST(CrashReporterTest, EachFaultIsNamedReportedLoggedAndEndsTheProcessByItsSign
         {DivideByZero, SIGFPE, "EXCEPTION_INT_DIVIDE_BY_ZERO"},
         {[] { __builtin_trap(); }, SIGILL, "EXCEPTION_ILLEGAL_INSTRUCTION"},
         {OverflowTheStack, SIGSEGV, "EXCEPTION_STACK_OVERFLOW"},
+        {[] { KeWaitThread(KeThread([](intptr_t) { return OverflowTheStack(), 0u; }, 0)); },
+         SIGSEGV, "EXCEPTION_STACK_OVERFLOW"},
         {[] { std::thread([] { std::abort(); }).join(); }, SIGABRT, "EXCEPTION_UNKNOWN"},
     };
     for (const auto& c : cases) {
