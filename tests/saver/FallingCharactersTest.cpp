@@ -36,16 +36,23 @@ TEST(FallingCharactersTest, DropsPerWidthAndEveryScreenSize) {
 }
 
 TEST(FallingCharactersTest, TheMessageEveryThousandStepsAndAgainAfterALoad) {
+    const struct { int width, height, left, top; } cases[] = {{80, 25, 32, 11}, {200, 60, 92, 29}};
+    for (const auto& c : cases) {
+        FallingCharacters saver;
+        ASSERT_TRUE(saver.Load(c.width, c.height));
+        for (int step = 1; step < FallingCharacters::kMessageFrame; ++step)
+            ASSERT_FALSE(saver.Step());
+        ASSERT_TRUE(saver.Step());
+        EXPECT_EQ(Text(saver, c.left, c.top, 16), "\xDA" + std::string(14, '\xC4') + "\xBF");
+        EXPECT_EQ(Text(saver, c.left, c.top + 1, 16), "\xB3SYSTEM FAILURE\xB3");
+        EXPECT_EQ(Text(saver, c.left, c.top + 2, 16), "\xC0" + std::string(14, '\xC4') + "\xD9");
+        for (int y = c.top; y < c.top + 3; ++y)
+            for (int x = c.left; x < c.left + 16; ++x)
+                ASSERT_EQ(Attribute(saver, x, y), 10) << x << "," << y;
+    }
     FallingCharacters saver;
     ASSERT_TRUE(saver.Load(80, 25));
-    for (int step = 1; step < FallingCharacters::kMessageFrame; ++step) ASSERT_FALSE(saver.Step());
-    ASSERT_TRUE(saver.Step());
-    EXPECT_EQ(Text(saver, 32, 11, 16), "\xDA" + std::string(14, '\xC4') + "\xBF");
-    EXPECT_EQ(Text(saver, 32, 12, 16), "\xB3SYSTEM FAILURE\xB3");
-    EXPECT_EQ(Text(saver, 32, 13, 16), "\xC0" + std::string(14, '\xC4') + "\xD9");
-    for (int y = 11; y <= 13; ++y)
-        for (int x = 32; x < 48; ++x) ASSERT_EQ(Attribute(saver, x, y), 10) << x << "," << y;
-    for (int step = 0; step < 500; ++step) ASSERT_FALSE(saver.Step());
+    for (int step = 0; step < 1500; ++step) saver.Step();
     const int gap = saver.Gap();
     ASSERT_TRUE(saver.Load(80, 25));  // a new cycle; the stripes stay where they were
     EXPECT_EQ(saver.Gap(), gap);

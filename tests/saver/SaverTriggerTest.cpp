@@ -74,8 +74,11 @@ class SaverTriggerTest : public kq::ui::testing::PaletteDesktopTest {
 };
 
 TEST_F(SaverTriggerTest, StartsWhenAskedHoldsItsMessageAndAKeyBringsTheScreenBack) {
+    main.SetCursor(ZRec(5, 3, 1, 25));
+    main.Redraw();
     const std::string text = console->ScreenText(), attributes = Attributes();
     const kq::console::CursorState cursor = console->Cursor();
+    ASSERT_EQ(cursor.size, 25);
     int steps = 0;
     std::string message;
     console->SetPauseHook([&](int milliseconds) {
