@@ -102,6 +102,15 @@ std::string MemoryConsole::ScreenText() const {
     return text;
 }
 
+std::string MemoryConsole::ScreenAttributes() const {
+    std::string attributes;
+    for (int y = 0; y < Rows(); ++y) {
+        if (y > 0) attributes += '\n';
+        for (int x = 0; x < Cols(); ++x) attributes += static_cast<char>(Attr(x, y));
+    }
+    return attributes;
+}
+
 CursorState MemoryConsole::Cursor() const {
     std::lock_guard lock(mutex_);
     return cursor_;

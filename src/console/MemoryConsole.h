@@ -55,6 +55,8 @@ class MemoryConsole final : public ConsoleBackend {
     uint8_t Attr(int x, int y) const;
     // The whole screen as rows joined by '\n'.
     std::string ScreenText() const;
+    // The attributes of the whole screen in the same layout.
+    std::string ScreenAttributes() const;
     CursorState Cursor() const;
     std::string Title() const;
     int BellCount() const;
