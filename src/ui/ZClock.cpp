@@ -1,6 +1,7 @@
 // ZClock: hours and minutes of the local time, the colon shown on odd seconds only.
 #include "ui/ZClock.h"
 
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <utility>
@@ -9,8 +10,12 @@
 
 namespace {
 
+// The same precise clock the desktop's loop wakes by, just after each full second: time()
+// reads a coarse clock that may still show the second before for a few milliseconds, and the
+// colon then missed its change (seen on a kernel with a 4 ms tick).
 int64_t SystemTime() {
-    return static_cast<int64_t>(std::time(nullptr));
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    return std::chrono::duration_cast<std::chrono::seconds>(now).count();
 }
 
 }  // namespace
