@@ -5,10 +5,10 @@
 // ($XDG_STATE_HOME/kq/crash.log, else ~/.local/state/kq/crash.log). Then the process ends by the
 // same signal, so that its exit status and core dump are the fault's.
 //
-// Signal rules: the handler runs on an alternate stack (a stack overflow is reported too; threads
-// started with KeThread get a stack of their own) and does only what is safe in a signal handler:
-// fixed buffers, write(2), open(2), no allocation, no locks. The log's path is prepared at
-// installation, and the backtrace machinery loaded then. The terminal is given back before the
+// Signal rules: the handler runs on an alternate stack (a stack overflow is reported too; every
+// thread the library starts holds a ThreadFaultStack) and does only what is safe in a signal
+// handler: fixed buffers, write(2), open(2), no allocation, no locks. The log's path is prepared
+// at installation, and the backtrace machinery loaded then. The terminal is given back before the
 // report by the console's own fault handler, which runs first and hands the fault on here with
 // its record and context.
 #include <execinfo.h>
