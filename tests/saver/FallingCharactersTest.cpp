@@ -38,6 +38,9 @@ TEST(FallingCharactersTest, DropsAndTheMessageEveryThousandStepsAfterEachLoadOnE
             ASSERT_TRUE(saver.Step());
         }
         EXPECT_EQ(saver.DropCount(), c.drops) << c.width;
+        const std::string all = Text(saver, 0, 0, c.width * c.height);
+        EXPECT_EQ(all.find_first_not_of("01236g'7X89#$@ \xDA\xC4\xBF\xB3\xC0\xD9SYTEMFAILUR"),
+                  std::string::npos);
         if (c.left < 0) continue;
         EXPECT_EQ(Text(saver, c.left, c.top, 16), "\xDA" + std::string(14, '\xC4') + "\xBF");
         EXPECT_EQ(Text(saver, c.left, c.top + 1, 16), "\xB3SYSTEM FAILURE\xB3");

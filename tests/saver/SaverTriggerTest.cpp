@@ -63,6 +63,7 @@ TEST_F(SaverTriggerTest, StartsWhenAskedHoldsItsMessageAndAKeyBringsTheScreenBac
     console->SetPauseHook([&](int milliseconds) {
         steps += milliseconds == 50;
         if (milliseconds != 15000) return;
+        main.Redraw();  // nothing is drawn while the saver runs
         message = console->Text(32, 12, 16);
         console->PushKey(CharKey('a'));  // typed during the message: taken when it ends
         console->PushKey(CharKey('b'));
