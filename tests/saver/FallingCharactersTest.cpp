@@ -2,6 +2,7 @@
 // size, the message box, and the stripes moving after every wipe.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "saver/FallingCharacters.h"
@@ -33,8 +34,15 @@ TEST(FallingCharactersTest, DropsAndTheMessageEveryThousandStepsAfterEachLoadOnE
         for (int load = 0; load < 2; ++load) {
             ASSERT_TRUE(saver.Load(c.width, c.height));
             EXPECT_EQ(saver.Gap(), 4 + 9 * load);
-            for (int step = 1; step < FallingCharacters::kMessageFrame; ++step)
+            for (int step = 1; step < FallingCharacters::kMessageFrame; ++step) {
                 ASSERT_FALSE(saver.Step());
+                // After the first step the heads (white) stand one row below the start rows.
+                for (int y = 0; step == 1 && load == 0 && y < c.height; ++y)
+                    for (int x = 0; x < c.width; ++x)
+                        ASSERT_TRUE(At(saver, x, y, 1) != 15 ||
+                                    (y >= 3 && y <= std::max(3, c.height - 8)))
+                            << y;
+            }
             ASSERT_TRUE(saver.Step());
         }
         EXPECT_EQ(saver.DropCount(), c.drops) << c.width;
