@@ -58,21 +58,17 @@ TEST_F(SaverTriggerTest, StartsWhenAskedHoldsItsMessageAndAKeyBringsTheScreenBac
     main.Redraw();
     const std::string text = console->ScreenText(), attributes = console->ScreenAttributes();
     const kq::console::CursorState cursor = console->Cursor();
-    int steps = 0;
     std::string message;
     console->SetPauseHook([&](int milliseconds) {
-        steps += milliseconds == 50;
         if (milliseconds != 15000) return;
         main.Redraw();  // nothing is drawn while the saver runs
         message = console->Text(32, 12, 16);
-        console->PushKey(CharKey('a'));  // typed during the message: taken when it ends
-        console->PushKey(CharKey('b'));
+        for (char key : {'a', 'b'}) console->PushKey(CharKey(key));  // taken after the message
     });
     ZScreenSaver();
     EXPECT_EQ(main.Run(), 'b');
     EXPECT_EQ(main.keys, std::vector<uint32_t>{CharKey('b')});  // 'a' only stopped the saver
     EXPECT_EQ(message, "\xB3SYSTEM FAILURE\xB3");
-    EXPECT_EQ(steps, 1000);
     EXPECT_EQ(console->ScreenText(), text);
     EXPECT_EQ(console->ScreenAttributes(), attributes);
     EXPECT_EQ(console->Cursor(), cursor);
@@ -85,8 +81,7 @@ TEST_F(SaverTriggerTest, FollowsAResizeAndNeverStartsWhenSwitchedOff) {
         if (pauses < 6) return;
         const std::string lastRow = console->ScreenAttributes().substr(29 * 101);
         EXPECT_GT(std::count(lastRow.begin(), lastRow.end(), '\x02'), 50) << "not at 100x30";
-        console->PushKey(CharKey('a'));
-        console->PushKey(CharKey('b'));
+        for (char key : {'a', 'b'}) console->PushKey(CharKey(key));
     });
     ZScreenSaver();
     EXPECT_EQ(main.Run(), 'b');
