@@ -8,27 +8,15 @@
 # BUILD_DIR defaults to build; it must hold src/kq, lang/LngEng.dll (kq's dialogs come from it)
 # and bench/copy_compare_bench. RUNS defaults to 5 runs of each program per figure.
 set -euo pipefail
+source "$(dirname "$0")/require.sh"
 
 build_dir=${1:-build}
 runs=${2:-5}
 kq=$build_dir/src/kq
 bench=$build_dir/bench/copy_compare_bench
-for program in "$kq" "$bench" "$build_dir/lang/LngEng.dll"; do
-  if [[ ! -e $program ]]; then
-    echo "missing $program: build the targets kq, lang_english and copy_compare_bench" >&2
-    exit 1
-  fi
-done
-for program in cp mv sync mount umount; do
-  if ! command -v "$program" > /dev/null; then
-    echo "$program is missing: apt-get install -y coreutils mount" >&2
-    exit 1
-  fi
-done
-if ! command -v mc > /dev/null; then
-  echo "mc is missing: apt-get install -y mc" >&2
-  exit 1
-fi
+require_built "kq, lang_english and copy_compare_bench" "$kq" "$bench" "$build_dir/lang/LngEng.dll"
+require_programs "apt-get install -y coreutils mount" cp mv sync mount umount
+require_programs "apt-get install -y mc" mc
 free_kib=$(df -Pk /tmp | awk 'NR == 2 { print $4 }')
 if (( free_kib < 4 * 1024 * 1024 )); then
   echo "/tmp has less than 4 GiB free" >&2

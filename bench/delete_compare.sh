@@ -8,6 +8,7 @@
 # it), and bench/delete_compare_bench unless BENCH_BIN names that program elsewhere. RUNS
 # defaults to 5 rounds. Options after `--` go to the bench, e.g. `-- --files 2000 --dirs 10`.
 set -euo pipefail
+source "$(dirname "$0")/require.sh"
 
 build_dir=${1:-build}
 runs=${2:-5}
@@ -15,22 +16,9 @@ shift $(( $# < 2 ? $# : 2 ))
 if [[ ${1:-} == -- ]]; then shift; fi
 kq=$build_dir/src/kq
 bench=${BENCH_BIN:-$build_dir/bench/delete_compare_bench}
-for program in "$kq" "$bench" "$build_dir/lang/LngEng.dll"; do
-  if [[ ! -e $program ]]; then
-    echo "missing $program: build the targets kq, lang_english and delete_compare_bench" >&2
-    exit 1
-  fi
-done
-for program in rm sync; do
-  if ! command -v "$program" > /dev/null; then
-    echo "$program is missing: apt-get install -y coreutils" >&2
-    exit 1
-  fi
-done
-if ! command -v mc > /dev/null; then
-  echo "mc is missing: apt-get install -y mc" >&2
-  exit 1
-fi
+require_built "kq, lang_english and delete_compare_bench" "$kq" "$bench" "$build_dir/lang/LngEng.dll"
+require_programs "apt-get install -y coreutils" rm sync
+require_programs "apt-get install -y mc" mc
 free_kib=$(df -Pk /tmp | awk 'NR == 2 { print $4 }')
 free_inodes=$(df -Pi /tmp | awk 'NR == 2 { print $4 }')
 if (( free_kib < 1024 * 1024 )); then

@@ -7,23 +7,14 @@
 # BUILD_DIR defaults to build; it must hold src/kq, lang/LngEng.dll (kq's dialogs come from it)
 # and bench/edit_compare_bench. RUNS defaults to 5 runs of each program per figure.
 set -euo pipefail
+source "$(dirname "$0")/require.sh"
 
 build_dir=${1:-build}
 runs=${2:-5}
 kq=$build_dir/src/kq
 bench=$build_dir/bench/edit_compare_bench
-for program in "$kq" "$bench" "$build_dir/lang/LngEng.dll"; do
-  if [[ ! -e $program ]]; then
-    echo "missing $program: build the targets kq, lang_english and edit_compare_bench" >&2
-    exit 1
-  fi
-done
-for program in vim.tiny cp sync; do
-  if ! command -v "$program" > /dev/null; then
-    echo "$program is missing (vim.tiny: apt-get install -y vim-tiny)" >&2
-    exit 1
-  fi
-done
+require_built "kq, lang_english and edit_compare_bench" "$kq" "$bench" "$build_dir/lang/LngEng.dll"
+require_programs "apt-get install -y vim-tiny coreutils" vim.tiny cp sync
 free_kib=$(df -Pk /tmp | awk 'NR == 2 { print $4 }')
 if (( free_kib < 400 * 1024 )); then
   echo "/tmp has less than 400 MiB free" >&2

@@ -8,6 +8,7 @@
 # window of every case, 10 by default. Options after `--` go to the bench, e.g.
 # `-- --runs 3 --size 120x40`.
 set -euo pipefail
+source "$(dirname "$0")/require.sh"
 
 build_dir=${1:-build}
 seconds=${2:-10}
@@ -15,12 +16,7 @@ shift $(( $# < 2 ? $# : 2 ))
 if [[ ${1:-} == -- ]]; then shift; fi
 kq=$build_dir/src/kq
 bench=${BENCH_BIN:-$build_dir/bench/saver_cost_bench}
-for program in "$kq" "$bench"; do
-  if [[ ! -e $program ]]; then
-    echo "missing $program: build the targets kq and saver_cost_bench" >&2
-    exit 1
-  fi
-done
+require_built "kq and saver_cost_bench" "$kq" "$bench"
 
 echo "machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg); kq built" \
   "$(date -u -r "$kq" '+%Y-%m-%d %H:%M UTC')"
